@@ -1,0 +1,74 @@
+#include "Condiviso/blocklist-c2.h"
+
+#include <sys/stat.h>
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/risorse.h"
+#include "Condiviso/testo.h"
+
+namespace ostrale {
+namespace {
+
+std::optional<InsiemeTesti> analizzaFile(const std::filesystem::path& percorso) {
+    const auto contenuto = ArchivioCondiviso::leggiFile(percorso);
+    if (!contenuto || !testo::èUtf8Valido(*contenuto)) return std::nullopt;
+    return BlocklistC2::analizza(*contenuto);
+}
+
+}  // namespace
+
+InsiemeTesti BlocklistC2::analizza(std::string_view t) {
+    InsiemeTesti voci;
+    for (std::string_view voce : testo::vociElenco(t)) voci.emplace(voce);
+    return voci;
+}
+
+InsiemeTesti BlocklistC2::carica() {
+    if (const auto scaricato = ArchivioCondiviso::urlContenitore(nomeFile)) {
+        if (auto voci = analizzaFile(*scaricato); voci && !voci->empty()) return std::move(*voci);
+    }
+    if (const auto spedito = Risorse::trova("c2.txt")) {
+        if (auto voci = analizzaFile(*spedito)) return std::move(*voci);
+    }
+    return {};
+}
+
+std::shared_ptr<const InsiemeTesti> BlocklistC2::insieme() {
+    auto stato = stato_.blocca();
+    if (!stato->cache) stato->cache = std::make_shared<const InsiemeTesti>(carica());
+    return stato->cache;
+}
+
+std::optional<Data> BlocklistC2::dataCache() {
+    auto stato = stato_.blocca();
+    if (!stato->dataLetta) {
+        stato->dataCache = dataFileAggiornato();
+        stato->dataLetta = true;
+    }
+    return stato->dataCache;
+}
+
+std::optional<Data> BlocklistC2::dataFileAggiornato() {
+    const auto percorso = ArchivioCondiviso::urlContenitore(nomeFile);
+    if (!percorso) return std::nullopt;
+    struct stat info {};
+    if (::stat(percorso->c_str(), &info) != 0) return std::nullopt;
+    return Data::daUnix(static_cast<double>(info.st_mtim.tv_sec) +
+                        static_cast<double>(info.st_mtim.tv_nsec) / 1e9);
+}
+
+std::int64_t BlocklistC2::aggiorna(std::string_view t) {
+    if (!testo::èUtf8Valido(t)) return 0;
+    auto voci = std::make_shared<const InsiemeTesti>(analizza(t));
+    if (voci->size() < vociMinime) return 0;
+    // Written before taking the lock: the lock is never held around file I/O.
+    ArchivioCondiviso::salvaFile(t, nomeFile);
+    const auto quante = static_cast<std::int64_t>(voci->size());
+    auto stato = stato_.blocca();
+    stato->cache = std::move(voci);
+    stato->dataCache = orologio_.adesso();
+    stato->dataLetta = true;
+    return quante;
+}
+
+}  // namespace ostrale

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Condiviso/data.h"
+#include "Condiviso/enumerazioni.h"
+#include "Condiviso/uuid.h"
+
+namespace ostrale {
+
+// One judged flow, or one attack detection.
+struct EventoFlusso {
+    Uuid id = Uuid::genera();
+    Data data;
+    std::string firmaApp;    // "sconosciuta" when the application has no identity
+    std::string host;        // name, else address, else "?"
+    std::string porta;       // remote port in decimal (local port for inbound attacks), or "?"
+    std::string protocollo;  // "TCP", "UDP", another protocol number, or "—" for attack events
+    DirezioneFlusso direzione = DirezioneFlusso::uscita;
+    bool consentito = true;  // for an attack event: the detection did not block
+    std::optional<MotivoDecisione> motivo;
+    std::optional<bool> anomala;
+    std::optional<std::string> indirizzoIP;
+    std::optional<TipoAttacco> attacco;
+
+    bool operator==(const EventoFlusso&) const = default;
+};
+
+}  // namespace ostrale

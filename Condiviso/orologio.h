@@ -1,0 +1,35 @@
+#pragma once
+
+#include <mutex>
+
+#include "Condiviso/data.h"
+
+namespace ostrale {
+
+// The one source of the current time. Every part that tests or records time takes an Orologio,
+// so tests can move time without sleeping.
+class Orologio {
+public:
+    virtual ~Orologio() = default;
+    virtual Data adesso() const = 0;
+};
+
+class OrologioDiSistema final : public Orologio {
+public:
+    Data adesso() const override;
+};
+
+// A clock that stands still until told to move; safe to read and move from any thread.
+class OrologioFinto final : public Orologio {
+public:
+    explicit OrologioFinto(Data inizio = Data::daUnix(1'765'000'000.0)) : adesso_(inizio) {}
+    Data adesso() const override;
+    void imposta(Data d);
+    void avanza(double secondi);
+
+private:
+    mutable std::mutex mutex_;
+    Data adesso_;
+};
+
+}  // namespace ostrale

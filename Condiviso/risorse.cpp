@@ -1,0 +1,35 @@
+#include "Condiviso/risorse.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+namespace ostrale::Risorse {
+namespace {
+
+bool èSotto(const std::filesystem::path& percorso, const std::filesystem::path& cartella) {
+    const auto [fineCartella, _] =
+        std::mismatch(cartella.begin(), cartella.end(), percorso.begin(), percorso.end());
+    return fineCartella == cartella.end();
+}
+
+}  // namespace
+
+std::filesystem::path cartella() {
+    if (const char* variabile = std::getenv("OSTRALE_RISORSE"); variabile && *variabile) {
+        return variabile;
+    }
+    std::error_code errore;
+    const auto eseguibile = std::filesystem::read_symlink("/proc/self/exe", errore);
+    if (!errore && èSotto(eseguibile, OSTRALE_DIR_BUILD)) return OSTRALE_DIR_RISORSE_SORGENTI;
+    return OSTRALE_DIR_RISORSE_INSTALLATE;
+}
+
+std::optional<std::filesystem::path> trova(std::string_view nome) {
+    auto percorso = cartella() / nome;
+    std::error_code errore;
+    if (!std::filesystem::is_regular_file(percorso, errore)) return std::nullopt;
+    return percorso;
+}
+
+}  // namespace ostrale::Risorse

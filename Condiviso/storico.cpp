@@ -1,0 +1,93 @@
+#include "Condiviso/storico.h"
+
+#include <array>
+#include <ctime>
+
+namespace ostrale::Storico {
+namespace {
+
+bool cifre(std::string_view s, std::size_t da, std::size_t quante, int& valore) {
+    valore = 0;
+    for (std::size_t i = da; i < da + quante; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        valore = valore * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+bool èBisestile(int anno) { return (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0; }
+
+int giorniDelMese(int anno, int mese) {
+    static constexpr std::array<int, 12> giorni{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return mese == 2 && èBisestile(anno) ? 29 : giorni[static_cast<std::size_t>(mese - 1)];
+}
+
+void scriviCifre(std::string& s, long valore, int quante) {
+    std::array<char, 24> buffer{};
+    int n = 0;
+    const bool negativo = valore < 0;
+    unsigned long resto = negativo ? 0UL - static_cast<unsigned long>(valore)
+                                   : static_cast<unsigned long>(valore);
+    do {
+        buffer[static_cast<std::size_t>(n++)] = static_cast<char>('0' + resto % 10);
+        resto /= 10;
+    } while (resto > 0 && n < 23);
+    while (n < quante) buffer[static_cast<std::size_t>(n++)] = '0';
+    if (negativo) s.push_back('-');
+    while (n > 0) s.push_back(buffer[static_cast<std::size_t>(--n)]);
+}
+
+}  // namespace
+
+std::string chiaveOra(Data momento) {
+    const std::time_t secondi = momento.secondiUnixInteri();
+    std::tm locale{};
+    if (localtime_r(&secondi, &locale) == nullptr) return {};
+    std::string chiave;
+    chiave.reserve(13);
+    scriviCifre(chiave, static_cast<long>(locale.tm_year) + 1900, 4);
+    chiave.push_back('-');
+    scriviCifre(chiave, locale.tm_mon + 1, 2);
+    chiave.push_back('-');
+    scriviCifre(chiave, locale.tm_mday, 2);
+    chiave.push_back(' ');
+    scriviCifre(chiave, locale.tm_hour, 2);
+    return chiave;
+}
+
+std::optional<Data> inizioOra(std::string_view chiave) {
+    if (chiave.size() != 13 || chiave[4] != '-' || chiave[7] != '-' || chiave[10] != ' ') {
+        return std::nullopt;
+    }
+    int anno, mese, giorno, ora;
+    if (!cifre(chiave, 0, 4, anno) || !cifre(chiave, 5, 2, mese) || !cifre(chiave, 8, 2, giorno) ||
+        !cifre(chiave, 11, 2, ora)) {
+        return std::nullopt;
+    }
+    if (mese < 1 || mese > 12 || giorno < 1 || giorno > giorniDelMese(anno, mese) || ora > 23) {
+        return std::nullopt;
+    }
+    std::tm locale{};
+    locale.tm_year = anno - 1900;
+    locale.tm_mon = mese - 1;
+    locale.tm_mday = giorno;
+    locale.tm_hour = ora;
+    locale.tm_isdst = -1;
+    const std::time_t secondi = std::mktime(&locale);
+    if (secondi == static_cast<std::time_t>(-1) && !(anno == 1969 || anno == 1970)) {
+        return std::nullopt;
+    }
+    return Data::daUnix(static_cast<double>(secondi));
+}
+
+StoricoOre pota(const StoricoOre& ore, Data adesso) {
+    const Data limite = adesso.piùSecondi(-secondiConservati);
+    StoricoOre tenute;
+    for (const auto& [chiave, contatore] : ore) {
+        const auto inizio = inizioOra(chiave);
+        if (inizio && *inizio >= limite) tenute.emplace(chiave, contatore);
+    }
+    return tenute;
+}
+
+}  // namespace ostrale::Storico

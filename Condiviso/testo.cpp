@@ -1,0 +1,119 @@
+#include "Condiviso/testo.h"
+
+#include <cstdint>
+
+namespace ostrale::testo {
+namespace {
+
+// Decodes the code point at `i`, returning its length in bytes. A malformed sequence counts as
+// one byte holding U+FFFD, so any input can be walked safely.
+std::size_t decodifica(std::string_view s, std::size_t i, char32_t& punto) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    punto = 0xFFFD;
+    if (b0 < 0x80) {
+        punto = b0;
+        return 1;
+    }
+    std::size_t lunghezza;
+    char32_t minimo;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        lunghezza = 2;
+        minimo = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        lunghezza = 3;
+        minimo = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        lunghezza = 4;
+        minimo = 0x10000;
+    } else {
+        return 1;
+    }
+    if (s.size() - i < lunghezza) return 1;
+    char32_t valore = b0 & (0x3F >> (lunghezza - 1));
+    for (std::size_t k = 1; k < lunghezza; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 1;
+        valore = (valore << 6) | (b & 0x3F);
+    }
+    if (valore < minimo || valore > 0x10FFFF || (valore >= 0xD800 && valore <= 0xDFFF)) return 1;
+    punto = valore;
+    return lunghezza;
+}
+
+bool èFineRiga(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool èSpazioOFineRiga(char32_t c) {
+    return c == 0x09 || c == 0x20 || èFineRiga(c) || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+}  // namespace
+
+bool èUtf8Valido(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t punto;
+        const std::size_t lunghezza = decodifica(s, i, punto);
+        if (punto == 0xFFFD && lunghezza == 1) return false;
+        i += lunghezza;
+    }
+    return true;
+}
+
+std::vector<std::string_view> righe(std::string_view s) {
+    std::vector<std::string_view> risultato;
+    std::size_t inizio = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        char32_t punto;
+        const std::size_t lunghezza = decodifica(s, i, punto);
+        if (èFineRiga(punto)) {
+            if (i > inizio) risultato.push_back(s.substr(inizio, i - inizio));
+            inizio = i + lunghezza;
+        }
+        i += lunghezza;
+    }
+    if (inizio < s.size()) risultato.push_back(s.substr(inizio));
+    return risultato;
+}
+
+std::string_view rifila(std::string_view s) {
+    std::size_t inizio = s.size();
+    std::size_t fine = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t punto;
+        const std::size_t lunghezza = decodifica(s, i, punto);
+        if (!èSpazioOFineRiga(punto)) {
+            if (inizio == s.size()) inizio = i;
+            fine = i + lunghezza;
+        }
+        i += lunghezza;
+    }
+    if (inizio == s.size()) return s.substr(0, 0);
+    return s.substr(inizio, fine - inizio);
+}
+
+std::string minuscole(std::string_view s) {
+    std::string risultato(s);
+    for (char& c : risultato) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return risultato;
+}
+
+bool iniziaCon(std::string_view s, std::string_view prefisso) {
+    return s.substr(0, prefisso.size()) == prefisso;
+}
+
+std::vector<std::string_view> vociElenco(std::string_view s) {
+    std::vector<std::string_view> voci;
+    for (std::string_view riga : righe(s)) {
+        riga = rifila(riga);
+        if (riga.empty() || riga.front() == '#') continue;
+        voci.push_back(riga);
+    }
+    return voci;
+}
+
+}  // namespace ostrale::testo

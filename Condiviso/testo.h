@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrale::testo {
+
+// Whether `byte` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool èUtf8Valido(std::string_view byte);
+
+// Splits at every line break (LF, VT, FF, CR, CR LF, U+0085, U+2028, U+2029); empty pieces vanish.
+// Malformed UTF-8 is kept as it is, never taken for a line break.
+std::vector<std::string_view> righe(std::string_view testo);
+
+// Removes Unicode white space and line breaks from both ends.
+std::string_view rifila(std::string_view testo);
+
+// ASCII letters to lower case; every other byte is kept.
+std::string minuscole(std::string_view testo);
+
+bool iniziaCon(std::string_view testo, std::string_view prefisso);
+
+// The entries of a list file: lines trimmed, empty lines and lines beginning with "#" skipped.
+// No other comment syntax exists: a "#" after an entry is part of it.
+std::vector<std::string_view> vociElenco(std::string_view testo);
+
+}  // namespace ostrale::testo

@@ -1,0 +1,57 @@
+#include "Condiviso/tracker.h"
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/risorse.h"
+#include "Condiviso/testo.h"
+
+namespace ostrale {
+
+const Tracker& Tracker::condiviso() {
+    static const Tracker elenco = [] {
+        const auto percorso = Risorse::trova("tracker.txt");
+        return percorso ? carica(*percorso) : Tracker();
+    }();
+    return elenco;
+}
+
+Tracker Tracker::carica(const std::filesystem::path& percorso) {
+    const auto contenuto = ArchivioCondiviso::leggiFile(percorso);
+    if (!contenuto || !testo::èUtf8Valido(*contenuto)) return Tracker();
+    return daTesto(*contenuto);
+}
+
+Tracker Tracker::daTesto(std::string_view t) {
+    InsiemeTesti domini;
+    for (std::string_view voce : testo::vociElenco(t)) domini.insert(testo::minuscole(voce));
+    return Tracker(std::move(domini));
+}
+
+bool Tracker::contiene(std::string_view host) const {
+    if (domini_.empty() || host == "?") return false;
+    // The host, lower case, with its labels joined by single dots.
+    std::string nome;
+    nome.reserve(host.size());
+    std::size_t etichette = 0;
+    bool inEtichetta = false;
+    for (char c : host) {
+        if (c == '.') {
+            inEtichetta = false;
+            continue;
+        }
+        if (!inEtichetta) {
+            if (etichette > 0) nome.push_back('.');
+            ++etichette;
+            inEtichetta = true;
+        }
+        nome.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    std::string_view resto = nome;
+    while (etichette >= 2) {
+        if (domini_.find(resto) != domini_.end()) return true;
+        resto.remove_prefix(resto.find('.') + 1);
+        --etichette;
+    }
+    return false;
+}
+
+}  // namespace ostrale

@@ -1,0 +1,65 @@
+# The user's commands. `make demo` and `make test` work on a fresh Debian 12 machine.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps build build-asan test test-plain test-asan demo bench fuzz format lint tracker clean
+
+all: build
+
+deps:
+	@strumenti/installa-dipendenze.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(BUILD_ASAN)/build.ninja:
+	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	      -DOSTRALE_SANITIZZATORI=ON -DOSTRALE_BENCH=OFF
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(BUILD_ASAN)/build.ninja
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+
+# Every test, in the plain build and under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: test-plain test-asan
+
+demo: build
+	@strumenti/demo.sh $(BUILD)
+
+bench: build
+	$(BUILD)/bench/bench-tracker
+
+# Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DOSTRALE_FUZZ=ON -DOSTRALE_SANITIZZATORI=ON -DOSTRALE_TEST=ON -DOSTRALE_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz-stato-regole fuzz-eventi-flusso fuzz-pacchetto-storico
+	for t in stato-regole eventi-flusso pacchetto-storico; do \
+	    mkdir -p build-fuzz/corpus/$$t; \
+	    build-fuzz/test/fuzz/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) \
+	        build-fuzz/corpus/$$t test/fuzz/corpus/$$t || exit 1; \
+	done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+lint: build
+	git ls-files 'Condiviso/*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
+
+tracker:
+	strumenti/genera-tracker.sh
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) build-fuzz
