@@ -19,7 +19,7 @@ const Registro& registro() {
 }
 
 class Descrittore {
-public:
+  public:
     explicit Descrittore(int fd) : fd_(fd) {}
     ~Descrittore() {
         if (fd_ >= 0) ::close(fd_);
@@ -33,7 +33,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -60,7 +60,9 @@ std::optional<std::filesystem::path> urlContenitore(std::string_view nome) {
     return cartella / nome;
 }
 
-std::optional<std::filesystem::path> url() { return urlContenitore(nomeRegole); }
+std::optional<std::filesystem::path> url() {
+    return urlContenitore(nomeRegole);
+}
 
 bool scriviAtomico(const std::filesystem::path& percorso, std::string_view byte) {
     const std::filesystem::path cartella =

@@ -10,8 +10,8 @@
 #include "Condiviso/stato-regole.h"
 
 // The directory both processes share for their durable files, and its writers.
-// The directory is OSTRALE_CONTENITORE when set, else /var/lib/ostrale; when it does not exist there
-// is no container: every write is skipped and every read gives the reader's default.
+// The directory is OSTRALE_CONTENITORE when set, else /var/lib/ostrale; when it does not exist
+// there is no container: every write is skipped and every read gives the reader's default.
 namespace ostrale::ArchivioCondiviso {
 
 inline constexpr std::string_view nomeRegole = "regole.json";
@@ -33,11 +33,13 @@ void salvaJSON(const T& valore, std::string_view nome) {
     if (urlContenitore(nome)) salvaFile(json::codifica(valore), nome);
 }
 
-inline void salva(const StatoRegole& stato) { salvaJSON(stato, nomeRegole); }
+inline void salva(const StatoRegole& stato) {
+    salvaJSON(stato, nomeRegole);
+}
 
 // Writes `byte` to `percorso` so that a reader sees either the old or the new file whole, even
-// across a power cut: a temporary file in the same directory, fsync, rename, fsync of the directory.
-// Returns false (and leaves the old file) on any failure.
+// across a power cut: a temporary file in the same directory, fsync, rename, fsync of the
+// directory. Returns false (and leaves the old file) on any failure.
 bool scriviAtomico(const std::filesystem::path& percorso, std::string_view byte);
 
 // The whole file `nome` of the container; absent without a container, without the file, on a read

@@ -17,7 +17,7 @@ namespace ostrale {
 // container when it has entries, else the shipped edition "c2.txt". One instance per process,
 // created by main and handed to its users.
 class BlocklistC2 {
-public:
+  public:
     // A delivered list with fewer distinct entries is refused.
     static constexpr std::size_t vociMinime = 50;
     static constexpr std::string_view nomeFile = "c2-aggiornata.txt";
@@ -41,7 +41,7 @@ public:
     static std::optional<Data> dataFileAggiornato();
     static InsiemeTesti analizza(std::string_view testo);
 
-private:
+  private:
     struct Stato {
         std::shared_ptr<const InsiemeTesti> cache;
         bool dataLetta = false;

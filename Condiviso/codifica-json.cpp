@@ -15,7 +15,9 @@ struct Errore : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-[[noreturn]] void rifiuta(const std::string& cosa) { throw Errore(cosa); }
+[[noreturn]] void rifiuta(const std::string& cosa) {
+    throw Errore(cosa);
+}
 
 // ---- reading ----
 
@@ -65,7 +67,9 @@ void leggi(const Json& j, Uuid& v) {
 }
 
 template <typename E>
-    requires requires { ValoriGrezzi<E>::valori; }
+requires requires {
+    ValoriGrezzi<E>::valori;
+}
 void leggi(const Json& j, E& v) {
     if (!j.is_string()) rifiuta("expected an enumeration text");
     const auto caso = daValoreGrezzo<E>(j.get_ref<const std::string&>());
@@ -268,13 +272,23 @@ void leggi(const Json& j, PacchettoStorico& v) {
 
 // ---- writing ----
 
-Json scrivi(bool v) { return v; }
-Json scrivi(const std::string& v) { return v; }
-Json scrivi(Data v) { return v.secondiDalRiferimento(); }
-Json scrivi(const Uuid& v) { return v.testo(); }
+Json scrivi(bool v) {
+    return v;
+}
+Json scrivi(const std::string& v) {
+    return v;
+}
+Json scrivi(Data v) {
+    return v.secondiDalRiferimento();
+}
+Json scrivi(const Uuid& v) {
+    return v.testo();
+}
 
 template <typename E>
-    requires requires { ValoriGrezzi<E>::valori; }
+requires requires {
+    ValoriGrezzi<E>::valori;
+}
 Json scrivi(E v) {
     return std::string(valoreGrezzo(v));
 }
@@ -313,7 +327,9 @@ void sePresente(Json& o, const char* chiave, const std::optional<T>& v) {
     if (v) o[chiave] = scrivi(*v);
 }
 
-Json scrivi(const FasciaOraria& v) { return {{"inizio", v.inizio}, {"fine", v.fine}}; }
+Json scrivi(const FasciaOraria& v) {
+    return {{"inizio", v.inizio}, {"fine", v.fine}};
+}
 
 Json scrivi(const Regola& v) {
     Json o = {{"id", scrivi(v.id)},
@@ -333,11 +349,16 @@ Json scrivi(const RegolaDominio& v) {
 }
 
 Json scrivi(const ImpostazioniFiltro& v) {
-    return {{"bloccaSconosciute", v.bloccaSconosciute}, {"filtraEntrata", v.filtraEntrata},
-            {"registraConsentiti", v.registraConsentiti}, {"quarantenaAttiva", v.quarantenaAttiva},
-            {"giorniQuarantena", v.giorniQuarantena},   {"avvisaAnomalie", v.avvisaAnomalie},
-            {"bloccaTracker", v.bloccaTracker},         {"chiediPrima", v.chiediPrima},
-            {"fidatiApple", v.fidatiApple},             {"escludiLan", v.escludiLan},
+    return {{"bloccaSconosciute", v.bloccaSconosciute},
+            {"filtraEntrata", v.filtraEntrata},
+            {"registraConsentiti", v.registraConsentiti},
+            {"quarantenaAttiva", v.quarantenaAttiva},
+            {"giorniQuarantena", v.giorniQuarantena},
+            {"avvisaAnomalie", v.avvisaAnomalie},
+            {"bloccaTracker", v.bloccaTracker},
+            {"chiediPrima", v.chiediPrima},
+            {"fidatiApple", v.fidatiApple},
+            {"escludiLan", v.escludiLan},
             {"rilevaAttacchi", v.rilevaAttacchi}};
 }
 
@@ -396,18 +417,42 @@ std::string comeTesto(const Json& j) {
 
 }  // namespace
 
-std::string codifica(const StatoRegole& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const ImpostazioniFiltro& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const Regola& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const RegolaDominio& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const EventoFlusso& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const std::vector<EventoFlusso>& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const PacchettoStorico& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const StoricoOre& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const StoricoApp& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const StoricoIP& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const PrimeViste& v) { return comeTesto(scrivi(v)); }
-std::string codifica(const Abitudini& v) { return comeTesto(scrivi(v)); }
+std::string codifica(const StatoRegole& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const ImpostazioniFiltro& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const Regola& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const RegolaDominio& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const EventoFlusso& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const std::vector<EventoFlusso>& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const PacchettoStorico& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const StoricoOre& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const StoricoApp& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const StoricoIP& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const PrimeViste& v) {
+    return comeTesto(scrivi(v));
+}
+std::string codifica(const Abitudini& v) {
+    return comeTesto(scrivi(v));
+}
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {

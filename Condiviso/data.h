@@ -9,7 +9,7 @@ namespace ostrale {
 // A moment in time, kept as seconds (with fraction) since 2001-01-01 00:00:00 UTC: the number
 // that travels in every JSON document and file of the system.
 class Data {
-public:
+  public:
     // Seconds between 1970-01-01 and 2001-01-01 UTC.
     static constexpr double daUnixARiferimento = 978307200.0;
 
@@ -33,7 +33,7 @@ public:
 
     constexpr auto operator<=>(const Data&) const = default;
 
-private:
+  private:
     constexpr explicit Data(double secondi) : secondi_(secondi) {}
     double secondi_ = 0;
 };

@@ -62,17 +62,17 @@ struct ValoriGrezzi<DirezioneFlusso> {
 };
 template <>
 struct ValoriGrezzi<MotivoDecisione> {
-    static constexpr std::array<std::string_view, 8> valori{
-        "regola", "predefinita", "quarantena", "fascia",
-        "tracker", "dominio", "sistema", "attacco"};
+    static constexpr std::array<std::string_view, 8> valori{"regola",  "predefinita", "quarantena",
+                                                            "fascia",  "tracker",     "dominio",
+                                                            "sistema", "attacco"};
 };
 template <>
 struct ValoriGrezzi<TipoAttacco> {
     static constexpr std::array<std::string_view, 16> valori{
-        "scansione", "forzaBruta", "raffica", "tunnelDNS",
-        "beaconing", "dominiSospetti", "scansioneUscita", "portaMalfamata",
-        "floodUDP", "dominioContraffatto", "ipDiretto", "c2Noto",
-        "canalePersistente", "esfiltrazioneLenta", "protocolloAnomalo", "lateraleLAN"};
+        "scansione",         "forzaBruta",          "raffica",           "tunnelDNS",
+        "beaconing",         "dominiSospetti",      "scansioneUscita",   "portaMalfamata",
+        "floodUDP",          "dominioContraffatto", "ipDiretto",         "c2Noto",
+        "canalePersistente", "esfiltrazioneLenta",  "protocolloAnomalo", "lateraleLAN"};
 };
 
 template <typename E>

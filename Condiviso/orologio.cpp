@@ -4,7 +4,9 @@
 
 namespace ostrale {
 
-Data OrologioDiSistema::adesso() const { return Data::daSistema(std::chrono::system_clock::now()); }
+Data OrologioDiSistema::adesso() const {
+    return Data::daSistema(std::chrono::system_clock::now());
+}
 
 Data OrologioFinto::adesso() const {
     std::lock_guard blocco(mutex_);

@@ -9,25 +9,25 @@ namespace ostrale {
 // The one source of the current time. Every part that tests or records time takes an Orologio,
 // so tests can move time without sleeping.
 class Orologio {
-public:
+  public:
     virtual ~Orologio() = default;
     virtual Data adesso() const = 0;
 };
 
 class OrologioDiSistema final : public Orologio {
-public:
+  public:
     Data adesso() const override;
 };
 
 // A clock that stands still until told to move; safe to read and move from any thread.
 class OrologioFinto final : public Orologio {
-public:
+  public:
     explicit OrologioFinto(Data inizio = Data::daUnix(1'765'000'000.0)) : adesso_(inizio) {}
     Data adesso() const override;
     void imposta(Data d);
     void avanza(double secondi);
 
-private:
+  private:
     mutable std::mutex mutex_;
     Data adesso_;
 };

@@ -38,10 +38,10 @@ struct VoceIPStorico {
     bool operator==(const VoceIPStorico&) const = default;
 };
 
-using StoricoOre = std::unordered_map<std::string, ContatoreOra>;      // hour key → counters
-using StoricoApp = std::unordered_map<std::string, VoceAppStorico>;    // signing id → counters
-using StoricoIP = std::unordered_map<std::string, VoceIPStorico>;      // address → counters
-using PrimeViste = std::unordered_map<std::string, Data>;              // signing id → first seen
+using StoricoOre = std::unordered_map<std::string, ContatoreOra>;    // hour key → counters
+using StoricoApp = std::unordered_map<std::string, VoceAppStorico>;  // signing id → counters
+using StoricoIP = std::unordered_map<std::string, VoceIPStorico>;    // address → counters
+using PrimeViste = std::unordered_map<std::string, Data>;            // signing id → first seen
 
 // The history the extension accumulates and hands to the app.
 struct PacchettoStorico {

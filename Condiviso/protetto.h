@@ -8,7 +8,7 @@ namespace ostrale {
 // A value reachable only while its lock is held.
 template <typename T>
 class Protetto {
-public:
+  public:
     template <typename... Argomenti>
     explicit Protetto(Argomenti&&... argomenti) : valore_(std::forward<Argomenti>(argomenti)...) {}
 
@@ -17,11 +17,11 @@ public:
 
     // A locked view: the lock is held for as long as the view lives.
     class Vista {
-    public:
+      public:
         T* operator->() const { return valore_; }
         T& operator*() const { return *valore_; }
 
-    private:
+      private:
         friend class Protetto;
         Vista(std::mutex& mutex, T& valore) : blocco_(mutex), valore_(&valore) {}
         std::unique_lock<std::mutex> blocco_;
@@ -37,7 +37,7 @@ public:
         return std::forward<Funzione>(visita)(valore_);
     }
 
-private:
+  private:
     std::mutex mutex_;
     T valore_;
 };

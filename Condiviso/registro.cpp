@@ -1,8 +1,8 @@
 #include "Condiviso/registro.h"
 
+#include <syslog.h>
 #include <cstdio>
 #include <filesystem>
-#include <syslog.h>
 
 #include <systemd/sd-journal.h>
 
@@ -10,43 +10,53 @@ namespace ostrale {
 namespace {
 
 class DestinazioneJournal final : public DestinazioneRegistro {
-public:
+  public:
     void scrivi(const RigaRegistro& riga) override {
         sd_journal_send("MESSAGE=%s", riga.messaggio.c_str(), "PRIORITY=%d", priorità(riga.livello),
                         "SUBSYSTEM=%s", riga.sottosistema.c_str(), "CATEGORY=%s",
-                        riga.categoria.c_str(), "SYSLOG_IDENTIFIER=%s",
-                        riga.sottosistema.c_str(), nullptr);
+                        riga.categoria.c_str(), "SYSLOG_IDENTIFIER=%s", riga.sottosistema.c_str(),
+                        nullptr);
     }
 
-private:
+  private:
     static int priorità(Livello livello) {
         switch (livello) {
-            case Livello::debug: return LOG_DEBUG;
-            case Livello::info: return LOG_INFO;
-            case Livello::avviso: return LOG_WARNING;
-            case Livello::errore: return LOG_ERR;
-            case Livello::guasto: return LOG_CRIT;
+            case Livello::debug:
+                return LOG_DEBUG;
+            case Livello::info:
+                return LOG_INFO;
+            case Livello::avviso:
+                return LOG_WARNING;
+            case Livello::errore:
+                return LOG_ERR;
+            case Livello::guasto:
+                return LOG_CRIT;
         }
         return LOG_INFO;
     }
 };
 
 class DestinazioneErrore final : public DestinazioneRegistro {
-public:
+  public:
     void scrivi(const RigaRegistro& riga) override {
         std::lock_guard blocco(mutex_);
-        std::fprintf(stderr, "%s [%s] %s: %s\n", riga.sottosistema.c_str(),
-                     riga.categoria.c_str(), nome(riga.livello), riga.messaggio.c_str());
+        std::fprintf(stderr, "%s [%s] %s: %s\n", riga.sottosistema.c_str(), riga.categoria.c_str(),
+                     nome(riga.livello), riga.messaggio.c_str());
     }
 
-private:
+  private:
     static const char* nome(Livello livello) {
         switch (livello) {
-            case Livello::debug: return "debug";
-            case Livello::info: return "info";
-            case Livello::avviso: return "warning";
-            case Livello::errore: return "error";
-            case Livello::guasto: return "fault";
+            case Livello::debug:
+                return "debug";
+            case Livello::info:
+                return "info";
+            case Livello::avviso:
+                return "warning";
+            case Livello::errore:
+                return "error";
+            case Livello::guasto:
+                return "fault";
         }
         return "info";
     }

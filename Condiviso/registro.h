@@ -19,7 +19,7 @@ struct RigaRegistro {
 
 // Where log lines go. One destination serves the whole process.
 class DestinazioneRegistro {
-public:
+  public:
     virtual ~DestinazioneRegistro() = default;
     virtual void scrivi(const RigaRegistro& riga) = 0;
 };
@@ -29,21 +29,21 @@ std::shared_ptr<DestinazioneRegistro> destinazionePredefinita();
 
 // Keeps every line in memory, for tests to read.
 class DestinazioneMemoria final : public DestinazioneRegistro {
-public:
+  public:
     void scrivi(const RigaRegistro& riga) override;
     std::vector<RigaRegistro> righe() const;
     // Whether some line's message contains `frammento`.
     bool contiene(std::string_view frammento) const;
     void svuota();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<RigaRegistro> righe_;
 };
 
 // A named logger: subsystem and category, as the system log shows them.
 class Registro {
-public:
+  public:
     Registro(std::string sottosistema, std::string categoria);
     // A logger of this process's subsystem (set once by main, see `impostaSottosistema`).
     explicit Registro(std::string categoria);
@@ -60,7 +60,7 @@ public:
         std::shared_ptr<DestinazioneRegistro> destinazione);
     static void impostaSottosistema(std::string sottosistema);
 
-private:
+  private:
     std::string sottosistema_;
     std::string categoria_;
 };

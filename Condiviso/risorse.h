@@ -7,7 +7,8 @@
 namespace ostrale::Risorse {
 
 // The directory of the read-only data shipped with the program: OSTRALE_RISORSE when set; the
-// source tree's Risorse/ when the program runs from its build tree; else the installed data directory.
+// source tree's Risorse/ when the program runs from its build tree; else the installed data
+// directory.
 std::filesystem::path cartella();
 
 // `nome` in that directory, when such a file exists.

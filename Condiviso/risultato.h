@@ -9,7 +9,7 @@ namespace ostrale {
 // The value of an operation at a boundary, or the reason it was refused.
 template <typename T>
 class Risultato {
-public:
+  public:
     Risultato(T valore) : stato_(std::move(valore)) {}  // NOLINT(google-explicit-constructor)
     static Risultato rifiuto(std::string motivo) { return Risultato(Rifiuto{std::move(motivo)}); }
 
@@ -23,7 +23,9 @@ public:
     const T* operator->() const { return &valore(); }
 
     T valoreOppure(T alternativa) const& { return ok() ? valore() : std::move(alternativa); }
-    T valoreOppure(T alternativa) && { return ok() ? std::move(*this).valore() : std::move(alternativa); }
+    T valoreOppure(T alternativa) && {
+        return ok() ? std::move(*this).valore() : std::move(alternativa);
+    }
 
     // Empty when the operation succeeded.
     const std::string& motivo() const {
@@ -31,7 +33,7 @@ public:
         return ok() ? nessuno : std::get<Rifiuto>(stato_).motivo;
     }
 
-private:
+  private:
     struct Rifiuto {
         std::string motivo;
     };

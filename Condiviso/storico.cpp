@@ -15,7 +15,9 @@ bool cifre(std::string_view s, std::size_t da, std::size_t quante, int& valore) 
     return true;
 }
 
-bool èBisestile(int anno) { return (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0; }
+bool èBisestile(int anno) {
+    return (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0;
+}
 
 int giorniDelMese(int anno, int mese) {
     static constexpr std::array<int, 12> giorni{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -26,8 +28,8 @@ void scriviCifre(std::string& s, long valore, int quante) {
     std::array<char, 24> buffer{};
     int n = 0;
     const bool negativo = valore < 0;
-    unsigned long resto = negativo ? 0UL - static_cast<unsigned long>(valore)
-                                   : static_cast<unsigned long>(valore);
+    unsigned long resto =
+        negativo ? 0UL - static_cast<unsigned long>(valore) : static_cast<unsigned long>(valore);
     do {
         buffer[static_cast<std::size_t>(n++)] = static_cast<char>('0' + resto % 10);
         resto /= 10;

@@ -9,7 +9,7 @@ namespace ostrale {
 
 // The advertising and tracking domains shipped with the program, lower case.
 class Tracker {
-public:
+  public:
     Tracker() = default;
     explicit Tracker(InsiemeTesti domini) : domini_(std::move(domini)) {}
 
@@ -29,7 +29,7 @@ public:
 
     const InsiemeTesti& domini() const { return domini_; }
 
-private:
+  private:
     InsiemeTesti domini_;
 };
 

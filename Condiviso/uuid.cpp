@@ -12,7 +12,9 @@ int valoreEsadecimale(char c) {
     return -1;
 }
 
-bool èPosizioneTrattino(std::size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
+bool èPosizioneTrattino(std::size_t i) {
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
 
 }  // namespace
 
@@ -25,7 +27,8 @@ Uuid Uuid::genera() {
     std::array<std::uint8_t, 16> byte{};
     for (std::size_t i = 0; i < byte.size(); i += 8) {
         std::uint64_t caso = generatore();
-        for (std::size_t j = 0; j < 8; ++j) byte[i + j] = static_cast<std::uint8_t>(caso >> (8 * j));
+        for (std::size_t j = 0; j < 8; ++j)
+            byte[i + j] = static_cast<std::uint8_t>(caso >> (8 * j));
     }
     byte[6] = static_cast<std::uint8_t>((byte[6] & 0x0F) | 0x40);
     byte[8] = static_cast<std::uint8_t>((byte[8] & 0x3F) | 0x80);

@@ -9,7 +9,7 @@
 namespace ostrale {
 
 class Uuid {
-public:
+  public:
     Uuid() = default;
     explicit Uuid(const std::array<std::uint8_t, 16>& byte) : byte_(byte) {}
 
@@ -24,7 +24,7 @@ public:
 
     auto operator<=>(const Uuid&) const = default;
 
-private:
+  private:
     std::array<std::uint8_t, 16> byte_{};
 };
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <thread>
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "Condiviso/archivio-condiviso.h"
@@ -22,7 +22,7 @@ std::string elencoDi(int quanti, const std::string& prefisso = "198.51.100.") {
 }
 
 class BlocklistC2Test : public ::testing::Test {
-protected:
+  protected:
     test::ContenitoreTemporaneo contenitore;
     test::CartellaTemporanea risorse;
     test::VariabileAmbiente variabileRisorse{"OSTRALE_RISORSE", risorse.percorso().string()};

@@ -11,9 +11,9 @@ using nlohmann::json;
 const char* const idEvento = "0F8FAD5B-D9CB-469F-A165-70867728950E";
 
 json eventoMinimo() {
-    return {{"id", idEvento},         {"data", 786000000.25}, {"firmaApp", "/usr/bin/curl"},
-            {"host", "example.org"},  {"porta", "443"},       {"protocollo", "TCP"},
-            {"direzione", "uscita"},  {"consentito", true}};
+    return {{"id", idEvento},        {"data", 786000000.25}, {"firmaApp", "/usr/bin/curl"},
+            {"host", "example.org"}, {"porta", "443"},       {"protocollo", "TCP"},
+            {"direzione", "uscita"}, {"consentito", true}};
 }
 
 template <typename T>
@@ -52,11 +52,12 @@ TEST(CodificaJson, WrongTypesAreRefused) {
     EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": "7"})"));
     EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": 7.5})"));
     EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": true})"));
-    EXPECT_FALSE(
-        ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": 9223372036854775808})"));
+    EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>(
+        R"({"giorniQuarantena": 9223372036854775808})"));
     EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>(R"({"escludiLan": 1})"));
     EXPECT_FALSE(ostrale::json::decodifica<ImpostazioniFiltro>("[]"));
-    const auto esatto = ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": 7.0})");
+    const auto esatto =
+        ostrale::json::decodifica<ImpostazioniFiltro>(R"({"giorniQuarantena": 7.0})");
     ASSERT_TRUE(esatto);
     EXPECT_EQ(esatto->giorniQuarantena, 7);
 
@@ -166,10 +167,12 @@ TEST(CodificaJson, FullRecordsSurviveARoundTrip) {
     notturna.attiva = false;
     notturna.fascia = FasciaOraria{1320, 420};
     stato.regole = {notturna, Regola{}};
-    stato.regoleDominio = {RegolaDominio{Uuid::genera(), "doubleclick.net", AzioneRegola::blocca, true}};
+    stato.regoleDominio = {
+        RegolaDominio{Uuid::genera(), "doubleclick.net", AzioneRegola::blocca, true}};
     stato.impostazioni.giorniQuarantena = 14;
     stato.impostazioni.chiediPrima = true;
-    const auto statoRitorno = ostrale::json::decodifica<StatoRegole>(ostrale::json::codifica(stato));
+    const auto statoRitorno =
+        ostrale::json::decodifica<StatoRegole>(ostrale::json::codifica(stato));
     ASSERT_TRUE(statoRitorno) << statoRitorno.motivo();
     EXPECT_EQ(*statoRitorno, stato);
 
@@ -228,7 +231,8 @@ TEST(CodificaJson, MalformedTextIsRefusedNotThrown) {
                               "{\"regole\":[],\"regole\":\"\xc3\x28\"}", "[1e400]"}) {
         EXPECT_FALSE(ostrale::json::decodifica<StatoRegole>(testo)) << testo;
     }
-    EXPECT_FALSE(ostrale::json::decodifica<std::vector<EventoFlusso>>("[" + eventoMinimo().dump() + ","));
+    EXPECT_FALSE(
+        ostrale::json::decodifica<std::vector<EventoFlusso>>("[" + eventoMinimo().dump() + ","));
     auto eventoInfinito = eventoMinimo().dump();
     eventoInfinito.replace(eventoInfinito.find("786000000.25"), 12, "1e999");
     EXPECT_FALSE(ostrale::json::decodifica<EventoFlusso>(eventoInfinito));

@@ -49,7 +49,8 @@ TEST(RegolaDominio, NormalisationReducesTypedTextToAHost) {
     EXPECT_EQ(RegolaDominio::normalizza("http://https://example.com/x"), "https:");
     EXPECT_EQ(RegolaDominio::normalizza("www."), "");
     EXPECT_EQ(RegolaDominio::normalizza(""), "");
-    EXPECT_EQ(RegolaDominio::normalizza("\u00a0tracker.example:8443\u3000"), "tracker.example:8443");
+    EXPECT_EQ(RegolaDominio::normalizza("\u00a0tracker.example:8443\u3000"),
+              "tracker.example:8443");
     EXPECT_EQ(RegolaDominio::normalizza("user@host.example"), "user@host.example");
     EXPECT_EQ(RegolaDominio::normalizza("///a.example//b"), "a.example");
     EXPECT_EQ(RegolaDominio::normalizza("\xff Bad.Example"), "\xff bad.example");

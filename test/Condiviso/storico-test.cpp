@@ -13,7 +13,7 @@ namespace ostrale {
 namespace {
 
 class StoricoTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::tzset(); }
     void TearDown() override {
         fuso_.reset();
@@ -25,7 +25,7 @@ protected:
         ::tzset();
     }
 
-private:
+  private:
     std::optional<test::VariabileAmbiente> fuso_;
 };
 
@@ -48,9 +48,9 @@ TEST_F(StoricoTest, KeysParseToTheFirstInstantOfTheirHour) {
     const auto inizio = Storico::inizioOra("2026-12-05 17");
     ASSERT_TRUE(inizio);
     EXPECT_DOUBLE_EQ(inizio->secondiUnix(), alle16UtcDel5Dicembre);
-    for (const char* nonChiave : {"", "2026-12-05", "2026-12-05 17:00", "2026-13-05 17",
-                                  "2026-02-29 10", "2026-12-05 24", "2026-12-5 17", "abcd-ef-gh ij",
-                                  "2026/12/05 17", " 2026-12-05 1", "+026-12-05 17"}) {
+    for (const char* nonChiave :
+         {"", "2026-12-05", "2026-12-05 17:00", "2026-13-05 17", "2026-02-29 10", "2026-12-05 24",
+          "2026-12-5 17", "abcd-ef-gh ij", "2026/12/05 17", " 2026-12-05 1", "+026-12-05 17"}) {
         EXPECT_FALSE(Storico::inizioOra(nonChiave)) << nonChiave;
     }
     EXPECT_TRUE(Storico::inizioOra("2028-02-29 10"));

@@ -38,9 +38,9 @@ TEST(Tracker, ListFileFormat) {
         "hash.example # not a comment\n"
         "  # indented comment\n"
         "dup.example\nDUP.example\n");
-    const InsiemeTesti atteso{"ads.example", "crlf.example",  "vt.example",
-                              "ff.example",  "nel.example",   "ls.example",
-                              "ps.example",  "nbsp.example",  "hash.example # not a comment",
+    const InsiemeTesti atteso{"ads.example", "crlf.example", "vt.example",
+                              "ff.example",  "nel.example",  "ls.example",
+                              "ps.example",  "nbsp.example", "hash.example # not a comment",
                               "dup.example"};
     EXPECT_EQ(elenco.domini(), atteso);
 }

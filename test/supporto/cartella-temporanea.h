@@ -8,7 +8,7 @@ namespace ostrale::test {
 
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class CartellaTemporanea {
-public:
+  public:
     CartellaTemporanea();
     ~CartellaTemporanea();
     CartellaTemporanea(const CartellaTemporanea&) = delete;
@@ -20,31 +20,31 @@ public:
     void scrivi(const std::string& nome, const std::string& contenuto) const;
     std::string leggi(const std::string& nome) const;
 
-private:
+  private:
     std::filesystem::path percorso_;
 };
 
 // Sets an environment variable for the lifetime of the object, then restores it.
 class VariabileAmbiente {
-public:
+  public:
     VariabileAmbiente(std::string nome, const std::string& valore);
     ~VariabileAmbiente();
     VariabileAmbiente(const VariabileAmbiente&) = delete;
     VariabileAmbiente& operator=(const VariabileAmbiente&) = delete;
 
-private:
+  private:
     std::string nome_;
     std::optional<std::string> precedente_;
 };
 
 // A container directory for the duration of a test: OSTRALE_CONTENITORE points at it.
 class ContenitoreTemporaneo {
-public:
+  public:
     ContenitoreTemporaneo() : variabile_("OSTRALE_CONTENITORE", cartella_.percorso().string()) {}
     const CartellaTemporanea& cartella() const { return cartella_; }
     std::filesystem::path operator/(const std::string& nome) const { return cartella_ / nome; }
 
-private:
+  private:
     CartellaTemporanea cartella_;
     VariabileAmbiente variabile_;
 };
