@@ -5,7 +5,7 @@ set -euo pipefail
 
 pacchetti=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    nlohmann-json3-dev libsystemd-dev
+    nlohmann-json3-dev libsystemd-dev libicu-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -1,0 +1,156 @@
+#include <cmath>
+#include <memory>
+#include <string_view>
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include "Estensione/Sentinella/sentinella.h"
+
+namespace ostrale {
+namespace {
+
+// One user-perceived character, described by what the name heuristic needs of it.
+struct Carattere {
+    bool lettera = false;   // its first code point is alphabetic
+    bool numerico = false;  // its first code point has a numeric value
+    char ascii = 0;         // the character when it is a single ASCII code point, else 0
+};
+
+bool èNumerico(UChar32 c) { return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE; }
+
+Carattere descrivi(UChar32 primo, bool singolo) {
+    Carattere c;
+    c.lettera = u_hasBinaryProperty(primo, UCHAR_ALPHABETIC) != 0;
+    c.numerico = èNumerico(primo);
+    if (singolo && primo < 0x80) c.ascii = static_cast<char>(primo);
+    return c;
+}
+
+// The characters of `testo`: one per byte for plain ASCII (the common case), else one per
+// extended grapheme cluster.
+std::vector<Carattere> caratteri(const icu::UnicodeString& testo) {
+    std::vector<Carattere> risultato;
+    thread_local std::unique_ptr<icu::BreakIterator> iteratore = [] {
+        UErrorCode errore = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> it(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), errore));
+        return U_SUCCESS(errore) ? std::move(it) : nullptr;
+    }();
+    if (!iteratore) {
+        for (int32_t i = 0; i < testo.length(); i = testo.moveIndex32(i, 1)) {
+            risultato.push_back(descrivi(testo.char32At(i), true));
+        }
+        return risultato;
+    }
+    iteratore->setText(testo);
+    int32_t inizio = iteratore->first();
+    for (int32_t fine = iteratore->next(); fine != icu::BreakIterator::DONE;
+         inizio = fine, fine = iteratore->next()) {
+        const UChar32 primo = testo.char32At(inizio);
+        risultato.push_back(descrivi(primo, testo.moveIndex32(inizio, 1) == fine));
+    }
+    iteratore->setText(icu::UnicodeString());
+    return risultato;
+}
+
+bool èAsciiSemplice(std::string_view s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') return false;
+    }
+    return true;
+}
+
+std::vector<Carattere> caratteriAscii(std::string_view s, bool minuscolo) {
+    std::vector<Carattere> risultato;
+    risultato.reserve(s.size());
+    for (char c : s) {
+        if (minuscolo && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const bool lettera = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        risultato.push_back(Carattere{lettera, c >= '0' && c <= '9', c});
+    }
+    return risultato;
+}
+
+bool finisceCon(std::string_view s, std::string_view fine) {
+    return s.size() >= fine.size() && s.substr(s.size() - fine.size()) == fine;
+}
+
+}  // namespace
+
+bool Sentinella::nomeSospetto(std::string_view nome) {
+    if (nome == "?" || finisceCon(nome, ".local") || nome.find(':') != std::string_view::npos) {
+        return false;
+    }
+    const bool ascii = èAsciiSemplice(nome);
+    std::vector<Carattere> originale;
+    std::vector<Carattere> minuscolo;
+    if (ascii) {
+        originale = caratteriAscii(nome, false);
+        minuscolo = caratteriAscii(nome, true);
+    } else {
+        const auto testo = icu::UnicodeString::fromUTF8(
+            icu::StringPiece(nome.data(), static_cast<int32_t>(nome.size())));
+        originale = caratteri(testo);
+        icu::UnicodeString abbassato(testo);
+        abbassato.toLower(icu::Locale::getRoot());
+        minuscolo = caratteri(abbassato);
+    }
+
+    bool soloNumeriEPunti = true;
+    for (const Carattere& c : originale) soloNumeriEPunti &= c.numerico || c.ascii == '.';
+    if (soloNumeriEPunti) return false;  // an IPv4 literal, or empty
+
+    constexpr std::string_view esadecimali = "0123456789abcdef.-";
+    bool soloEsadecimali = true;
+    for (const Carattere& c : minuscolo) {
+        soloEsadecimali &= c.ascii != 0 && esadecimali.find(c.ascii) != std::string_view::npos;
+    }
+    if (soloEsadecimali) return false;
+
+    // The first non-empty label of the lower-cased name.
+    auto inizio = minuscolo.begin();
+    while (inizio != minuscolo.end() && inizio->ascii == '.') ++inizio;
+    if (inizio == minuscolo.end()) return false;
+    auto fine = inizio;
+    while (fine != minuscolo.end() && fine->ascii != '.') ++fine;
+
+    const auto lunghezza = static_cast<double>(fine - inizio);
+    if (lunghezza < 12) return false;
+    int lettere = 0, vocali = 0, cifre = 0;
+    for (auto it = inizio; it != fine; ++it) {
+        if (it->lettera) {
+            ++lettere;
+            if (it->ascii != 0 && std::string_view("aeiou").find(it->ascii) != std::string_view::npos) {
+                ++vocali;
+            }
+        }
+        if (it->numerico) ++cifre;
+    }
+    if (lettere < 8) return false;
+    const double rapportoVocali = static_cast<double>(vocali) / lettere;
+    const double rapportoCifre = cifre / lunghezza;
+    if (rapportoVocali < 0.22) return true;
+    if (rapportoCifre > 0.3) return rapportoVocali < 0.35;
+    return false;
+}
+
+bool Sentinella::èRitmoRegolare(const std::vector<Data>& tempi) {
+    if (tempi.size() < 4) return false;
+    const auto intervalli = static_cast<double>(tempi.size() - 1);
+    double somma = 0;
+    for (std::size_t i = 1; i < tempi.size(); ++i) somma += tempi[i].secondiDa(tempi[i - 1]);
+    const double media = somma / intervalli;
+    if (media < 10 || media > 3600) return false;
+    double scarti = 0;
+    for (std::size_t i = 1; i < tempi.size(); ++i) {
+        const double d = tempi[i].secondiDa(tempi[i - 1]) - media;
+        scarti += d * d;
+    }
+    const double variazione = std::sqrt(scarti / intervalli) / media;
+    return 1 - std::min(variazione, 1.0) >= 0.78;
+}
+
+}  // namespace ostrale

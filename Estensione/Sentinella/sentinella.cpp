@@ -1,0 +1,363 @@
+#include "Estensione/Sentinella/sentinella.h"
+
+#include <array>
+#include <cmath>
+
+#include "Condiviso/rete-locale.h"
+#include "Condiviso/sistema.h"
+#include "Condiviso/testo.h"
+
+namespace ostrale {
+namespace {
+
+using sentinella::inFinestra;
+
+constexpr double minuto = 60;
+constexpr double dieciMinuti = 600;
+constexpr double seiOre = 21600;
+constexpr double unGiorno = 86400;
+
+template <std::size_t N>
+bool èIn(const std::array<std::string_view, N>& insieme, std::string_view valore) {
+    for (std::string_view v : insieme) {
+        if (v == valore) return true;
+    }
+    return false;
+}
+
+constexpr std::array<std::string_view, 11> porteSensibili{
+    "21", "22", "23", "88", "445", "548", "3306", "3389", "5432", "5900", "6379"};
+constexpr std::array<std::string_view, 5> porteMalfamate{"23", "6667", "3333", "4444", "14444"};
+constexpr std::array<std::string_view, 12> porteComuni{"80",  "443", "53",   "123", "22",  "993",
+                                                       "995", "587", "465", "5223", "500", "4500"};
+constexpr std::array<std::string_view, 7> porteLaterali{"445",  "22",   "5900", "3389",
+                                                        "548", "3306", "5432"};
+
+constexpr std::array<std::string_view, 10> prefissiInfrastruttura{
+    "io.tailscale.", "com.tailscale.", "net.openvpn.", "com.wireguard.", "org.wireguard.",
+    "com.cloudflare.", "ch.protonvpn.", "com.nordvpn.", "com.expressvpn.",
+    "com.privateinternetaccess."};
+
+constexpr std::array<std::string_view, 27> browsers{
+    // Signing identifiers (also the Flatpak ids of most of these browsers).
+    "com.apple.WebKit.Networking", "com.google.Chrome", "org.mozilla.firefox",
+    "com.microsoft.edgemac", "com.brave.Browser", "com.operasoftware.Opera", "com.vivaldi.Vivaldi",
+    "company.thebrowser.Browser", "org.chromium.Chromium",
+    // Flatpak ids that differ, and Snap names.
+    "com.microsoft.Edge", "org.gnome.Epiphany", "firefox", "chromium",
+    // Executables of Debian's and the vendors' packages.
+    "/usr/lib/firefox-esr/firefox-esr", "/usr/lib/firefox/firefox", "/usr/lib/chromium/chromium",
+    "/opt/google/chrome/chrome", "/opt/brave.com/brave/brave", "/opt/vivaldi/vivaldi-bin",
+    "/opt/microsoft/msedge/msedge", "/usr/lib/opera/opera", "/usr/bin/epiphany",
+    "/usr/bin/qutebrowser", "/usr/bin/falkon", "/usr/bin/konqueror",
+    // The network process of WebKitGTK, which makes the connections of its browsers.
+    "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/WebKitNetworkProcess",
+    "/usr/lib/x86_64-linux-gnu/webkitgtk-6.0/WebKitNetworkProcess"};
+
+constexpr std::array<std::string_view, 5> resolverDiSistema{
+    "com.apple.mDNSResponder", "/usr/lib/systemd/systemd-resolved", "/usr/sbin/dnsmasq",
+    "/usr/sbin/unbound", "/usr/sbin/avahi-daemon"};
+
+std::string unisci(std::string_view a, std::string_view b) {
+    std::string chiave;
+    chiave.reserve(a.size() + 1 + b.size());
+    chiave.append(a).append("|").append(b);
+    return chiave;
+}
+
+std::int64_t fascia(Data adesso, double larghezza) {
+    return static_cast<std::int64_t>(std::trunc(adesso.secondiUnix() / larghezza));
+}
+
+template <typename Mappa>
+auto& voce(Mappa& mappa, std::string_view chiave) {
+    auto it = mappa.find(chiave);
+    if (it == mappa.end()) it = mappa.try_emplace(std::string(chiave)).first;
+    return it->second;
+}
+
+template <typename Mappa>
+bool sanzioneAttiva(Mappa& mappa, std::string_view chiave, Data adesso) {
+    const auto it = mappa.find(chiave);
+    if (it == mappa.end()) return false;
+    if (it->second < adesso) {
+        mappa.erase(it);
+        return false;
+    }
+    return true;
+}
+
+template <typename Mappa>
+void svuotaOltre(Mappa& mappa, std::size_t limite) {
+    if (mappa.size() > limite) Mappa().swap(mappa);
+}
+
+}  // namespace
+
+bool Sentinella::èBrowser(std::string_view firma) {
+    return èIn(browsers, firma) || testo::iniziaCon(firma, "com.google.Chrome");
+}
+
+bool Sentinella::èResolverDiSistema(std::string_view firma) { return èIn(resolverDiSistema, firma); }
+
+bool Sentinella::èInfrastruttura(std::string_view firma) {
+    for (std::string_view prefisso : prefissiInfrastruttura) {
+        if (testo::iniziaCon(firma, prefisso)) return true;
+    }
+    return false;
+}
+
+bool Sentinella::èBloccato(std::string_view ip, Data adesso) {
+    return sanzioneAttiva(bloccoIP_, ip, adesso);
+}
+
+bool Sentinella::èContenuta(std::string_view firma, Data adesso) {
+    return sanzioneAttiva(contenimentoApp_, firma, adesso);
+}
+
+bool Sentinella::segnalabile(TipoAttacco tipo, std::string_view soggetto, Data adesso,
+                             double pausa) {
+    std::string chiave = unisci(valoreGrezzo(tipo), soggetto);
+    const auto [it, nuova] = giàSegnalato_.try_emplace(std::move(chiave), adesso);
+    if (nuova) return true;
+    if (adesso.secondiDa(it->second) < pausa) return false;
+    it->second = adesso;
+    return true;
+}
+
+void Sentinella::blocca(std::string_view ip, Data adesso) {
+    voce(bloccoIP_, ip) = adesso.piùSecondi(durataBlocco);
+}
+
+void Sentinella::contieniApp(std::string_view firma, Data adesso) {
+    voce(contenimentoApp_, firma) = adesso.piùSecondi(durataBlocco);
+}
+
+void Sentinella::contieni() {
+    svuotaOltre(porteDaIP_, 2000);
+    svuotaOltre(colpiServizio_, 2000);
+    svuotaOltre(hostDaApp_, 500);
+    svuotaOltre(dnsDaApp_, 500);
+    svuotaOltre(tempiDestinazione_, 3000);
+    svuotaOltre(hostStraniDaApp_, 500);
+    svuotaOltre(scansioniUscita_, 2000);
+    svuotaOltre(burstUDP_, 2000);
+    svuotaOltre(ipDirettiDaApp_, 500);
+    svuotaOltre(presenze_, 2000);
+    svuotaOltre(cumulati_, 2000);
+    svuotaOltre(visiteLan_, 500);
+    svuotaOltre(giàSegnalato_, 2000);
+}
+
+std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
+    contieni();
+    std::vector<Rilevazione> esito;
+    if (f.direzione == DirezioneFlusso::entrata && f.ip) {
+        scansione(f, esito);
+        forzaBruta(f, esito);
+        return esito;
+    }
+    const bool diSistema = èDiSistema(f.firma);
+    const bool contenibile = !diSistema && f.firma != "sconosciuta" && !f.haRegolaConsenti &&
+                             !èInfrastruttura(f.firma);
+    raffica(f, contenibile, esito);
+    tunnelDNS(f, contenibile, esito);
+    if (!diSistema) {
+        beaconing(f, esito);
+        dominiSospetti(f, esito);
+    }
+    scansioneUscita(f, contenibile, esito);
+    portaMalfamata(f, esito);
+    floodUDP(f, contenibile, esito);
+    dominioContraffatto(f, esito);
+    ipDiretto(f, diSistema, esito);
+    c2Noto(f, esito);
+    if (!diSistema && !èInfrastruttura(f.firma) && !f.dominio.empty()) {
+        canalePersistente(f, esito);
+        esfiltrazioneLenta(f, esito);
+    }
+    protocolloAnomalo(f, diSistema, esito);
+    return esito;
+}
+
+// ---- inbound ----
+
+void Sentinella::scansione(const Flusso& f, std::vector<Rilevazione>& esito) {
+    const std::string_view ip = *f.ip;
+    if (voce(porteDaIP_, ip).aggiorna(f.adesso, minuto, f.portaLocale, 10) < 10) return;
+    if (!segnalabile(TipoAttacco::scansione, ip, f.adesso)) return;
+    blocca(ip, f.adesso);
+    esito.push_back({TipoAttacco::scansione, std::string(ip), true});
+}
+
+void Sentinella::forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (!èIn(porteSensibili, f.portaLocale)) return;
+    const std::string_view ip = *f.ip;
+    if (voce(colpiServizio_, unisci(ip, f.portaLocale)).aggiorna(f.adesso, minuto, 6) < 6) return;
+    if (!segnalabile(TipoAttacco::forzaBruta, ip, f.adesso)) return;
+    blocca(ip, f.adesso);
+    esito.push_back({TipoAttacco::forzaBruta, std::string(ip), true});
+}
+
+// ---- volume and destination ----
+
+void Sentinella::raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
+    if (voce(hostDaApp_, f.firma).aggiorna(f.adesso, minuto, f.host, 40) < 40) return;
+    if (!segnalabile(TipoAttacco::raffica, f.firma, f.adesso)) return;
+    if (contenibile) contieniApp(f.firma, f.adesso);
+    esito.push_back({TipoAttacco::raffica, std::string(f.firma), contenibile});
+}
+
+void Sentinella::tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
+    if (f.portaRemota != "53" || èResolverDiSistema(f.firma)) return;
+    if (voce(dnsDaApp_, f.firma).aggiorna(f.adesso, minuto, 30) < 30) return;
+    if (!segnalabile(TipoAttacco::tunnelDNS, f.firma, f.adesso)) return;
+    if (contenibile) contieniApp(f.firma, f.adesso);
+    esito.push_back({TipoAttacco::tunnelDNS, std::string(f.firma), contenibile});
+}
+
+void Sentinella::scansioneUscita(const Flusso& f, bool contenibile,
+                                 std::vector<Rilevazione>& esito) {
+    if (!f.ip || èIn(porteComuni, f.portaRemota)) return;
+    const std::string chiave = unisci(f.firma, f.portaRemota);
+    if (voce(scansioniUscita_, chiave).aggiorna(f.adesso, minuto, *f.ip, 10) < 10) return;
+    if (!segnalabile(TipoAttacco::scansioneUscita, chiave, f.adesso)) return;
+    if (contenibile) contieniApp(f.firma, f.adesso);
+    esito.push_back({TipoAttacco::scansioneUscita, std::string(f.firma), contenibile});
+}
+
+void Sentinella::portaMalfamata(const Flusso& f, std::vector<Rilevazione>& esito) {
+    const bool malfamata = èIn(porteMalfamate, f.portaRemota) ||
+                           (f.portaRemota == "445" && f.ip && !ReteLocale::èLocale(*f.ip));
+    if (!malfamata) return;
+    if (!segnalabile(TipoAttacco::portaMalfamata, unisci(f.firma, f.portaRemota), f.adesso)) return;
+    esito.push_back({TipoAttacco::portaMalfamata, std::string(f.firma), true});
+}
+
+void Sentinella::floodUDP(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
+    if (f.protocollo != "UDP" || f.portaRemota == "53" || !f.ip || ReteLocale::èLocale(*f.ip)) {
+        return;
+    }
+    const std::string chiave = unisci(f.firma, f.host);
+    if (voce(burstUDP_, chiave).aggiorna(f.adesso, minuto, 80) < 80) return;
+    if (!segnalabile(TipoAttacco::floodUDP, chiave, f.adesso)) return;
+    if (contenibile) contieniApp(f.firma, f.adesso);
+    esito.push_back({TipoAttacco::floodUDP, std::string(f.firma), contenibile});
+}
+
+void Sentinella::c2Noto(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (!f.ip) return;
+    const auto indirizzi = c2_.insieme();
+    if (indirizzi->empty() || !indirizzi->contains(*f.ip)) return;
+    if (!segnalabile(TipoAttacco::c2Noto, *f.ip, f.adesso)) return;
+    esito.push_back({TipoAttacco::c2Noto, std::string(f.firma), true});
+}
+
+// ---- behaviour ----
+
+void Sentinella::beaconing(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (f.dominio.empty()) return;
+    std::vector<Data>& tempi = voce(tempiDestinazione_, unisci(f.firma, f.dominio));
+    if (tempi.empty() || f.adesso.secondiDa(tempi.back()) >= 5) {
+        tempi.push_back(f.adesso);
+        if (tempi.size() > 10) tempi.erase(tempi.begin(), tempi.end() - 10);
+    }
+    if (tempi.size() != 10 || !èRitmoRegolare(tempi)) return;
+    if (!segnalabile(TipoAttacco::beaconing, f.firma, f.adesso)) return;
+    tempi.erase(tempi.begin(), tempi.end() - 2);
+    esito.push_back({TipoAttacco::beaconing, std::string(f.firma), false});
+}
+
+void Sentinella::dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (!nomeSospetto(f.host)) return;
+    if (voce(hostStraniDaApp_, f.firma).aggiorna(f.adesso, 300, f.host) < 5) return;
+    if (!segnalabile(TipoAttacco::dominiSospetti, f.firma, f.adesso)) return;
+    esito.push_back({TipoAttacco::dominiSospetti, std::string(f.firma), false});
+}
+
+void Sentinella::dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& esito) {
+    bool contraffatto = false;
+    std::size_t inizio = 0;
+    while (inizio < f.host.size() && !contraffatto) {
+        std::size_t fine = f.host.find('.', inizio);
+        if (fine == std::string_view::npos) fine = f.host.size();
+        const std::string_view etichetta = f.host.substr(inizio, fine - inizio);
+        contraffatto = etichetta.size() >= 4 && testo::minuscole(etichetta.substr(0, 4)) == "xn--";
+        inizio = fine + 1;
+    }
+    if (!contraffatto) return;
+    if (!segnalabile(TipoAttacco::dominioContraffatto, f.host, f.adesso)) return;
+    esito.push_back({TipoAttacco::dominioContraffatto, std::string(f.firma), false});
+}
+
+void Sentinella::ipDiretto(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito) {
+    if (!f.appNuova || diSistema || f.firma == "sconosciuta" || !f.ip || f.host != *f.ip ||
+        ReteLocale::èLocale(*f.ip)) {
+        return;
+    }
+    if (voce(ipDirettiDaApp_, f.firma).aggiorna(f.adesso, dieciMinuti, *f.ip) < 3) return;
+    if (!segnalabile(TipoAttacco::ipDiretto, f.firma, f.adesso)) return;
+    esito.push_back({TipoAttacco::ipDiretto, std::string(f.firma), false});
+}
+
+void Sentinella::canalePersistente(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (èBrowser(f.firma)) return;
+    const std::string destinazione = unisci(f.firma, f.dominio);
+    std::set<std::int64_t>& fasce = voce(presenze_, destinazione);
+    const std::int64_t attuale = fascia(f.adesso, 600);
+    fasce.insert(attuale);
+    std::erase_if(fasce, [&](std::int64_t s) { return attuale - s > 35; });
+    if (fasce.size() < 30) return;
+    if (!segnalabile(TipoAttacco::canalePersistente, destinazione, f.adesso, seiOre)) return;
+    esito.push_back({TipoAttacco::canalePersistente, std::string(f.firma), false});
+}
+
+void Sentinella::esfiltrazioneLenta(const Flusso& f, std::vector<Rilevazione>& esito) {
+    const std::string destinazione = unisci(f.firma, f.dominio);
+    std::map<std::int64_t, std::int64_t>& conteggi = voce(cumulati_, destinazione);
+    const std::int64_t attuale = fascia(f.adesso, 3600);
+    ++conteggi[attuale];
+    std::erase_if(conteggi, [&](const auto& coppia) { return attuale - coppia.first > 23; });
+    std::int64_t totale = 0;
+    for (const auto& [ora, quanti] : conteggi) totale += quanti;
+    if (totale < 150 || conteggi.size() < 8) return;
+    if (!segnalabile(TipoAttacco::esfiltrazioneLenta, destinazione, f.adesso, unGiorno)) return;
+    esito.push_back({TipoAttacco::esfiltrazioneLenta, std::string(f.firma), false});
+}
+
+void Sentinella::protocolloAnomalo(const Flusso& f, bool diSistema,
+                                   std::vector<Rilevazione>& esito) {
+    if (f.protocollo != "UDP" || f.portaRemota != "443" || diSistema) return;
+    if (èBrowser(f.firma) || èInfrastruttura(f.firma) || f.firma == "sconosciuta") return;
+    if (!segnalabile(TipoAttacco::protocolloAnomalo, f.firma, f.adesso, seiOre)) return;
+    esito.push_back({TipoAttacco::protocolloAnomalo, std::string(f.firma), false});
+}
+
+// ---- local network ----
+
+std::vector<Sentinella::Rilevazione> Sentinella::osservaLan(Data adesso, std::string_view firma,
+                                                            std::string_view ip,
+                                                            std::string_view portaRemota) {
+    if (!èIn(porteLaterali, portaRemota)) return {};
+    if (èDiSistema(firma) || firma == "sconosciuta" || èInfrastruttura(firma)) return {};
+    if (voce(visiteLan_, firma).aggiorna(adesso, dieciMinuti, ip) < 8) return {};
+    if (!segnalabile(TipoAttacco::lateraleLAN, firma, adesso)) return {};
+    return {{TipoAttacco::lateraleLAN, std::string(firma), false}};
+}
+
+// ---- diagnostics ----
+
+Sentinella::Dimensioni Sentinella::dimensioni() const {
+    return {porteDaIP_.size(),       colpiServizio_.size(),  hostDaApp_.size(),
+            dnsDaApp_.size(),        tempiDestinazione_.size(), hostStraniDaApp_.size(),
+            scansioniUscita_.size(), burstUDP_.size(),       ipDirettiDaApp_.size(),
+            presenze_.size(),        cumulati_.size(),       visiteLan_.size(),
+            giàSegnalato_.size(),    bloccoIP_.size(),       contenimentoApp_.size()};
+}
+
+std::vector<Data> Sentinella::tempiDestinazione(std::string_view chiave) const {
+    const auto it = tempiDestinazione_.find(chiave);
+    return it == tempiDestinazione_.end() ? std::vector<Data>{} : it->second;
+}
+
+}  // namespace ostrale

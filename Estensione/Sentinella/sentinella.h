@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Condiviso/blocklist-c2.h"
+#include "Condiviso/data.h"
+#include "Condiviso/enumerazioni.h"
+#include "Condiviso/insieme-testi.h"
+#include "Estensione/Sentinella/finestre.h"
+
+namespace ostrale {
+
+// The attack detector: short-lived statistics per remote address, application and destination,
+// sixteen patterns, a ten-minute block of addresses and containment of applications.
+// Nothing is persisted. Not thread-safe: the provider calls it under its own lock.
+class Sentinella {
+public:
+    struct Rilevazione {
+        TipoAttacco tipo;
+        std::string chiave;  // the address for inbound detectors, the application otherwise
+        bool bloccata;       // the source was blocked or contained, or the pipeline refuses it
+
+        bool operator==(const Rilevazione&) const = default;
+    };
+
+    // One flow as the pipeline sees it.
+    struct Flusso {
+        Data adesso;
+        DirezioneFlusso direzione = DirezioneFlusso::uscita;
+        std::string_view firma;
+        std::optional<std::string_view> ip;
+        std::string_view host;
+        std::string_view dominio;
+        std::string_view portaLocale;
+        std::string_view portaRemota;
+        std::string_view protocollo;
+        bool appNuova = false;
+        bool haRegolaConsenti = false;
+    };
+
+    static constexpr double durataBlocco = 600;
+    static constexpr double pausaSegnalazioni = 600;
+
+    explicit Sentinella(BlocklistC2& c2) : c2_(c2) {}
+
+    std::vector<Rilevazione> osserva(const Flusso& flusso);
+    std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,
+                                        std::string_view portaRemota);
+
+    bool èBloccato(std::string_view ip, Data adesso);
+    bool èContenuta(std::string_view firma, Data adesso);
+
+    static bool èInfrastruttura(std::string_view firma);
+    static bool nomeSospetto(std::string_view nome);
+    static bool èRitmoRegolare(const std::vector<Data>& tempi);
+
+    static bool èBrowser(std::string_view firma);
+    static bool èResolverDiSistema(std::string_view firma);
+
+    // Keys held by each statistics table, in declaration order (for tests and diagnostics).
+    struct Dimensioni {
+        std::size_t porteDaIP, colpiServizio, hostDaApp, dnsDaApp, tempiDestinazione,
+            hostStraniDaApp, scansioniUscita, burstUDP, ipDirettiDaApp, presenze, cumulati,
+            visiteLan, giàSegnalato, bloccoIP, contenimentoApp;
+    };
+    Dimensioni dimensioni() const;
+
+    // The times stored for one destination key (application "|" domain) of the beacon detector.
+    std::vector<Data> tempiDestinazione(std::string_view chiave) const;
+
+private:
+    template <typename V>
+    using Tabella = std::unordered_map<std::string, V, HashTesto, std::equal_to<>>;
+
+    // The reporting throttle: true (and the report time stored) unless a report with the same
+    // key was made less than `pausa` seconds ago.
+    bool segnalabile(TipoAttacco tipo, std::string_view chiave, Data adesso,
+                     double pausa = pausaSegnalazioni);
+    void contieni();
+    void blocca(std::string_view ip, Data adesso);
+    void contieniApp(std::string_view firma, Data adesso);
+
+    void scansione(const Flusso& f, std::vector<Rilevazione>& esito);
+    void forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito);
+    void raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
+    void tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
+    void beaconing(const Flusso& f, std::vector<Rilevazione>& esito);
+    void dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito);
+    void scansioneUscita(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
+    void portaMalfamata(const Flusso& f, std::vector<Rilevazione>& esito);
+    void floodUDP(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
+    void dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& esito);
+    void ipDiretto(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito);
+    void c2Noto(const Flusso& f, std::vector<Rilevazione>& esito);
+    void canalePersistente(const Flusso& f, std::vector<Rilevazione>& esito);
+    void esfiltrazioneLenta(const Flusso& f, std::vector<Rilevazione>& esito);
+    void protocolloAnomalo(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito);
+
+    BlocklistC2& c2_;
+
+    Tabella<sentinella::FinestraDistinti> porteDaIP_;
+    Tabella<sentinella::FinestraTempi> colpiServizio_;
+    Tabella<sentinella::FinestraDistinti> hostDaApp_;
+    Tabella<sentinella::FinestraTempi> dnsDaApp_;
+    Tabella<std::vector<Data>> tempiDestinazione_;
+    Tabella<sentinella::FinestraPrimeViste> hostStraniDaApp_;
+    Tabella<sentinella::FinestraDistinti> scansioniUscita_;
+    Tabella<sentinella::FinestraTempi> burstUDP_;
+    Tabella<sentinella::FinestraPrimeViste> ipDirettiDaApp_;
+    Tabella<std::set<std::int64_t>> presenze_;
+    Tabella<std::map<std::int64_t, std::int64_t>> cumulati_;
+    Tabella<sentinella::FinestraPrimeViste> visiteLan_;
+    Tabella<Data> giàSegnalato_;
+    Tabella<Data> bloccoIP_;
+    Tabella<Data> contenimentoApp_;
+};
+
+}  // namespace ostrale
