@@ -39,6 +39,7 @@ demo: build
 
 bench: build
 	$(BUILD)/bench/bench-tracker
+	$(BUILD)/bench/bench-sentinella
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string_view>
@@ -19,7 +20,9 @@ struct Carattere {
     char ascii = 0;         // the character when it is a single ASCII code point, else 0
 };
 
-bool èNumerico(UChar32 c) { return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE; }
+bool èNumerico(UChar32 c) {
+    return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
 
 Carattere descrivi(UChar32 primo, bool singolo) {
     Carattere c;
@@ -63,54 +66,16 @@ bool èAsciiSemplice(std::string_view s) {
     return true;
 }
 
-std::vector<Carattere> caratteriAscii(std::string_view s, bool minuscolo) {
-    std::vector<Carattere> risultato;
-    risultato.reserve(s.size());
-    for (char c : s) {
-        if (minuscolo && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        const bool lettera = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        risultato.push_back(Carattere{lettera, c >= '0' && c <= '9', c});
-    }
-    return risultato;
-}
-
 bool finisceCon(std::string_view s, std::string_view fine) {
     return s.size() >= fine.size() && s.substr(s.size() - fine.size()) == fine;
 }
 
 }  // namespace
 
-bool Sentinella::nomeSospetto(std::string_view nome) {
-    if (nome == "?" || finisceCon(nome, ".local") || nome.find(':') != std::string_view::npos) {
-        return false;
-    }
-    const bool ascii = èAsciiSemplice(nome);
-    std::vector<Carattere> originale;
-    std::vector<Carattere> minuscolo;
-    if (ascii) {
-        originale = caratteriAscii(nome, false);
-        minuscolo = caratteriAscii(nome, true);
-    } else {
-        const auto testo = icu::UnicodeString::fromUTF8(
-            icu::StringPiece(nome.data(), static_cast<int32_t>(nome.size())));
-        originale = caratteri(testo);
-        icu::UnicodeString abbassato(testo);
-        abbassato.toLower(icu::Locale::getRoot());
-        minuscolo = caratteri(abbassato);
-    }
+namespace {
 
-    bool soloNumeriEPunti = true;
-    for (const Carattere& c : originale) soloNumeriEPunti &= c.numerico || c.ascii == '.';
-    if (soloNumeriEPunti) return false;  // an IPv4 literal, or empty
-
-    constexpr std::string_view esadecimali = "0123456789abcdef.-";
-    bool soloEsadecimali = true;
-    for (const Carattere& c : minuscolo) {
-        soloEsadecimali &= c.ascii != 0 && esadecimali.find(c.ascii) != std::string_view::npos;
-    }
-    if (soloEsadecimali) return false;
-
-    // The first non-empty label of the lower-cased name.
+// Steps 6 to 12 of the heuristic on the characters of the lower-cased name.
+bool giudicaPrimaEtichetta(const std::vector<Carattere>& minuscolo) {
     auto inizio = minuscolo.begin();
     while (inizio != minuscolo.end() && inizio->ascii == '.') ++inizio;
     if (inizio == minuscolo.end()) return false;
@@ -123,7 +88,8 @@ bool Sentinella::nomeSospetto(std::string_view nome) {
     for (auto it = inizio; it != fine; ++it) {
         if (it->lettera) {
             ++lettere;
-            if (it->ascii != 0 && std::string_view("aeiou").find(it->ascii) != std::string_view::npos) {
+            if (it->ascii != 0 &&
+                std::string_view("aeiou").find(it->ascii) != std::string_view::npos) {
                 ++vocali;
             }
         }
@@ -135,6 +101,69 @@ bool Sentinella::nomeSospetto(std::string_view nome) {
     if (rapportoVocali < 0.22) return true;
     if (rapportoCifre > 0.3) return rapportoVocali < 0.35;
     return false;
+}
+
+bool èEsadecimaleMinuscolo(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == '.' || c == '-';
+}
+
+// The same heuristic for plain ASCII, where every byte is one character: no allocation.
+bool nomeSospettoAscii(std::string_view nome) {
+    bool soloNumeriEPunti = true;
+    bool soloEsadecimali = true;
+    for (char c : nome) {
+        soloNumeriEPunti &= (c >= '0' && c <= '9') || c == '.';
+        const char minuscola = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        soloEsadecimali &= èEsadecimaleMinuscolo(minuscola);
+    }
+    if (soloNumeriEPunti || soloEsadecimali) return false;
+    std::size_t inizio = nome.find_first_not_of('.');
+    if (inizio == std::string_view::npos) return false;
+    const std::size_t fine = std::min(nome.find('.', inizio), nome.size());
+    const std::string_view etichetta = nome.substr(inizio, fine - inizio);
+    if (etichetta.size() < 12) return false;
+    int lettere = 0, vocali = 0, cifre = 0;
+    for (char c : etichetta) {
+        const char minuscola = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (minuscola >= 'a' && minuscola <= 'z') {
+            ++lettere;
+            vocali += minuscola == 'a' || minuscola == 'e' || minuscola == 'i' ||
+                      minuscola == 'o' || minuscola == 'u';
+        }
+        cifre += c >= '0' && c <= '9';
+    }
+    if (lettere < 8) return false;
+    const double rapportoVocali = static_cast<double>(vocali) / lettere;
+    const double rapportoCifre = cifre / static_cast<double>(etichetta.size());
+    if (rapportoVocali < 0.22) return true;
+    if (rapportoCifre > 0.3) return rapportoVocali < 0.35;
+    return false;
+}
+
+}  // namespace
+
+bool Sentinella::nomeSospetto(std::string_view nome) {
+    if (nome == "?" || finisceCon(nome, ".local") || nome.find(':') != std::string_view::npos) {
+        return false;
+    }
+    if (nome.empty()) return false;
+    if (èAsciiSemplice(nome)) return nomeSospettoAscii(nome);
+
+    const auto testo = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(nome.data(), static_cast<int32_t>(nome.size())));
+    const std::vector<Carattere> originale = caratteri(testo);
+    bool soloNumeriEPunti = true;
+    for (const Carattere& c : originale) soloNumeriEPunti &= c.numerico || c.ascii == '.';
+    if (soloNumeriEPunti) return false;  // an address literal
+
+    icu::UnicodeString abbassato(testo);
+    abbassato.toLower(icu::Locale::getRoot());
+    const std::vector<Carattere> minuscolo = caratteri(abbassato);
+    bool soloEsadecimali = true;
+    for (const Carattere& c : minuscolo)
+        soloEsadecimali &= c.ascii != 0 && èEsadecimaleMinuscolo(c.ascii);
+    if (soloEsadecimali) return false;
+    return giudicaPrimaEtichetta(minuscolo);
 }
 
 bool Sentinella::èRitmoRegolare(const std::vector<Data>& tempi) {

@@ -28,15 +28,17 @@ bool èIn(const std::array<std::string_view, N>& insieme, std::string_view valor
 constexpr std::array<std::string_view, 11> porteSensibili{
     "21", "22", "23", "88", "445", "548", "3306", "3389", "5432", "5900", "6379"};
 constexpr std::array<std::string_view, 5> porteMalfamate{"23", "6667", "3333", "4444", "14444"};
-constexpr std::array<std::string_view, 12> porteComuni{"80",  "443", "53",   "123", "22",  "993",
+constexpr std::array<std::string_view, 12> porteComuni{"80",  "443", "53",  "123",  "22",  "993",
                                                        "995", "587", "465", "5223", "500", "4500"};
-constexpr std::array<std::string_view, 7> porteLaterali{"445",  "22",   "5900", "3389",
+constexpr std::array<std::string_view, 7> porteLaterali{"445", "22",   "5900", "3389",
                                                         "548", "3306", "5432"};
 
 constexpr std::array<std::string_view, 10> prefissiInfrastruttura{
-    "io.tailscale.", "com.tailscale.", "net.openvpn.", "com.wireguard.", "org.wireguard.",
-    "com.cloudflare.", "ch.protonvpn.", "com.nordvpn.", "com.expressvpn.",
-    "com.privateinternetaccess."};
+    "io.tailscale.",   "com.tailscale.",
+    "net.openvpn.",    "com.wireguard.",
+    "org.wireguard.",  "com.cloudflare.",
+    "ch.protonvpn.",   "com.nordvpn.",
+    "com.expressvpn.", "com.privateinternetaccess."};
 
 constexpr std::array<std::string_view, 27> browsers{
     // Signing identifiers (also the Flatpak ids of most of these browsers).
@@ -98,7 +100,9 @@ bool Sentinella::èBrowser(std::string_view firma) {
     return èIn(browsers, firma) || testo::iniziaCon(firma, "com.google.Chrome");
 }
 
-bool Sentinella::èResolverDiSistema(std::string_view firma) { return èIn(resolverDiSistema, firma); }
+bool Sentinella::èResolverDiSistema(std::string_view firma) {
+    return èIn(resolverDiSistema, firma);
+}
 
 bool Sentinella::èInfrastruttura(std::string_view firma) {
     for (std::string_view prefisso : prefissiInfrastruttura) {
@@ -158,12 +162,15 @@ std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
         return esito;
     }
     const bool diSistema = èDiSistema(f.firma);
-    const bool contenibile = !diSistema && f.firma != "sconosciuta" && !f.haRegolaConsenti &&
-                             !èInfrastruttura(f.firma);
+    const bool contenibile =
+        !diSistema && f.firma != "sconosciuta" && !f.haRegolaConsenti && !èInfrastruttura(f.firma);
+    // The destination key (application "|" domain) of the behavioural detectors.
+    const std::string destinazione =
+        diSistema || f.dominio.empty() ? std::string() : unisci(f.firma, f.dominio);
     raffica(f, contenibile, esito);
     tunnelDNS(f, contenibile, esito);
     if (!diSistema) {
-        beaconing(f, esito);
+        beaconing(f, destinazione, esito);
         dominiSospetti(f, esito);
     }
     scansioneUscita(f, contenibile, esito);
@@ -173,8 +180,8 @@ std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
     ipDiretto(f, diSistema, esito);
     c2Noto(f, esito);
     if (!diSistema && !èInfrastruttura(f.firma) && !f.dominio.empty()) {
-        canalePersistente(f, esito);
-        esfiltrazioneLenta(f, esito);
+        canalePersistente(f, destinazione, esito);
+        esfiltrazioneLenta(f, destinazione, esito);
     }
     protocolloAnomalo(f, diSistema, esito);
     return esito;
@@ -255,9 +262,10 @@ void Sentinella::c2Noto(const Flusso& f, std::vector<Rilevazione>& esito) {
 
 // ---- behaviour ----
 
-void Sentinella::beaconing(const Flusso& f, std::vector<Rilevazione>& esito) {
+void Sentinella::beaconing(const Flusso& f, const std::string& destinazione,
+                           std::vector<Rilevazione>& esito) {
     if (f.dominio.empty()) return;
-    std::vector<Data>& tempi = voce(tempiDestinazione_, unisci(f.firma, f.dominio));
+    std::vector<Data>& tempi = voce(tempiDestinazione_, destinazione);
     if (tempi.empty() || f.adesso.secondiDa(tempi.back()) >= 5) {
         tempi.push_back(f.adesso);
         if (tempi.size() > 10) tempi.erase(tempi.begin(), tempi.end() - 10);
@@ -282,7 +290,8 @@ void Sentinella::dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& 
         std::size_t fine = f.host.find('.', inizio);
         if (fine == std::string_view::npos) fine = f.host.size();
         const std::string_view etichetta = f.host.substr(inizio, fine - inizio);
-        contraffatto = etichetta.size() >= 4 && testo::minuscole(etichetta.substr(0, 4)) == "xn--";
+        contraffatto = etichetta.size() >= 4 && (etichetta[0] | 0x20) == 'x' &&
+                       (etichetta[1] | 0x20) == 'n' && etichetta[2] == '-' && etichetta[3] == '-';
         inizio = fine + 1;
     }
     if (!contraffatto) return;
@@ -300,9 +309,9 @@ void Sentinella::ipDiretto(const Flusso& f, bool diSistema, std::vector<Rilevazi
     esito.push_back({TipoAttacco::ipDiretto, std::string(f.firma), false});
 }
 
-void Sentinella::canalePersistente(const Flusso& f, std::vector<Rilevazione>& esito) {
+void Sentinella::canalePersistente(const Flusso& f, const std::string& destinazione,
+                                   std::vector<Rilevazione>& esito) {
     if (èBrowser(f.firma)) return;
-    const std::string destinazione = unisci(f.firma, f.dominio);
     std::set<std::int64_t>& fasce = voce(presenze_, destinazione);
     const std::int64_t attuale = fascia(f.adesso, 600);
     fasce.insert(attuale);
@@ -312,8 +321,8 @@ void Sentinella::canalePersistente(const Flusso& f, std::vector<Rilevazione>& es
     esito.push_back({TipoAttacco::canalePersistente, std::string(f.firma), false});
 }
 
-void Sentinella::esfiltrazioneLenta(const Flusso& f, std::vector<Rilevazione>& esito) {
-    const std::string destinazione = unisci(f.firma, f.dominio);
+void Sentinella::esfiltrazioneLenta(const Flusso& f, const std::string& destinazione,
+                                    std::vector<Rilevazione>& esito) {
     std::map<std::int64_t, std::int64_t>& conteggi = voce(cumulati_, destinazione);
     const std::int64_t attuale = fascia(f.adesso, 3600);
     ++conteggi[attuale];
@@ -348,11 +357,11 @@ std::vector<Sentinella::Rilevazione> Sentinella::osservaLan(Data adesso, std::st
 // ---- diagnostics ----
 
 Sentinella::Dimensioni Sentinella::dimensioni() const {
-    return {porteDaIP_.size(),       colpiServizio_.size(),  hostDaApp_.size(),
+    return {porteDaIP_.size(),       colpiServizio_.size(),     hostDaApp_.size(),
             dnsDaApp_.size(),        tempiDestinazione_.size(), hostStraniDaApp_.size(),
-            scansioniUscita_.size(), burstUDP_.size(),       ipDirettiDaApp_.size(),
-            presenze_.size(),        cumulati_.size(),       visiteLan_.size(),
-            giàSegnalato_.size(),    bloccoIP_.size(),       contenimentoApp_.size()};
+            scansioniUscita_.size(), burstUDP_.size(),          ipDirettiDaApp_.size(),
+            presenze_.size(),        cumulati_.size(),          visiteLan_.size(),
+            giàSegnalato_.size(),    bloccoIP_.size(),          contenimentoApp_.size()};
 }
 
 std::vector<Data> Sentinella::tempiDestinazione(std::string_view chiave) const {

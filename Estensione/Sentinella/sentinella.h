@@ -22,7 +22,7 @@ namespace ostrale {
 // sixteen patterns, a ten-minute block of addresses and containment of applications.
 // Nothing is persisted. Not thread-safe: the provider calls it under its own lock.
 class Sentinella {
-public:
+  public:
     struct Rilevazione {
         TipoAttacco tipo;
         std::string chiave;  // the address for inbound detectors, the application otherwise
@@ -76,7 +76,7 @@ public:
     // The times stored for one destination key (application "|" domain) of the beacon detector.
     std::vector<Data> tempiDestinazione(std::string_view chiave) const;
 
-private:
+  private:
     template <typename V>
     using Tabella = std::unordered_map<std::string, V, HashTesto, std::equal_to<>>;
 
@@ -92,7 +92,8 @@ private:
     void forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito);
     void raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
     void tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
-    void beaconing(const Flusso& f, std::vector<Rilevazione>& esito);
+    void beaconing(const Flusso& f, const std::string& destinazione,
+                   std::vector<Rilevazione>& esito);
     void dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito);
     void scansioneUscita(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
     void portaMalfamata(const Flusso& f, std::vector<Rilevazione>& esito);
@@ -100,8 +101,10 @@ private:
     void dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& esito);
     void ipDiretto(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito);
     void c2Noto(const Flusso& f, std::vector<Rilevazione>& esito);
-    void canalePersistente(const Flusso& f, std::vector<Rilevazione>& esito);
-    void esfiltrazioneLenta(const Flusso& f, std::vector<Rilevazione>& esito);
+    void canalePersistente(const Flusso& f, const std::string& destinazione,
+                           std::vector<Rilevazione>& esito);
+    void esfiltrazioneLenta(const Flusso& f, const std::string& destinazione,
+                            std::vector<Rilevazione>& esito);
     void protocolloAnomalo(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito);
 
     BlocklistC2& c2_;

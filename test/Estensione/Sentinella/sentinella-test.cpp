@@ -16,10 +16,12 @@ using Flusso = Sentinella::Flusso;
 
 constexpr double t0 = 800'000'000.0;  // seconds since the reference date; a multiple of 3600
 
-Data t(double secondi) { return Data::daRiferimento(t0 + secondi); }
+Data t(double secondi) {
+    return Data::daRiferimento(t0 + secondi);
+}
 
 class SentinellaTest : public ::testing::Test {
-protected:
+  protected:
     // No container and no shipped edition: the command-and-control list starts empty.
     test::CartellaTemporanea vuota;
     test::VariabileAmbiente contenitore{"OSTRALE_CONTENITORE", (vuota / "assente").string()};
@@ -27,7 +29,8 @@ protected:
     OrologioFinto orologio;
     BlocklistC2 c2{orologio};
     Sentinella sentinella{c2};
-    std::deque<std::string> testi;  // keeps generated texts alive (and in place) for the flows' views
+    std::deque<std::string>
+        testi;  // keeps generated texts alive (and in place) for the flows' views
 
     std::string_view tieni(std::string s) { return testi.emplace_back(std::move(s)); }
 
@@ -122,9 +125,9 @@ TEST_F(SentinellaTest, ThrottleQuietPeriods) {
         f.protocollo = "UDP";
         return f;
     };
-    EXPECT_EQ(scatti(TipoAttacco::protocolloAnomalo,
-                     {quic(0), quic(600), quic(21599.9), quic(21600)}),
-              (Indici{0, 3}));
+    EXPECT_EQ(
+        scatti(TipoAttacco::protocolloAnomalo, {quic(0), quic(600), quic(21599.9), quic(21600)}),
+        (Indici{0, 3}));
 }
 
 TEST_F(SentinellaTest, RepeatedDetectionExtendsTheBlockOnlyPastTheThrottle) {
@@ -133,19 +136,19 @@ TEST_F(SentinellaTest, RepeatedDetectionExtendsTheBlockOnlyPastTheThrottle) {
     for (int i = 0; i < 6; ++i) primi.push_back(colpo(i));
     for (int i = 0; i < 6; ++i) secondi.push_back(colpo(300 + i));
     for (int i = 0; i < 6; ++i) terzi.push_back(colpo(700 + i));
-    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, primi), Indici{5});      // blocked until 605
-    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, secondi), Indici{});     // throttled: still 605
+    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, primi), Indici{5});   // blocked until 605
+    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, secondi), Indici{});  // throttled: still 605
     EXPECT_TRUE(sentinella.èBloccato("198.51.100.7", t(605)));
     EXPECT_FALSE(sentinella.èBloccato("198.51.100.7", t(605.5)));
-    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, terzi), Indici{5});      // reported again at 705
+    EXPECT_EQ(scatti(TipoAttacco::forzaBruta, terzi), Indici{5});  // reported again at 705
     EXPECT_TRUE(sentinella.èBloccato("198.51.100.7", t(1305)));
 }
 
 TEST_F(SentinellaTest, TablesOverTheirBoundAreEmptiedAtTheNextCall) {
     for (int i = 0; i < 2000; ++i) {
-        sentinella.osserva(entrata(i * 0.001, tieni("10.1." + std::to_string(i / 250) + "." +
-                                                    std::to_string(i % 250)),
-                                   "22"));
+        sentinella.osserva(entrata(
+            i * 0.001, tieni("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250)),
+            "22"));
     }
     auto d = sentinella.dimensioni();
     EXPECT_EQ(d.porteDaIP, 2000u);
@@ -188,7 +191,8 @@ TEST_F(SentinellaTest, InboundPortScan) {
     }
     EXPECT_EQ(scatti(TipoAttacco::scansione, nove), Indici{});
     for (int porta = 0; porta < 10; ++porta) {
-        dieci.push_back(entrata(porta * 59.0 / 9, "198.51.100.2", tieni(std::to_string(3000 + porta))));
+        dieci.push_back(
+            entrata(porta * 59.0 / 9, "198.51.100.2", tieni(std::to_string(3000 + porta))));
     }
     const auto risultati = di(TipoAttacco::scansione, dieci);
     ASSERT_EQ(risultati.back().size(), 1u);
@@ -233,7 +237,8 @@ TEST_F(SentinellaTest, OneInboundFlowCanBeScanAndGuessInThatOrder) {
     }
     // A minute before the quiet period ends: nine ports and five hits on 22 (ten ports, quiet).
     for (int porta = 0; porta < 9; ++porta) {
-        EXPECT_TRUE(sentinella.osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
+        EXPECT_TRUE(
+            sentinella.osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
     }
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(sentinella.osserva(entrata(590, ip, "22")).empty());
     EXPECT_EQ(tipi(entrata(600, ip, "22")),
@@ -260,11 +265,10 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
     EXPECT_TRUE(sentinella.èContenuta("/usr/bin/app", t(39)));
     EXPECT_TRUE(sentinella.èContenuta("/usr/bin/app", t(639)));
 
-    for (auto [firma, regola] : {std::pair{"/usr/sbin/NetworkManager", false},
-                                 std::pair{"com.apple.Safari", false},
-                                 std::pair{"/usr/bin/allowed", true},
-                                 std::pair{"io.tailscale.ipn", false},
-                                 std::pair{"sconosciuta", false}}) {
+    for (auto [firma, regola] :
+         {std::pair{"/usr/sbin/NetworkManager", false}, std::pair{"com.apple.Safari", false},
+          std::pair{"/usr/bin/allowed", true}, std::pair{"io.tailscale.ipn", false},
+          std::pair{"sconosciuta", false}}) {
         const auto r = raffica(firma, regola, 0);
         ASSERT_EQ(r.back().size(), 1u) << firma;
         EXPECT_FALSE(r.back()[0].bloccata) << firma;
@@ -437,8 +441,8 @@ TEST_F(SentinellaTest, LookAlikeDomains) {
     EXPECT_TRUE(verso("example.xn--p1ai", 0));
     EXPECT_FALSE(verso("xn-abc.example", 0));
     EXPECT_FALSE(verso("axn--b.example", 0));
-    EXPECT_FALSE(verso("example.xn--p1ai", 10));      // throttled by host
-    EXPECT_TRUE(verso("EXAMPLE.xn--p1ai", 10));       // the host as passed is the key
+    EXPECT_FALSE(verso("example.xn--p1ai", 10));  // throttled by host
+    EXPECT_TRUE(verso("EXAMPLE.xn--p1ai", 10));   // the host as passed is the key
 }
 
 TEST_F(SentinellaTest, NewApplicationReachingBareAddresses) {
@@ -496,7 +500,8 @@ TEST_F(SentinellaTest, SlowExfiltrationOverEightHours) {
     EXPECT_EQ(otto, Indici{149});
     // Once per 24 hours.
     std::vector<Flusso> dopo;
-    for (int i = 0; i < 20; ++i) dopo.push_back(uscita(8 * 3600 + i, "/usr/lib/firefox-esr/firefox-esr"));
+    for (int i = 0; i < 20; ++i)
+        dopo.push_back(uscita(8 * 3600 + i, "/usr/lib/firefox-esr/firefox-esr"));
     EXPECT_EQ(scatti(TipoAttacco::esfiltrazioneLenta, dopo), Indici{});
 }
 
@@ -520,8 +525,8 @@ TEST_F(SentinellaTest, QuicFromApplicationsThatAreNotBrowsers) {
 TEST_F(SentinellaTest, LateralMovementInTheLocalNetwork) {
     std::vector<std::vector<Rilevazione>> risultati;
     for (int i = 0; i < 8; ++i) {
-        risultati.push_back(sentinella.osservaLan(t(i * 60.0), "/usr/bin/worm",
-                                                  tieni("192.168.1." + std::to_string(i + 1)), "445"));
+        risultati.push_back(sentinella.osservaLan(
+            t(i * 60.0), "/usr/bin/worm", tieni("192.168.1." + std::to_string(i + 1)), "445"));
     }
     for (int i = 0; i < 7; ++i) EXPECT_TRUE(risultati[static_cast<std::size_t>(i)].empty());
     ASSERT_EQ(risultati[7].size(), 1u);
@@ -530,12 +535,14 @@ TEST_F(SentinellaTest, LateralMovementInTheLocalNetwork) {
 
     for (int i = 0; i < 8; ++i) {
         EXPECT_TRUE(sentinella.osservaLan(t(i), "/usr/bin/same", "192.168.1.2", "22").empty());
-        EXPECT_TRUE(sentinella
-                        .osservaLan(t(i), "/usr/bin/web", tieni("192.168.1." + std::to_string(i)), "80")
-                        .empty());
-        EXPECT_TRUE(sentinella
-                        .osservaLan(t(i), "io.tailscale.ipn", tieni("100.64.0." + std::to_string(i)), "22")
-                        .empty());
+        EXPECT_TRUE(
+            sentinella
+                .osservaLan(t(i), "/usr/bin/web", tieni("192.168.1." + std::to_string(i)), "80")
+                .empty());
+        EXPECT_TRUE(
+            sentinella
+                .osservaLan(t(i), "io.tailscale.ipn", tieni("100.64.0." + std::to_string(i)), "22")
+                .empty());
     }
 }
 
@@ -570,10 +577,16 @@ TEST(SentinellaEuristiche, MachineGeneratedNames) {
 
 TEST(SentinellaEuristiche, NameCharactersAreUserPerceivedCharacters) {
     // "é" written as e + combining acute is one character, a letter, and not a vowel.
-    const std::string composta = "bcdfgh" "e\u0301" "jklmn.example";  // 12 characters
+    const std::string composta =
+        "bcdfgh"
+        "e\u0301"
+        "jklmn.example";  // 12 characters
     EXPECT_TRUE(Sentinella::nomeSospetto(composta));
     // The same with only eleven characters.
-    EXPECT_FALSE(Sentinella::nomeSospetto("bcdfg" "e\u0301" "jklmn.example"));
+    EXPECT_FALSE(
+        Sentinella::nomeSospetto("bcdfg"
+                                 "e\u0301"
+                                 "jklmn.example"));
     // Arabic-Indic digits are numeric: a name made of them and dots is an address-like literal.
     EXPECT_FALSE(Sentinella::nomeSospetto("\u0661\u0662\u0663.\u0664\u0665"));
     // Non-ASCII digits count in the digit ratio: 8 letters with 2 vowels (25 %) and six
