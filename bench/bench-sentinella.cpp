@@ -5,11 +5,11 @@
 // tens of thousands of hosts, DNS lookups in bursts, QUIC, uncommon ports and bare addresses,
 // inbound port scans and password guessing, and lateral movement in the local network, at about
 // a thousand flows per simulated second. The baseline is the same loop calling an empty function.
+#include <malloc.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <malloc.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,11 +58,14 @@ Traffico preparaTraffico(std::mt19937_64& caso) {
 
 std::string dominioDi(const std::string& host) {
     const auto ultimo = host.rfind('.');
-    const auto penultimo = ultimo == std::string::npos ? std::string::npos : host.rfind('.', ultimo - 1);
+    const auto penultimo =
+        ultimo == std::string::npos ? std::string::npos : host.rfind('.', ultimo - 1);
     return penultimo == std::string::npos ? host : host.substr(penultimo + 1);
 }
 
-std::size_t memoriaInUso() { return mallinfo2().uordblks; }
+std::size_t memoriaInUso() {
+    return mallinfo2().uordblks;
+}
 
 double percentile(std::vector<double>& v, double p) {
     const auto k = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1));
@@ -72,7 +75,9 @@ double percentile(std::vector<double>& v, double p) {
 
 }  // namespace
 
-[[gnu::noinline]] void nulla(const Sentinella::Flusso& f) { asm volatile("" : : "r"(&f) : "memory"); }
+[[gnu::noinline]] void nulla(const Sentinella::Flusso& f) {
+    asm volatile("" : : "r"(&f) : "memory");
+}
 
 int main(int argc, char** argv) {
     const long chiamate = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10'000'000;
@@ -87,7 +92,8 @@ int main(int argc, char** argv) {
     OrologioFinto orologio;
     BlocklistC2 c2(orologio);
     std::string elenco;
-    for (int i = 0; i < 1000; ++i) elenco += "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256) + "\n";
+    for (int i = 0; i < 1000; ++i)
+        elenco += "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256) + "\n";
     c2.aggiorna(elenco);
 
     const std::size_t memoriaIniziale = memoriaInUso();
@@ -120,7 +126,8 @@ int main(int argc, char** argv) {
             f.portaRemota = tipo < 55 ? "443" : "80";
             if (tipo % 7 == 0) f.protocollo = "UDP";
         } else if (tipo < 74) {  // name lookups, in bursts from one application
-            f.firma = (i / 4000) % 5 == 0 ? t.app[4 + (i / 4000) % 40] : std::string_view(t.app[44]);
+            f.firma =
+                (i / 4000) % 5 == 0 ? t.app[4 + (i / 4000) % 40] : std::string_view(t.app[44]);
             f.ip = "192.0.2.53";
             f.host = "192.0.2.53";
             f.portaRemota = "53";
@@ -145,7 +152,8 @@ int main(int argc, char** argv) {
             f.portaRemota = tipo % 2 ? "445" : "22";
         } else {  // the command-and-control list and notorious ports
             f.firma = scegli(t.app);
-            f.ip = tipo % 2 ? std::string_view("198.51.0.7") : std::string_view(scegli(t.ipPubblici));
+            f.ip =
+                tipo % 2 ? std::string_view("198.51.0.7") : std::string_view(scegli(t.ipPubblici));
             f.host = *f.ip;
             f.portaRemota = tipo % 3 ? "4444" : "8080";
         }
@@ -160,7 +168,8 @@ int main(int argc, char** argv) {
             if (f.direzione == DirezioneFlusso::uscita) sentinella.èContenuta(f.firma, f.adesso);
         }
         if (misura) {
-            costi.push_back(std::chrono::duration<double, std::nano>(Cronometro::now() - inizio).count());
+            costi.push_back(
+                std::chrono::duration<double, std::nano>(Cronometro::now() - inizio).count());
             const auto inizioBase = Cronometro::now();
             nulla(f);
             costiBase.push_back(
@@ -170,16 +179,19 @@ int main(int argc, char** argv) {
             const std::size_t memoria = memoriaInUso() - memoriaIniziale;
             memoriaMassima = std::max(memoriaMassima, memoria);
             const auto d = sentinella.dimensioni();
-            std::printf("%9ld  %8.2f MiB   %zu %zu %zu\n", i + 1, static_cast<double>(memoria) / (1 << 20),
-                        d.porteDaIP, d.hostDaApp, d.giàSegnalato);
+            std::printf("%9ld  %8.2f MiB   %zu %zu %zu\n", i + 1,
+                        static_cast<double>(memoria) / (1 << 20), d.porteDaIP, d.hostDaApp,
+                        d.giàSegnalato);
         }
     }
     const double p50 = percentile(costi, 0.50);
     const double p99 = percentile(costi, 0.99);
     const double base = percentile(costiBase, 0.50);
     std::printf("\n%ld calls, %zu detections\n", chiamate, rilevazioni);
-    std::printf("cost per call: median %.0f ns, p99 %.0f ns (timer baseline %.0f ns; median %.1f x baseline)\n",
-                p50, p99, base, p50 / base);
+    std::printf(
+        "cost per call: median %.0f ns, p99 %.0f ns (timer baseline %.0f ns; median %.1f x "
+        "baseline)\n",
+        p50, p99, base, p50 / base);
     std::printf("memory held by the sentinel: peak %.2f MiB\n",
                 static_cast<double>(memoriaMassima) / (1 << 20));
     return 0;

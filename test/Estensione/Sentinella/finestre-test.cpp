@@ -42,7 +42,8 @@ std::vector<std::pair<double, std::string>> sequenza(std::uint64_t seme, int val
         } else {
             adesso += static_cast<double>(caso() % 1000) / 1000.0;
         }
-        eventi.emplace_back(adesso, "v" + std::to_string(caso() % static_cast<std::uint64_t>(valori)));
+        eventi.emplace_back(adesso,
+                            "v" + std::to_string(caso() % static_cast<std::uint64_t>(valori)));
     }
     return eventi;
 }

@@ -165,6 +165,64 @@ TEST_F(SentinellaTest, TablesOverTheirBoundAreEmptiedAtTheNextCall) {
     EXPECT_EQ(d.hostDaApp, 1u);
 }
 
+TEST_F(SentinellaTest, EveryTableStaysWithinItsBound) {
+    struct Limite {
+        const char* nome;
+        std::size_t Sentinella::Dimensioni::*campo;
+        std::size_t limite;
+        std::size_t massimo = 0;
+    };
+    using D = Sentinella::Dimensioni;
+    std::vector<Limite> limiti{{"porteDaIP", &D::porteDaIP, 2000},
+                               {"colpiServizio", &D::colpiServizio, 2000},
+                               {"hostDaApp", &D::hostDaApp, 500},
+                               {"dnsDaApp", &D::dnsDaApp, 500},
+                               {"tempiDestinazione", &D::tempiDestinazione, 3000},
+                               {"hostStraniDaApp", &D::hostStraniDaApp, 500},
+                               {"scansioniUscita", &D::scansioniUscita, 2000},
+                               {"burstUDP", &D::burstUDP, 2000},
+                               {"ipDirettiDaApp", &D::ipDirettiDaApp, 500},
+                               {"presenze", &D::presenze, 2000},
+                               {"cumulati", &D::cumulati, 2000},
+                               {"visiteLan", &D::visiteLan, 500},
+                               {"giàSegnalato", &D::giàSegnalato, 2000}};
+    auto misura = [&] {
+        const D d = sentinella.dimensioni();
+        for (Limite& l : limiti) l.massimo = std::max(l.massimo, d.*l.campo);
+    };
+    for (int i = 0; i < 3100; ++i) {
+        const double s = i * 0.01;
+        const std::string_view firma = tieni("/opt/app" + std::to_string(i));
+        const std::string_view ip =
+            tieni("203.0." + std::to_string(i / 250) + "." + std::to_string(i % 250));
+        // An unnamed UDP flow of a new application to a notorious port.
+        Flusso nudo = uscita(s, firma);
+        nudo.ip = ip;
+        nudo.host = ip;
+        nudo.dominio = tieni("d" + std::to_string(i) + ".example");
+        nudo.portaRemota = "4444";
+        nudo.protocollo = "UDP";
+        nudo.appNuova = true;
+        sentinella.osserva(nudo);
+        misura();
+        // A lookup of a random-looking name.
+        Flusso dns = uscita(s, firma);
+        dns.host = "xkqzjvbnmwtr.com";
+        dns.portaRemota = "53";
+        sentinella.osserva(dns);
+        misura();
+        sentinella.osservaLan(t(s), firma, "192.168.1.1", "22");
+        misura();
+        sentinella.osserva(entrata(s, ip, "22"));
+        misura();
+    }
+    for (const Limite& l : limiti) {
+        // A table may exceed its bound by the keys of one call, never more, and reaches it.
+        EXPECT_GE(l.massimo, l.limite) << l.nome;
+        EXPECT_LE(l.massimo, l.limite + 2) << l.nome;
+    }
+}
+
 TEST_F(SentinellaTest, EmptyingTheThrottleTableLiftsEveryThrottle) {
     auto malfamata = [&](double s, std::string_view firma) {
         Flusso f = uscita(s, firma);
