@@ -17,6 +17,8 @@
 #include "Condiviso/blocklist-c2.h"
 #include "Estensione/Sentinella/sentinella.h"
 
+#include "Condiviso/blocklist-c2.h"
+
 namespace {
 
 using namespace ostrale;
@@ -97,7 +99,8 @@ int main(int argc, char** argv) {
     c2.aggiorna(elenco);
 
     const std::size_t memoriaIniziale = memoriaInUso();
-    Sentinella sentinella(c2);
+    Sentinella sentinella;
+    const auto indirizziC2 = c2.insieme();
     std::vector<double> costi;
     std::vector<double> costiBase;
     costi.reserve(static_cast<std::size_t>(chiamate / 8 + 1));
@@ -113,6 +116,7 @@ int main(int argc, char** argv) {
         adesso = adesso.piùSecondi(0.001);
         Sentinella::Flusso f;
         f.adesso = adesso;
+        f.indirizziC2 = indirizziC2.get();
         f.portaLocale = "51000";
         f.protocollo = "TCP";
         const std::uint64_t tipo = caso() % 100;

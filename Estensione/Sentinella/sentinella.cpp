@@ -253,9 +253,8 @@ void Sentinella::floodUDP(const Flusso& f, bool contenibile, std::vector<Rilevaz
 }
 
 void Sentinella::c2Noto(const Flusso& f, std::vector<Rilevazione>& esito) {
-    if (!f.ip) return;
-    const auto indirizzi = c2_.insieme();
-    if (indirizzi->empty() || !indirizzi->contains(*f.ip)) return;
+    if (!f.ip || f.indirizziC2 == nullptr) return;
+    if (f.indirizziC2->empty() || !f.indirizziC2->contains(*f.ip)) return;
     if (!segnalabile(TipoAttacco::c2Noto, *f.ip, f.adesso)) return;
     esito.push_back({TipoAttacco::c2Noto, std::string(f.firma), true});
 }

@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Condiviso/blocklist-c2.h"
 #include "Condiviso/data.h"
 #include "Condiviso/enumerazioni.h"
 #include "Condiviso/insieme-testi.h"
@@ -44,12 +43,14 @@ class Sentinella {
         std::string_view protocollo;
         bool appNuova = false;
         bool haRegolaConsenti = false;
+        // The command-and-control addresses, copied by the caller under the list's own lock
+        // (never taken here, where the provider's lock is held); null means none.
+        const InsiemeTesti* indirizziC2 = nullptr;
     };
 
     static constexpr double durataBlocco = 600;
     static constexpr double pausaSegnalazioni = 600;
 
-    explicit Sentinella(BlocklistC2& c2) : c2_(c2) {}
 
     std::vector<Rilevazione> osserva(const Flusso& flusso);
     std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,
@@ -106,8 +107,6 @@ class Sentinella {
     void esfiltrazioneLenta(const Flusso& f, const std::string& destinazione,
                             std::vector<Rilevazione>& esito);
     void protocolloAnomalo(const Flusso& f, bool diSistema, std::vector<Rilevazione>& esito);
-
-    BlocklistC2& c2_;
 
     Tabella<sentinella::FinestraDistinti> porteDaIP_;
     Tabella<sentinella::FinestraTempi> colpiServizio_;

@@ -1,5 +1,7 @@
 #include "Estensione/Sentinella/sentinella.h"
 
+#include "Condiviso/blocklist-c2.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -28,7 +30,7 @@ class SentinellaTest : public ::testing::Test {
     test::VariabileAmbiente risorse{"OSTRALE_RISORSE", vuota.percorso().string()};
     OrologioFinto orologio;
     BlocklistC2 c2{orologio};
-    Sentinella sentinella{c2};
+    Sentinella sentinella;
     std::deque<std::string>
         testi;  // keeps generated texts alive (and in place) for the flows' views
 
@@ -61,9 +63,16 @@ class SentinellaTest : public ::testing::Test {
         return f;
     }
 
+    // Observes a flow with the current command-and-control list, as the provider passes it.
+    std::vector<Rilevazione> osserva(Flusso f) {
+        const auto indirizzi = c2.insieme();
+        f.indirizziC2 = indirizzi.get();
+        return sentinella.osserva(f);
+    }
+
     std::vector<TipoAttacco> tipi(const Flusso& f) {
         std::vector<TipoAttacco> risultato;
-        for (const Rilevazione& r : sentinella.osserva(f)) risultato.push_back(r.tipo);
+        for (const Rilevazione& r : osserva(f)) risultato.push_back(r.tipo);
         return risultato;
     }
 
@@ -72,7 +81,7 @@ class SentinellaTest : public ::testing::Test {
         std::vector<std::vector<Rilevazione>> risultato;
         for (const Flusso& f : flussi) {
             std::vector<Rilevazione> trovate;
-            for (Rilevazione& r : sentinella.osserva(f)) {
+            for (Rilevazione& r : osserva(f)) {
                 if (r.tipo == tipo) trovate.push_back(std::move(r));
             }
             risultato.push_back(std::move(trovate));
@@ -146,19 +155,19 @@ TEST_F(SentinellaTest, RepeatedDetectionExtendsTheBlockOnlyPastTheThrottle) {
 
 TEST_F(SentinellaTest, TablesOverTheirBoundAreEmptiedAtTheNextCall) {
     for (int i = 0; i < 2000; ++i) {
-        sentinella.osserva(entrata(
+        osserva(entrata(
             i * 0.001, tieni("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250)),
             "22"));
     }
     auto d = sentinella.dimensioni();
     EXPECT_EQ(d.porteDaIP, 2000u);
     EXPECT_EQ(d.colpiServizio, 2000u);
-    sentinella.osserva(uscita(3));  // exactly 2000 keys: nothing is emptied
+    osserva(uscita(3));  // exactly 2000 keys: nothing is emptied
     EXPECT_EQ(sentinella.dimensioni().porteDaIP, 2000u);
 
-    sentinella.osserva(entrata(4, "10.9.9.9", "8080"));  // 2001 keys, no new service key
+    osserva(entrata(4, "10.9.9.9", "8080"));  // 2001 keys, no new service key
     EXPECT_EQ(sentinella.dimensioni().porteDaIP, 2001u);
-    sentinella.osserva(uscita(5));
+    osserva(uscita(5));
     d = sentinella.dimensioni();
     EXPECT_EQ(d.porteDaIP, 0u);
     EXPECT_EQ(d.colpiServizio, 2000u);
@@ -203,17 +212,17 @@ TEST_F(SentinellaTest, EveryTableStaysWithinItsBound) {
         nudo.portaRemota = "4444";
         nudo.protocollo = "UDP";
         nudo.appNuova = true;
-        sentinella.osserva(nudo);
+        osserva(nudo);
         misura();
         // A lookup of a random-looking name.
         Flusso dns = uscita(s, firma);
         dns.host = "xkqzjvbnmwtr.com";
         dns.portaRemota = "53";
-        sentinella.osserva(dns);
+        osserva(dns);
         misura();
         sentinella.osservaLan(t(s), firma, "192.168.1.1", "22");
         misura();
-        sentinella.osserva(entrata(s, ip, "22"));
+        osserva(entrata(s, ip, "22"));
         misura();
     }
     for (const Limite& l : limiti) {
@@ -231,7 +240,7 @@ TEST_F(SentinellaTest, EmptyingTheThrottleTableLiftsEveryThrottle) {
     };
     ASSERT_EQ(scatti(TipoAttacco::portaMalfamata, {malfamata(0, "/usr/bin/app")}), Indici{0});
     for (int i = 0; i < 2000; ++i) {
-        sentinella.osserva(malfamata(1, tieni("/opt/app" + std::to_string(i))));
+        osserva(malfamata(1, tieni("/opt/app" + std::to_string(i))));
     }
     EXPECT_EQ(sentinella.dimensioni().giàSegnalato, 2001u);
     // The table is over its bound: it is emptied at the start of the next call, so the same
@@ -272,7 +281,7 @@ TEST_F(SentinellaTest, InboundPortScan) {
 TEST_F(SentinellaTest, PasswordGuessingOnServicePorts) {
     std::vector<Flusso> colpi;
     for (int i = 0; i < 10; ++i) colpi.push_back(entrata(i, "198.51.100.5", "22"));
-    const auto risultati = sentinella.osserva(colpi[0]);
+    const auto risultati = osserva(colpi[0]);
     EXPECT_TRUE(risultati.empty());
     std::vector<std::vector<TipoAttacco>> visti;
     for (std::size_t i = 1; i < colpi.size(); ++i) visti.push_back(tipi(colpi[i]));
@@ -291,14 +300,14 @@ TEST_F(SentinellaTest, PasswordGuessingOnServicePorts) {
 TEST_F(SentinellaTest, OneInboundFlowCanBeScanAndGuessInThatOrder) {
     const std::string_view ip = "198.51.100.8";
     for (int porta = 0; porta < 10; ++porta) {
-        sentinella.osserva(entrata(0, ip, tieni(std::to_string(1000 + porta))));  // reported at 0
+        osserva(entrata(0, ip, tieni(std::to_string(1000 + porta))));  // reported at 0
     }
     // A minute before the quiet period ends: nine ports and five hits on 22 (ten ports, quiet).
     for (int porta = 0; porta < 9; ++porta) {
         EXPECT_TRUE(
-            sentinella.osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
+            osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
     }
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(sentinella.osserva(entrata(590, ip, "22")).empty());
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(osserva(entrata(590, ip, "22")).empty());
     EXPECT_EQ(tipi(entrata(600, ip, "22")),
               (std::vector<TipoAttacco>{TipoAttacco::scansione, TipoAttacco::forzaBruta}));
 }
@@ -446,7 +455,7 @@ TEST_F(SentinellaTest, BeaconingAtARegularRhythm) {
 }
 
 TEST_F(SentinellaTest, BeaconSamplesAreFiveSecondsApart) {
-    for (int i = 0; i < 4; ++i) sentinella.osserva(uscita(i * 3.0, "/usr/bin/rapid"));
+    for (int i = 0; i < 4; ++i) osserva(uscita(i * 3.0, "/usr/bin/rapid"));
     EXPECT_EQ(sentinella.tempiDestinazione("/usr/bin/rapid|example.org"),
               (std::vector<Data>{t(0), t(6)}));
     // Regular but too fast, or too slow.
@@ -459,8 +468,8 @@ TEST_F(SentinellaTest, BeaconSamplesAreFiveSecondsApart) {
     // System applications and flows without a domain never touch the table.
     Flusso senzaDominio = uscita(0, "/usr/bin/nodomain");
     senzaDominio.dominio = "";
-    sentinella.osserva(senzaDominio);
-    sentinella.osserva(uscita(0, "/usr/libexec/daemon"));
+    osserva(senzaDominio);
+    osserva(uscita(0, "/usr/libexec/daemon"));
     EXPECT_TRUE(sentinella.tempiDestinazione("/usr/bin/nodomain|").empty());
     EXPECT_TRUE(sentinella.tempiDestinazione("/usr/libexec/daemon|example.org").empty());
 }
