@@ -100,6 +100,10 @@ bool Sentinella::èBrowser(std::string_view firma) {
     return èIn(browsers, firma) || testo::iniziaCon(firma, "com.google.Chrome");
 }
 
+bool Sentinella::èPortaMalfamata(std::string_view porta) {
+    return èIn(porteMalfamate, porta);
+}
+
 bool Sentinella::èResolverDiSistema(std::string_view firma) {
     return èIn(resolverDiSistema, firma);
 }

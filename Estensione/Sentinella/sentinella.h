@@ -51,7 +51,6 @@ class Sentinella {
     static constexpr double durataBlocco = 600;
     static constexpr double pausaSegnalazioni = 600;
 
-
     std::vector<Rilevazione> osserva(const Flusso& flusso);
     std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,
                                         std::string_view portaRemota);
@@ -64,6 +63,8 @@ class Sentinella {
     static bool èRitmoRegolare(const std::vector<Data>& tempi);
 
     static bool èBrowser(std::string_view firma);
+    // Remote ports an application should never contact.
+    static bool èPortaMalfamata(std::string_view porta);
     static bool èResolverDiSistema(std::string_view firma);
 
     // Keys held by each statistics table, in declaration order (for tests and diagnostics).

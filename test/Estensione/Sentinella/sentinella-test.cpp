@@ -155,9 +155,9 @@ TEST_F(SentinellaTest, RepeatedDetectionExtendsTheBlockOnlyPastTheThrottle) {
 
 TEST_F(SentinellaTest, TablesOverTheirBoundAreEmptiedAtTheNextCall) {
     for (int i = 0; i < 2000; ++i) {
-        osserva(entrata(
-            i * 0.001, tieni("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250)),
-            "22"));
+        osserva(entrata(i * 0.001,
+                        tieni("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250)),
+                        "22"));
     }
     auto d = sentinella.dimensioni();
     EXPECT_EQ(d.porteDaIP, 2000u);
@@ -304,8 +304,7 @@ TEST_F(SentinellaTest, OneInboundFlowCanBeScanAndGuessInThatOrder) {
     }
     // A minute before the quiet period ends: nine ports and five hits on 22 (ten ports, quiet).
     for (int porta = 0; porta < 9; ++porta) {
-        EXPECT_TRUE(
-            osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
+        EXPECT_TRUE(osserva(entrata(580, ip, tieni(std::to_string(2000 + porta)))).empty());
     }
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(osserva(entrata(590, ip, "22")).empty());
     EXPECT_EQ(tipi(entrata(600, ip, "22")),

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Condiviso/evento-flusso.h"
+#include "Condiviso/pacchetto-storico.h"
+#include "Condiviso/stato-regole.h"
+
+namespace ostrale {
+
+// What the provider serves to the app over the local channel.
+struct GestoriCanale {
+    std::function<void(const StatoRegole&)> suRegole;
+    std::function<PacchettoStorico()> fornitoreStorico;
+    std::function<std::vector<EventoFlusso>()> fornitoreFlussi;
+    std::function<void(const std::string& firma, bool consenti)> suDecisione;
+};
+
+// The extension's end of the channel to the app.
+class CanaleEstensione {
+public:
+    virtual ~CanaleEstensione() = default;
+
+    // Replaces the handlers of every later message.
+    virtual void installaGestori(GestoriCanale gestori) = 0;
+    // Starts accepting the app; a second call does nothing.
+    virtual void avviaAscolto() = 0;
+    // Whether an app is connected right now.
+    virtual bool haConnessione() const = 0;
+    // Pushes to the app. They return at once, whatever the app does: without a connection the
+    // event is dropped, never queued for later.
+    virtual void nuovoFlusso(const EventoFlusso& evento) = 0;
+    virtual void chiediDecisione(const EventoFlusso& evento) = 0;
+};
+
+}  // namespace ostrale

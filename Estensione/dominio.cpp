@@ -1,0 +1,63 @@
+#include <string>
+#include <string_view>
+
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include "Condiviso/testo.h"
+#include "Estensione/filter-data-provider.h"
+
+namespace ostrale {
+namespace {
+
+bool haLettere(std::string_view host) {
+    bool nonAscii = false;
+    for (char c : host) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+        nonAscii |= static_cast<unsigned char>(c) >= 0x80;
+    }
+    if (!nonAscii) return false;
+    const auto testo = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(host.data(), static_cast<int32_t>(host.size())));
+    for (int32_t i = 0; i < testo.length(); i = testo.moveIndex32(i, 1)) {
+        if (u_hasBinaryProperty(testo.char32At(i), UCHAR_ALPHABETIC)) return true;
+    }
+    return false;
+}
+
+std::string minuscoleUnicode(std::string_view s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            icu::UnicodeString testo = icu::UnicodeString::fromUTF8(
+                icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+            testo.toLower(icu::Locale::getRoot());
+            std::string risultato;
+            testo.toUTF8String(risultato);
+            return risultato;
+        }
+    }
+    return testo::minuscole(s);
+}
+
+}  // namespace
+
+std::string dominioDi(std::string_view host) {
+    if (host == "?" || !haLettere(host)) return {};
+    std::vector<std::string_view> etichette;
+    std::size_t inizio = 0;
+    while (inizio <= host.size()) {
+        std::size_t fine = host.find('.', inizio);
+        if (fine == std::string_view::npos) fine = host.size();
+        if (fine > inizio) etichette.push_back(host.substr(inizio, fine - inizio));
+        inizio = fine + 1;
+    }
+    if (etichette.size() >= 3) {
+        const auto& penultima = etichette[etichette.size() - 2];
+        const auto& ultima = etichette.back();
+        return minuscoleUnicode(std::string(penultima) + "." + std::string(ultima));
+    }
+    return minuscoleUnicode(host);
+}
+
+}  // namespace ostrale

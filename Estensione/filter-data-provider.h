@@ -1,0 +1,124 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Condiviso/blocklist-c2.h"
+#include "Condiviso/orologio.h"
+#include "Condiviso/protetto.h"
+#include "Condiviso/registro.h"
+#include "Condiviso/stato-regole.h"
+#include "Condiviso/tracker.h"
+#include "Estensione/Sentinella/sentinella.h"
+#include "Estensione/canale-estensione.h"
+#include "Estensione/flusso-di-rete.h"
+#include "Estensione/memoria.h"
+#include "Estensione/pianificatore.h"
+#include "Estensione/risolutore-identita.h"
+#include "Estensione/sorgente-flussi.h"
+
+namespace ostrale {
+
+// The filter: judges every new flow, remembers what it saw, pauses flows the user wants to be
+// asked about, and serves the app. All mutable state sits behind one lock (`coda`), entered
+// only for short visits and never around file I/O or the command-and-control list's own lock.
+class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvider> {
+public:
+    struct Dipendenze {
+        const Orologio& orologio;
+        Pianificatore& pianificatore;
+        RisolutoreIdentità& identità;
+        CanaleEstensione& canale;
+        BlocklistC2& c2;
+        const Tracker& tracker;
+        // Called with every judged or paused flow and every attack event, outside the lock
+        // (may be empty). For an attack event the verdict says whether it blocked.
+        std::function<void(const EventoFlusso&, Verdetto)> osservatore = {};
+    };
+
+    static constexpr std::size_t limiteCacheFirme = 513;
+    static constexpr double attesaDecisione = 60;
+    static constexpr double intervalloSalvataggio = 60;
+
+    static std::shared_ptr<FilterDataProvider> crea(Dipendenze dipendenze);
+
+    FilterDataProvider(const FilterDataProvider&) = delete;
+    FilterDataProvider& operator=(const FilterDataProvider&) = delete;
+
+    // The verdict for a new flow. A paused flow is kept and later resumed through its own
+    // `riprendi`, exactly once.
+    Verdetto handleNewFlow(const std::shared_ptr<FlussoDiRete>& flusso);
+
+    // Loads rules and memory, serves the channel, arms the save timer and claims all traffic
+    // through `sorgente`; `fatto` is called once the claim is in force (with its error, if any).
+    void startFilter(SorgenteFlussi& sorgente, std::function<void(std::optional<std::string>)> fatto);
+    // Saves the memory if it changed.
+    void stopFilter();
+
+    void caricaRegole();
+    void applicaRegole(const StatoRegole& stato);
+    void caricaMemoria();
+    void salvaMemoriaSeServe();
+
+    // The identity behind a token, cached per token; "sconosciuta" when there is none.
+    std::string firmaApp(const std::optional<TokenApp>& token);
+    // Releases every paused flow of `firma` with one verdict.
+    void risolviSospesi(const std::string& firma, bool consenti);
+    void segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni, Data adesso,
+                         const std::string& firma, const std::string& host,
+                         const std::string& porta, DirezioneFlusso direzione,
+                         const std::optional<std::string>& ip);
+
+    PacchettoStorico storico();
+    std::vector<EventoFlusso> flussi();
+
+    // Observations for tests and diagnostics.
+    ImpostazioniFiltro impostazioni();
+    std::size_t vociCacheFirme();
+    std::size_t flussiSospesi(const std::string& firma);
+    Memoria::Contenuto copiaMemoria();
+
+private:
+    struct Lotto {
+        std::uint64_t numero = 0;
+        std::vector<std::shared_ptr<FlussoDiRete>> flussi;
+    };
+    struct HashToken {
+        std::size_t operator()(const TokenApp& t) const;
+    };
+    struct Stato {
+        std::unordered_map<std::string, Regola> regole;
+        std::unordered_map<std::string, RegolaDominio> regoleDominio;
+        ImpostazioniFiltro impostazioni;
+        std::unordered_map<std::string, Lotto> sospesi;
+        std::uint64_t ultimoLotto = 0;
+        Sentinella sentinella;
+        Memoria memoria;
+        std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;
+
+        std::optional<RegolaDominio> regolaPerDominio(std::string_view host) const;
+    };
+
+    explicit FilterDataProvider(Dipendenze dipendenze);
+
+    void sospendi(const std::shared_ptr<FlussoDiRete>& flusso, const std::string& firma,
+                  const EventoFlusso& evento);
+    void risolviLotto(const std::string& firma, bool consenti, std::optional<std::uint64_t> numero);
+
+    Dipendenze d_;
+    Registro log_{"it.brelt.ostrale.estensione", "filtro"};
+    Protetto<Stato> coda_;
+    std::once_flag timerArmato_;
+};
+
+// The registrable part of a host as the habits and the detector use it: the last two labels,
+// lower case; empty for "?" and for hosts without any letter (address literals).
+std::string dominioDi(std::string_view host);
+
+}  // namespace ostrale

@@ -1,0 +1,138 @@
+#include "Estensione/memoria.h"
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/storico.h"
+
+namespace ostrale {
+namespace {
+
+constexpr const char* filePrimeViste = "prime-viste.json";
+constexpr const char* fileAbitudini = "abitudini.json";
+constexpr const char* fileOre = "storico-ore.json";
+constexpr const char* fileApp = "storico-app.json";
+constexpr const char* fileIP = "storico-ip.json";
+constexpr const char* fileRegistro = "registro-flussi.json";
+
+template <typename T>
+T leggi(const char* nome) {
+    const auto testo = ArchivioCondiviso::leggi(nome);
+    if (!testo) return T{};
+    return json::decodifica<T>(*testo).valoreOppure(T{});
+}
+
+}  // namespace
+
+Memoria::Contenuto Memoria::leggiFile(Data adesso) {
+    Contenuto c;
+    c.primeViste = leggi<PrimeViste>(filePrimeViste);
+    c.abitudini = leggi<json::Abitudini>(fileAbitudini);
+    c.storicoOre = Storico::pota(leggi<StoricoOre>(fileOre), adesso);
+    c.storicoApp = leggi<StoricoApp>(fileApp);
+    c.storicoIP = leggi<StoricoIP>(fileIP);
+    c.registro = leggi<std::vector<EventoFlusso>>(fileRegistro);
+    // A file written by hand or by an older version may exceed the log's bound.
+    if (c.registro.size() > eventiMassimi) {
+        c.registro.erase(c.registro.begin(),
+                         c.registro.end() - static_cast<std::ptrdiff_t>(eventiMassimi));
+    }
+    return c;
+}
+
+void Memoria::scriviFile(const Contenuto& c) {
+    ArchivioCondiviso::salvaJSON(c.primeViste, filePrimeViste);
+    ArchivioCondiviso::salvaJSON(c.abitudini, fileAbitudini);
+    ArchivioCondiviso::salvaJSON(c.storicoOre, fileOre);
+    ArchivioCondiviso::salvaJSON(c.storicoApp, fileApp);
+    ArchivioCondiviso::salvaJSON(c.storicoIP, fileIP);
+    ArchivioCondiviso::salvaJSON(c.registro, fileRegistro);
+}
+
+void Memoria::assegna(Contenuto c) {
+    primeViste_ = std::move(c.primeViste);
+    abitudini_ = std::move(c.abitudini);
+    storicoOre_ = std::move(c.storicoOre);
+    storicoApp_ = std::move(c.storicoApp);
+    storicoIP_ = std::move(c.storicoIP);
+    registro_.assign(std::make_move_iterator(c.registro.begin()),
+                     std::make_move_iterator(c.registro.end()));
+}
+
+std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
+    if (!daSalvare_) return std::nullopt;
+    daSalvare_ = false;
+    return Contenuto{primeViste_, abitudini_,
+                     storicoOre_, storicoApp_,
+                     storicoIP_,  std::vector<EventoFlusso>(registro_.begin(), registro_.end())};
+}
+
+Data Memoria::annotaPrimaVista(const std::string& firma, Data adesso) {
+    const auto [it, nuova] = primeViste_.try_emplace(firma, adesso);
+    if (nuova) daSalvare_ = true;
+    return it->second;
+}
+
+bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dominio,
+                                Data primaVista, Data adesso, bool avvisaAnomalie) {
+    if (firma == "sconosciuta" || dominio.empty()) return false;
+    auto& noti = abitudini_[firma];
+    if (noti.contains(dominio)) return false;
+    const bool anomala = adesso.secondiDa(primaVista) > 86400 && noti.size() >= 3 && avvisaAnomalie;
+    if (noti.size() < dominiPerApp) {
+        noti.insert(dominio);
+        daSalvare_ = true;
+    }
+    return anomala;
+}
+
+void Memoria::contabilizzaFlusso(const EventoFlusso& evento, Data adesso, bool consentito,
+                                 bool tracker, bool anomala, const std::string& firma,
+                                 const std::optional<std::string>& indirizzo,
+                                 DirezioneFlusso direzione, const std::string& host) {
+    ContatoreOra& ora = storicoOre_[Storico::chiaveOra(adesso)];
+    ++(consentito ? ora.consentiti : ora.bloccati);
+    if (tracker) ++ora.tracker;
+
+    VoceAppStorico& app = storicoApp_[firma];
+    ++app.totale;
+    if (tracker) ++app.tracker;
+    if (!consentito) ++app.bloccati;
+    if (anomala) ++app.anomalie;
+
+    if (indirizzo && (storicoIP_.size() < indirizziMassimi || storicoIP_.contains(*indirizzo))) {
+        VoceIPStorico& ip = storicoIP_[*indirizzo];
+        ++ip.totale;
+        if (!consentito) ++ip.bloccati;
+        if (direzione == DirezioneFlusso::entrata) ++ip.entrata;
+        ip.host = host;
+        ip.app = firma;
+    }
+    aggiungiAlRegistro(evento);
+    daSalvare_ = true;
+}
+
+void Memoria::contabilizzaDecisione(const std::string& firma, bool consenti, std::int64_t quanti,
+                                    Data adesso) {
+    ContatoreOra& ora = storicoOre_[Storico::chiaveOra(adesso)];
+    (consenti ? ora.consentiti : ora.bloccati) += quanti;
+    VoceAppStorico& app = storicoApp_[firma];
+    app.totale += quanti;
+    if (!consenti) app.bloccati += quanti;
+    daSalvare_ = true;
+}
+
+void Memoria::aggiungiAlRegistro(EventoFlusso evento) {
+    registro_.push_back(std::move(evento));
+    while (registro_.size() > eventiMassimi) registro_.pop_front();
+    daSalvare_ = true;
+}
+
+PacchettoStorico Memoria::storico() const {
+    return PacchettoStorico{storicoOre_, storicoApp_, storicoIP_, primeViste_};
+}
+
+std::vector<EventoFlusso> Memoria::flussi() const {
+    const std::size_t da = registro_.size() > eventiInviati ? registro_.size() - eventiInviati : 0;
+    return {registro_.begin() + static_cast<std::ptrdiff_t>(da), registro_.end()};
+}
+
+}  // namespace ostrale

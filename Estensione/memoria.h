@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Condiviso/codifica-json.h"
+#include "Condiviso/data.h"
+#include "Condiviso/evento-flusso.h"
+#include "Condiviso/pacchetto-storico.h"
+
+namespace ostrale {
+
+// What the extension remembers across flows and restarts: first sightings, habits, hourly,
+// per-application and per-address counters, and the log of recent events. Not thread-safe:
+// it lives inside the provider's locked state.
+class Memoria {
+public:
+    static constexpr std::size_t dominiPerApp = 200;
+    static constexpr std::size_t indirizziMassimi = 5000;
+    static constexpr std::size_t eventiMassimi = 10000;
+    static constexpr std::size_t eventiInviati = 3000;
+
+    // The six files, decoded; each one that is missing or undecodable is empty.
+    struct Contenuto {
+        PrimeViste primeViste;
+        json::Abitudini abitudini;
+        StoricoOre storicoOre;
+        StoricoApp storicoApp;
+        StoricoIP storicoIP;
+        std::vector<EventoFlusso> registro;
+    };
+
+    // Reads and decodes the six files of the container and prunes the hours older than 60 days
+    // before `adesso`. Does file I/O: never call it with the provider's lock held.
+    static Contenuto leggiFile(Data adesso);
+    // Stores the six files, each atomically. Does file I/O.
+    static void scriviFile(const Contenuto& contenuto);
+
+    // Replaces everything with `contenuto`; the "to save" flag is left as it is.
+    void assegna(Contenuto contenuto);
+    // A copy of everything, and whether it changed since the last copy taken this way (the flag
+    // is cleared).
+    std::optional<Contenuto> prendiDaSalvare();
+    bool daSalvare() const { return daSalvare_; }
+
+    // The first sighting of `firma`, recording `adesso` when there is none.
+    Data annotaPrimaVista(const std::string& firma, Data adesso);
+    // Whether contacting `dominio` is anomalous for `firma`, learning the domain as a habit.
+    bool verificaAbitudine(const std::string& firma, const std::string& dominio, Data primaVista,
+                           Data adesso, bool avvisaAnomalie);
+    void contabilizzaFlusso(const EventoFlusso& evento, Data adesso, bool consentito, bool tracker,
+                            bool anomala, const std::string& firma,
+                            const std::optional<std::string>& indirizzo, DirezioneFlusso direzione,
+                            const std::string& host);
+    void contabilizzaDecisione(const std::string& firma, bool consenti, std::int64_t quanti,
+                               Data adesso);
+    void aggiungiAlRegistro(EventoFlusso evento);
+
+    PacchettoStorico storico() const;
+    // The newest events (at most 3,000), oldest first.
+    std::vector<EventoFlusso> flussi() const;
+
+    const PrimeViste& primeViste() const { return primeViste_; }
+    const json::Abitudini& abitudini() const { return abitudini_; }
+    const StoricoOre& storicoOre() const { return storicoOre_; }
+    const StoricoApp& storicoApp() const { return storicoApp_; }
+    const StoricoIP& storicoIP() const { return storicoIP_; }
+    const std::deque<EventoFlusso>& registro() const { return registro_; }
+
+private:
+    PrimeViste primeViste_;
+    json::Abitudini abitudini_;
+    StoricoOre storicoOre_;
+    StoricoApp storicoApp_;
+    StoricoIP storicoIP_;
+    std::deque<EventoFlusso> registro_;
+    bool daSalvare_ = false;
+};
+
+}  // namespace ostrale
