@@ -94,8 +94,11 @@ void salvaFile(std::string_view byte, std::string_view nome) {
     if (const auto percorso = urlContenitore(nome)) scriviAtomico(*percorso, byte);
 }
 
-std::optional<std::string> leggiFile(const std::filesystem::path& percorso) {
-    Descrittore file(::open(percorso.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<std::string> leggiFile(const std::filesystem::path& percorso, bool seguiLink) {
+    // Group members can create anything in the container: a FIFO must not block the reader, a
+    // device must not be opened, a link must not lead the daemon elsewhere.
+    const int opzioni = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (seguiLink ? 0 : O_NOFOLLOW);
+    Descrittore file(::open(percorso.c_str(), opzioni));
     if (file.fd() < 0) return std::nullopt;
     struct stat info {};
     if (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -121,7 +124,7 @@ std::optional<std::string> leggiFile(const std::filesystem::path& percorso) {
 std::optional<std::string> leggi(std::string_view nome) {
     const auto percorso = urlContenitore(nome);
     if (!percorso) return std::nullopt;
-    return leggiFile(*percorso);
+    return leggiFile(*percorso, false);
 }
 
 }  // namespace ostrale::ArchivioCondiviso

@@ -17,7 +17,7 @@ namespace ostrale::ArchivioCondiviso {
 inline constexpr std::string_view nomeRegole = "regole.json";
 
 // Files larger than this are refused on reading: nothing the system writes comes near it.
-inline constexpr std::size_t dimensioneMassimaLettura = 256u << 20;
+inline constexpr std::size_t dimensioneMassimaLettura = 64u << 20;
 
 // `nome` inside the container; absent without a container. Looked up anew at every call.
 std::optional<std::filesystem::path> urlContenitore(std::string_view nome);
@@ -43,8 +43,10 @@ inline void salva(const StatoRegole& stato) {
 bool scriviAtomico(const std::filesystem::path& percorso, std::string_view byte);
 
 // The whole file `nome` of the container; absent without a container, without the file, on a read
-// error or when the file is larger than `dimensioneMassimaLettura`.
+// error, when it is not a regular file (a link is not followed) or when it is larger than
+// `dimensioneMassimaLettura`.
 std::optional<std::string> leggi(std::string_view nome);
-std::optional<std::string> leggiFile(const std::filesystem::path& percorso);
+// The same for any path; links are followed only when `seguiLink` (shipped, root-owned data).
+std::optional<std::string> leggiFile(const std::filesystem::path& percorso, bool seguiLink);
 
 }  // namespace ostrale::ArchivioCondiviso

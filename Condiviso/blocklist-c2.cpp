@@ -9,8 +9,8 @@
 namespace ostrale {
 namespace {
 
-std::optional<InsiemeTesti> analizzaFile(const std::filesystem::path& percorso) {
-    const auto contenuto = ArchivioCondiviso::leggiFile(percorso);
+std::optional<InsiemeTesti> analizzaFile(const std::filesystem::path& percorso, bool seguiLink) {
+    const auto contenuto = ArchivioCondiviso::leggiFile(percorso, seguiLink);
     if (!contenuto || !testo::èUtf8Valido(*contenuto)) return std::nullopt;
     return BlocklistC2::analizza(*contenuto);
 }
@@ -25,10 +25,11 @@ InsiemeTesti BlocklistC2::analizza(std::string_view t) {
 
 InsiemeTesti BlocklistC2::carica() {
     if (const auto scaricato = ArchivioCondiviso::urlContenitore(nomeFile)) {
-        if (auto voci = analizzaFile(*scaricato); voci && !voci->empty()) return std::move(*voci);
+        if (auto voci = analizzaFile(*scaricato, false); voci && !voci->empty())
+            return std::move(*voci);
     }
     if (const auto spedito = Risorse::trova("c2.txt")) {
-        if (auto voci = analizzaFile(*spedito)) return std::move(*voci);
+        if (auto voci = analizzaFile(*spedito, true)) return std::move(*voci);
     }
     return {};
 }
@@ -52,7 +53,7 @@ std::optional<Data> BlocklistC2::dataFileAggiornato() {
     const auto percorso = ArchivioCondiviso::urlContenitore(nomeFile);
     if (!percorso) return std::nullopt;
     struct stat info {};
-    if (::stat(percorso->c_str(), &info) != 0) return std::nullopt;
+    if (::lstat(percorso->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     return Data::daUnix(static_cast<double>(info.st_mtim.tv_sec) +
                         static_cast<double>(info.st_mtim.tv_nsec) / 1e9);
 }

@@ -415,6 +415,32 @@ std::string comeTesto(const Json& j) {
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// Every record nests a few levels deep at most. Deeper input is refused before it is parsed,
+// so a hostile document cannot make the parser build millions of nested values.
+constexpr int profonditàMassima = 32;
+
+bool troppoProfondo(std::string_view testo) {
+    int profondità = 0;
+    bool inStringa = false;
+    for (std::size_t i = 0; i < testo.size(); ++i) {
+        const char c = testo[i];
+        if (inStringa) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inStringa = false;
+            }
+        } else if (c == '"') {
+            inStringa = true;
+        } else if (c == '[' || c == '{') {
+            if (++profondità > profonditàMassima) return true;
+        } else if (c == ']' || c == '}') {
+            --profondità;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string codifica(const StatoRegole& v) {
@@ -456,6 +482,7 @@ std::string codifica(const Abitudini& v) {
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {
+    if (troppoProfondo(testo)) return Risultato<T>::rifiuto("nested too deeply");
     try {
         const Json j = Json::parse(testo.begin(), testo.end());
         T valore{};

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
 namespace ostrale::testo {
 namespace {
 
@@ -96,9 +99,18 @@ std::string_view rifila(std::string_view s) {
 
 std::string minuscole(std::string_view s) {
     std::string risultato(s);
+    bool soloAscii = true;
     for (char& c : risultato) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        soloAscii &= static_cast<unsigned char>(c) < 0x80;
     }
+    if (soloAscii) return risultato;
+    // Full Unicode case mapping, independent of the user's locale.
+    icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    unicode.toLower(icu::Locale::getRoot());
+    risultato.clear();
+    unicode.toUTF8String(risultato);
     return risultato;
 }
 

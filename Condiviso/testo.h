@@ -16,7 +16,8 @@ std::vector<std::string_view> righe(std::string_view testo);
 // Removes Unicode white space and line breaks from both ends.
 std::string_view rifila(std::string_view testo);
 
-// ASCII letters to lower case; every other byte is kept.
+// Lower case by Unicode's full case mapping, whatever the locale; plain ASCII takes a fast path.
+// Malformed UTF-8 comes out with U+FFFD in place of the bad bytes.
 std::string minuscole(std::string_view testo);
 
 bool iniziaCon(std::string_view testo, std::string_view prefisso);

@@ -15,7 +15,7 @@ const Tracker& Tracker::condiviso() {
 }
 
 Tracker Tracker::carica(const std::filesystem::path& percorso) {
-    const auto contenuto = ArchivioCondiviso::leggiFile(percorso);
+    const auto contenuto = ArchivioCondiviso::leggiFile(percorso, true);
     if (!contenuto || !testo::èUtf8Valido(*contenuto)) return Tracker();
     return daTesto(*contenuto);
 }
@@ -28,6 +28,14 @@ Tracker Tracker::daTesto(std::string_view t) {
 
 bool Tracker::contiene(std::string_view host) const {
     if (domini_.empty() || host == "?") return false;
+    for (char c : host) {
+        // Rare: a host with non-ASCII letters is lower-cased by the full Unicode mapping first.
+        if (static_cast<unsigned char>(c) >= 0x80) return contieneMinuscolo(testo::minuscole(host));
+    }
+    return contieneMinuscolo(host);
+}
+
+bool Tracker::contieneMinuscolo(std::string_view host) const {
     // The host, lower case, with its labels joined by single dots.
     std::string nome;
     nome.reserve(host.size());

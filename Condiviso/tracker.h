@@ -30,6 +30,9 @@ class Tracker {
     const InsiemeTesti& domini() const { return domini_; }
 
   private:
+    // `host` with non-ASCII letters already lower case.
+    bool contieneMinuscolo(std::string_view host) const;
+
     InsiemeTesti domini_;
 };
 

@@ -20,7 +20,7 @@ struct GestoriCanale {
 
 // The extension's end of the channel to the app.
 class CanaleEstensione {
-public:
+  public:
     virtual ~CanaleEstensione() = default;
 
     // Replaces the handlers of every later message.

@@ -1,7 +1,6 @@
 #include <string>
 #include <string_view>
 
-#include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
@@ -26,20 +25,6 @@ bool haLettere(std::string_view host) {
     return false;
 }
 
-std::string minuscoleUnicode(std::string_view s) {
-    for (char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            icu::UnicodeString testo = icu::UnicodeString::fromUTF8(
-                icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-            testo.toLower(icu::Locale::getRoot());
-            std::string risultato;
-            testo.toUTF8String(risultato);
-            return risultato;
-        }
-    }
-    return testo::minuscole(s);
-}
-
 }  // namespace
 
 std::string dominioDi(std::string_view host) {
@@ -55,9 +40,9 @@ std::string dominioDi(std::string_view host) {
     if (etichette.size() >= 3) {
         const auto& penultima = etichette[etichette.size() - 2];
         const auto& ultima = etichette.back();
-        return minuscoleUnicode(std::string(penultima) + "." + std::string(ultima));
+        return testo::minuscole(std::string(penultima) + "." + std::string(ultima));
     }
-    return minuscoleUnicode(host);
+    return testo::minuscole(host);
 }
 
 }  // namespace ostrale

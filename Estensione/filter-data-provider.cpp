@@ -48,7 +48,8 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 
 // ---- rules ----
 
-std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(std::string_view host) const {
+std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
+    std::string_view host) const {
     if (host == "?" || regoleDominio.empty()) return std::nullopt;
     const std::string minuscolo = testo::minuscole(host);
     std::vector<std::string_view> etichette;
@@ -161,10 +162,9 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     bool bloccatoIP = false;
     bool minaccia = false;
     if (imp.rilevaAttacchi) {
-        const bool portaMalfamata =
-            direzione == DirezioneFlusso::uscita &&
-            (Sentinella::èPortaMalfamata(portaRemota) ||
-             (portaRemota == "445" && ip && !ReteLocale::èLocale(*ip)));
+        const bool portaMalfamata = direzione == DirezioneFlusso::uscita &&
+                                    (Sentinella::èPortaMalfamata(portaRemota) ||
+                                     (portaRemota == "445" && ip && !ReteLocale::èLocale(*ip)));
         const auto indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
         const bool c2 = ip && indirizziC2->contains(*ip);
         bool contenuta = false;
@@ -181,11 +181,13 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
             f.portaRemota = portaRemota;
             f.protocollo = protocollo;
             f.appNuova = adesso.secondiDa(primaVista) < 86400;
-            f.haRegolaConsenti = regola && regola->attiva && regola->azione == AzioneRegola::consenti;
+            f.haRegolaConsenti =
+                regola && regola->attiva && regola->azione == AzioneRegola::consenti;
             f.indirizziC2 = indirizziC2.get();
             rilevazioni = s->sentinella.osserva(f);
             bloccatoIP = ip && s->sentinella.èBloccato(*ip, adesso);
-            contenuta = direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(firma, adesso);
+            contenuta =
+                direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(firma, adesso);
         }
         minaccia = contenuta || portaMalfamata || c2;
     }
@@ -259,7 +261,8 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (anomala || !consentito || imp.registraConsentiti) d_.canale.nuovoFlusso(evento);
     if (d_.osservatore) d_.osservatore(evento, consentito ? Verdetto::consenti : Verdetto::blocca);
     segnalaAttacchi(rilevazioni, adesso, firma, host,
-                    direzione == DirezioneFlusso::uscita ? portaRemota : portaLocale, direzione, ip);
+                    direzione == DirezioneFlusso::uscita ? portaRemota : portaLocale, direzione,
+                    ip);
     return consentito ? Verdetto::consenti : Verdetto::blocca;
 }
 
@@ -277,9 +280,11 @@ void FilterDataProvider::sospendi(const std::shared_ptr<FlussoDiRete>& flusso,
     if (d_.osservatore) d_.osservatore(evento, Verdetto::sospendi);
     if (!nuovoLotto) return;  // the question of this batch is already pending
     d_.canale.chiediDecisione(evento);
-    d_.pianificatore.dopo(attesaDecisione, [debole = weak_from_this(), firma, numero = *nuovoLotto] {
-        if (auto provider = debole.lock()) provider->risolviLotto(firma, false, numero);
-    });
+    d_.pianificatore.dopo(attesaDecisione,
+                          [debole = weak_from_this(), firma, numero = *nuovoLotto] {
+                              if (auto provider = debole.lock())
+                                  provider->risolviLotto(firma, false, numero);
+                          });
 }
 
 void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti) {
@@ -298,8 +303,8 @@ void FilterDataProvider::risolviLotto(const std::string& firma, bool consenti,
     }
     if (flussi.empty()) return;
     for (const auto& flusso : flussi) flusso->riprendi(consenti);
-    log_.info("Flussi sospesi risolti per " + firma + ": " + std::to_string(flussi.size()) +
-              " → " + (consenti ? "consenti" : "blocca"));
+    log_.info("Flussi sospesi risolti per " + firma + ": " + std::to_string(flussi.size()) + " → " +
+              (consenti ? "consenti" : "blocca"));
     const Data adesso = d_.orologio.adesso();
     auto s = coda_.blocca();
     s->memoria.contabilizzaDecisione(firma, consenti, static_cast<std::int64_t>(flussi.size()),
@@ -330,7 +335,8 @@ void FilterDataProvider::segnalaAttacchi(const std::vector<Sentinella::Rilevazio
         log_.info("Attacco riconosciuto: " + std::string(valoreGrezzo(r.tipo)) + " da " + r.chiave +
                   " (bloccato: " + (r.bloccata ? "sì" : "no") + ")");
         d_.canale.nuovoFlusso(evento);
-        if (d_.osservatore) d_.osservatore(evento, r.bloccata ? Verdetto::blocca : Verdetto::consenti);
+        if (d_.osservatore)
+            d_.osservatore(evento, r.bloccata ? Verdetto::blocca : Verdetto::consenti);
     }
 }
 
@@ -346,9 +352,13 @@ void FilterDataProvider::salvaMemoriaSeServe() {
     if (copia) Memoria::scriviFile(*copia);
 }
 
-PacchettoStorico FilterDataProvider::storico() { return coda_.blocca()->memoria.storico(); }
+PacchettoStorico FilterDataProvider::storico() {
+    return coda_.blocca()->memoria.storico();
+}
 
-std::vector<EventoFlusso> FilterDataProvider::flussi() { return coda_.blocca()->memoria.flussi(); }
+std::vector<EventoFlusso> FilterDataProvider::flussi() {
+    return coda_.blocca()->memoria.flussi();
+}
 
 // ---- lifecycle ----
 
@@ -383,19 +393,26 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
             if (const auto provider = debole.lock()) provider->salvaMemoriaSeServe();
         });
     });
-    sorgente.applicaImpostazioni(*this, [this, fatto = std::move(fatto)](std::optional<std::string> errore) {
-        if (errore) log_.errore("Errore applicando i settaggi: " + *errore);
-        if (fatto) fatto(std::move(errore));
-    });
+    sorgente.applicaImpostazioni(
+        *this, [this, fatto = std::move(fatto)](std::optional<std::string> errore) {
+            if (errore) log_.errore("Errore applicando i settaggi: " + *errore);
+            if (fatto) fatto(std::move(errore));
+        });
 }
 
-void FilterDataProvider::stopFilter() { salvaMemoriaSeServe(); }
+void FilterDataProvider::stopFilter() {
+    salvaMemoriaSeServe();
+}
 
 // ---- observations ----
 
-ImpostazioniFiltro FilterDataProvider::impostazioni() { return coda_.blocca()->impostazioni; }
+ImpostazioniFiltro FilterDataProvider::impostazioni() {
+    return coda_.blocca()->impostazioni;
+}
 
-std::size_t FilterDataProvider::vociCacheFirme() { return coda_.blocca()->cacheFirme.size(); }
+std::size_t FilterDataProvider::vociCacheFirme() {
+    return coda_.blocca()->cacheFirme.size();
+}
 
 std::size_t FilterDataProvider::flussiSospesi(const std::string& firma) {
     auto s = coda_.blocca();
@@ -406,8 +423,9 @@ std::size_t FilterDataProvider::flussiSospesi(const std::string& firma) {
 Memoria::Contenuto FilterDataProvider::copiaMemoria() {
     auto s = coda_.blocca();
     const Memoria& m = s->memoria;
-    return {m.primeViste(), m.abitudini(), m.storicoOre(), m.storicoApp(), m.storicoIP(),
-            std::vector<EventoFlusso>(m.registro().begin(), m.registro().end())};
+    return {m.primeViste(), m.abitudini(),
+            m.storicoOre(), m.storicoApp(),
+            m.storicoIP(),  std::vector<EventoFlusso>(m.registro().begin(), m.registro().end())};
 }
 
 }  // namespace ostrale

@@ -29,7 +29,7 @@ namespace ostrale {
 // asked about, and serves the app. All mutable state sits behind one lock (`coda`), entered
 // only for short visits and never around file I/O or the command-and-control list's own lock.
 class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvider> {
-public:
+  public:
     struct Dipendenze {
         const Orologio& orologio;
         Pianificatore& pianificatore;
@@ -57,7 +57,8 @@ public:
 
     // Loads rules and memory, serves the channel, arms the save timer and claims all traffic
     // through `sorgente`; `fatto` is called once the claim is in force (with its error, if any).
-    void startFilter(SorgenteFlussi& sorgente, std::function<void(std::optional<std::string>)> fatto);
+    void startFilter(SorgenteFlussi& sorgente,
+                     std::function<void(std::optional<std::string>)> fatto);
     // Saves the memory if it changed.
     void stopFilter();
 
@@ -84,7 +85,7 @@ public:
     std::size_t flussiSospesi(const std::string& firma);
     Memoria::Contenuto copiaMemoria();
 
-private:
+  private:
     struct Lotto {
         std::uint64_t numero = 0;
         std::vector<std::shared_ptr<FlussoDiRete>> flussi;

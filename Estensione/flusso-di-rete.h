@@ -20,7 +20,7 @@ using TokenApp = std::array<std::uint8_t, 32>;
 // A new network flow as the packet source hands it over. Implementations answer from data
 // captured when the flow arrived; nothing here may block.
 class FlussoDiRete {
-public:
+  public:
     virtual ~FlussoDiRete() = default;
 
     // Flows that are not socket flows are allowed without any other effect.

@@ -18,7 +18,7 @@ namespace ostrale {
 // per-application and per-address counters, and the log of recent events. Not thread-safe:
 // it lives inside the provider's locked state.
 class Memoria {
-public:
+  public:
     static constexpr std::size_t dominiPerApp = 200;
     static constexpr std::size_t indirizziMassimi = 5000;
     static constexpr std::size_t eventiMassimi = 10000;
@@ -71,7 +71,7 @@ public:
     const StoricoIP& storicoIP() const { return storicoIP_; }
     const std::deque<EventoFlusso>& registro() const { return registro_; }
 
-private:
+  private:
     PrimeViste primeViste_;
     json::Abitudini abitudini_;
     StoricoOre storicoOre_;

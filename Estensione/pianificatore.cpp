@@ -21,7 +21,8 @@ void PianificatoreDiSistema::ogni(double secondi, std::function<void()> compito)
     aggiungi(secondi, secondi, std::move(compito));
 }
 
-void PianificatoreDiSistema::aggiungi(double secondi, double periodo, std::function<void()> compito) {
+void PianificatoreDiSistema::aggiungi(double secondi, double periodo,
+                                      std::function<void()> compito) {
     const auto quando = std::chrono::steady_clock::now() +
                         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                             std::chrono::duration<double>(secondi));

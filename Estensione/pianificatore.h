@@ -12,7 +12,7 @@ namespace ostrale {
 // Delayed and periodic work. Tasks that reach an object hold it weakly and do nothing once it
 // is gone; the scheduler only promises to run each task once its time has come.
 class Pianificatore {
-public:
+  public:
     virtual ~Pianificatore() = default;
     // Runs `compito` once, `secondi` from now.
     virtual void dopo(double secondi, std::function<void()> compito) = 0;
@@ -23,14 +23,14 @@ public:
 // A scheduler with one worker thread on the monotonic clock. Destruction stops the thread;
 // tasks not yet due are dropped.
 class PianificatoreDiSistema final : public Pianificatore {
-public:
+  public:
     PianificatoreDiSistema();
     ~PianificatoreDiSistema() override;
 
     void dopo(double secondi, std::function<void()> compito) override;
     void ogni(double secondi, std::function<void()> compito) override;
 
-private:
+  private:
     using Istante = std::chrono::steady_clock::time_point;
     struct Compito {
         std::function<void()> azione;

@@ -10,7 +10,7 @@ namespace ostrale {
 // The platform's lookup of an application identity from a flow's token: the expensive call that
 // the provider caches.
 class RisolutoreIdentità {
-public:
+  public:
     virtual ~RisolutoreIdentità() = default;
     // The identity of the process behind `token`, or absent when it cannot be found.
     virtual std::optional<std::string> firma(const TokenApp& token) = 0;

@@ -10,7 +10,7 @@ class FilterDataProvider;
 
 // Where flows come from: netfilter on a real machine, a scenario in the demo and in tests.
 class SorgenteFlussi {
-public:
+  public:
     virtual ~SorgenteFlussi() = default;
 
     // Claims every new flow of the machine for `provider` (default verdict: allow) and calls

@@ -10,9 +10,10 @@
 #include "Condiviso/data.h"
 
 // Sliding windows of the detectors. A detector only ever asks whether a window holds at least
-// `soglia` entries (or distinct values), so each window keeps just the `soglia` most recent ones:
-// the answer is the same as with every entry of the window, and memory stays bounded whatever
-// the rate of flows.
+// `soglia` entries (or distinct values). FinestraTempi and FinestraDistinti keep just the `soglia`
+// most recent ones: the answer is the same as with every entry of the window, and memory stays
+// bounded whatever the rate of flows. FinestraPrimeViste cannot drop values without changing
+// later answers, so it is exact only up to its bound (see there).
 namespace ostrale::sentinella {
 
 // Whether an entry of time `t` still lies inside a window of `secondi` ending at `adesso`
@@ -89,17 +90,24 @@ class FinestraDistinti {
 };
 
 // Distinct values, each kept with the time it was first seen in the window: a value already
-// present is not added again. Bounded by `massimo`: past it the oldest value gives way.
+// present is not added again. Bounded by `massimo` values, far above any threshold: past it the
+// oldest value gives way, and a value seen again after giving way counts as new. Only a source
+// that shows more than `massimo` distinct values inside one window (a sweep that has long been
+// reported) can see an answer differ from the unbounded list.
 class FinestraPrimeViste {
   public:
-    static constexpr std::size_t massimo = 256;
+    static constexpr std::size_t massimo = 1024;
 
     std::size_t aggiorna(Data adesso, double secondi, std::string_view valore) {
         std::erase_if(voci_, [&](const Voce& v) { return !inFinestra(v.quando, adesso, secondi); });
         const bool presente = std::any_of(voci_.begin(), voci_.end(),
                                           [&](const Voce& v) { return v.valore == valore; });
         if (!presente) {
-            if (voci_.size() == massimo) voci_.erase(voci_.begin());
+            if (voci_.size() == massimo) {
+                voci_.erase(std::min_element(
+                    voci_.begin(), voci_.end(),
+                    [](const Voce& a, const Voce& b) { return a.quando < b.quando; }));
+            }
             voci_.push_back(Voce{adesso, std::string(valore)});
         }
         return voci_.size();

@@ -40,21 +40,25 @@ constexpr std::array<std::string_view, 10> prefissiInfrastruttura{
     "ch.protonvpn.",   "com.nordvpn.",
     "com.expressvpn.", "com.privateinternetaccess."};
 
-constexpr std::array<std::string_view, 27> browsers{
+constexpr std::array<std::string_view, 33> browsers{
     // Signing identifiers (also the Flatpak ids of most of these browsers).
     "com.apple.WebKit.Networking", "com.google.Chrome", "org.mozilla.firefox",
     "com.microsoft.edgemac", "com.brave.Browser", "com.operasoftware.Opera", "com.vivaldi.Vivaldi",
     "company.thebrowser.Browser", "org.chromium.Chromium",
     // Flatpak ids that differ, and Snap names.
-    "com.microsoft.Edge", "org.gnome.Epiphany", "firefox", "chromium",
+    "com.microsoft.Edge", "org.gnome.Epiphany", "com.opera.Opera", "firefox", "chromium",
     // Executables of Debian's and the vendors' packages.
     "/usr/lib/firefox-esr/firefox-esr", "/usr/lib/firefox/firefox", "/usr/lib/chromium/chromium",
     "/opt/google/chrome/chrome", "/opt/brave.com/brave/brave", "/opt/vivaldi/vivaldi-bin",
-    "/opt/microsoft/msedge/msedge", "/usr/lib/opera/opera", "/usr/bin/epiphany",
+    "/opt/microsoft/msedge/msedge", "/usr/lib/x86_64-linux-gnu/opera/opera",
+    "/usr/lib/aarch64-linux-gnu/opera/opera", "/usr/bin/epiphany-browser", "/usr/bin/epiphany",
     "/usr/bin/qutebrowser", "/usr/bin/falkon", "/usr/bin/konqueror",
     // The network process of WebKitGTK, which makes the connections of its browsers.
+    "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.0/WebKitNetworkProcess",
     "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/WebKitNetworkProcess",
-    "/usr/lib/x86_64-linux-gnu/webkitgtk-6.0/WebKitNetworkProcess"};
+    "/usr/lib/x86_64-linux-gnu/webkitgtk-6.0/WebKitNetworkProcess",
+    "/usr/lib/aarch64-linux-gnu/webkit2gtk-4.1/WebKitNetworkProcess",
+    "/usr/lib/aarch64-linux-gnu/webkitgtk-6.0/WebKitNetworkProcess"};
 
 constexpr std::array<std::string_view, 5> resolverDiSistema{
     "com.apple.mDNSResponder", "/usr/lib/systemd/systemd-resolved", "/usr/sbin/dnsmasq",

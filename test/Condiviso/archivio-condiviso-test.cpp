@@ -63,11 +63,23 @@ TEST(ArchivioCondiviso, FailedWriteKeepsTheOldFileAndSaysWhy) {
     Registro::impostaDestinazione(precedente);
 }
 
-TEST(ArchivioCondiviso, OversizedOrSpecialFilesAreNotRead) {
+TEST(ArchivioCondiviso, OnlyRegularFilesOfTheContainerAreRead) {
     test::ContenitoreTemporaneo contenitore;
     std::filesystem::create_directory(contenitore / "regole.json");
     EXPECT_FALSE(ArchivioCondiviso::leggi("regole.json"));
-    EXPECT_FALSE(ArchivioCondiviso::leggiFile("/dev/zero"));
+    // A FIFO would block a plain open() for ever.
+    ASSERT_EQ(::mkfifo((contenitore / "storico-ip.json").c_str(), 0600), 0);
+    EXPECT_FALSE(ArchivioCondiviso::leggi("storico-ip.json"));
+    // A link is not followed out of the container.
+    contenitore.cartella().scrivi("altrove.txt", "segreto");
+    std::filesystem::create_symlink(contenitore / "altrove.txt", contenitore / "c2-aggiornata.txt");
+    EXPECT_FALSE(ArchivioCondiviso::leggi("c2-aggiornata.txt"));
+    EXPECT_EQ(ArchivioCondiviso::leggiFile(contenitore / "c2-aggiornata.txt", true), "segreto");
+    EXPECT_FALSE(ArchivioCondiviso::leggiFile("/dev/zero", true));
+    // Writing replaces the link itself, never its target.
+    ArchivioCondiviso::salvaFile("nuovo", "c2-aggiornata.txt");
+    EXPECT_EQ(contenitore.cartella().leggi("altrove.txt"), "segreto");
+    EXPECT_EQ(contenitore.cartella().leggi("c2-aggiornata.txt"), "nuovo");
 }
 
 pid_t avvia(const std::string& nome, int volte) {

@@ -53,7 +53,8 @@ TEST(RegolaDominio, NormalisationReducesTypedTextToAHost) {
               "tracker.example:8443");
     EXPECT_EQ(RegolaDominio::normalizza("user@host.example"), "user@host.example");
     EXPECT_EQ(RegolaDominio::normalizza("///a.example//b"), "a.example");
-    EXPECT_EQ(RegolaDominio::normalizza("\xff Bad.Example"), "\xff bad.example");
+    EXPECT_EQ(RegolaDominio::normalizza("\xff Bad.Example"), "\xef\xbf\xbd bad.example");
+    EXPECT_EQ(RegolaDominio::normalizza("https://ÉCOLE.FR/"), "école.fr");
 }
 
 TEST(Enumerazioni, RawValuesAndOrder) {

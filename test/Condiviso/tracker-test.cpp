@@ -25,6 +25,10 @@ TEST(Tracker, HostOrParentDomainMatches) {
     EXPECT_FALSE(elenco.contiene("?"));
     EXPECT_FALSE(elenco.contiene(""));
     EXPECT_FALSE(Tracker().contiene("doubleclick.net"));
+    // Letters beyond ASCII are compared case-insensitively too.
+    const Tracker unicode = Tracker::daTesto("ÄDS.example\n");
+    EXPECT_TRUE(unicode.contiene("x.äds.EXAMPLE"));
+    EXPECT_TRUE(unicode.contiene("ÄDS.example"));
 }
 
 TEST(Tracker, ListFileFormat) {

@@ -20,7 +20,7 @@ using test::FlussoFinto;
 const Data mezzogiorno = Data::daUnix(1796472000.0);
 
 class ProviderTest : public ::testing::Test {
-public:
+  public:
     test::ContenitoreTemporaneo contenitore;
     test::CartellaTemporanea risorse;
     test::VariabileAmbiente variabileRisorse{"OSTRALE_RISORSE", risorse.percorso().string()};
@@ -33,8 +33,8 @@ public:
     Tracker tracker = Tracker::daTesto("tracker.example\n");
     std::shared_ptr<DestinazioneMemoria> log = std::make_shared<DestinazioneMemoria>();
     std::shared_ptr<DestinazioneRegistro> logPrecedente = Registro::impostaDestinazione(log);
-    std::shared_ptr<FilterDataProvider> provider = FilterDataProvider::crea(
-        {orologio, pianificatore, identità, canale, c2, tracker});
+    std::shared_ptr<FilterDataProvider> provider =
+        FilterDataProvider::crea({orologio, pianificatore, identità, canale, c2, tracker});
 
     ProviderTest() {
         ::tzset();
@@ -123,12 +123,16 @@ TEST_F(ProviderTest, PrecedenceOfTheDecision) {
     };
     auto blocca = [](int app) {
         return [app](ProviderTest& t) {
-            t.regole([&](StatoRegole& s) { s.regole.push_back(regolaApp(t.firme[app], AzioneRegola::blocca)); });
+            t.regole([&](StatoRegole& s) {
+                s.regole.push_back(regolaApp(t.firme[app], AzioneRegola::blocca));
+            });
         };
     };
     auto consenti = [](int app) {
         return [app](ProviderTest& t) {
-            t.regole([&](StatoRegole& s) { s.regole.push_back(regolaApp(t.firme[app], AzioneRegola::consenti)); });
+            t.regole([&](StatoRegole& s) {
+                s.regole.push_back(regolaApp(t.firme[app], AzioneRegola::consenti));
+            });
         };
     };
     auto curlVerso = [](std::string ip, std::string porta, std::string nome) {
@@ -139,7 +143,8 @@ TEST_F(ProviderTest, PrecedenceOfTheDecision) {
          [](ProviderTest& t) {
              t.regole([&](StatoRegole& s) {
                  s.regole.push_back(regolaApp(t.firme[curl], AzioneRegola::blocca));
-                 s.regoleDominio.push_back({Uuid::genera(), "Example.org", AzioneRegola::consenti, true});
+                 s.regoleDominio.push_back(
+                     {Uuid::genera(), "Example.org", AzioneRegola::consenti, true});
              });
          },
          curlVerso("203.0.113.10", "443", "api.eu.example.org"), Verdetto::consenti,
@@ -149,22 +154,27 @@ TEST_F(ProviderTest, PrecedenceOfTheDecision) {
              consenti(curl)(t);
              t.c2Con("203.0.113.66");
          },
-         curlVerso("203.0.113.66", "443", "c2.example"), Verdetto::consenti, MotivoDecisione::regola},
-        {"app rule over a notorious port", consenti(curl), curlVerso("203.0.113.10", "4444", "x.example"),
-         Verdetto::consenti, MotivoDecisione::regola},
+         curlVerso("203.0.113.66", "443", "c2.example"), Verdetto::consenti,
+         MotivoDecisione::regola},
+        {"app rule over a notorious port", consenti(curl),
+         curlVerso("203.0.113.10", "4444", "x.example"), Verdetto::consenti,
+         MotivoDecisione::regola},
         {"notorious port", [](ProviderTest&) {}, curlVerso("203.0.113.10", "4444", "x.example"),
          Verdetto::blocca, MotivoDecisione::attacco},
-        {"SMB to a public address", [](ProviderTest&) {}, curlVerso("203.0.113.10", "445", "x.example"),
-         Verdetto::blocca, MotivoDecisione::attacco},
+        {"SMB to a public address", [](ProviderTest&) {},
+         curlVerso("203.0.113.10", "445", "x.example"), Verdetto::blocca, MotivoDecisione::attacco},
         {"command-and-control address", [](ProviderTest& t) { t.c2Con("203.0.113.66"); },
-         curlVerso("203.0.113.66", "443", "c2.example"), Verdetto::blocca, MotivoDecisione::attacco},
+         curlVerso("203.0.113.66", "443", "c2.example"), Verdetto::blocca,
+         MotivoDecisione::attacco},
         {"app rule", blocca(curl), curlVerso("203.0.113.10", "443", "www.example.org"),
          Verdetto::blocca, MotivoDecisione::regola},
         {"tracker beats system trust",
          [](ProviderTest& t) {
              t.regole([](StatoRegole& s) { s.impostazioni.bloccaTracker = true; });
          },
-         [](ProviderTest& t) { return t.uscita(resolved, "203.0.113.10", "443", "px.tracker.example"); },
+         [](ProviderTest& t) {
+             return t.uscita(resolved, "203.0.113.10", "443", "px.tracker.example");
+         },
          Verdetto::blocca, MotivoDecisione::tracker},
         {"system trust over blocking unknown applications",
          [](ProviderTest& t) {
@@ -178,17 +188,19 @@ TEST_F(ProviderTest, PrecedenceOfTheDecision) {
         {"inactive rule is passed over",
          [](ProviderTest& t) {
              t.regole([&](StatoRegole& s) {
-                 s.regole.push_back(regolaApp(t.firme[curl], AzioneRegola::blocca, std::nullopt, false));
+                 s.regole.push_back(
+                     regolaApp(t.firme[curl], AzioneRegola::blocca, std::nullopt, false));
              });
          },
          curlVerso("203.0.113.10", "443", "www.example.org"), Verdetto::consenti,
          MotivoDecisione::predefinita},
         {"unknown applications blocked",
-         [](ProviderTest& t) { t.regole([](StatoRegole& s) { s.impostazioni.bloccaSconosciute = true; }); },
+         [](ProviderTest& t) {
+             t.regole([](StatoRegole& s) { s.impostazioni.bloccaSconosciute = true; });
+         },
          curlVerso("203.0.113.10", "443", "www.example.org"), Verdetto::blocca,
          MotivoDecisione::predefinita},
-        {"no address and no name",
-         [](ProviderTest&) {},
+        {"no address and no name", [](ProviderTest&) {},
          [](ProviderTest& t) {
              auto f = t.uscita(curl);
              f->nome.reset();
@@ -199,7 +211,8 @@ TEST_F(ProviderTest, PrecedenceOfTheDecision) {
     };
     for (const Caso& caso : casi) {
         ProviderTest& t = *this;
-        provider = FilterDataProvider::crea({orologio, pianificatore, identità, canale, c2, tracker});
+        provider =
+            FilterDataProvider::crea({orologio, pianificatore, identità, canale, c2, tracker});
         caso.prepara(t);
         EXPECT_EQ(provider->handleNewFlow(caso.flusso(t)), caso.verdetto) << caso.nome;
         EXPECT_EQ(ultimoMotivo(), caso.motivo) << caso.nome;
@@ -259,7 +272,8 @@ TEST_F(ProviderTest, LocalNetworkPassesUnjudgedButItsDetectionsAreReported) {
     EXPECT_TRUE(provider->storico().ore.empty());
     EXPECT_TRUE(canale.flussiInviati().empty());
 
-    for (int i = 1; i <= 8; ++i) provider->handleNewFlow(uscita(ssh, "192.168.1." + std::to_string(i), "22"));
+    for (int i = 1; i <= 8; ++i)
+        provider->handleNewFlow(uscita(ssh, "192.168.1." + std::to_string(i), "22"));
     const auto eventi = provider->flussi();
     ASSERT_EQ(eventi.size(), 1u);
     EXPECT_EQ(eventi[0].attacco, TipoAttacco::lateraleLAN);
@@ -298,7 +312,8 @@ TEST_F(ProviderTest, InboundFlowsPassUnlessTheirSourceIsBlocked) {
 
     // A domain rule still allows a blocked source.
     regole([](StatoRegole& s) {
-        s.regoleDominio.push_back({Uuid::genera(), "partner.example", AzioneRegola::consenti, true});
+        s.regoleDominio.push_back(
+            {Uuid::genera(), "partner.example", AzioneRegola::consenti, true});
     });
     auto nominato = entrata("198.51.100.9", "443");
     nominato->nome = "gw.partner.example";
@@ -315,7 +330,8 @@ TEST_F(ProviderTest, SignalsOffMeansNoDetectorNoPortCheckNoList) {
     regole([](StatoRegole& s) { s.impostazioni.rilevaAttacchi = false; });
     c2Con("203.0.113.66");
     EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.66", "4444")), Verdetto::consenti);
-    for (int porta = 1; porta <= 12; ++porta) provider->handleNewFlow(entrata("198.51.100.9", std::to_string(porta)));
+    for (int porta = 1; porta <= 12; ++porta)
+        provider->handleNewFlow(entrata("198.51.100.9", std::to_string(porta)));
     EXPECT_TRUE(attacchiRegistrati().empty());
 }
 
@@ -400,9 +416,11 @@ TEST_F(ProviderTest, IdentityCache) {
     EXPECT_EQ(identità.numeroChiamate() - prima, 2);
     EXPECT_EQ(provider->vociCacheFirme(), 0u);
 
-    for (int i = 1000; i < 1513; ++i) identità.imposta(test::tokenDi(i), "/opt/app" + std::to_string(i));
+    for (int i = 1000; i < 1513; ++i)
+        identità.imposta(test::tokenDi(i), "/opt/app" + std::to_string(i));
     identità.imposta(test::tokenDi(1513), "/opt/ultima");
-    for (int i = 1000; i < 1513; ++i) EXPECT_EQ(provider->firmaApp(test::tokenDi(i)), "/opt/app" + std::to_string(i));
+    for (int i = 1000; i < 1513; ++i)
+        EXPECT_EQ(provider->firmaApp(test::tokenDi(i)), "/opt/app" + std::to_string(i));
     EXPECT_EQ(provider->vociCacheFirme(), 513u);
     EXPECT_EQ(provider->firmaApp(test::tokenDi(1513)), "/opt/ultima");
     EXPECT_EQ(provider->vociCacheFirme(), 1u);
@@ -511,7 +529,8 @@ TEST_F(ProviderTest, DelayedWorkDoesNothingOnceTheProviderIsGone) {
 
 TEST_F(ProviderTest, DetectionsBecomeAttackEventsInOrder) {
     std::vector<Sentinella::Rilevazione> rilevazioni{
-        {TipoAttacco::scansione, "198.51.100.9", true}, {TipoAttacco::forzaBruta, "198.51.100.9", false}};
+        {TipoAttacco::scansione, "198.51.100.9", true},
+        {TipoAttacco::forzaBruta, "198.51.100.9", false}};
     provider->segnalaAttacchi(rilevazioni, mezzogiorno, "sconosciuta", "198.51.100.9", "22",
                               DirezioneFlusso::entrata, std::string("198.51.100.9"));
     const auto eventi = provider->flussi();
@@ -531,7 +550,8 @@ TEST_F(ProviderTest, DetectionsBecomeAttackEventsInOrder) {
     const auto righe = log->righe();
     ASSERT_EQ(righe.size(), 2u);
     EXPECT_EQ(righe[0].messaggio, "Attacco riconosciuto: scansione da 198.51.100.9 (bloccato: sì)");
-    EXPECT_EQ(righe[1].messaggio, "Attacco riconosciuto: forzaBruta da 198.51.100.9 (bloccato: no)");
+    EXPECT_EQ(righe[1].messaggio,
+              "Attacco riconosciuto: forzaBruta da 198.51.100.9 (bloccato: no)");
     EXPECT_EQ(righe[0].sottosistema, "it.brelt.ostrale.estensione");
     EXPECT_EQ(righe[0].categoria, "filtro");
     EXPECT_TRUE(provider->storico().ore.empty());
@@ -577,13 +597,15 @@ TEST_F(ProviderTest, RulesFromTheAppAreAppliedAndStored) {
     provider->startFilter(sorgente, nullptr);
     EXPECT_TRUE(log->contiene("Regole caricate: 0 app, 0 domini"));
     StatoRegole ricevute;
-    ricevute.regole.push_back(regolaApp("/usr/bin/curl", AzioneRegola::blocca, FasciaOraria{0, 1440}));
+    ricevute.regole.push_back(
+        regolaApp("/usr/bin/curl", AzioneRegola::blocca, FasciaOraria{0, 1440}));
     ricevute.regole.push_back(regolaApp("/usr/bin/ssh", AzioneRegola::consenti));
     ricevute.regoleDominio.push_back({Uuid::genera(), "Example.ORG", AzioneRegola::blocca, true});
     ricevute.impostazioni.giorniQuarantena = 9;
     canale.gestori.suRegole(ricevute);
     EXPECT_TRUE(log->contiene("Regole ricevute via XPC: 2"));
-    EXPECT_EQ(json::decodifica<StatoRegole>(contenitore.cartella().leggi("regole.json")).valore(), ricevute);
+    EXPECT_EQ(json::decodifica<StatoRegole>(contenitore.cartella().leggi("regole.json")).valore(),
+              ricevute);
     EXPECT_EQ(provider->impostazioni().giorniQuarantena, 9);
 
     // Stop saves; a new provider started on the same container finds rules and memory.

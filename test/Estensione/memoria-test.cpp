@@ -59,15 +59,18 @@ TEST(Memoria, HabitsAndAnomalies) {
         for (const char* d : {"a.com", "b.com", "c.com"}) {
             EXPECT_FALSE(m.verificaAbitudine("/usr/bin/app", d, primaVista, t0, avvisa));
         }
-        EXPECT_EQ(m.verificaAbitudine("/usr/bin/app", "d.com", primaVista, dopoDueGiorni, avvisa), avvisa);
+        EXPECT_EQ(m.verificaAbitudine("/usr/bin/app", "d.com", primaVista, dopoDueGiorni, avvisa),
+                  avvisa);
         EXPECT_TRUE(m.abitudini().at("/usr/bin/app").contains("d.com"));
-        EXPECT_FALSE(m.verificaAbitudine("/usr/bin/app", "a.com", primaVista, dopoDueGiorni, avvisa));
+        EXPECT_FALSE(
+            m.verificaAbitudine("/usr/bin/app", "a.com", primaVista, dopoDueGiorni, avvisa));
     }
     Memoria m;
     for (int i = 0; i < 10; ++i) {
         m.verificaAbitudine("/usr/bin/young", "d" + std::to_string(i) + ".com", t0, t0, true);
     }
-    EXPECT_FALSE(m.verificaAbitudine("/usr/bin/young", "new.com", t0, t0.piùSecondi(23 * 3600), true));
+    EXPECT_FALSE(
+        m.verificaAbitudine("/usr/bin/young", "new.com", t0, t0.piùSecondi(23 * 3600), true));
     EXPECT_FALSE(m.verificaAbitudine("/usr/bin/young", "", t0, t0.piùSecondi(3 * giorno), true));
     EXPECT_FALSE(m.verificaAbitudine("sconosciuta", "x.com", t0, t0.piùSecondi(3 * giorno), true));
     EXPECT_FALSE(m.abitudini().contains("sconosciuta"));
@@ -76,7 +79,8 @@ TEST(Memoria, HabitsAndAnomalies) {
         m.verificaAbitudine("/usr/bin/full", "d" + std::to_string(i) + ".com", t0, t0, true);
     }
     ASSERT_TRUE(m.prendiDaSalvare());
-    EXPECT_TRUE(m.verificaAbitudine("/usr/bin/full", "extra.com", t0, t0.piùSecondi(3 * giorno), true));
+    EXPECT_TRUE(
+        m.verificaAbitudine("/usr/bin/full", "extra.com", t0, t0.piùSecondi(3 * giorno), true));
     EXPECT_FALSE(m.abitudini().at("/usr/bin/full").contains("extra.com"));
     EXPECT_FALSE(m.daSalvare());
 }

@@ -17,7 +17,7 @@ namespace ostrale::test {
 
 // A flow with plain fields; remembers how it was resumed.
 class FlussoFinto final : public FlussoDiRete {
-public:
+  public:
     bool socket = true;
     std::optional<TokenApp> tokenApp;
     bool entrata = false;
@@ -43,7 +43,7 @@ public:
         return riprese_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<bool> riprese_;
 };
@@ -58,7 +58,7 @@ inline TokenApp tokenDi(int i) {
 }
 
 class RisolutoreFinto final : public RisolutoreIdentità {
-public:
+  public:
     std::optional<std::string> firma(const TokenApp& token) override {
         std::lock_guard blocco(mutex_);
         ++chiamate;
@@ -75,7 +75,7 @@ public:
         return chiamate;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::map<TokenApp, std::string> firme;
     int chiamate = 0;
@@ -83,7 +83,7 @@ private:
 
 // Records what the provider pushes and serves.
 class CanaleFinto final : public CanaleEstensione {
-public:
+  public:
     void installaGestori(GestoriCanale g) override {
         std::lock_guard blocco(mutex_);
         gestori = std::move(g);
@@ -121,7 +121,7 @@ public:
     GestoriCanale gestori;
     std::vector<std::string> passi;
 
-private:
+  private:
     mutable std::mutex mutex_;
     bool connesso = false;
     std::vector<EventoFlusso> nuovi, domande;
@@ -129,7 +129,7 @@ private:
 
 // Runs delayed work when the fake clock is moved past its time.
 class PianificatoreFinto final : public Pianificatore {
-public:
+  public:
     explicit PianificatoreFinto(OrologioFinto& orologio) : orologio_(orologio) {}
 
     void dopo(double secondi, std::function<void()> compito) override {
@@ -163,7 +163,7 @@ public:
         return compiti_.size();
     }
 
-private:
+  private:
     struct Voce {
         std::function<void()> azione;
         double periodo;
@@ -174,7 +174,7 @@ private:
 };
 
 class SorgenteFinta final : public SorgenteFlussi {
-public:
+  public:
     std::optional<std::string> errore;
     int applicazioni = 0;
     void applicaImpostazioni(FilterDataProvider&,

@@ -79,7 +79,7 @@ TEST(Finestre, FirstSightingsKeepTheirFirstTime) {
     EXPECT_EQ(viste.aggiorna(t0.piùSecondi(200), 300, "a"), 1u);  // not refreshed
     EXPECT_EQ(viste.aggiorna(t0.piùSecondi(250), 300, "b"), 2u);
     EXPECT_EQ(viste.aggiorna(t0.piùSecondi(300), 300, "c"), 2u);  // "a" is 300 s old: gone
-    for (int i = 0; i < 1000; ++i) viste.aggiorna(t0.piùSecondi(301), 300, std::to_string(i));
+    for (int i = 0; i < 2000; ++i) viste.aggiorna(t0.piùSecondi(301), 300, std::to_string(i));
     EXPECT_EQ(viste.dimensione(), FinestraPrimeViste::massimo);
 }
 

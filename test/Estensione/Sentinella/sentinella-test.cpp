@@ -547,6 +547,21 @@ TEST_F(SentinellaTest, PersistentChannelOverSixHours) {
     EXPECT_EQ(presenze("com.google.Chrome.helper", 36), Indici{});
     EXPECT_EQ(presenze("com.apple.Mail", 36), Indici{});
     EXPECT_EQ(presenze("com.wireguard.macos", 36), Indici{});
+    // Thirty of the last thirty-six slots, with gaps, are enough.
+    std::vector<Flusso> conBuchi;
+    for (int i = 0; i < 36; ++i) {
+        if (i % 6 != 3) conBuchi.push_back(uscita(50000 + i * 600.0, "/usr/bin/gaps"));
+    }
+    EXPECT_EQ(scatti(TipoAttacco::canalePersistente, conBuchi), Indici{conBuchi.size() - 1});
+    // A slot 35 back still counts, one 36 back no longer does.
+    std::vector<Flusso> dentro{uscita(300000, "/usr/bin/edge2")};
+    for (int i = 7; i <= 35; ++i) dentro.push_back(uscita(300000 + i * 600.0, "/usr/bin/edge2"));
+    EXPECT_EQ(scatti(TipoAttacco::canalePersistente, dentro), Indici{dentro.size() - 1});
+    std::vector<Flusso> fuori{uscita(400000, "/usr/bin/edge3")};
+    for (int i = 7; i <= 36; ++i) {
+        if (i != 8) fuori.push_back(uscita(400000 + i * 600.0, "/usr/bin/edge3"));
+    }
+    EXPECT_EQ(scatti(TipoAttacco::canalePersistente, fuori), Indici{});
     // Thirty slots scattered over more than six hours do not count together.
     std::vector<Flusso> sparse;
     for (int i = 0; i < 40; ++i) sparse.push_back(uscita(100000 + i * 1200.0, "/usr/bin/sparse"));
@@ -564,6 +579,18 @@ TEST_F(SentinellaTest, SlowExfiltrationOverEightHours) {
     EXPECT_EQ(flusso("/usr/bin/seven", 7), Indici{});
     const auto otto = flusso("/usr/lib/firefox-esr/firefox-esr", 8);  // browsers count here
     EXPECT_EQ(otto, Indici{149});
+    // An hour slot 23 back still counts; one 24 back no longer does.
+    for (int ultima : {23, 24}) {
+        const std::string_view firma = tieni("/usr/bin/trickle" + std::to_string(ultima));
+        std::vector<Flusso> flussi;
+        for (int i = 0; i < 9; ++i) flussi.push_back(uscita(500000 + i, firma));
+        for (int ora = 1; ora <= 7; ++ora) {
+            for (int i = 0; i < 20; ++i) flussi.push_back(uscita(500000 + ora * 3600.0 + i, firma));
+        }
+        flussi.push_back(uscita(500000 + ultima * 3600.0, firma));  // the 150th flow
+        const Indici atteso = ultima == 23 ? Indici{149} : Indici{};
+        EXPECT_EQ(scatti(TipoAttacco::esfiltrazioneLenta, flussi), atteso) << ultima;
+    }
     // Once per 24 hours.
     std::vector<Flusso> dopo;
     for (int i = 0; i < 20; ++i)
