@@ -40,6 +40,7 @@ demo: build
 bench: build
 	$(BUILD)/bench/bench-tracker
 	$(BUILD)/bench/bench-sentinella
+	$(BUILD)/bench/bench-verdetto
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

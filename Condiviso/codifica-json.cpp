@@ -1,5 +1,6 @@
 #include "Condiviso/codifica-json.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -271,148 +272,261 @@ void leggi(const Json& j, PacchettoStorico& v) {
 }
 
 // ---- writing ----
+// Written straight into the output text, without building a document first: the extension
+// encodes its whole memory every minute and every event it pushes.
 
-Json scrivi(bool v) {
-    return v;
-}
-Json scrivi(const std::string& v) {
-    return v;
-}
-Json scrivi(Data v) {
-    return v.secondiDalRiferimento();
-}
-Json scrivi(const Uuid& v) {
-    return v.testo();
-}
+class Scrittore {
+  public:
+    std::string testo;
 
-template <typename E>
-requires requires {
-    ValoriGrezzi<E>::valori;
-}
-Json scrivi(E v) {
-    return std::string(valoreGrezzo(v));
-}
+    void valore(bool v) { testo += v ? "true" : "false"; }
+    void valore(std::int64_t v) { numero(v); }
+    void valore(Data v) {
+        const double d = v.secondiDalRiferimento();
+        numero(std::isfinite(d) ? d : 0.0);
+    }
+    void valore(const Uuid& v) { stringa(v.testo()); }
+    void valore(const std::string& v) { stringa(v); }
+    template <typename E>
+    requires requires { ValoriGrezzi<E>::valori; }
+    void valore(E v) { stringa(valoreGrezzo(v)); }
 
-Json scrivi(const FasciaOraria& v);
-Json scrivi(const Regola& v);
-Json scrivi(const RegolaDominio& v);
-Json scrivi(const ImpostazioniFiltro& v);
-Json scrivi(const EventoFlusso& v);
-Json scrivi(const ContatoreOra& v);
-Json scrivi(const VoceAppStorico& v);
-Json scrivi(const VoceIPStorico& v);
+    void valore(const FasciaOraria& v) {
+        Oggetto o(*this);
+        o.campo("inizio", v.inizio);
+        o.campo("fine", v.fine);
+    }
+    void valore(const Regola& v) {
+        Oggetto o(*this);
+        o.campo("id", v.id);
+        o.campo("firmaApp", v.firmaApp);
+        o.campo("nomeApp", v.nomeApp);
+        o.campo("azione", v.azione);
+        o.campo("attiva", v.attiva);
+        o.campo("fascia", v.fascia);
+    }
+    void valore(const RegolaDominio& v) {
+        Oggetto o(*this);
+        o.campo("id", v.id);
+        o.campo("dominio", v.dominio);
+        o.campo("azione", v.azione);
+        o.campo("attiva", v.attiva);
+    }
+    void valore(const ImpostazioniFiltro& v) {
+        Oggetto o(*this);
+        o.campo("bloccaSconosciute", v.bloccaSconosciute);
+        o.campo("filtraEntrata", v.filtraEntrata);
+        o.campo("registraConsentiti", v.registraConsentiti);
+        o.campo("quarantenaAttiva", v.quarantenaAttiva);
+        o.campo("giorniQuarantena", v.giorniQuarantena);
+        o.campo("avvisaAnomalie", v.avvisaAnomalie);
+        o.campo("bloccaTracker", v.bloccaTracker);
+        o.campo("chiediPrima", v.chiediPrima);
+        o.campo("fidatiApple", v.fidatiApple);
+        o.campo("escludiLan", v.escludiLan);
+        o.campo("rilevaAttacchi", v.rilevaAttacchi);
+    }
+    void valore(const StatoRegole& v) {
+        Oggetto o(*this);
+        o.campo("regole", v.regole);
+        o.campo("regoleDominio", v.regoleDominio);
+        o.campo("impostazioni", v.impostazioni);
+    }
+    void valore(const EventoFlusso& v) {
+        Oggetto o(*this);
+        o.campo("id", v.id);
+        o.campo("data", v.data);
+        o.campo("firmaApp", v.firmaApp);
+        o.campo("host", v.host);
+        o.campo("porta", v.porta);
+        o.campo("protocollo", v.protocollo);
+        o.campo("direzione", v.direzione);
+        o.campo("consentito", v.consentito);
+        o.campo("motivo", v.motivo);
+        o.campo("anomala", v.anomala);
+        o.campo("indirizzoIP", v.indirizzoIP);
+        o.campo("attacco", v.attacco);
+    }
+    void valore(const ContatoreOra& v) {
+        Oggetto o(*this);
+        o.campo("consentiti", v.consentiti);
+        o.campo("bloccati", v.bloccati);
+        o.campo("tracker", v.tracker);
+    }
+    void valore(const VoceAppStorico& v) {
+        Oggetto o(*this);
+        o.campo("totale", v.totale);
+        o.campo("tracker", v.tracker);
+        o.campo("bloccati", v.bloccati);
+        o.campo("anomalie", v.anomalie);
+    }
+    void valore(const VoceIPStorico& v) {
+        Oggetto o(*this);
+        o.campo("totale", v.totale);
+        o.campo("bloccati", v.bloccati);
+        o.campo("entrata", v.entrata);
+        o.campo("host", v.host);
+        o.campo("app", v.app);
+    }
+    void valore(const PacchettoStorico& v) {
+        Oggetto o(*this);
+        o.campo("ore", v.ore);
+        o.campo("app", v.app);
+        o.campo("ip", v.ip);
+        o.campo("primeViste", v.primeViste);
+    }
+    template <typename T>
+    void valore(const std::shared_ptr<const T>& v) {
+        valore(*v);
+    }
+    template <typename T>
+    void valore(const std::vector<T>& v) {
+        testo.reserve(testo.size() + v.size() * 64);
+        testo.push_back('[');
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (i > 0) testo.push_back(',');
+            valore(v[i]);
+        }
+        testo.push_back(']');
+    }
+    void valore(const std::unordered_set<std::string>& v) {
+        testo.push_back('[');
+        bool primo = true;
+        for (const std::string& elemento : v) {
+            if (!primo) testo.push_back(',');
+            primo = false;
+            stringa(elemento);
+        }
+        testo.push_back(']');
+    }
+    template <typename T>
+    void valore(const std::unordered_map<std::string, T>& v) {
+        testo.push_back('{');
+        bool primo = true;
+        for (const auto& [chiave, elemento] : v) {
+            if (!primo) testo.push_back(',');
+            primo = false;
+            stringa(chiave);
+            testo.push_back(':');
+            valore(elemento);
+        }
+        testo.push_back('}');
+    }
+
+  private:
+    // The members of one object; an absent optional member is left out.
+    class Oggetto {
+      public:
+        explicit Oggetto(Scrittore& s) : s_(s) { s_.testo.push_back('{'); }
+        ~Oggetto() { s_.testo.push_back('}'); }
+        Oggetto(const Oggetto&) = delete;
+        Oggetto& operator=(const Oggetto&) = delete;
+
+        template <typename T>
+        void campo(std::string_view nome, const T& v) {
+            chiave(nome);
+            s_.valore(v);
+        }
+        template <typename T>
+        void campo(std::string_view nome, const std::optional<T>& v) {
+            if (!v) return;
+            chiave(nome);
+            s_.valore(*v);
+        }
+
+      private:
+        void chiave(std::string_view nome) {
+            if (!primo_) s_.testo.push_back(',');
+            primo_ = false;
+            s_.testo.push_back('"');
+            s_.testo.append(nome);
+            s_.testo += "\":";
+        }
+        Scrittore& s_;
+        bool primo_ = true;
+    };
+
+    template <typename N>
+    void numero(N v) {
+        char buffer[32];
+        const auto [fine, errore] = std::to_chars(buffer, buffer + sizeof buffer, v);
+        testo.append(buffer, fine);
+    }
+
+    // A JSON string; malformed UTF-8 (texts from the network) becomes U+FFFD.
+    void stringa(std::string_view s) {
+        testo.push_back('"');
+        std::size_t i = 0;
+        while (i < s.size()) {
+            // Runs of characters that need no care are copied at once.
+            std::size_t fine = i;
+            while (fine < s.size()) {
+                const auto c = static_cast<unsigned char>(s[fine]);
+                if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+                ++fine;
+            }
+            testo.append(s.data() + i, fine - i);
+            i = fine;
+            if (i == s.size()) break;
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x80) {
+                const std::size_t lunghezza = lunghezzaUtf8Valida(s, i);
+                if (lunghezza == 0) {
+                    testo += "\xEF\xBF\xBD";
+                    ++i;
+                } else {
+                    testo.append(s.substr(i, lunghezza));
+                    i += lunghezza;
+                }
+            } else if (c == '"' || c == '\\') {
+                testo.push_back('\\');
+                testo.push_back(static_cast<char>(c));
+                ++i;
+            } else {
+                static constexpr char esadecimali[] = "0123456789abcdef";
+                testo += "\\u00";
+                testo.push_back(esadecimali[c >> 4]);
+                testo.push_back(esadecimali[c & 0xF]);
+                ++i;
+            }
+        }
+        testo.push_back('"');
+    }
+
+    // Length of the well-formed multi-byte sequence at `i`, or 0.
+    static std::size_t lunghezzaUtf8Valida(std::string_view s, std::size_t i) {
+        const auto b0 = static_cast<unsigned char>(s[i]);
+        std::size_t lunghezza;
+        char32_t minimo;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            lunghezza = 2;
+            minimo = 0x80;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            lunghezza = 3;
+            minimo = 0x800;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            lunghezza = 4;
+            minimo = 0x10000;
+        } else {
+            return 0;
+        }
+        if (s.size() - i < lunghezza) return 0;
+        char32_t punto = b0 & (0x3F >> (lunghezza - 1));
+        for (std::size_t k = 1; k < lunghezza; ++k) {
+            const auto b = static_cast<unsigned char>(s[i + k]);
+            if ((b & 0xC0) != 0x80) return 0;
+            punto = (punto << 6) | (b & 0x3F);
+        }
+        if (punto < minimo || punto > 0x10FFFF || (punto >= 0xD800 && punto <= 0xDFFF)) return 0;
+        return lunghezza;
+    }
+};
 
 template <typename T>
-Json scrivi(const std::vector<T>& v) {
-    Json a = Json::array();
-    for (const T& elemento : v) a.push_back(scrivi(elemento));
-    return a;
-}
-
-Json scrivi(const std::unordered_set<std::string>& v) {
-    Json a = Json::array();
-    for (const std::string& elemento : v) a.push_back(elemento);
-    return a;
-}
-
-template <typename T>
-Json scrivi(const std::unordered_map<std::string, T>& v) {
-    Json o = Json::object();
-    for (const auto& [chiave, elemento] : v) o[chiave] = scrivi(elemento);
-    return o;
-}
-
-template <typename T>
-void sePresente(Json& o, const char* chiave, const std::optional<T>& v) {
-    if (v) o[chiave] = scrivi(*v);
-}
-
-Json scrivi(const FasciaOraria& v) {
-    return {{"inizio", v.inizio}, {"fine", v.fine}};
-}
-
-Json scrivi(const Regola& v) {
-    Json o = {{"id", scrivi(v.id)},
-              {"firmaApp", v.firmaApp},
-              {"nomeApp", v.nomeApp},
-              {"azione", scrivi(v.azione)},
-              {"attiva", v.attiva}};
-    sePresente(o, "fascia", v.fascia);
-    return o;
-}
-
-Json scrivi(const RegolaDominio& v) {
-    return {{"id", scrivi(v.id)},
-            {"dominio", v.dominio},
-            {"azione", scrivi(v.azione)},
-            {"attiva", v.attiva}};
-}
-
-Json scrivi(const ImpostazioniFiltro& v) {
-    return {{"bloccaSconosciute", v.bloccaSconosciute},
-            {"filtraEntrata", v.filtraEntrata},
-            {"registraConsentiti", v.registraConsentiti},
-            {"quarantenaAttiva", v.quarantenaAttiva},
-            {"giorniQuarantena", v.giorniQuarantena},
-            {"avvisaAnomalie", v.avvisaAnomalie},
-            {"bloccaTracker", v.bloccaTracker},
-            {"chiediPrima", v.chiediPrima},
-            {"fidatiApple", v.fidatiApple},
-            {"escludiLan", v.escludiLan},
-            {"rilevaAttacchi", v.rilevaAttacchi}};
-}
-
-Json scrivi(const StatoRegole& v) {
-    return {{"regole", scrivi(v.regole)},
-            {"regoleDominio", scrivi(v.regoleDominio)},
-            {"impostazioni", scrivi(v.impostazioni)}};
-}
-
-Json scrivi(const EventoFlusso& v) {
-    Json o = {{"id", scrivi(v.id)},
-              {"data", scrivi(v.data)},
-              {"firmaApp", v.firmaApp},
-              {"host", v.host},
-              {"porta", v.porta},
-              {"protocollo", v.protocollo},
-              {"direzione", scrivi(v.direzione)},
-              {"consentito", v.consentito}};
-    sePresente(o, "motivo", v.motivo);
-    sePresente(o, "anomala", v.anomala);
-    sePresente(o, "indirizzoIP", v.indirizzoIP);
-    sePresente(o, "attacco", v.attacco);
-    return o;
-}
-
-Json scrivi(const ContatoreOra& v) {
-    return {{"consentiti", v.consentiti}, {"bloccati", v.bloccati}, {"tracker", v.tracker}};
-}
-
-Json scrivi(const VoceAppStorico& v) {
-    return {{"totale", v.totale},
-            {"tracker", v.tracker},
-            {"bloccati", v.bloccati},
-            {"anomalie", v.anomalie}};
-}
-
-Json scrivi(const VoceIPStorico& v) {
-    return {{"totale", v.totale},
-            {"bloccati", v.bloccati},
-            {"entrata", v.entrata},
-            {"host", v.host},
-            {"app", v.app}};
-}
-
-Json scrivi(const PacchettoStorico& v) {
-    return {{"ore", scrivi(v.ore)},
-            {"app", scrivi(v.app)},
-            {"ip", scrivi(v.ip)},
-            {"primeViste", scrivi(v.primeViste)}};
-}
-
-std::string comeTesto(const Json& j) {
-    // Texts from the network (host names) may hold malformed UTF-8: it is replaced, never thrown.
-    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+std::string comeTesto(const T& valore) {
+    Scrittore scrittore;
+    scrittore.valore(valore);
+    return std::move(scrittore.testo);
 }
 
 // Every record nests a few levels deep at most. Deeper input is refused before it is parsed,
@@ -444,40 +558,43 @@ bool troppoProfondo(std::string_view testo) {
 }  // namespace
 
 std::string codifica(const StatoRegole& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const ImpostazioniFiltro& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const Regola& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const RegolaDominio& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const EventoFlusso& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const std::vector<EventoFlusso>& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const PacchettoStorico& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const StoricoOre& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const StoricoApp& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const StoricoIP& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const PrimeViste& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
 }
 std::string codifica(const Abitudini& v) {
-    return comeTesto(scrivi(v));
+    return comeTesto(v);
+}
+std::string codifica(const RegistroCondiviso& v) {
+    return comeTesto(v);
 }
 
 template <typename T>

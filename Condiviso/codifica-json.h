@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,6 +19,8 @@
 namespace ostrale::json {
 
 using Abitudini = std::unordered_map<std::string, std::unordered_set<std::string>>;
+// A log whose events are shared, not copied, between the live memory and a save.
+using RegistroCondiviso = std::vector<std::shared_ptr<const EventoFlusso>>;
 
 std::string codifica(const StatoRegole& valore);
 std::string codifica(const ImpostazioniFiltro& valore);
@@ -31,6 +34,7 @@ std::string codifica(const StoricoApp& valore);
 std::string codifica(const StoricoIP& valore);
 std::string codifica(const PrimeViste& valore);
 std::string codifica(const Abitudini& valore);
+std::string codifica(const RegistroCondiviso& valore);
 
 // Defined for every type `codifica` accepts.
 template <typename T>

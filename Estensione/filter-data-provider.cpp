@@ -425,7 +425,7 @@ Memoria::Contenuto FilterDataProvider::copiaMemoria() {
     const Memoria& m = s->memoria;
     return {m.primeViste(), m.abitudini(),
             m.storicoOre(), m.storicoApp(),
-            m.storicoIP(),  std::vector<EventoFlusso>(m.registro().begin(), m.registro().end())};
+            m.storicoIP(),  json::RegistroCondiviso(m.registro().begin(), m.registro().end())};
 }
 
 }  // namespace ostrale

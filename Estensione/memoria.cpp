@@ -29,11 +29,12 @@ Memoria::Contenuto Memoria::leggiFile(Data adesso) {
     c.storicoOre = Storico::pota(leggi<StoricoOre>(fileOre), adesso);
     c.storicoApp = leggi<StoricoApp>(fileApp);
     c.storicoIP = leggi<StoricoIP>(fileIP);
-    c.registro = leggi<std::vector<EventoFlusso>>(fileRegistro);
+    auto eventi = leggi<std::vector<EventoFlusso>>(fileRegistro);
     // A file written by hand or by an older version may exceed the log's bound.
-    if (c.registro.size() > eventiMassimi) {
-        c.registro.erase(c.registro.begin(),
-                         c.registro.end() - static_cast<std::ptrdiff_t>(eventiMassimi));
+    const std::size_t da = eventi.size() > eventiMassimi ? eventi.size() - eventiMassimi : 0;
+    c.registro.reserve(eventi.size() - da);
+    for (std::size_t i = da; i < eventi.size(); ++i) {
+        c.registro.push_back(std::make_shared<const EventoFlusso>(std::move(eventi[i])));
     }
     return c;
 }
@@ -53,8 +54,7 @@ void Memoria::assegna(Contenuto c) {
     storicoOre_ = std::move(c.storicoOre);
     storicoApp_ = std::move(c.storicoApp);
     storicoIP_ = std::move(c.storicoIP);
-    registro_.assign(std::make_move_iterator(c.registro.begin()),
-                     std::make_move_iterator(c.registro.end()));
+    registro_.assign(c.registro.begin(), c.registro.end());
 }
 
 std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
@@ -62,7 +62,7 @@ std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
     daSalvare_ = false;
     return Contenuto{primeViste_, abitudini_,
                      storicoOre_, storicoApp_,
-                     storicoIP_,  std::vector<EventoFlusso>(registro_.begin(), registro_.end())};
+                     storicoIP_,  json::RegistroCondiviso(registro_.begin(), registro_.end())};
 }
 
 Data Memoria::annotaPrimaVista(const std::string& firma, Data adesso) {
@@ -121,7 +121,7 @@ void Memoria::contabilizzaDecisione(const std::string& firma, bool consenti, std
 }
 
 void Memoria::aggiungiAlRegistro(EventoFlusso evento) {
-    registro_.push_back(std::move(evento));
+    registro_.push_back(std::make_shared<const EventoFlusso>(std::move(evento)));
     while (registro_.size() > eventiMassimi) registro_.pop_front();
     daSalvare_ = true;
 }
@@ -132,7 +132,10 @@ PacchettoStorico Memoria::storico() const {
 
 std::vector<EventoFlusso> Memoria::flussi() const {
     const std::size_t da = registro_.size() > eventiInviati ? registro_.size() - eventiInviati : 0;
-    return {registro_.begin() + static_cast<std::ptrdiff_t>(da), registro_.end()};
+    std::vector<EventoFlusso> eventi;
+    eventi.reserve(registro_.size() - da);
+    for (std::size_t i = da; i < registro_.size(); ++i) eventi.push_back(*registro_[i]);
+    return eventi;
 }
 
 }  // namespace ostrale

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ class Memoria {
         StoricoOre storicoOre;
         StoricoApp storicoApp;
         StoricoIP storicoIP;
-        std::vector<EventoFlusso> registro;
+        json::RegistroCondiviso registro;
     };
 
     // Reads and decodes the six files of the container and prunes the hours older than 60 days
@@ -69,7 +70,7 @@ class Memoria {
     const StoricoOre& storicoOre() const { return storicoOre_; }
     const StoricoApp& storicoApp() const { return storicoApp_; }
     const StoricoIP& storicoIP() const { return storicoIP_; }
-    const std::deque<EventoFlusso>& registro() const { return registro_; }
+    const std::deque<std::shared_ptr<const EventoFlusso>>& registro() const { return registro_; }
 
   private:
     PrimeViste primeViste_;
@@ -77,7 +78,7 @@ class Memoria {
     StoricoOre storicoOre_;
     StoricoApp storicoApp_;
     StoricoIP storicoIP_;
-    std::deque<EventoFlusso> registro_;
+    std::deque<std::shared_ptr<const EventoFlusso>> registro_;
     bool daSalvare_ = false;
 };
 
