@@ -8,6 +8,14 @@ Data OrologioDiSistema::adesso() const {
     return Data::daSistema(std::chrono::system_clock::now());
 }
 
+OrologioAccelerato::OrologioAccelerato(double fattore)
+    : fattore_(fattore), inizio_(OrologioDiSistema().adesso()) {}
+
+Data OrologioAccelerato::adesso() const {
+    const Data reale = OrologioDiSistema().adesso();
+    return inizio_.piùSecondi(reale.secondiDa(inizio_) * fattore_);
+}
+
 Data OrologioFinto::adesso() const {
     std::lock_guard blocco(mutex_);
     return adesso_;

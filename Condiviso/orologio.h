@@ -19,6 +19,18 @@ class OrologioDiSistema final : public Orologio {
     Data adesso() const override;
 };
 
+// The system clock running `fattore` times faster from the moment of construction: hours of a
+// scenario in minutes.
+class OrologioAccelerato final : public Orologio {
+  public:
+    explicit OrologioAccelerato(double fattore);
+    Data adesso() const override;
+
+  private:
+    double fattore_;
+    Data inizio_;
+};
+
 // A clock that stands still until told to move; safe to read and move from any thread.
 class OrologioFinto final : public Orologio {
   public:

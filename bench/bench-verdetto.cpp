@@ -18,7 +18,7 @@ using namespace ostrale;
 using Cronometro = std::chrono::steady_clock;
 
 class Flusso final : public FlussoDiRete {
-public:
+  public:
     std::optional<TokenApp> tokenApp;
     bool entrata = false;
     std::optional<std::string> nome;
@@ -34,14 +34,14 @@ public:
 };
 
 class Identità final : public RisolutoreIdentità {
-public:
+  public:
     std::optional<std::string> firma(const TokenApp& t) override {
         return "/usr/bin/programma" + std::to_string(t[0] + 256 * t[1]);
     }
 };
 
 class CanaleMuto final : public CanaleEstensione {
-public:
+  public:
     void installaGestori(GestoriCanale) override {}
     void avviaAscolto() override {}
     bool haConnessione() const override { return false; }
@@ -71,10 +71,12 @@ int main(int argc, char** argv) {
     CanaleMuto canale;
     BlocklistC2 c2(orologio);
     std::string elenco;
-    for (int i = 0; i < 1000; ++i) elenco += "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256) + "\n";
+    for (int i = 0; i < 1000; ++i)
+        elenco += "198.51." + std::to_string(i / 256) + "." + std::to_string(i % 256) + "\n";
     c2.aggiorna(elenco);
     const Tracker& tracker = Tracker::condiviso();
-    auto provider = FilterDataProvider::crea({orologio, pianificatore, identità, canale, c2, tracker});
+    auto provider =
+        FilterDataProvider::crea({orologio, pianificatore, identità, canale, c2, tracker});
     StatoRegole regole;
     regole.impostazioni.bloccaTracker = true;
     regole.impostazioni.avvisaAnomalie = true;
@@ -90,8 +92,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> tracciatori(tracker.domini().begin(),
                                                std::next(tracker.domini().begin(), 2000));
     for (int i = 0; i < 30000; ++i) {
-        host.push_back(i % 10 == 0 ? "px." + tracciatori[static_cast<std::size_t>(i / 10) % tracciatori.size()]
-                                   : "s" + std::to_string(i) + ".sito" + std::to_string(i % 3000) + ".example");
+        host.push_back(
+            i % 10 == 0
+                ? "px." + tracciatori[static_cast<std::size_t>(i / 10) % tracciatori.size()]
+                : "s" + std::to_string(i) + ".sito" + std::to_string(i % 3000) + ".example");
     }
     std::mt19937_64 caso(7);
     std::geometric_distribution<std::size_t> popolarità(0.002);
@@ -108,7 +112,8 @@ int main(int argc, char** argv) {
         const std::size_t h = std::min(popolarità(caso), host.size() - 1);
         if (tipo < 80) {
             f->nome = host[h];
-            f->estremoRemoto = Estremo{"203.0." + std::to_string(h / 256 % 256) + "." + std::to_string(h % 256), "443"};
+            f->estremoRemoto = Estremo{
+                "203.0." + std::to_string(h / 256 % 256) + "." + std::to_string(h % 256), "443"};
             if (tipo % 9 == 0) f->numeroProtocollo = 17;
         } else if (tipo < 88) {
             f->estremoRemoto = Estremo{"192.0.2.53", "53"};
@@ -122,7 +127,8 @@ int main(int argc, char** argv) {
         }
         const auto inizio = Cronometro::now();
         provider->handleNewFlow(f);
-        costi.push_back(std::chrono::duration<double, std::micro>(Cronometro::now() - inizio).count());
+        costi.push_back(
+            std::chrono::duration<double, std::micro>(Cronometro::now() - inizio).count());
     }
     std::printf("%ld verdicts: median %.2f us, p90 %.2f us, p99 %.2f us\n", quanti,
                 percentile(costi, 0.5), percentile(costi, 0.9), percentile(costi, 0.99));
@@ -132,12 +138,13 @@ int main(int argc, char** argv) {
         auto f = std::make_shared<Flusso>();
         f->tokenApp = TokenApp{};
         f->nome = "pieno" + std::to_string(i) + ".example";
-        f->estremoRemoto = Estremo{"100.200." + std::to_string(i / 250) + "." + std::to_string(i % 250), "443"};
+        f->estremoRemoto =
+            Estremo{"100.200." + std::to_string(i / 250) + "." + std::to_string(i % 250), "443"};
         provider->handleNewFlow(f);
     }
     const auto memoria = provider->copiaMemoria();
-    std::printf("memory: %zu log events, %zu addresses, %zu applications\n", memoria.registro.size(),
-                memoria.storicoIP.size(), memoria.storicoApp.size());
+    std::printf("memory: %zu log events, %zu addresses, %zu applications\n",
+                memoria.registro.size(), memoria.storicoIP.size(), memoria.storicoApp.size());
     std::vector<double> salvataggi;
     for (int i = 0; i < 9; ++i) {
         orologio.avanza(1);
@@ -146,7 +153,8 @@ int main(int argc, char** argv) {
         provider->handleNewFlow(f);  // something to save
         const auto inizio = Cronometro::now();
         provider->salvaMemoriaSeServe();
-        salvataggi.push_back(std::chrono::duration<double, std::milli>(Cronometro::now() - inizio).count());
+        salvataggi.push_back(
+            std::chrono::duration<double, std::milli>(Cronometro::now() - inizio).count());
     }
     {
         const auto a = Cronometro::now();
@@ -163,9 +171,10 @@ int main(int argc, char** argv) {
     }
     std::uintmax_t byte = 0;
     for (const auto& voce : std::filesystem::directory_iterator(cartella)) byte += voce.file_size();
-    std::printf("one save of the full memory: median %.1f ms, max %.1f ms (%.1f MiB in six files)\n",
-                percentile(salvataggi, 0.5), *std::max_element(salvataggi.begin(), salvataggi.end()),
-                static_cast<double>(byte) / (1 << 20));
+    std::printf(
+        "one save of the full memory: median %.1f ms, max %.1f ms (%.1f MiB in six files)\n",
+        percentile(salvataggi, 0.5), *std::max_element(salvataggi.begin(), salvataggi.end()),
+        static_cast<double>(byte) / (1 << 20));
     std::filesystem::remove_all(cartella);
     return 0;
 }

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# What the system can show so far: the shared records and the destination classifiers.
+# The filter daemon on its simulated traffic, in a temporary container: verdicts scroll by,
+# Ctrl-C stops it cleanly (its memory is saved, then the container is shown and removed).
 set -euo pipefail
 build=${1:-build}
-cat <<'MSG'
+contenitore=$(mktemp -d /tmp/ostrale-demo-XXXXXX)
+trap 'rm -rf "$contenitore"' EXIT
+
+cat <<MSG
 Ostrale, a per-application network firewall for Linux desktops.
 
-Built so far: the shared records and their JSON form, the shared container with atomic writes,
-the hourly history, and the destination classifiers (local network, tracker list, command-and-
-control list). The filter daemon and the simulated traffic that this demo will show come next.
+The filter daemon now judges a simulated desktop: browsers and everyday applications, the
+system resolver, a never-seen application in quarantine, and every few minutes a scan, password
+guessing, a DNS tunnel, a flood, look-alike and machine-generated names, a known
+command-and-control address, lateral movement in the local network. Simulated time runs 20 times
+faster, so the hour-long patterns (beacon, channel kept open, slow exfiltration) show up too.
+Each line is one verdict; "ATTACCO" lines are the attack detector's findings.
+Container: $contenitore        Stop with Ctrl-C.
 
-The shipped tracker list, and the cost of one test against it:
 MSG
-"$build/bench/bench-tracker" --benchmark_min_time=0.05 --benchmark_filter='Tracker_NonInElenco/10'
+sleep 2
+status=0
+"$build/Estensione/ostrale-estensione" --sorgente simulata --contenitore "$contenitore" \
+    --verboso --velocita 0.5 --accelera 20 "${@:2}" || status=$?
+echo
+echo "Memory saved by the daemon on stop:"
+ls -l "$contenitore"
+exit "$status"

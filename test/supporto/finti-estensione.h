@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,9 @@ class CanaleFinto final : public CanaleEstensione {
     }
     void nuovoFlusso(const EventoFlusso& e) override {
         std::lock_guard blocco(mutex_);
-        nuovi.push_back(e);
+        ++contati;
+        if (e.attacco) attacchiVisti.insert(*e.attacco);
+        if (conserva) nuovi.push_back(e);
     }
     void chiediDecisione(const EventoFlusso& e) override {
         std::lock_guard blocco(mutex_);
@@ -120,6 +123,9 @@ class CanaleFinto final : public CanaleEstensione {
 
     GestoriCanale gestori;
     std::vector<std::string> passi;
+    bool conserva = true;  // false: only count pushes and note attack types
+    std::size_t contati = 0;
+    std::set<TipoAttacco> attacchiVisti;
 
   private:
     mutable std::mutex mutex_;

@@ -1,0 +1,198 @@
+// ostrale-estensione: the filter daemon. Builds the objects, starts the filter on the chosen
+// source of flows, and stops it cleanly (memory saved) on SIGTERM or SIGINT.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <pthread.h>
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/blocklist-c2.h"
+#include "Condiviso/orologio.h"
+#include "Condiviso/registro.h"
+#include "Condiviso/tracker.h"
+#include "Estensione/Simulata/scenario.h"
+#include "Estensione/Simulata/sorgente-simulata.h"
+#include "Estensione/filter-data-provider.h"
+#include "Estensione/pianificatore.h"
+
+namespace {
+
+using namespace ostrale;
+
+const char* const uso =
+    "uso: ostrale-estensione [opzioni]\n"
+    "  --sorgente simulata      source of flows (netfilter: not in this build yet)\n"
+    "  --contenitore DIR        shared container directory (created if missing)\n"
+    "  --verboso                one line per verdict on standard output\n"
+    "  --velocita N             simulated ordinary flows per second (default 20)\n"
+    "  --accelera N             simulated time runs N times faster (default 1)\n"
+    "  --durata S               stop by itself after S seconds\n";
+
+struct Opzioni {
+    std::string sorgente = "simulata";
+    std::optional<std::string> contenitore;
+    bool verboso = false;
+    double velocità = 20;
+    double accelerazione = 1;
+    std::optional<double> durata;
+};
+
+[[noreturn]] void errore(const std::string& messaggio) {
+    std::cerr << "ostrale-estensione: " << messaggio << "\n" << uso;
+    std::exit(2);
+}
+
+double numero(const char* opzione, const char* testo) {
+    char* fine = nullptr;
+    const double valore = std::strtod(testo, &fine);
+    if (fine == testo || *fine != '\0' || !(valore > 0) || valore > 1e7) {
+        errore(std::string(opzione) + " wants a positive number, not '" + testo + "'");
+    }
+    return valore;
+}
+
+Opzioni leggiOpzioni(int argc, char** argv) {
+    Opzioni o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto valore = [&]() -> const char* {
+            if (i + 1 >= argc) errore(a + " wants a value");
+            return argv[++i];
+        };
+        if (a == "--sorgente") {
+            o.sorgente = valore();
+        } else if (a == "--contenitore") {
+            o.contenitore = valore();
+        } else if (a == "--verboso") {
+            o.verboso = true;
+        } else if (a == "--velocita" || a == "--velocità") {
+            o.velocità = numero("--velocita", valore());
+        } else if (a == "--accelera") {
+            o.accelerazione = numero("--accelera", valore());
+        } else if (a == "--durata") {
+            o.durata = numero("--durata", valore());
+        } else if (a == "--aiuto" || a == "--help" || a == "-h") {
+            std::cout << uso;
+            std::exit(0);
+        } else {
+            errore("unknown option '" + a + "'");
+        }
+    }
+    if (o.sorgente == "netfilter") {
+        std::cerr << "ostrale-estensione: the netfilter source is not part of this build yet; "
+                     "use --sorgente simulata\n";
+        std::exit(2);
+    }
+    if (o.sorgente != "simulata") errore("unknown source '" + o.sorgente + "'");
+    return o;
+}
+
+// The channel to the app until the local socket exists: never connected.
+class CanaleAssente final : public CanaleEstensione {
+public:
+    void installaGestori(GestoriCanale) override {}
+    void avviaAscolto() override {}
+    bool haConnessione() const override { return false; }
+    void nuovoFlusso(const EventoFlusso&) override {}
+    void chiediDecisione(const EventoFlusso&) override {}
+};
+
+std::string ora(Data d) {
+    const std::time_t t = d.secondiUnixInteri();
+    std::tm locale{};
+    localtime_r(&t, &locale);
+    char testo[16];
+    std::strftime(testo, sizeof testo, "%H:%M:%S", &locale);
+    return testo;
+}
+
+void stampa(const EventoFlusso& e, Verdetto v) {
+    static std::mutex mutex;
+    std::string riga = ora(e.data) + "  ";
+    if (e.attacco) {
+        riga += "ATTACCO   " + std::string(valoreGrezzo(*e.attacco)) + "  " + e.firmaApp +
+                (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + " porta " +
+                e.porta + (v == Verdetto::blocca ? "  (bloccato)" : "");
+    } else {
+        const char* verdetto = v == Verdetto::consenti ? "consenti" : v == Verdetto::blocca ? "blocca  " : "sospeso ";
+        riga += std::string(verdetto) + "  " + e.firmaApp +
+                (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + ":" + e.porta +
+                " " + e.protocollo + "  (" +
+                std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + ")" +
+                (e.anomala.value_or(false) ? "  anomalo" : "");
+    }
+    std::lock_guard blocco(mutex);
+    std::fputs((riga + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+// A fresh container gets what an established machine would have: rules, first sightings of the
+// everyday applications, and a command-and-control list. Existing files are never replaced.
+void preparaContenitoreDimostrativo(const Orologio& orologio, BlocklistC2& c2) {
+    if (!ArchivioCondiviso::urlContenitore("regole.json")) return;
+    if (!ArchivioCondiviso::leggi("regole.json")) {
+        ArchivioCondiviso::salva(Scenario::regoleDimostrative());
+    }
+    if (!ArchivioCondiviso::leggi("prime-viste.json")) {
+        ArchivioCondiviso::salvaJSON(Scenario::primeVisteDimostrative(orologio.adesso()),
+                                     "prime-viste.json");
+    }
+    if (!BlocklistC2::dataFileAggiornato()) c2.aggiorna(Scenario::elencoC2Dimostrativo());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Opzioni opzioni = leggiOpzioni(argc, argv);
+    if (opzioni.contenitore) {
+        std::error_code e;
+        std::filesystem::create_directories(*opzioni.contenitore, e);
+        if (e) errore("cannot create the container " + *opzioni.contenitore + ": " + e.message());
+        ::setenv("OSTRALE_CONTENITORE", opzioni.contenitore->c_str(), 1);
+    }
+    Registro::impostaSottosistema("it.brelt.ostrale.estensione");
+
+    // Signals are taken by this thread alone, with sigwait, once everything runs.
+    sigset_t segnali;
+    sigemptyset(&segnali);
+    sigaddset(&segnali, SIGTERM);
+    sigaddset(&segnali, SIGINT);
+    if (opzioni.durata) sigaddset(&segnali, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
+
+    std::unique_ptr<Orologio> orologio;
+    if (opzioni.accelerazione != 1) {
+        orologio = std::make_unique<OrologioAccelerato>(opzioni.accelerazione);
+    } else {
+        orologio = std::make_unique<OrologioDiSistema>();
+    }
+    PianificatoreDiSistema pianificatore;
+    Scenario scenario;
+    CanaleAssente canale;
+    BlocklistC2 c2(*orologio);
+    preparaContenitoreDimostrativo(*orologio, c2);
+
+    FilterDataProvider::Dipendenze dipendenze{*orologio, pianificatore, scenario, canale, c2,
+                                              Tracker::condiviso()};
+    if (opzioni.verboso) dipendenze.osservatore = stampa;
+    const auto provider = FilterDataProvider::crea(std::move(dipendenze));
+    SorgenteSimulata sorgente(scenario, opzioni.velocità, opzioni.accelerazione);
+    provider->startFilter(sorgente, [](std::optional<std::string> e) {
+        if (e) std::cerr << "ostrale-estensione: the filter could not claim traffic: " << *e << "\n";
+    });
+
+    if (opzioni.durata) alarm(static_cast<unsigned>(std::max(1.0, *opzioni.durata)));
+    int segnale = 0;
+    sigwait(&segnali, &segnale);
+    sorgente.ferma();
+    provider->stopFilter();
+    std::cerr << "ostrale-estensione: stopped (" << sorgente.flussiInviati() << " flows judged)\n";
+    return 0;
+}
