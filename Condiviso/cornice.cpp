@@ -87,7 +87,9 @@ std::optional<Cornice> LettoreCornici::prossima() {
     return c;
 }
 
-std::string bool_(bool valore) { return std::string(1, valore ? '\1' : '\0'); }
+std::string bool_(bool valore) {
+    return std::string(1, valore ? '\1' : '\0');
+}
 
 std::optional<bool> leggiBool(std::string_view carico) {
     if (carico.size() != 1 || static_cast<unsigned char>(carico[0]) > 1) return std::nullopt;
@@ -108,7 +110,9 @@ std::optional<std::int64_t> leggiIntero(std::string_view carico) {
     return static_cast<std::int64_t>(u);
 }
 
-std::string risposta(std::string_view firma, bool consenti) { return bool_(consenti) + std::string(firma); }
+std::string risposta(std::string_view firma, bool consenti) {
+    return bool_(consenti) + std::string(firma);
+}
 
 std::optional<std::pair<std::string, bool>> leggiRisposta(std::string_view carico) {
     if (carico.empty()) return std::nullopt;

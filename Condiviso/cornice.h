@@ -33,7 +33,7 @@ std::string codifica(const Cornice& cornice);
 // Collects bytes as they arrive and hands out whole frames. Once the stream is found broken
 // (a frame too large, a malformed envelope) it stays broken: the connection must be closed.
 class LettoreCornici {
-public:
+  public:
     void aggiungi(std::string_view byte);
     // The next whole frame, if one has arrived.
     std::optional<Cornice> prossima();
@@ -43,7 +43,7 @@ public:
     // Bytes received and not yet handed out as frames.
     std::size_t inAttesa() const { return buffer_.size() - inizio_; }
 
-private:
+  private:
     void rompi(std::string motivo);
 
     std::string buffer_;

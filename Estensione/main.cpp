@@ -19,6 +19,7 @@
 #include "Condiviso/tracker.h"
 #include "Estensione/Simulata/scenario.h"
 #include "Estensione/Simulata/sorgente-simulata.h"
+#include "Estensione/canale-xpc.h"
 #include "Estensione/filter-data-provider.h"
 #include "Estensione/pianificatore.h"
 
@@ -33,7 +34,8 @@ const char* const uso =
     "  --verboso                one line per verdict on standard output\n"
     "  --velocita N             simulated ordinary flows per second (default 20)\n"
     "  --accelera N             simulated time runs N times faster (default 1)\n"
-    "  --durata S               stop by itself after S seconds\n";
+    "  --durata S               stop by itself after S seconds\n"
+    "The app's socket is OSTRALE_SOCKET, else /run/ostrale/ostrale.sock.\n";
 
 struct Opzioni {
     std::string sorgente = "simulata";
@@ -94,16 +96,6 @@ Opzioni leggiOpzioni(int argc, char** argv) {
     return o;
 }
 
-// The channel to the app until the local socket exists: never connected.
-class CanaleAssente final : public CanaleEstensione {
-public:
-    void installaGestori(GestoriCanale) override {}
-    void avviaAscolto() override {}
-    bool haConnessione() const override { return false; }
-    void nuovoFlusso(const EventoFlusso&) override {}
-    void chiediDecisione(const EventoFlusso&) override {}
-};
-
 std::string ora(Data d) {
     const std::time_t t = d.secondiUnixInteri();
     std::tm locale{};
@@ -121,12 +113,13 @@ void stampa(const EventoFlusso& e, Verdetto v) {
                 (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + " porta " +
                 e.porta + (v == Verdetto::blocca ? "  (bloccato)" : "");
     } else {
-        const char* verdetto = v == Verdetto::consenti ? "consenti" : v == Verdetto::blocca ? "blocca  " : "sospeso ";
+        const char* verdetto = v == Verdetto::consenti ? "consenti"
+                               : v == Verdetto::blocca ? "blocca  "
+                                                       : "sospeso ";
         riga += std::string(verdetto) + "  " + e.firmaApp +
                 (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + ":" + e.porta +
-                " " + e.protocollo + "  (" +
-                std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + ")" +
-                (e.anomala.value_or(false) ? "  anomalo" : "");
+                " " + e.protocollo + "  (" + std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") +
+                ")" + (e.anomala.value_or(false) ? "  anomalo" : "");
     }
     std::lock_guard blocco(mutex);
     std::fputs((riga + "\n").c_str(), stdout);
@@ -175,17 +168,18 @@ int main(int argc, char** argv) {
     }
     PianificatoreDiSistema pianificatore;
     Scenario scenario;
-    CanaleAssente canale;
     BlocklistC2 c2(*orologio);
+    CanaleXPC canale(c2);
     preparaContenitoreDimostrativo(*orologio, c2);
 
-    FilterDataProvider::Dipendenze dipendenze{*orologio, pianificatore, scenario, canale, c2,
-                                              Tracker::condiviso()};
+    FilterDataProvider::Dipendenze dipendenze{*orologio, pianificatore,       scenario, canale,
+                                              c2,        Tracker::condiviso()};
     if (opzioni.verboso) dipendenze.osservatore = stampa;
     const auto provider = FilterDataProvider::crea(std::move(dipendenze));
     SorgenteSimulata sorgente(scenario, opzioni.velocità, opzioni.accelerazione);
     provider->startFilter(sorgente, [](std::optional<std::string> e) {
-        if (e) std::cerr << "ostrale-estensione: the filter could not claim traffic: " << *e << "\n";
+        if (e)
+            std::cerr << "ostrale-estensione: the filter could not claim traffic: " << *e << "\n";
     });
 
     if (opzioni.durata) alarm(static_cast<unsigned>(std::max(1.0, *opzioni.durata)));

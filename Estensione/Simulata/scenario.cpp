@@ -18,9 +18,10 @@ struct Abituale {
 const std::vector<Abituale>& abituali() {
     static const std::vector<Abituale> elenco{
         {"org.mozilla.firefox",
-         {"www.wikipedia.org", "it.wikipedia.org", "www.debian.org", "github.com", "news.ycombinator.com",
-          "www.repubblica.it", "stats.g.doubleclick.net", "www.googletagmanager.com",
-          "sb.scorecardresearch.com", "static.hotjar.com", "www.openstreetmap.org"}},
+         {"www.wikipedia.org", "it.wikipedia.org", "www.debian.org", "github.com",
+          "news.ycombinator.com", "www.repubblica.it", "stats.g.doubleclick.net",
+          "www.googletagmanager.com", "sb.scorecardresearch.com", "static.hotjar.com",
+          "www.openstreetmap.org"}},
         {"/usr/lib/chromium/chromium",
          {"mail.example.com", "calendar.example.com", "docs.example.com", "bat.bing.com",
           "px.ads.linkedin.com", "pixel.adsafeprotected.com", "stackoverflow.com"}},
@@ -124,7 +125,8 @@ void Scenario::episodi(double da, double a,
         });
         if (n % 5 == 0) {
             serie(n * 60.0 + 13, 300, 1, [&](int) {
-                return uscita(app("/usr/bin/syncd"), "eu.sync.nuvola.example", "198.51.100.22", "443");
+                return uscita(app("/usr/bin/syncd"), "eu.sync.nuvola.example", "198.51.100.22",
+                              "443");
             });
         }
         if (n % 3 == 0) {
@@ -137,14 +139,17 @@ void Scenario::episodi(double da, double a,
     // The episodes of each cycle.
     for (int k = static_cast<int>(std::floor(da / ciclo)); k * ciclo < a; ++k) {
         const double base = k * ciclo;
-        serie(base + 20, 1, 12, [&](int i) { return entrata("198.51.100.77", std::to_string(20 + i * 7)); });
+        serie(base + 20, 1, 12,
+              [&](int i) { return entrata("198.51.100.77", std::to_string(20 + i * 7)); });
         serie(base + 40, 2, 8, [&](int) { return entrata("198.51.100.78", "22"); });
         serie(base + 60, 0.5, 35, [&](int i) {
-            return uscita(app("/usr/bin/iodine"), "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
+            return uscita(app("/usr/bin/iodine"),
+                          "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
                           "192.0.2.53", "53", 17);
         });
         serie(base + 90, 0.5, 45, [&](int i) {
-            const std::string host = "pagina" + std::to_string(i) + ".sito" + std::to_string(k % 7) + ".example";
+            const std::string host =
+                "pagina" + std::to_string(i) + ".sito" + std::to_string(k % 7) + ".example";
             return uscita(app("/usr/bin/crawler"), host, indirizzoDi(host), "443");
         });
         serie(base + 120, 0.5, 12, [&](int i) {
@@ -165,10 +170,12 @@ void Scenario::episodi(double da, double a,
             return uscita(app("/home/utente/.cache/aggiornatore"), ip, ip, "8443");
         });
         serie(base + 190, 1, 1, [&](int) {
-            return uscita(app("/usr/bin/python3.11"), "cdn-static-update.example", "203.0.113.66", "443");
+            return uscita(app("/usr/bin/python3.11"), "cdn-static-update.example", "203.0.113.66",
+                          "443");
         });
         serie(base + 200, 1, 1, [&](int) {
-            return uscita(app("com.spotify.Client"), "audio.spotify.example", "203.0.113.80", "443", 17);
+            return uscita(app("com.spotify.Client"), "audio.spotify.example", "203.0.113.80", "443",
+                          17);
         });
         serie(base + 210, 1, 10, [&](int i) {
             const std::string ip = "192.168.1." + std::to_string(20 + i);
@@ -181,7 +188,8 @@ void Scenario::episodi(double da, double a,
             return uscita(app("/tmp/.cache/dga"), nome, indirizzoDi(nome), "443");
         });
         serie(base + 250, 5, 3, [&](int) {
-            return uscita(app("/opt/nuovo-editor/editor"), "api.nuovo-editor.example", "203.0.113.90", "443");
+            return uscita(app("/opt/nuovo-editor/editor"), "api.nuovo-editor.example",
+                          "203.0.113.90", "443");
         });
     }
 }
@@ -197,7 +205,8 @@ std::vector<std::shared_ptr<FlussoSimulato>> Scenario::flussi(double da, double 
         const bool risolto = host.find_first_not_of("0123456789.") == std::string::npos;
         const std::string ip = risolto ? host : indirizzoDi(host);
         int protocollo = abituale.protocollo;
-        if (std::string_view(abituale.firma) == "org.mozilla.firefox" && caso_() % 5 == 0) protocollo = 17;
+        if (std::string_view(abituale.firma) == "org.mozilla.firefox" && caso_() % 5 == 0)
+            protocollo = 17;
         tutti.emplace_back(static_cast<double>(n) / sfondo,
                            uscita(app(abituale.firma), host, ip, abituale.porta, protocollo));
     }
@@ -235,7 +244,8 @@ StatoRegole Scenario::regoleDimostrative() {
 PrimeViste Scenario::primeVisteDimostrative(Data adesso) {
     PrimeViste viste;
     for (const Abituale& a : abituali()) viste.emplace(a.firma, adesso.piùSecondi(-30 * 86400.0));
-    for (const char* firma : {"/usr/bin/telemetry-agent", "/usr/bin/syncd", "/usr/bin/backup-agent"}) {
+    for (const char* firma :
+         {"/usr/bin/telemetry-agent", "/usr/bin/syncd", "/usr/bin/backup-agent"}) {
         viste.emplace(firma, adesso.piùSecondi(-30 * 86400.0));
     }
     return viste;

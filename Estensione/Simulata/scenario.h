@@ -17,7 +17,7 @@ namespace ostrale {
 
 // A flow of the scenario. It remembers its verdict when it was paused and later resumed.
 class FlussoSimulato final : public FlussoDiRete {
-public:
+  public:
     std::optional<TokenApp> tokenApp;
     bool entrata = false;
     std::optional<std::string> nome;
@@ -36,7 +36,7 @@ public:
     // The verdict given on resumption, once resumed.
     std::optional<bool> ripreso() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::optional<bool> ripreso_;
 };
@@ -49,7 +49,7 @@ private:
 // in the local network, a beacon, a channel kept open for hours and a slow exfiltration.
 // Deterministic for a given seed; addresses come from the documentation ranges.
 class Scenario final : public RisolutoreIdentità {
-public:
+  public:
     // Length of one cycle of episodes, in scenario seconds.
     static constexpr double ciclo = 900;
 
@@ -71,7 +71,7 @@ public:
     // A command-and-control list for the scenario's own address (and documentation addresses).
     static std::string elencoC2Dimostrativo();
 
-private:
+  private:
     struct App {
         std::string firma;
         TokenApp token;
@@ -80,7 +80,8 @@ private:
                                            const std::string& porta, int protocollo = 6);
     std::shared_ptr<FlussoSimulato> entrata(const std::string& ip, const std::string& portaLocale);
     int app(const std::string& firma);
-    void episodi(double da, double a, std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>>& out);
+    void episodi(double da, double a,
+                 std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>>& out);
 
     std::mt19937_64 caso_;
     std::vector<App> app_;

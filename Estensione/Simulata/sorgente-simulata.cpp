@@ -9,7 +9,9 @@ namespace ostrale {
 SorgenteSimulata::SorgenteSimulata(Scenario& scenario, double flussiAlSecondo, double accelerazione)
     : scenario_(scenario), flussiAlSecondo_(flussiAlSecondo), accelerazione_(accelerazione) {}
 
-SorgenteSimulata::~SorgenteSimulata() { ferma(); }
+SorgenteSimulata::~SorgenteSimulata() {
+    ferma();
+}
 
 void SorgenteSimulata::applicaImpostazioni(FilterDataProvider& provider,
                                            std::function<void(std::optional<std::string>)> fatto) {

@@ -16,7 +16,7 @@ namespace ostrale {
 // ordinary flows per second of scenario time; `accelerazione` scenario seconds pass per real
 // second. Paused flows are held until the provider resumes them.
 class SorgenteSimulata final : public SorgenteFlussi {
-public:
+  public:
     SorgenteSimulata(Scenario& scenario, double flussiAlSecondo, double accelerazione = 1);
     ~SorgenteSimulata() override;
 
@@ -27,7 +27,7 @@ public:
 
     std::uint64_t flussiInviati() const { return inviati_; }
 
-private:
+  private:
     void suona(FilterDataProvider& provider);
 
     Scenario& scenario_;

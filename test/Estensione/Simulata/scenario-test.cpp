@@ -17,7 +17,7 @@ namespace {
 
 // Plays the scenario on the fake clock, second by second of scenario time.
 class ScenarioTest : public ::testing::Test {
-protected:
+  protected:
     test::ContenitoreTemporaneo contenitore;
     test::VariabileAmbiente fuso{"TZ", "UTC0"};
     OrologioFinto orologio{Data::daUnix(1796472000.0 + 8 * 3600)};  // 20:00, before the night
@@ -27,8 +27,8 @@ protected:
     Scenario scenario;
     std::shared_ptr<DestinazioneRegistro> logPrecedente =
         Registro::impostaDestinazione(std::make_shared<DestinazioneMemoria>());
-    std::shared_ptr<FilterDataProvider> provider =
-        FilterDataProvider::crea({orologio, pianificatore, scenario, canale, c2, Tracker::condiviso()});
+    std::shared_ptr<FilterDataProvider> provider = FilterDataProvider::crea(
+        {orologio, pianificatore, scenario, canale, c2, Tracker::condiviso()});
 
     ScenarioTest() {
         ::tzset();
@@ -47,7 +47,8 @@ protected:
 
     void suona(double daSecondi, double aSecondi, double sfondo) {
         for (double t = daSecondi; t < aSecondi; t += 1) {
-            for (const auto& flusso : scenario.flussi(t, t + 1, sfondo)) provider->handleNewFlow(flusso);
+            for (const auto& flusso : scenario.flussi(t, t + 1, sfondo))
+                provider->handleNewFlow(flusso);
             pianificatore.avanza(1);
         }
     }
@@ -67,10 +68,10 @@ TEST_F(ScenarioTest, EveryAttackPatternShowsUpAcrossTheScenario) {
     for (const EventoFlusso& e : canale.flussiInviati()) {
         if (!e.attacco && e.motivo) motivi.insert(*e.motivo);
     }
-    for (MotivoDecisione m : {MotivoDecisione::regola, MotivoDecisione::predefinita,
-                              MotivoDecisione::quarantena, MotivoDecisione::fascia,
-                              MotivoDecisione::tracker, MotivoDecisione::dominio,
-                              MotivoDecisione::sistema, MotivoDecisione::attacco}) {
+    for (MotivoDecisione m :
+         {MotivoDecisione::regola, MotivoDecisione::predefinita, MotivoDecisione::quarantena,
+          MotivoDecisione::fascia, MotivoDecisione::tracker, MotivoDecisione::dominio,
+          MotivoDecisione::sistema, MotivoDecisione::attacco}) {
         EXPECT_TRUE(motivi.contains(m)) << "no verdict for " << valoreGrezzo(m);
     }
 }
@@ -81,7 +82,8 @@ TEST_F(ScenarioTest, MemoryStaysFlatOnceTheTablesAreFull) {
     const std::size_t dopoDueMinuti = mallinfo2().uordblks;
     suona(120, 300, 2000);
     const std::size_t allaFine = mallinfo2().uordblks;
-    const double crescita = (static_cast<double>(allaFine) - static_cast<double>(dopoDueMinuti)) / (1 << 20);
+    const double crescita =
+        (static_cast<double>(allaFine) - static_cast<double>(dopoDueMinuti)) / (1 << 20);
     EXPECT_LT(crescita, 8.0) << "MiB grown between minute 2 and minute 5";
     EXPECT_EQ(provider->copiaMemoria().registro.size(), Memoria::eventiMassimi);
 }

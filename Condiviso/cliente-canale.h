@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "Condiviso/connessione-canale.h"
+#include "Condiviso/risultato.h"
+
+namespace ostrale::canale {
+
+// The app's end of the local channel (used by ostralectl and by the app): connects to the
+// extension's socket, registers, makes the calls and delivers the pushes.
+class ClienteCanale {
+public:
+    using Durata = std::chrono::milliseconds;
+    static constexpr Durata attesaPredefinita{5000};
+    static constexpr Durata pausaRiconnessione{3000};
+
+    // Called on the connection's reading thread; they must not destroy the client.
+    struct Richiami {
+        std::function<void(std::string json)> suNuovoFlusso;
+        std::function<void(std::string json)> suChiediDecisione;
+        std::function<void()> suRegistrato;
+        std::function<void()> suPerso;
+    };
+
+    enum class Errore { nonRaggiungibile, nonAutorizzato };
+
+    ClienteCanale(std::filesystem::path percorso, Richiami richiami = {});
+    ~ClienteCanale();
+    ClienteCanale(const ClienteCanale&) = delete;
+    ClienteCanale& operator=(const ClienteCanale&) = delete;
+
+    // Connects and registers, waiting for the answer. An error says why not.
+    std::optional<Errore> connetti(Durata attesa = attesaPredefinita);
+    // Keeps a connection: connects now and again every 3 seconds after a connection ends or
+    // fails. Each attempt that does not reach a registered connection counts one failed link;
+    // a registration resets the count.
+    void mantieniConnessione();
+    void disconnetti();
+
+    bool connesso() const;
+    int collegamentiFalliti() const { return falliti_; }
+
+    // The calls; each answers absent without a connection or without an answer in time.
+    std::optional<bool> aggiornaRegole(std::string json, Durata attesa = attesaPredefinita);
+    std::optional<std::string> leggiStorico(Durata attesa = attesaPredefinita);
+    std::optional<std::string> leggiFlussi(Durata attesa = attesaPredefinita);
+    std::optional<std::int64_t> aggiornaBlocklistC2(std::string testo, Durata attesa = attesaPredefinita);
+    // No answer is expected; false without a connection.
+    bool rispondiFlusso(const std::string& firma, bool consenti);
+
+private:
+    struct Attesa {
+        std::optional<std::string> risposta;
+        bool conclusa = false;
+    };
+    std::optional<std::string> chiama(std::string_view nome, std::string carico, Durata attesa);
+    void ricevi(Cornice cornice);
+    void perso(ConnessioneCanale& connessione);
+    void ciclo();
+
+    const std::filesystem::path percorso_;
+    Richiami richiami_;
+    mutable std::mutex mutex_;
+    std::condition_variable risposte_;
+    std::shared_ptr<ConnessioneCanale> connessione_;
+    std::vector<std::shared_ptr<ConnessioneCanale>> vecchie_;
+    std::map<std::uint32_t, std::shared_ptr<Attesa>> inAttesa_;
+    std::uint32_t prossimoId_ = 1;
+    bool registrato_ = false;
+    std::atomic<int> falliti_ = 0;
+
+    bool mantieni_ = false;
+    bool fine_ = false;
+    std::condition_variable sveglia_;
+    std::thread ciclo_;
+};
+
+}  // namespace ostrale::canale

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "Condiviso/cornice.h"
+
+namespace ostrale::canale {
+
+// One end of a connected stream socket carrying frames: a thread reads and hands each frame to
+// `suCornice`; another writes from a bounded queue, so that a sender never waits on the peer.
+// `suFine` runs once, on the reading thread, when the connection ends for any reason. Both get
+// the connection itself; it must not be destroyed from inside them.
+class ConnessioneCanale {
+public:
+    // Queued bytes above which notifications are dropped rather than queued.
+    static constexpr std::size_t limiteNotifiche = 8u << 20;
+    // Queued bytes above which the peer is taken for dead and the connection closed.
+    static constexpr std::size_t limiteCoda = 96u << 20;
+
+    using SuCornice = std::function<void(ConnessioneCanale&, Cornice)>;
+    using SuFine = std::function<void(ConnessioneCanale&)>;
+
+    // Takes ownership of `fd`.
+    ConnessioneCanale(int fd, SuCornice suCornice, SuFine suFine);
+    ~ConnessioneCanale();
+    ConnessioneCanale(const ConnessioneCanale&) = delete;
+    ConnessioneCanale& operator=(const ConnessioneCanale&) = delete;
+
+    void avvia();
+    // Queues a frame. A notification is dropped (answer false) when the queue is over
+    // `limiteNotifiche`; anything else closes the connection when it is over `limiteCoda`.
+    bool invia(const Cornice& cornice);
+    // Ends the connection: both threads stop soon after.
+    void chiudi();
+    // Waits for both threads; never call it from them.
+    void attendi();
+    bool finita() const;
+    std::uint64_t notificheScartate() const;
+
+private:
+    void leggi();
+    void scrivi();
+
+    const int fd_;
+    SuCornice suCornice_;
+    SuFine suFine_;
+    mutable std::mutex mutex_;
+    std::condition_variable sveglia_;
+    std::deque<std::string> coda_;
+    std::size_t byteInCoda_ = 0;
+    bool chiusa_ = false;
+    bool finita_ = false;
+    std::uint64_t scartate_ = 0;
+    std::thread lettore_;
+    std::thread scrittore_;
+};
+
+}  // namespace ostrale::canale

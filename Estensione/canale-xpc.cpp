@@ -1,0 +1,247 @@
+#include "Estensione/canale-xpc.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "Condiviso/codifica-json.h"
+#include "Condiviso/testo.h"
+
+namespace ostrale {
+namespace {
+
+using canale::Cornice;
+using canale::TipoCornice;
+namespace messaggi = canale::messaggi;
+
+std::optional<gid_t> gruppoOstrale() {
+    group g{};
+    group* risultato = nullptr;
+    char buffer[4096];
+    if (::getgrnam_r("ostrale", &g, buffer, sizeof buffer, &risultato) != 0 || !risultato) {
+        return std::nullopt;
+    }
+    return g.gr_gid;
+}
+
+// Whether the process `pid` has `gid` among its supplementary groups.
+bool haGruppo(pid_t pid, gid_t gid) {
+    std::ifstream stato("/proc/" + std::to_string(pid) + "/status");
+    std::string riga;
+    while (std::getline(stato, riga)) {
+        if (!testo::iniziaCon(riga, "Groups:")) continue;
+        std::istringstream gruppi(riga.substr(7));
+        long g;
+        while (gruppi >> g) {
+            if (static_cast<gid_t>(g) == gid) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::filesystem::path CanaleXPC::percorsoPredefinito() {
+    if (const char* v = std::getenv("OSTRALE_SOCKET"); v && *v) return v;
+    return "/run/ostrale/ostrale.sock";
+}
+
+CanaleXPC::CanaleXPC(BlocklistC2& c2, std::filesystem::path percorso)
+    : c2_(c2), percorso_(std::move(percorso)) {}
+
+CanaleXPC::~CanaleXPC() {
+    fine_ = true;
+    if (ascolto_ >= 0) ::shutdown(ascolto_, SHUT_RDWR);
+    if (accettatore_.joinable()) accettatore_.join();
+    if (ascolto_ >= 0) {
+        ::close(ascolto_);
+        std::error_code e;
+        std::filesystem::remove(percorso_, e);
+    }
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> tutte;
+    {
+        std::lock_guard blocco(mutex_);
+        tutte.swap(connessioni_);
+        corrente_.reset();
+    }
+    for (const auto& c : tutte) c->chiudi();
+    for (const auto& c : tutte) c->attendi();
+}
+
+void CanaleXPC::installaGestori(GestoriCanale gestori) {
+    std::lock_guard blocco(mutex_);
+    gestori_ = std::move(gestori);
+}
+
+void CanaleXPC::avviaAscolto() {
+    std::call_once(avviato_, [this] {
+        const auto gruppo = gruppoOstrale();
+        const auto cartella = percorso_.parent_path();
+        std::error_code e;
+        if (!cartella.empty() && !std::filesystem::exists(cartella, e)) {
+            std::filesystem::create_directories(cartella, e);
+            ::chmod(cartella.c_str(), 0750);
+            if (gruppo && ::chown(cartella.c_str(), static_cast<uid_t>(-1), *gruppo) != 0) {
+                log_.avviso("cannot give " + cartella.string() + " to group ostrale");
+            }
+        }
+        sockaddr_un indirizzo{};
+        indirizzo.sun_family = AF_UNIX;
+        if (percorso_.string().size() >= sizeof indirizzo.sun_path) {
+            log_.errore("socket path too long: " + percorso_.string());
+            return;
+        }
+        std::strcpy(indirizzo.sun_path, percorso_.c_str());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct stat info {};
+        if (::lstat(percorso_.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
+            ::unlink(percorso_.c_str());  // left by an earlier run
+        }
+        // Created unreachable, opened to the group once its owner and mode are right.
+        const mode_t maschera = ::umask(0177);
+        const bool legato =
+            fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) == 0;
+        ::umask(maschera);
+        if (!legato || ::listen(fd, 16) != 0) {
+            log_.errore("cannot listen on " + percorso_.string() + ": " + std::strerror(errno));
+            if (fd >= 0) ::close(fd);
+            return;
+        }
+        if (gruppo && ::chown(percorso_.c_str(), static_cast<uid_t>(-1), *gruppo) != 0) {
+            log_.avviso("cannot give the socket to group ostrale");
+        }
+        ::chmod(percorso_.c_str(), 0660);
+        ascolto_ = fd;
+        accettatore_ = std::thread([this] { accetta(); });
+        log_.info("In ascolto su " + percorso_.string());
+    });
+}
+
+bool CanaleXPC::autorizzato(int fd) {
+    ucred credenziali{};
+    socklen_t lunghezza = sizeof credenziali;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credenziali, &lunghezza) != 0) return false;
+    if (credenziali.uid == 0 || credenziali.uid == ::geteuid()) return true;
+    const auto gruppo = gruppoOstrale();
+    if (gruppo && (credenziali.gid == *gruppo || haGruppo(credenziali.pid, *gruppo))) return true;
+    log_.avviso("Connessione rifiutata: uid " + std::to_string(credenziali.uid) + ", pid " +
+                std::to_string(credenziali.pid) + " non appartiene al gruppo ostrale");
+    return false;
+}
+
+void CanaleXPC::accetta() {
+    while (!fine_) {
+        const int fd = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (fine_) return;
+            log_.errore(std::string("accept failed: ") + std::strerror(errno));
+            if (errno == EMFILE || errno == ENFILE || errno == ENOMEM || errno == ENOBUFS) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                continue;
+            }
+            return;
+        }
+        if (!autorizzato(fd)) {
+            ::close(fd);
+            continue;
+        }
+        auto nuova = std::make_shared<canale::ConnessioneCanale>(
+            fd, [this](canale::ConnessioneCanale& c, Cornice cornice) { ricevi(c, std::move(cornice)); },
+            [this](canale::ConnessioneCanale& c) {
+                std::lock_guard blocco(mutex_);
+                if (corrente_.get() == &c) corrente_.reset();
+            });
+        std::shared_ptr<canale::ConnessioneCanale> precedente;
+        std::vector<std::shared_ptr<canale::ConnessioneCanale>> finite;
+        {
+            std::lock_guard blocco(mutex_);
+            // Connections that have ended are collected here, on this thread, never on theirs.
+            std::erase_if(connessioni_, [&](const auto& c) {
+                if (!c->finita()) return false;
+                scartateChiuse_ += c->notificheScartate();
+                finite.push_back(c);
+                return true;
+            });
+            precedente = std::exchange(corrente_, nuova);
+            connessioni_.push_back(nuova);
+        }
+        if (precedente) precedente->chiudi();
+        for (const auto& c : finite) c->attendi();
+        nuova->avvia();
+    }
+}
+
+bool CanaleXPC::haConnessione() const { return corrente() != nullptr; }
+
+std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::corrente() const {
+    std::lock_guard blocco(mutex_);
+    return corrente_;
+}
+
+std::uint64_t CanaleXPC::notificheScartate() const {
+    std::lock_guard blocco(mutex_);
+    std::uint64_t totale = scartateChiuse_;
+    for (const auto& c : connessioni_) totale += c->notificheScartate();
+    return totale;
+}
+
+void CanaleXPC::notifica(std::string_view nome, const EventoFlusso& evento) {
+    const auto connessione = corrente();
+    if (!connessione) return;
+    connessione->invia(Cornice{TipoCornice::notifica, 0, std::string(nome), json::codifica(evento)});
+}
+
+void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) { notifica(messaggi::nuovoFlusso, evento); }
+
+void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {
+    notifica(messaggi::chiediDecisione, evento);
+}
+
+void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) {
+    if (cornice.tipo != TipoCornice::chiamata) return;  // the app sends only calls
+    GestoriCanale gestori;
+    {
+        std::lock_guard blocco(mutex_);
+        gestori = gestori_;
+    }
+    auto rispondi = [&](std::string carico) {
+        connessione.invia(Cornice{TipoCornice::risposta, cornice.id, cornice.nome, std::move(carico)});
+    };
+    const std::string_view nome = cornice.nome;
+    if (nome == messaggi::registra) {
+        rispondi(canale::bool_(true));
+    } else if (nome == messaggi::aggiornaRegole) {
+        const auto stato = json::decodifica<StatoRegole>(cornice.carico);
+        if (stato && gestori.suRegole) gestori.suRegole(*stato);
+        rispondi(canale::bool_(stato.ok()));
+    } else if (nome == messaggi::leggiStorico) {
+        rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico() : PacchettoStorico{}));
+    } else if (nome == messaggi::leggiFlussi) {
+        rispondi(json::codifica(gestori.fornitoreFlussi ? gestori.fornitoreFlussi()
+                                                        : std::vector<EventoFlusso>{}));
+    } else if (nome == messaggi::rispondiFlusso) {
+        const auto decisione = canale::leggiRisposta(cornice.carico);
+        if (decisione && gestori.suDecisione) gestori.suDecisione(decisione->first, decisione->second);
+    } else if (nome == messaggi::aggiornaBlocklistC2) {
+        std::int64_t quanti = 0;
+        if (testo::èUtf8Valido(cornice.carico)) {
+            quanti = c2_.aggiorna(cornice.carico);
+            log_.info("Blocklist C2 aggiornata: " + std::to_string(quanti) + " indirizzi");
+        }
+        rispondi(canale::intero(quanti));
+    } else {
+        log_.avviso("unknown message '" + std::string(nome.substr(0, 64)) + "'");
+        rispondi({});
+    }
+}
+
+}  // namespace ostrale

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Condiviso/blocklist-c2.h"
+#include "Condiviso/connessione-canale.h"
+#include "Condiviso/registro.h"
+#include "Estensione/canale-estensione.h"
+
+namespace ostrale {
+
+// The extension's end of the local channel: a Unix stream socket that the app (or ostralectl)
+// connects to. At most one connection is current; a new one replaces it. Only root, the
+// daemon's own user and members of the group "ostrale" are accepted.
+class CanaleXPC final : public CanaleEstensione {
+public:
+    // OSTRALE_SOCKET when set, else /run/ostrale/ostrale.sock.
+    static std::filesystem::path percorsoPredefinito();
+
+    CanaleXPC(BlocklistC2& c2, std::filesystem::path percorso = percorsoPredefinito());
+    ~CanaleXPC() override;
+    CanaleXPC(const CanaleXPC&) = delete;
+    CanaleXPC& operator=(const CanaleXPC&) = delete;
+
+    void installaGestori(GestoriCanale gestori) override;
+    // Creates the socket and starts accepting; later calls do nothing. A socket that cannot be
+    // created is logged, and the filter runs on without the app.
+    void avviaAscolto() override;
+    bool inAscolto() const { return ascolto_ >= 0; }
+    bool haConnessione() const override;
+    void nuovoFlusso(const EventoFlusso& evento) override;
+    void chiediDecisione(const EventoFlusso& evento) override;
+
+    // Notifications dropped because the app did not read them fast enough.
+    std::uint64_t notificheScartate() const;
+
+private:
+    void accetta();
+    bool autorizzato(int fd);
+    void ricevi(canale::ConnessioneCanale& connessione, canale::Cornice cornice);
+    void notifica(std::string_view nome, const EventoFlusso& evento);
+    std::shared_ptr<canale::ConnessioneCanale> corrente() const;
+
+    BlocklistC2& c2_;
+    const std::filesystem::path percorso_;
+    Registro log_{"it.brelt.ostrale.estensione", "xpc"};
+
+    mutable std::mutex mutex_;
+    GestoriCanale gestori_;
+    std::shared_ptr<canale::ConnessioneCanale> corrente_;
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> connessioni_;
+    std::uint64_t scartateChiuse_ = 0;
+
+    std::once_flag avviato_;
+    int ascolto_ = -1;
+    std::atomic<bool> fine_ = false;
+    std::thread accettatore_;
+};
+
+}  // namespace ostrale

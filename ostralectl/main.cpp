@@ -1,0 +1,465 @@
+// ostralectl: the firewall from the command line, over the same local channel as the app.
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/blocklist-c2.h"
+#include "Condiviso/cliente-canale.h"
+#include "Condiviso/codifica-json.h"
+#include "Condiviso/modifica-regole.h"
+#include "Condiviso/orologio.h"
+#include "Condiviso/registro.h"
+#include "Condiviso/storico.h"
+
+namespace {
+
+using namespace ostrale;
+using canale::ClienteCanale;
+
+// Exit codes.
+constexpr int esitoOk = 0;
+constexpr int esitoNonConnesso = 1;
+constexpr int esitoArgomenti = 2;
+constexpr int esitoNonAutorizzato = 3;
+constexpr int esitoFallito = 4;
+
+const char* const uso = R"(uso: ostralectl [--json] [--socket PERCORSO] [--contenitore DIR] COMANDO
+
+comandi:
+  stato                               the extension, the rules and today's counters
+  flussi [--segui]                    the recent flows; --segui goes on with live ones
+  attacchi                            the attacks in the recent flows
+  storico                             hourly, per-application and per-address history
+  regole                              the rules and settings
+  regole app FIRMA consenti|blocca [--fascia HH:MM-HH:MM | --senza-fascia]
+  regole app FIRMA attiva|disattiva
+  regole dominio DOMINIO consenti|blocca
+  regole rimuovi app FIRMA | regole rimuovi dominio DOMINIO
+  regole imposta CHIAVE VALORE        e.g. bloccaTracker sì, giorniQuarantena 7
+  rispondi FIRMA consenti|blocca      answer a paused application
+  c2 FILE                             deliver a command-and-control list
+
+exit codes: 0 done, 1 extension not reachable, 2 bad arguments, 3 not permitted, 4 refused
+)";
+
+struct Opzioni {
+    bool json = false;
+    std::filesystem::path socket;
+    std::vector<std::string> argomenti;
+};
+
+int argomentiSbagliati(const std::string& perché) {
+    std::cerr << "ostralectl: " << perché << "\n\n" << uso;
+    return esitoArgomenti;
+}
+
+std::string ora(Data d, const char* formato = "%H:%M:%S") {
+    const std::time_t t = d.secondiUnixInteri();
+    std::tm locale{};
+    localtime_r(&t, &locale);
+    char testo[32];
+    std::strftime(testo, sizeof testo, formato, &locale);
+    return testo;
+}
+
+class Sessione {
+public:
+    explicit Sessione(const Opzioni& o, ClienteCanale::Richiami richiami = {})
+        : cliente_(o.socket, std::move(richiami)), socket_(o.socket) {}
+
+    // Connects; on failure explains and answers the exit code.
+    std::optional<int> connetti() {
+        const auto errore = cliente_.connetti();
+        if (!errore) return std::nullopt;
+        if (*errore == ClienteCanale::Errore::nonAutorizzato) {
+            std::cerr << "ostralectl: not permitted to talk to the extension at " << socket_.string()
+                      << " (root or the group ostrale only)\n";
+            return esitoNonAutorizzato;
+        }
+        std::cerr << "ostralectl: the extension is not reachable at " << socket_.string()
+                  << " (is ostrale-estensione running?)\n";
+        return esitoNonConnesso;
+    }
+    ClienteCanale& cliente() { return cliente_; }
+
+private:
+    ClienteCanale cliente_;
+    std::filesystem::path socket_;
+};
+
+void stampaEvento(const EventoFlusso& e) {
+    std::string riga = ora(e.data) + "  ";
+    if (e.attacco) {
+        riga += "ATTACCO  " + std::string(valoreGrezzo(*e.attacco)) + "  " + e.firmaApp + "  " +
+                e.host + " porta " + e.porta + (e.consentito ? "" : "  (bloccato)");
+    } else {
+        riga += std::string(e.consentito ? "consenti" : "blocca  ") + "  " +
+                std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + "  " + e.firmaApp +
+                (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + ":" + e.porta +
+                " " + e.protocollo + (e.anomala.value_or(false) ? "  anomalo" : "");
+    }
+    std::cout << riga << "\n";
+}
+
+std::optional<std::vector<EventoFlusso>> leggiFlussi(ClienteCanale& c, int& esito) {
+    const auto byte = c.leggiFlussi();
+    if (!byte) {
+        std::cerr << "ostralectl: no answer from the extension\n";
+        esito = esitoNonConnesso;
+        return std::nullopt;
+    }
+    auto eventi = json::decodifica<std::vector<EventoFlusso>>(*byte);
+    if (!eventi) {
+        std::cerr << "ostralectl: the extension's log could not be read: " << eventi.motivo() << "\n";
+        esito = esitoFallito;
+        return std::nullopt;
+    }
+    return std::move(eventi).valore();
+}
+
+// ---- commands ----
+
+sigset_t segnaliDiFine() {
+    sigset_t s;
+    sigemptyset(&s);
+    sigaddset(&s, SIGINT);
+    sigaddset(&s, SIGTERM);
+    return s;
+}
+
+int flussi(const Opzioni& o, bool soloAttacchi) {
+    bool segui = false;
+    for (std::size_t i = 1; i < o.argomenti.size(); ++i) {
+        if (o.argomenti[i] == "--segui" && !soloAttacchi) {
+            segui = true;
+        } else {
+            return argomentiSbagliati("unexpected '" + o.argomenti[i] + "'");
+        }
+    }
+    // Live events are printed by the connection's thread; signals wait in the main one.
+    const sigset_t segnali = segnaliDiFine();
+    pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
+    std::mutex uscita;
+    ClienteCanale::Richiami richiami;
+    if (segui) {
+        richiami.suNuovoFlusso = [&](std::string byte) {
+            const auto e = json::decodifica<EventoFlusso>(byte);
+            if (!e) return;
+            std::lock_guard blocco(uscita);
+            if (o.json) {
+                std::cout << byte << std::endl;
+            } else {
+                stampaEvento(*e);
+                std::cout.flush();
+            }
+        };
+        richiami.suPerso = [] { ::kill(::getpid(), SIGTERM); };
+    }
+    Sessione s(o, std::move(richiami));
+    if (const auto esito = s.connetti()) return *esito;
+    int esito = esitoOk;
+    {
+        std::lock_guard blocco(uscita);
+        const auto eventi = leggiFlussi(s.cliente(), esito);
+        if (!eventi) return esito;
+        std::vector<EventoFlusso> scelti;
+        for (const auto& e : *eventi) {
+            if (!soloAttacchi || e.attacco) scelti.push_back(e);
+        }
+        if (o.json) {
+            std::cout << json::codifica(scelti) << std::endl;
+        } else {
+            for (const auto& e : scelti) stampaEvento(e);
+            if (scelti.empty()) std::cout << (soloAttacchi ? "no attacks in the log\n" : "the log is empty\n");
+            std::cout.flush();
+        }
+    }
+    if (!segui) return esitoOk;
+    int segnale = 0;
+    sigwait(&segnali, &segnale);
+    return s.cliente().connesso() ? esitoOk : esitoNonConnesso;
+}
+
+int storico(const Opzioni& o) {
+    if (o.argomenti.size() != 1) return argomentiSbagliati("storico takes no arguments");
+    Sessione s(o);
+    if (const auto esito = s.connetti()) return *esito;
+    const auto byte = s.cliente().leggiStorico();
+    if (!byte) return esitoNonConnesso;
+    const auto pacchetto = json::decodifica<PacchettoStorico>(*byte);
+    if (!pacchetto) {
+        std::cerr << "ostralectl: the history could not be read: " << pacchetto.motivo() << "\n";
+        return esitoFallito;
+    }
+    if (o.json) {
+        std::cout << *byte << std::endl;
+        return esitoOk;
+    }
+    std::map<std::string, ContatoreOra> ore(pacchetto->ore.begin(), pacchetto->ore.end());
+    std::printf("%-14s %10s %10s %10s\n", "ORA", "CONSENTITI", "BLOCCATI", "TRACKER");
+    std::size_t mostrate = 0;
+    for (auto it = ore.rbegin(); it != ore.rend() && mostrate < 24; ++it, ++mostrate) {
+        std::printf("%-14s %10lld %10lld %10lld\n", it->first.c_str(),
+                    static_cast<long long>(it->second.consentiti),
+                    static_cast<long long>(it->second.bloccati),
+                    static_cast<long long>(it->second.tracker));
+    }
+    std::vector<std::pair<std::string, VoceAppStorico>> app(pacchetto->app.begin(), pacchetto->app.end());
+    std::sort(app.begin(), app.end(), [](const auto& a, const auto& b) { return a.second.totale > b.second.totale; });
+    std::printf("\n%-50s %9s %9s %9s %9s\n", "APP", "FLUSSI", "TRACKER", "BLOCCATI", "ANOMALIE");
+    for (std::size_t i = 0; i < app.size() && i < 20; ++i) {
+        std::printf("%-50s %9lld %9lld %9lld %9lld\n", app[i].first.c_str(),
+                    static_cast<long long>(app[i].second.totale),
+                    static_cast<long long>(app[i].second.tracker),
+                    static_cast<long long>(app[i].second.bloccati),
+                    static_cast<long long>(app[i].second.anomalie));
+    }
+    std::printf("\n%zu addresses, %zu applications seen\n", pacchetto->ip.size(), pacchetto->primeViste.size());
+    return esitoOk;
+}
+
+std::string testoFascia(const std::optional<FasciaOraria>& f) {
+    if (!f) return "sempre";
+    char testo[96];
+    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld", static_cast<long long>(f->inizio / 60),
+                  static_cast<long long>(f->inizio % 60), static_cast<long long>(f->fine / 60),
+                  static_cast<long long>(f->fine % 60));
+    return testo;
+}
+
+std::optional<FasciaOraria> leggiFascia(std::string_view t) {
+    int h1, m1, h2, m2;
+    char coda;
+    if (std::sscanf(std::string(t).c_str(), "%d:%d-%d:%d%c", &h1, &m1, &h2, &m2, &coda) != 4) return std::nullopt;
+    if (h1 < 0 || h1 > 24 || h2 < 0 || h2 > 24 || m1 < 0 || m1 > 59 || m2 < 0 || m2 > 59) return std::nullopt;
+    return FasciaOraria{h1 * 60 + m1, h2 * 60 + m2};
+}
+
+void mostraRegole(const StatoRegole& stato, bool comeJson) {
+    if (comeJson) {
+        std::cout << json::codifica(stato) << std::endl;
+        return;
+    }
+    std::printf("%-8s %-9s %-12s %s\n", "AZIONE", "ATTIVA", "ORARIO", "APP");
+    for (const auto& r : stato.regole) {
+        std::printf("%-8s %-9s %-12s %s\n", std::string(valoreGrezzo(r.azione)).c_str(), r.attiva ? "sì" : "no",
+                    testoFascia(r.fascia).c_str(), r.firmaApp.c_str());
+    }
+    std::printf("\n%-8s %-9s %s\n", "AZIONE", "ATTIVA", "DOMINIO");
+    for (const auto& r : stato.regoleDominio) {
+        std::printf("%-8s %-9s %s\n", std::string(valoreGrezzo(r.azione)).c_str(), r.attiva ? "sì" : "no",
+                    r.dominio.c_str());
+    }
+    const auto& i = stato.impostazioni;
+    auto sn = [](bool b) { return b ? "sì" : "no"; };
+    std::printf("\nbloccaSconosciute %s, filtraEntrata %s, registraConsentiti %s, quarantenaAttiva %s "
+                "(giorniQuarantena %lld), avvisaAnomalie %s, bloccaTracker %s, chiediPrima %s, "
+                "fidatiApple %s, escludiLan %s, rilevaAttacchi %s\n",
+                sn(i.bloccaSconosciute), sn(i.filtraEntrata), sn(i.registraConsentiti), sn(i.quarantenaAttiva),
+                static_cast<long long>(i.giorniQuarantena), sn(i.avvisaAnomalie), sn(i.bloccaTracker),
+                sn(i.chiediPrima), sn(i.fidatiApple), sn(i.escludiLan), sn(i.rilevaAttacchi));
+}
+
+StatoRegole regoleSalvate() {
+    if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
+        if (auto stato = json::decodifica<StatoRegole>(*testo)) return std::move(stato).valore();
+    }
+    return {};
+}
+
+std::optional<AzioneRegola> azione(std::string_view t) { return daValoreGrezzo<AzioneRegola>(t); }
+
+int regole(const Opzioni& o) {
+    const auto& a = o.argomenti;
+    StatoRegole stato = regoleSalvate();
+    if (a.size() == 1) {
+        mostraRegole(stato, o.json);
+        return esitoOk;
+    }
+    const std::string& cosa = a[1];
+    bool cambiato = false;
+    if (cosa == "app" && a.size() >= 4) {
+        if (a[3] == "attiva" || a[3] == "disattiva") {
+            if (a.size() != 4) return argomentiSbagliati("too many arguments");
+            cambiato = ModificaRegole::impostaAttiva(stato, a[2], a[3] == "attiva");
+            if (!cambiato) return argomentiSbagliati("no rule for '" + a[2] + "'");
+        } else {
+            const auto az = azione(a[3]);
+            if (!az) return argomentiSbagliati("the action is consenti or blocca");
+            if (!ModificaRegole::aggiungiRegola(stato, a[2], *az)) {
+                return argomentiSbagliati("'" + a[2] + "' is not an application identity");
+            }
+            cambiato = true;
+            if (a.size() == 6 && a[4] == "--fascia") {
+                const auto f = leggiFascia(a[5]);
+                if (!f) return argomentiSbagliati("the window is written HH:MM-HH:MM");
+                ModificaRegole::impostaFascia(stato, a[2], f);
+            } else if (a.size() == 5 && a[4] == "--senza-fascia") {
+                ModificaRegole::impostaFascia(stato, a[2], std::nullopt);
+            } else if (a.size() != 4) {
+                return argomentiSbagliati("unexpected arguments after the action");
+            }
+        }
+    } else if (cosa == "dominio" && a.size() == 4) {
+        const auto az = azione(a[3]);
+        if (!az) return argomentiSbagliati("the action is consenti or blocca");
+        if (!ModificaRegole::aggiungiRegolaDominio(stato, a[2], *az)) {
+            return argomentiSbagliati("'" + a[2] + "' is not a domain");
+        }
+        cambiato = true;
+    } else if (cosa == "rimuovi" && a.size() == 4 && (a[2] == "app" || a[2] == "dominio")) {
+        cambiato = a[2] == "app" ? ModificaRegole::rimuoviRegola(stato, a[3])
+                                 : ModificaRegole::rimuoviRegolaDominio(stato, a[3]);
+        if (!cambiato) return argomentiSbagliati("no rule for '" + a[3] + "'");
+    } else if (cosa == "imposta" && a.size() == 4) {
+        if (const auto errore = ModificaRegole::imposta(stato.impostazioni, a[2], a[3])) {
+            return argomentiSbagliati(*errore);
+        }
+        cambiato = true;
+    } else {
+        return argomentiSbagliati("unknown use of regole");
+    }
+    if (!ArchivioCondiviso::url()) {
+        std::cerr << "ostralectl: no container to store the rules in (OSTRALE_CONTENITORE or /var/lib/ostrale)\n";
+        return esitoFallito;
+    }
+    ArchivioCondiviso::salva(stato);
+    if (!cambiato) return esitoOk;
+    Sessione s(o);
+    if (const auto esito = s.connetti()) {
+        std::cerr << "ostralectl: the rules are stored; the extension will read them when it starts\n";
+        return *esito;
+    }
+    const auto accettate = s.cliente().aggiornaRegole(json::codifica(stato));
+    if (accettate != true) {
+        std::cerr << "ostralectl: the extension did not accept the rules\n";
+        return esitoFallito;
+    }
+    mostraRegole(stato, o.json);
+    return esitoOk;
+}
+
+int rispondi(const Opzioni& o) {
+    if (o.argomenti.size() != 3) return argomentiSbagliati("rispondi FIRMA consenti|blocca");
+    const auto az = azione(o.argomenti[2]);
+    if (!az) return argomentiSbagliati("the answer is consenti or blocca");
+    Sessione s(o);
+    if (const auto esito = s.connetti()) return *esito;
+    if (!s.cliente().rispondiFlusso(o.argomenti[1], *az == AzioneRegola::consenti)) return esitoNonConnesso;
+    // The answer has no reply: a round trip makes sure it was read before the connection ends.
+    s.cliente().leggiStorico();
+    return esitoOk;
+}
+
+int c2(const Opzioni& o) {
+    if (o.argomenti.size() != 2) return argomentiSbagliati("c2 FILE");
+    const auto testo = ArchivioCondiviso::leggiFile(o.argomenti[1], true);
+    if (!testo) {
+        std::cerr << "ostralectl: cannot read " << o.argomenti[1] << "\n";
+        return esitoArgomenti;
+    }
+    Sessione s(o);
+    if (const auto esito = s.connetti()) return *esito;
+    const auto quanti = s.cliente().aggiornaBlocklistC2(*testo);
+    if (!quanti) return esitoNonConnesso;
+    if (o.json) {
+        std::cout << "{\"indirizzi\":" << *quanti << "}" << std::endl;
+    } else if (*quanti == 0) {
+        std::cout << "the list was refused (fewer than " << BlocklistC2::vociMinime
+                  << " addresses, or not UTF-8): the current one stays\n";
+    } else {
+        std::cout << *quanti << " addresses installed\n";
+    }
+    return *quanti == 0 ? esitoFallito : esitoOk;
+}
+
+int stato(const Opzioni& o) {
+    if (o.argomenti.size() != 1) return argomentiSbagliati("stato takes no arguments");
+    const StatoRegole regole = regoleSalvate();
+    Sessione s(o);
+    const auto errore = s.connetti();
+    std::optional<PacchettoStorico> pacchetto;
+    if (!errore) {
+        if (const auto byte = s.cliente().leggiStorico()) {
+            if (auto p = json::decodifica<PacchettoStorico>(*byte)) pacchetto = std::move(p).valore();
+        }
+    }
+    ContatoreOra oggi;
+    const std::string giorno = ora(OrologioDiSistema().adesso(), "%Y-%m-%d");
+    if (pacchetto) {
+        for (const auto& [chiave, c] : pacchetto->ore) {
+            if (chiave.rfind(giorno, 0) != 0) continue;
+            oggi.consentiti += c.consentiti;
+            oggi.bloccati += c.bloccati;
+            oggi.tracker += c.tracker;
+        }
+    }
+    if (o.json) {
+        std::cout << "{\"connessa\":" << (errore ? "false" : "true") << ",\"regoleApp\":" << regole.regole.size()
+                  << ",\"regoleDominio\":" << regole.regoleDominio.size() << ",\"oggi\":{\"consentiti\":"
+                  << oggi.consentiti << ",\"bloccati\":" << oggi.bloccati << ",\"tracker\":" << oggi.tracker
+                  << "}}" << std::endl;
+    } else {
+        std::cout << "estensione: "
+                  << (errore ? (*errore == esitoNonAutorizzato ? "not permitted" : "not reachable")
+                             : "connected")
+                  << "\nregole: " << regole.regole.size() << " app, " << regole.regoleDominio.size() << " domini\n";
+        if (pacchetto) {
+            std::cout << "oggi: " << oggi.consentiti << " consentiti, " << oggi.bloccati << " bloccati, "
+                      << oggi.tracker << " tracker\n";
+        }
+    }
+    return errore.value_or(esitoOk);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Opzioni o;
+    o.socket = [] {
+        if (const char* v = std::getenv("OSTRALE_SOCKET"); v && *v) return std::filesystem::path(v);
+        return std::filesystem::path("/run/ostrale/ostrale.sock");
+    }();
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--json") {
+            o.json = true;
+        } else if (a == "--socket" || a == "--contenitore") {
+            if (i + 1 >= argc) return argomentiSbagliati(a + " wants a value");
+            if (a == "--socket") {
+                o.socket = argv[++i];
+            } else {
+                ::setenv("OSTRALE_CONTENITORE", argv[++i], 1);
+            }
+        } else if (a == "-h" || a == "--help" || a == "--aiuto") {
+            std::cout << uso;
+            return esitoOk;
+        } else {
+            o.argomenti.push_back(a);
+        }
+    }
+    // Without a reader a broken pipe must not kill us; the channel uses MSG_NOSIGNAL anyway.
+    std::signal(SIGPIPE, SIG_IGN);
+    Registro::impostaDestinazione(std::make_shared<DestinazioneMemoria>());
+    if (o.argomenti.empty()) return argomentiSbagliati("which command?");
+    const std::string& comando = o.argomenti[0];
+    if (comando == "stato") return stato(o);
+    if (comando == "flussi") return flussi(o, false);
+    if (comando == "attacchi") return flussi(o, true);
+    if (comando == "storico") return storico(o);
+    if (comando == "regole") return regole(o);
+    if (comando == "rispondi") return rispondi(o);
+    if (comando == "c2") return c2(o);
+    return argomentiSbagliati("unknown command '" + comando + "'");
+}
