@@ -42,7 +42,8 @@ std::optional<ClienteCanale::Errore> ClienteCanale::connetti(Durata attesa) {
     if (::connect(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) != 0) {
         const int causa = errno;
         ::close(fd);
-        return causa == EACCES || causa == EPERM ? Errore::nonAutorizzato : Errore::nonRaggiungibile;
+        return causa == EACCES || causa == EPERM ? Errore::nonAutorizzato
+                                                 : Errore::nonRaggiungibile;
     }
     auto connessione = std::make_shared<ConnessioneCanale>(
         fd, [this](ConnessioneCanale&, Cornice c) { ricevi(std::move(c)); },
@@ -157,7 +158,8 @@ std::optional<std::string> ClienteCanale::chiama(std::string_view nome, std::str
         id = prossimoId_++;
         inAttesa_[id] = voce;
     }
-    if (!connessione->invia(Cornice{TipoCornice::chiamata, id, std::string(nome), std::move(carico)})) {
+    if (!connessione->invia(
+            Cornice{TipoCornice::chiamata, id, std::string(nome), std::move(carico)})) {
         std::lock_guard blocco(mutex_);
         inAttesa_.erase(id);
         return std::nullopt;
@@ -197,8 +199,9 @@ bool ClienteCanale::rispondiFlusso(const std::string& firma, bool consenti) {
         connessione = connessione_;
         id = prossimoId_++;
     }
-    return connessione->invia(
-        Cornice{TipoCornice::chiamata, id, std::string(messaggi::rispondiFlusso), risposta(firma, consenti)});
+    return connessione->invia(Cornice{TipoCornice::chiamata, id,
+                                      std::string(messaggi::rispondiFlusso),
+                                      risposta(firma, consenti)});
 }
 
 }  // namespace ostrale::canale

@@ -21,7 +21,7 @@ namespace ostrale::canale {
 // The app's end of the local channel (used by ostralectl and by the app): connects to the
 // extension's socket, registers, makes the calls and delivers the pushes.
 class ClienteCanale {
-public:
+  public:
     using Durata = std::chrono::milliseconds;
     static constexpr Durata attesaPredefinita{5000};
     static constexpr Durata pausaRiconnessione{3000};
@@ -56,11 +56,12 @@ public:
     std::optional<bool> aggiornaRegole(std::string json, Durata attesa = attesaPredefinita);
     std::optional<std::string> leggiStorico(Durata attesa = attesaPredefinita);
     std::optional<std::string> leggiFlussi(Durata attesa = attesaPredefinita);
-    std::optional<std::int64_t> aggiornaBlocklistC2(std::string testo, Durata attesa = attesaPredefinita);
+    std::optional<std::int64_t> aggiornaBlocklistC2(std::string testo,
+                                                    Durata attesa = attesaPredefinita);
     // No answer is expected; false without a connection.
     bool rispondiFlusso(const std::string& firma, bool consenti);
 
-private:
+  private:
     struct Attesa {
         std::optional<std::string> risposta;
         bool conclusa = false;

@@ -18,7 +18,7 @@ namespace ostrale::canale {
 // `suFine` runs once, on the reading thread, when the connection ends for any reason. Both get
 // the connection itself; it must not be destroyed from inside them.
 class ConnessioneCanale {
-public:
+  public:
     // Queued bytes above which notifications are dropped rather than queued.
     static constexpr std::size_t limiteNotifiche = 8u << 20;
     // Queued bytes above which the peer is taken for dead and the connection closed.
@@ -44,7 +44,7 @@ public:
     bool finita() const;
     std::uint64_t notificheScartate() const;
 
-private:
+  private:
     void leggi();
     void scrivi();
 

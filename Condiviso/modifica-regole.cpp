@@ -77,16 +77,16 @@ bool rimuoviRegola(StatoRegole& stato, std::string_view firma) {
 
 bool rimuoviRegolaDominio(StatoRegole& stato, std::string_view dominio) {
     const std::string normalizzato = RegolaDominio::normalizza(dominio);
-    return std::erase_if(stato.regoleDominio, [&](const RegolaDominio& r) {
-               return r.dominio == normalizzato;
-           }) > 0;
+    return std::erase_if(stato.regoleDominio,
+                         [&](const RegolaDominio& r) { return r.dominio == normalizzato; }) > 0;
 }
 
 std::optional<std::string> imposta(ImpostazioniFiltro& imp, std::string_view chiave,
                                    std::string_view valore) {
     if (chiave == "giorniQuarantena") {
         std::int64_t giorni = 0;
-        const auto [fine, errore] = std::from_chars(valore.data(), valore.data() + valore.size(), giorni);
+        const auto [fine, errore] =
+            std::from_chars(valore.data(), valore.data() + valore.size(), giorni);
         if (errore != std::errc() || fine != valore.data() + valore.size() || giorni < 0 ||
             giorni > 3650) {
             return "giorniQuarantena wants a number of days from 0 to 3650";

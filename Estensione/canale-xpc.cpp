@@ -155,7 +155,10 @@ void CanaleXPC::accetta() {
             continue;
         }
         auto nuova = std::make_shared<canale::ConnessioneCanale>(
-            fd, [this](canale::ConnessioneCanale& c, Cornice cornice) { ricevi(c, std::move(cornice)); },
+            fd,
+            [this](canale::ConnessioneCanale& c, Cornice cornice) {
+                ricevi(c, std::move(cornice));
+            },
             [this](canale::ConnessioneCanale& c) {
                 std::lock_guard blocco(mutex_);
                 if (corrente_.get() == &c) corrente_.reset();
@@ -180,7 +183,9 @@ void CanaleXPC::accetta() {
     }
 }
 
-bool CanaleXPC::haConnessione() const { return corrente() != nullptr; }
+bool CanaleXPC::haConnessione() const {
+    return corrente() != nullptr;
+}
 
 std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::corrente() const {
     std::lock_guard blocco(mutex_);
@@ -197,10 +202,13 @@ std::uint64_t CanaleXPC::notificheScartate() const {
 void CanaleXPC::notifica(std::string_view nome, const EventoFlusso& evento) {
     const auto connessione = corrente();
     if (!connessione) return;
-    connessione->invia(Cornice{TipoCornice::notifica, 0, std::string(nome), json::codifica(evento)});
+    connessione->invia(
+        Cornice{TipoCornice::notifica, 0, std::string(nome), json::codifica(evento)});
 }
 
-void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) { notifica(messaggi::nuovoFlusso, evento); }
+void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) {
+    notifica(messaggi::nuovoFlusso, evento);
+}
 
 void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {
     notifica(messaggi::chiediDecisione, evento);
@@ -214,7 +222,8 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         gestori = gestori_;
     }
     auto rispondi = [&](std::string carico) {
-        connessione.invia(Cornice{TipoCornice::risposta, cornice.id, cornice.nome, std::move(carico)});
+        connessione.invia(
+            Cornice{TipoCornice::risposta, cornice.id, cornice.nome, std::move(carico)});
     };
     const std::string_view nome = cornice.nome;
     if (nome == messaggi::registra) {
@@ -224,13 +233,15 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         if (stato && gestori.suRegole) gestori.suRegole(*stato);
         rispondi(canale::bool_(stato.ok()));
     } else if (nome == messaggi::leggiStorico) {
-        rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico() : PacchettoStorico{}));
+        rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico()
+                                                         : PacchettoStorico{}));
     } else if (nome == messaggi::leggiFlussi) {
         rispondi(json::codifica(gestori.fornitoreFlussi ? gestori.fornitoreFlussi()
                                                         : std::vector<EventoFlusso>{}));
     } else if (nome == messaggi::rispondiFlusso) {
         const auto decisione = canale::leggiRisposta(cornice.carico);
-        if (decisione && gestori.suDecisione) gestori.suDecisione(decisione->first, decisione->second);
+        if (decisione && gestori.suDecisione)
+            gestori.suDecisione(decisione->first, decisione->second);
     } else if (nome == messaggi::aggiornaBlocklistC2) {
         std::int64_t quanti = 0;
         if (testo::èUtf8Valido(cornice.carico)) {

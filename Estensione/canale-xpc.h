@@ -18,7 +18,7 @@ namespace ostrale {
 // connects to. At most one connection is current; a new one replaces it. Only root, the
 // daemon's own user and members of the group "ostrale" are accepted.
 class CanaleXPC final : public CanaleEstensione {
-public:
+  public:
     // OSTRALE_SOCKET when set, else /run/ostrale/ostrale.sock.
     static std::filesystem::path percorsoPredefinito();
 
@@ -39,7 +39,7 @@ public:
     // Notifications dropped because the app did not read them fast enough.
     std::uint64_t notificheScartate() const;
 
-private:
+  private:
     void accetta();
     bool autorizzato(int fd);
     void ricevi(canale::ConnessioneCanale& connessione, canale::Cornice cornice);

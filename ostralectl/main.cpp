@@ -74,7 +74,7 @@ std::string ora(Data d, const char* formato = "%H:%M:%S") {
 }
 
 class Sessione {
-public:
+  public:
     explicit Sessione(const Opzioni& o, ClienteCanale::Richiami richiami = {})
         : cliente_(o.socket, std::move(richiami)), socket_(o.socket) {}
 
@@ -83,8 +83,8 @@ public:
         const auto errore = cliente_.connetti();
         if (!errore) return std::nullopt;
         if (*errore == ClienteCanale::Errore::nonAutorizzato) {
-            std::cerr << "ostralectl: not permitted to talk to the extension at " << socket_.string()
-                      << " (root or the group ostrale only)\n";
+            std::cerr << "ostralectl: not permitted to talk to the extension at "
+                      << socket_.string() << " (root or the group ostrale only)\n";
             return esitoNonAutorizzato;
         }
         std::cerr << "ostralectl: the extension is not reachable at " << socket_.string()
@@ -93,7 +93,7 @@ public:
     }
     ClienteCanale& cliente() { return cliente_; }
 
-private:
+  private:
     ClienteCanale cliente_;
     std::filesystem::path socket_;
 };
@@ -121,7 +121,8 @@ std::optional<std::vector<EventoFlusso>> leggiFlussi(ClienteCanale& c, int& esit
     }
     auto eventi = json::decodifica<std::vector<EventoFlusso>>(*byte);
     if (!eventi) {
-        std::cerr << "ostralectl: the extension's log could not be read: " << eventi.motivo() << "\n";
+        std::cerr << "ostralectl: the extension's log could not be read: " << eventi.motivo()
+                  << "\n";
         esito = esitoFallito;
         return std::nullopt;
     }
@@ -181,7 +182,8 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
             std::cout << json::codifica(scelti) << std::endl;
         } else {
             for (const auto& e : scelti) stampaEvento(e);
-            if (scelti.empty()) std::cout << (soloAttacchi ? "no attacks in the log\n" : "the log is empty\n");
+            if (scelti.empty())
+                std::cout << (soloAttacchi ? "no attacks in the log\n" : "the log is empty\n");
             std::cout.flush();
         }
     }
@@ -215,8 +217,10 @@ int storico(const Opzioni& o) {
                     static_cast<long long>(it->second.bloccati),
                     static_cast<long long>(it->second.tracker));
     }
-    std::vector<std::pair<std::string, VoceAppStorico>> app(pacchetto->app.begin(), pacchetto->app.end());
-    std::sort(app.begin(), app.end(), [](const auto& a, const auto& b) { return a.second.totale > b.second.totale; });
+    std::vector<std::pair<std::string, VoceAppStorico>> app(pacchetto->app.begin(),
+                                                            pacchetto->app.end());
+    std::sort(app.begin(), app.end(),
+              [](const auto& a, const auto& b) { return a.second.totale > b.second.totale; });
     std::printf("\n%-50s %9s %9s %9s %9s\n", "APP", "FLUSSI", "TRACKER", "BLOCCATI", "ANOMALIE");
     for (std::size_t i = 0; i < app.size() && i < 20; ++i) {
         std::printf("%-50s %9lld %9lld %9lld %9lld\n", app[i].first.c_str(),
@@ -225,24 +229,27 @@ int storico(const Opzioni& o) {
                     static_cast<long long>(app[i].second.bloccati),
                     static_cast<long long>(app[i].second.anomalie));
     }
-    std::printf("\n%zu addresses, %zu applications seen\n", pacchetto->ip.size(), pacchetto->primeViste.size());
+    std::printf("\n%zu addresses, %zu applications seen\n", pacchetto->ip.size(),
+                pacchetto->primeViste.size());
     return esitoOk;
 }
 
 std::string testoFascia(const std::optional<FasciaOraria>& f) {
     if (!f) return "sempre";
     char testo[96];
-    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld", static_cast<long long>(f->inizio / 60),
-                  static_cast<long long>(f->inizio % 60), static_cast<long long>(f->fine / 60),
-                  static_cast<long long>(f->fine % 60));
+    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld",
+                  static_cast<long long>(f->inizio / 60), static_cast<long long>(f->inizio % 60),
+                  static_cast<long long>(f->fine / 60), static_cast<long long>(f->fine % 60));
     return testo;
 }
 
 std::optional<FasciaOraria> leggiFascia(std::string_view t) {
     int h1, m1, h2, m2;
     char coda;
-    if (std::sscanf(std::string(t).c_str(), "%d:%d-%d:%d%c", &h1, &m1, &h2, &m2, &coda) != 4) return std::nullopt;
-    if (h1 < 0 || h1 > 24 || h2 < 0 || h2 > 24 || m1 < 0 || m1 > 59 || m2 < 0 || m2 > 59) return std::nullopt;
+    if (std::sscanf(std::string(t).c_str(), "%d:%d-%d:%d%c", &h1, &m1, &h2, &m2, &coda) != 4)
+        return std::nullopt;
+    if (h1 < 0 || h1 > 24 || h2 < 0 || h2 > 24 || m1 < 0 || m1 > 59 || m2 < 0 || m2 > 59)
+        return std::nullopt;
     return FasciaOraria{h1 * 60 + m1, h2 * 60 + m2};
 }
 
@@ -253,22 +260,24 @@ void mostraRegole(const StatoRegole& stato, bool comeJson) {
     }
     std::printf("%-8s %-9s %-12s %s\n", "AZIONE", "ATTIVA", "ORARIO", "APP");
     for (const auto& r : stato.regole) {
-        std::printf("%-8s %-9s %-12s %s\n", std::string(valoreGrezzo(r.azione)).c_str(), r.attiva ? "sì" : "no",
-                    testoFascia(r.fascia).c_str(), r.firmaApp.c_str());
+        std::printf("%-8s %-9s %-12s %s\n", std::string(valoreGrezzo(r.azione)).c_str(),
+                    r.attiva ? "sì" : "no", testoFascia(r.fascia).c_str(), r.firmaApp.c_str());
     }
     std::printf("\n%-8s %-9s %s\n", "AZIONE", "ATTIVA", "DOMINIO");
     for (const auto& r : stato.regoleDominio) {
-        std::printf("%-8s %-9s %s\n", std::string(valoreGrezzo(r.azione)).c_str(), r.attiva ? "sì" : "no",
-                    r.dominio.c_str());
+        std::printf("%-8s %-9s %s\n", std::string(valoreGrezzo(r.azione)).c_str(),
+                    r.attiva ? "sì" : "no", r.dominio.c_str());
     }
     const auto& i = stato.impostazioni;
     auto sn = [](bool b) { return b ? "sì" : "no"; };
-    std::printf("\nbloccaSconosciute %s, filtraEntrata %s, registraConsentiti %s, quarantenaAttiva %s "
-                "(giorniQuarantena %lld), avvisaAnomalie %s, bloccaTracker %s, chiediPrima %s, "
-                "fidatiApple %s, escludiLan %s, rilevaAttacchi %s\n",
-                sn(i.bloccaSconosciute), sn(i.filtraEntrata), sn(i.registraConsentiti), sn(i.quarantenaAttiva),
-                static_cast<long long>(i.giorniQuarantena), sn(i.avvisaAnomalie), sn(i.bloccaTracker),
-                sn(i.chiediPrima), sn(i.fidatiApple), sn(i.escludiLan), sn(i.rilevaAttacchi));
+    std::printf(
+        "\nbloccaSconosciute %s, filtraEntrata %s, registraConsentiti %s, quarantenaAttiva %s "
+        "(giorniQuarantena %lld), avvisaAnomalie %s, bloccaTracker %s, chiediPrima %s, "
+        "fidatiApple %s, escludiLan %s, rilevaAttacchi %s\n",
+        sn(i.bloccaSconosciute), sn(i.filtraEntrata), sn(i.registraConsentiti),
+        sn(i.quarantenaAttiva), static_cast<long long>(i.giorniQuarantena), sn(i.avvisaAnomalie),
+        sn(i.bloccaTracker), sn(i.chiediPrima), sn(i.fidatiApple), sn(i.escludiLan),
+        sn(i.rilevaAttacchi));
 }
 
 StatoRegole regoleSalvate() {
@@ -278,7 +287,9 @@ StatoRegole regoleSalvate() {
     return {};
 }
 
-std::optional<AzioneRegola> azione(std::string_view t) { return daValoreGrezzo<AzioneRegola>(t); }
+std::optional<AzioneRegola> azione(std::string_view t) {
+    return daValoreGrezzo<AzioneRegola>(t);
+}
 
 int regole(const Opzioni& o) {
     const auto& a = o.argomenti;
@@ -331,14 +342,16 @@ int regole(const Opzioni& o) {
         return argomentiSbagliati("unknown use of regole");
     }
     if (!ArchivioCondiviso::url()) {
-        std::cerr << "ostralectl: no container to store the rules in (OSTRALE_CONTENITORE or /var/lib/ostrale)\n";
+        std::cerr << "ostralectl: no container to store the rules in (OSTRALE_CONTENITORE or "
+                     "/var/lib/ostrale)\n";
         return esitoFallito;
     }
     ArchivioCondiviso::salva(stato);
     if (!cambiato) return esitoOk;
     Sessione s(o);
     if (const auto esito = s.connetti()) {
-        std::cerr << "ostralectl: the rules are stored; the extension will read them when it starts\n";
+        std::cerr
+            << "ostralectl: the rules are stored; the extension will read them when it starts\n";
         return *esito;
     }
     const auto accettate = s.cliente().aggiornaRegole(json::codifica(stato));
@@ -356,7 +369,8 @@ int rispondi(const Opzioni& o) {
     if (!az) return argomentiSbagliati("the answer is consenti or blocca");
     Sessione s(o);
     if (const auto esito = s.connetti()) return *esito;
-    if (!s.cliente().rispondiFlusso(o.argomenti[1], *az == AzioneRegola::consenti)) return esitoNonConnesso;
+    if (!s.cliente().rispondiFlusso(o.argomenti[1], *az == AzioneRegola::consenti))
+        return esitoNonConnesso;
     // The answer has no reply: a round trip makes sure it was read before the connection ends.
     s.cliente().leggiStorico();
     return esitoOk;
@@ -392,7 +406,8 @@ int stato(const Opzioni& o) {
     std::optional<PacchettoStorico> pacchetto;
     if (!errore) {
         if (const auto byte = s.cliente().leggiStorico()) {
-            if (auto p = json::decodifica<PacchettoStorico>(*byte)) pacchetto = std::move(p).valore();
+            if (auto p = json::decodifica<PacchettoStorico>(*byte))
+                pacchetto = std::move(p).valore();
         }
     }
     ContatoreOra oggi;
@@ -406,18 +421,21 @@ int stato(const Opzioni& o) {
         }
     }
     if (o.json) {
-        std::cout << "{\"connessa\":" << (errore ? "false" : "true") << ",\"regoleApp\":" << regole.regole.size()
-                  << ",\"regoleDominio\":" << regole.regoleDominio.size() << ",\"oggi\":{\"consentiti\":"
-                  << oggi.consentiti << ",\"bloccati\":" << oggi.bloccati << ",\"tracker\":" << oggi.tracker
-                  << "}}" << std::endl;
+        std::cout << "{\"connessa\":" << (errore ? "false" : "true")
+                  << ",\"regoleApp\":" << regole.regole.size()
+                  << ",\"regoleDominio\":" << regole.regoleDominio.size()
+                  << ",\"oggi\":{\"consentiti\":" << oggi.consentiti
+                  << ",\"bloccati\":" << oggi.bloccati << ",\"tracker\":" << oggi.tracker << "}}"
+                  << std::endl;
     } else {
         std::cout << "estensione: "
                   << (errore ? (*errore == esitoNonAutorizzato ? "not permitted" : "not reachable")
                              : "connected")
-                  << "\nregole: " << regole.regole.size() << " app, " << regole.regoleDominio.size() << " domini\n";
+                  << "\nregole: " << regole.regole.size() << " app, " << regole.regoleDominio.size()
+                  << " domini\n";
         if (pacchetto) {
-            std::cout << "oggi: " << oggi.consentiti << " consentiti, " << oggi.bloccati << " bloccati, "
-                      << oggi.tracker << " tracker\n";
+            std::cout << "oggi: " << oggi.consentiti << " consentiti, " << oggi.bloccati
+                      << " bloccati, " << oggi.tracker << " tracker\n";
         }
     }
     return errore.value_or(esitoOk);
