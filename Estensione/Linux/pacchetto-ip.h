@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ostrale {
+
+// The 5-tuple of the first packet of a flow, read from its IP header.
+struct TuplaPacchetto {
+    int famiglia = 4;  // 4 or 6
+    int protocollo = 0;
+    std::string origine, destinazione;  // address text
+    std::uint16_t portaOrigine = 0, portaDestinazione = 0;  // 0 for protocols without ports
+    bool conPorte = false;
+    // Raw addresses in network order (4 or 16 bytes used), for socket lookups.
+    std::uint8_t origineGrezza[16] = {}, destinazioneGrezza[16] = {};
+};
+
+// Reads an IPv4 or IPv6 packet from untrusted bytes (extension headers of IPv6 skipped, with a
+// bound); absent when it is not a well-formed packet.
+std::optional<TuplaPacchetto> leggiPacchetto(std::string_view byte);
+
+// The payload after the transport header of a UDP or TCP packet (for DNS answers).
+std::optional<std::string_view> caricoTrasporto(std::string_view byte);
+
+}  // namespace ostrale

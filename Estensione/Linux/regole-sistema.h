@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrale {
+
+// The netfilter rules that hand the first packet of every new flow to the daemon, for IPv4 and
+// IPv6, in chains of our own. Judged flows carry bit 0x100 of the connection mark and skip the
+// queue afterwards; refused ones also carry 0x200: outbound they are rejected at once (a TCP
+// reset, else ICMP administratively prohibited), inbound they are dropped silently.
+// DHCP and IPv6 neighbour discovery never reach the queue. While no daemon listens, traffic
+// flows (--queue-bypass). DNS answers go to a queue of their own, to learn host names.
+class RegoleSistema {
+public:
+    static constexpr unsigned segnoGiudicato = 0x100;
+    static constexpr unsigned segnoRifiutato = 0x200;
+
+    struct Code {
+        unsigned primaFlussi = 6130;  // flows are balanced over [primaFlussi, primaFlussi + quanteFlussi)
+        unsigned quanteFlussi = 2;
+        unsigned dns = 6129;
+    };
+
+    RegoleSistema() = default;
+    explicit RegoleSistema(Code code) : code_(code) {}
+
+    // The input of iptables-restore (`v6` false) or ip6tables-restore (true).
+    std::string regole(bool v6) const;
+
+    // Removes leftovers of an earlier run, then installs the rules for both families.
+    // Answers the error when the rules could not be installed (nothing is left half done).
+    std::optional<std::string> installa() const;
+    // Removes exactly what `installa` put in place; leftovers are tolerated.
+    void rimuovi() const;
+
+    const Code& code() const { return code_; }
+
+private:
+    Code code_{};
+};
+
+}  // namespace ostrale

@@ -1,0 +1,82 @@
+// The system rules installed for real, in a network namespace of the test's own.
+#include "Estensione/Linux/regole-sistema.h"
+
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace ostrale {
+namespace {
+
+std::string esegui(const std::string& comando) {
+    std::string uscita;
+    FILE* f = ::popen((comando + " 2>&1").c_str(), "r");
+    if (!f) return uscita;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) uscita.append(buffer, n);
+    ::pclose(f);
+    return uscita;
+}
+
+// Runs `prova` in a child process inside a new network namespace; answers its exit status.
+template <typename F>
+int inSpazioNuovo(F prova) {
+    const pid_t figlio = ::fork();
+    if (figlio == 0) {
+        if (::unshare(CLONE_NEWNET) != 0) ::_exit(77);
+        ::_exit(prova());
+    }
+    int stato = 0;
+    ::waitpid(figlio, &stato, 0);
+    return WIFEXITED(stato) ? WEXITSTATUS(stato) : 99;
+}
+
+TEST(RegoleSistema, RulesTextHasEveryPiece) {
+    const RegoleSistema regole;
+    const std::string v4 = regole.regole(false);
+    EXPECT_NE(v4.find("--queue-balance 6130:6131 --queue-bypass"), std::string::npos);
+    EXPECT_NE(v4.find("-p udp --sport 53 -j NFQUEUE --queue-num 6129"), std::string::npos);
+    EXPECT_NE(v4.find("--reject-with tcp-reset"), std::string::npos);
+    EXPECT_NE(v4.find("icmp-admin-prohibited"), std::string::npos);
+    EXPECT_NE(v4.find("--dport 67:68 -j RETURN"), std::string::npos);
+    const std::string v6 = regole.regole(true);
+    EXPECT_NE(v6.find("icmp6-adm-prohibited"), std::string::npos);
+    EXPECT_NE(v6.find("--icmpv6-type 135"), std::string::npos);
+    EXPECT_EQ(v6.find("67:68"), std::string::npos);
+}
+
+TEST(RegoleSistema, InstallAndRemoveExactlyTheirOwn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    const int esito = inSpazioNuovo([] {
+        // Somebody else's rule must survive us.
+        esegui("iptables -w -t mangle -A OUTPUT -p tcp --dport 9 -j MARK --set-mark 0x7");
+        const RegoleSistema regole;
+        if (const auto errore = regole.installa()) {
+            std::fprintf(stderr, "%s\n", errore->c_str());
+            return 1;
+        }
+        const std::string dopo = esegui("iptables-save") + esegui("ip6tables-save");
+        if (dopo.find("-A OUTPUT -j OSTRALE_USCITA") == std::string::npos) return 2;
+        if (dopo.find("-A INPUT -j OSTRALE_SCARTA") == std::string::npos) return 3;
+        // A second installation (a restart after a crash) leaves one copy of each jump.
+        if (regole.installa()) return 4;
+        const std::string ancora = esegui("iptables-save -t mangle");
+        if (ancora.find("-A OUTPUT -j OSTRALE_USCITA") != ancora.rfind("-A OUTPUT -j OSTRALE_USCITA")) return 5;
+        regole.rimuovi();
+        const std::string via = esegui("iptables-save") + esegui("ip6tables-save");
+        if (via.find("OSTRALE") != std::string::npos) return 6;
+        if (via.find("--set-xmark 0x7") == std::string::npos && via.find("0x7") == std::string::npos) return 7;
+        return 0;
+    });
+    if (esito == 77) GTEST_SKIP() << "network namespaces are not available";
+    EXPECT_EQ(esito, 0);
+}
+
+}  // namespace
+}  // namespace ostrale
