@@ -12,7 +12,9 @@ bool daIgnorare(std::string_view ip) {
 
 }  // namespace
 
-void CacheNomi::rinnova(Voce& voce) { usate_.splice(usate_.begin(), usate_, voce.posizione); }
+void CacheNomi::rinnova(Voce& voce) {
+    usate_.splice(usate_.begin(), usate_, voce.posizione);
+}
 
 void CacheNomi::impara(const RispostaDns& risposta, Data adesso) {
     std::lock_guard blocco(mutex_);

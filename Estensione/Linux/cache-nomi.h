@@ -17,7 +17,7 @@ namespace ostrale {
 // the machine. The latest answer for an address wins. Entries live max(TTL, 10 minutes); the
 // least recently used give way past `capacità`. Safe from any thread.
 class CacheNomi {
-public:
+  public:
     static constexpr double durataMinima = 600;
 
     explicit CacheNomi(std::size_t capacità = 16384) : capacità_(capacità) {}
@@ -26,7 +26,7 @@ public:
     std::optional<std::string> nome(std::string_view indirizzo, Data adesso);
     std::size_t dimensione() const;
 
-private:
+  private:
     struct Voce {
         std::string nome;
         Data scadenza;

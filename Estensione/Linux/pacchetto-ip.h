@@ -11,7 +11,7 @@ namespace ostrale {
 struct TuplaPacchetto {
     int famiglia = 4;  // 4 or 6
     int protocollo = 0;
-    std::string origine, destinazione;  // address text
+    std::string origine, destinazione;                      // address text
     std::uint16_t portaOrigine = 0, portaDestinazione = 0;  // 0 for protocols without ports
     bool conPorte = false;
     // Raw addresses in network order (4 or 16 bytes used), for socket lookups.

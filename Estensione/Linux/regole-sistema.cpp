@@ -13,7 +13,8 @@ namespace ostrale {
 namespace {
 
 // Runs a command, feeding `ingresso` to its standard input; answers its exit status and output.
-int esegui(const std::vector<std::string>& argomenti, const std::string& ingresso, std::string& uscita) {
+int esegui(const std::vector<std::string>& argomenti, const std::string& ingresso,
+           std::string& uscita) {
     int dentro[2], fuori[2];
     if (::pipe2(dentro, O_CLOEXEC) != 0) return -1;
     if (::pipe2(fuori, O_CLOEXEC) != 0) {
@@ -45,7 +46,8 @@ int esegui(const std::vector<std::string>& argomenti, const std::string& ingress
     ::close(dentro[1]);
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(fuori[0], buffer, sizeof buffer)) > 0) uscita.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(fuori[0], buffer, sizeof buffer)) > 0)
+        uscita.append(buffer, static_cast<std::size_t>(n));
     ::close(fuori[0]);
     if (avvio != 0) return -1;
     int stato = 0;
@@ -82,18 +84,20 @@ std::string RegoleSistema::regole(bool v6) const {
                              std::to_string(code_.primaFlussi + code_.quanteFlussi - 1) +
                              " --queue-bypass";
     const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
-    std::string s = "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n";
+    std::string s =
+        "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n";
     auto giudica = [&](const std::string& catena) {
         // A judged flow: its refusal bit goes back on every packet, and it skips the queue.
-        s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j CONNMARK --restore-mark --nfmask " + r +
-             " --ctmask " + r + "\n";
+        s += "-A " + catena + " -m connmark --mark " + g + "/" + g +
+             " -j CONNMARK --restore-mark --nfmask " + r + " --ctmask " + r + "\n";
         s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
         // A packet coming back from the queue with its verdict.
         s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -j OSTRALE_GIUDICATO\n";
         if (v6) {
             s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
             for (int tipo = 133; tipo <= 137; ++tipo) {
-                s += "-A " + catena + " -p ipv6-icmp --icmpv6-type " + std::to_string(tipo) + " -j RETURN\n";
+                s += "-A " + catena + " -p ipv6-icmp --icmpv6-type " + std::to_string(tipo) +
+                     " -j RETURN\n";
             }
         } else {
             s += "-A " + catena + " -p udp --dport 67:68 -j RETURN\n";
@@ -105,12 +109,14 @@ std::string RegoleSistema::regole(bool v6) const {
     s += "-A OSTRALE_ENTRATA -p udp --sport 53 -j NFQUEUE " + codaDns + "\n";
     s += "-A OSTRALE_ENTRATA -p tcp --sport 53 -j NFQUEUE " + codaDns + "\n";
     giudica("OSTRALE_ENTRATA");
-    s += "-A OSTRALE_GIUDICATO -j CONNMARK --save-mark --nfmask " + entrambi + " --ctmask " + entrambi + "\n";
+    s += "-A OSTRALE_GIUDICATO -j CONNMARK --save-mark --nfmask " + entrambi + " --ctmask " +
+         entrambi + "\n";
     s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " + esadecimale(~segnoGiudicato) + "\n";
     s += "-A OSTRALE_GIUDICATO -j ACCEPT\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
-    s += "-A OSTRALE_RIFIUTA -p tcp -m mark --mark " + r + "/" + r + " -j REJECT --reject-with tcp-reset\n";
+    s += "-A OSTRALE_RIFIUTA -p tcp -m mark --mark " + r + "/" + r +
+         " -j REJECT --reject-with tcp-reset\n";
     s += "-A OSTRALE_RIFIUTA -m mark --mark " + r + "/" + r + " -j REJECT --reject-with " +
          (v6 ? "icmp6-adm-prohibited" : "icmp-admin-prohibited") + "\n";
     s += "-A OSTRALE_SCARTA -m mark --mark " + r + "/" + r + " -j DROP\n";
@@ -124,7 +130,9 @@ void RegoleSistema::rimuovi() const {
         for (const Aggancio& a : agganci) {
             // Every jump, however many times an earlier run left it.
             for (int i = 0; i < 16; ++i) {
-                if (esegui({comando, "-w", "-t", a.tabella, "-D", a.catena, "-j", a.nostra}, "", uscita) != 0) break;
+                if (esegui({comando, "-w", "-t", a.tabella, "-D", a.catena, "-j", a.nostra}, "",
+                           uscita) != 0)
+                    break;
             }
         }
         for (const Aggancio& a : agganci) {
@@ -142,7 +150,8 @@ std::optional<std::string> RegoleSistema::installa() const {
     rimuovi();
     for (const bool v6 : {false, true}) {
         std::string uscita;
-        const int esito = esegui({v6 ? "ip6tables-restore" : "iptables-restore", "-w", "--noflush"}, regole(v6), uscita);
+        const int esito = esegui({v6 ? "ip6tables-restore" : "iptables-restore", "-w", "--noflush"},
+                                 regole(v6), uscita);
         if (esito != 0) {
             rimuovi();
             return std::string(v6 ? "ip6tables-restore" : "iptables-restore") + " failed (" +

@@ -13,12 +13,13 @@ namespace ostrale {
 // DHCP and IPv6 neighbour discovery never reach the queue. While no daemon listens, traffic
 // flows (--queue-bypass). DNS answers go to a queue of their own, to learn host names.
 class RegoleSistema {
-public:
+  public:
     static constexpr unsigned segnoGiudicato = 0x100;
     static constexpr unsigned segnoRifiutato = 0x200;
 
     struct Code {
-        unsigned primaFlussi = 6130;  // flows are balanced over [primaFlussi, primaFlussi + quanteFlussi)
+        unsigned primaFlussi =
+            6130;  // flows are balanced over [primaFlussi, primaFlussi + quanteFlussi)
         unsigned quanteFlussi = 2;
         unsigned dns = 6129;
     };
@@ -37,7 +38,7 @@ public:
 
     const Code& code() const { return code_; }
 
-private:
+  private:
     Code code_{};
 };
 

@@ -12,7 +12,7 @@ constexpr int saltiMassimi = 32;
 constexpr std::size_t risposteMassime = 256;
 
 class Lettore {
-public:
+  public:
     explicit Lettore(std::string_view byte) : b_(byte) {}
 
     bool u16(std::size_t& pos, std::uint16_t& v) const {
@@ -68,7 +68,7 @@ public:
 
     std::string_view byte() const { return b_; }
 
-private:
+  private:
     std::string_view b_;
 };
 
@@ -99,10 +99,12 @@ std::optional<RispostaDns> leggiRispostaDns(std::string_view byte, bool tcp) {
     }
     const bool èRisposta = (opzioni & 0x8000) != 0;
     const int codice = opzioni & 0x000F;
-    if (!èRisposta || codice != 0 || domande != 1 || risposte > risposteMassime) return std::nullopt;
+    if (!èRisposta || codice != 0 || domande != 1 || risposte > risposteMassime)
+        return std::nullopt;
 
     RispostaDns r;
-    if (!l.nome(pos, r.domanda) || r.domanda.empty() || !nomeStampabile(r.domanda)) return std::nullopt;
+    if (!l.nome(pos, r.domanda) || r.domanda.empty() || !nomeStampabile(r.domanda))
+        return std::nullopt;
     std::uint16_t tipoDomanda, classeDomanda;
     if (!l.u16(pos, tipoDomanda) || !l.u16(pos, classeDomanda)) return std::nullopt;
 
@@ -119,7 +121,8 @@ std::optional<RispostaDns> leggiRispostaDns(std::string_view byte, bool tcp) {
         const std::size_t dati = pos;
         pos += lunghezza;
         if (classe != 1) continue;
-        const bool nellaCatena = std::find(catena.begin(), catena.end(), proprietario) != catena.end();
+        const bool nellaCatena =
+            std::find(catena.begin(), catena.end(), proprietario) != catena.end();
         if (!nellaCatena) continue;
         if (tipo == 5) {  // CNAME
             std::size_t p = dati;
@@ -127,7 +130,8 @@ std::optional<RispostaDns> leggiRispostaDns(std::string_view byte, bool tcp) {
             if (catena.size() < 16) catena.push_back(alias);
         } else if ((tipo == 1 && lunghezza == 4) || (tipo == 28 && lunghezza == 16)) {
             char testo[INET6_ADDRSTRLEN] = {};
-            if (!::inet_ntop(tipo == 1 ? AF_INET : AF_INET6, byte.data() + dati, testo, sizeof testo)) {
+            if (!::inet_ntop(tipo == 1 ? AF_INET : AF_INET6, byte.data() + dati, testo,
+                             sizeof testo)) {
                 return std::nullopt;
             }
             r.indirizzi.push_back({testo, ttl});

@@ -132,7 +132,10 @@ TEST(RispostaDns, HostileMessagesAreRefusedWhole) {
     EXPECT_FALSE(leggiRispostaDns(errore.b));
     EXPECT_FALSE(leggiRispostaDns(""));
     EXPECT_FALSE(leggiRispostaDns(std::string(11, '\0')));
-    EXPECT_FALSE(leggiRispostaDns("\x00\x05" "abc", true));
+    EXPECT_FALSE(
+        leggiRispostaDns("\x00\x05"
+                         "abc",
+                         true));
     // A label of 64 bytes is not a label.
     Messaggio etichetta;
     etichetta.intestazione(0x8180, 1, 0);

@@ -23,8 +23,8 @@ std::string ipv4(int protocollo, std::string trasporto, int frammento = 0) {
 }
 
 std::string porte(int da, int a, std::size_t resto) {
-    std::string t{static_cast<char>(da >> 8), static_cast<char>(da & 0xFF), static_cast<char>(a >> 8),
-                  static_cast<char>(a & 0xFF)};
+    std::string t{static_cast<char>(da >> 8), static_cast<char>(da & 0xFF),
+                  static_cast<char>(a >> 8), static_cast<char>(a & 0xFF)};
     t += std::string(resto, '\0');
     return t;
 }
@@ -72,7 +72,7 @@ TEST(PacchettoIp, TuplesOfIpv4AndIpv6) {
 TEST(PacchettoIp, MalformedPacketsAreRefused) {
     EXPECT_FALSE(leggiPacchetto(""));
     EXPECT_FALSE(leggiPacchetto(std::string(19, '\x45')));
-    EXPECT_FALSE(leggiPacchetto(ipv4(6, "ab")));              // ports cut off
+    EXPECT_FALSE(leggiPacchetto(ipv4(6, "ab")));                // ports cut off
     EXPECT_FALSE(leggiPacchetto(ipv4(17, porte(1, 2, 4), 5)));  // a later fragment
     std::string lungo = ipv4(6, porte(1, 2, 16));
     lungo[0] = 0x4F;  // header of 60 bytes, longer than the packet
@@ -80,7 +80,7 @@ TEST(PacchettoIp, MalformedPacketsAreRefused) {
     std::string v6(40, '\0');
     v6[0] = 0x60;
     v6[6] = 0;
-    EXPECT_FALSE(leggiPacchetto(v6 + "\x00\xff"));  // extension header past the end
+    EXPECT_FALSE(leggiPacchetto(v6 + "\x00\xff"));          // extension header past the end
     EXPECT_FALSE(leggiPacchetto(std::string(40, '\x70')));  // version 7
 }
 

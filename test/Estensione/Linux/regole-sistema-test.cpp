@@ -67,11 +67,15 @@ TEST(RegoleSistema, InstallAndRemoveExactlyTheirOwn) {
         // A second installation (a restart after a crash) leaves one copy of each jump.
         if (regole.installa()) return 4;
         const std::string ancora = esegui("iptables-save -t mangle");
-        if (ancora.find("-A OUTPUT -j OSTRALE_USCITA") != ancora.rfind("-A OUTPUT -j OSTRALE_USCITA")) return 5;
+        if (ancora.find("-A OUTPUT -j OSTRALE_USCITA") !=
+            ancora.rfind("-A OUTPUT -j OSTRALE_USCITA"))
+            return 5;
         regole.rimuovi();
         const std::string via = esegui("iptables-save") + esegui("ip6tables-save");
         if (via.find("OSTRALE") != std::string::npos) return 6;
-        if (via.find("--set-xmark 0x7") == std::string::npos && via.find("0x7") == std::string::npos) return 7;
+        if (via.find("--set-xmark 0x7") == std::string::npos &&
+            via.find("0x7") == std::string::npos)
+            return 7;
         return 0;
     });
     if (esito == 77) GTEST_SKIP() << "network namespaces are not available";

@@ -1,0 +1,254 @@
+#include "Estensione/Linux/identita-processo.h"
+
+#include <dirent.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/testo.h"
+
+namespace ostrale {
+namespace {
+
+std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo, const std::uint8_t* origine,
+                                            std::uint16_t portaOrigine, const std::uint8_t* destinazione,
+                                            std::uint16_t portaDestinazione) {
+    const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0) return std::nullopt;
+    struct {
+        nlmsghdr intestazione;
+        inet_diag_req_v2 richiesta;
+    } messaggio{};
+    messaggio.intestazione.nlmsg_len = sizeof messaggio;
+    messaggio.intestazione.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    messaggio.intestazione.nlmsg_flags = NLM_F_REQUEST;
+    messaggio.richiesta.sdiag_family = static_cast<std::uint8_t>(famiglia);
+    messaggio.richiesta.sdiag_protocol = static_cast<std::uint8_t>(protocollo);
+    messaggio.richiesta.idiag_states = ~0u;
+    messaggio.richiesta.id.idiag_sport = htons(portaOrigine);
+    messaggio.richiesta.id.idiag_dport = htons(portaDestinazione);
+    const std::size_t lunghezza = famiglia == AF_INET ? 4 : 16;
+    std::memcpy(messaggio.richiesta.id.idiag_src, origine, lunghezza);
+    std::memcpy(messaggio.richiesta.id.idiag_dst, destinazione, lunghezza);
+    messaggio.richiesta.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    messaggio.richiesta.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    timeval attesa{0, 200000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &attesa, sizeof attesa);
+    std::optional<ProprietarioSocket> risultato;
+    if (::sendto(fd, &messaggio, sizeof messaggio, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) ==
+        static_cast<ssize_t>(sizeof messaggio)) {
+        alignas(nlmsghdr) char buffer[8192];
+        ssize_t ricevuti = ::recv(fd, buffer, sizeof buffer, 0);
+        if (ricevuti > 0) {
+            auto resto = static_cast<unsigned>(ricevuti);
+            for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(h, resto); h = NLMSG_NEXT(h, resto)) {
+                if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY) break;
+                if (h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) break;
+                const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+                risultato = ProprietarioSocket{m->idiag_uid, m->idiag_inode};
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    if (risultato && risultato->inode == 0) return std::nullopt;  // a socket in TIME_WAIT
+    return risultato;
+}
+
+std::string leggiTesto(const std::string& percorso) {
+    std::ifstream f(percorso, std::ios::binary);
+    std::string s((std::istreambuf_iterator<char>(f)), {});
+    if (s.size() > (1u << 20)) s.resize(1u << 20);
+    return s;
+}
+
+}  // namespace
+
+std::optional<ProprietarioSocket> cercaSocket(const TuplaPacchetto& t, bool uscita) {
+    if (!t.conPorte || (t.protocollo != 6 && t.protocollo != 17)) return std::nullopt;
+    const int famiglia = t.famiglia == 4 ? AF_INET : AF_INET6;
+    const std::uint8_t* locale = uscita ? t.origineGrezza : t.destinazioneGrezza;
+    const std::uint8_t* remoto = uscita ? t.destinazioneGrezza : t.origineGrezza;
+    const std::uint16_t portaLocale = uscita ? t.portaOrigine : t.portaDestinazione;
+    const std::uint16_t portaRemota = uscita ? t.portaDestinazione : t.portaOrigine;
+    const std::uint8_t zero[16] = {};
+    // UDP sockets are found with the remote end as source and the local one as destination.
+    auto prova = [&](const std::uint8_t* indirizzoLocale, const std::uint8_t* indirizzoRemoto,
+                     std::uint16_t remota) -> std::optional<ProprietarioSocket> {
+        if (t.protocollo == 17) {
+            return interroga(famiglia, 17, indirizzoRemoto, remota, indirizzoLocale, portaLocale);
+        }
+        return interroga(famiglia, 6, indirizzoLocale, portaLocale, indirizzoRemoto, remota);
+    };
+    if (auto trovato = prova(locale, remoto, portaRemota)) return trovato;
+    // A listening or unconnected socket: any remote end, then any local address.
+    if (auto trovato = prova(locale, zero, 0)) return trovato;
+    if (auto trovato = prova(zero, zero, 0)) return trovato;
+    if (t.famiglia == 4) {
+        // IPv4 flows of dual-stack IPv6 sockets.
+        std::uint8_t mappatoLocale[16] = {}, mappatoRemoto[16] = {};
+        mappatoLocale[10] = mappatoLocale[11] = mappatoRemoto[10] = mappatoRemoto[11] = 0xFF;
+        std::memcpy(mappatoLocale + 12, locale, 4);
+        std::memcpy(mappatoRemoto + 12, remoto, 4);
+        TuplaPacchetto sei = t;
+        sei.famiglia = 6;
+        if (uscita) {
+            std::memcpy(sei.origineGrezza, mappatoLocale, 16);
+            std::memcpy(sei.destinazioneGrezza, mappatoRemoto, 16);
+        } else {
+            std::memcpy(sei.origineGrezza, mappatoRemoto, 16);
+            std::memcpy(sei.destinazioneGrezza, mappatoLocale, 16);
+        }
+        return cercaSocket(sei, uscita);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> IndiceSocket::pid(std::uint64_t inode) {
+    {
+        std::lock_guard blocco(mutex_);
+        if (const auto it = noti_.find(inode); it != noti_.end()) {
+            if (::access(("/proc/" + std::to_string(it->second)).c_str(), F_OK) == 0) return it->second;
+            noti_.erase(it);
+        }
+    }
+    std::vector<int> processi;
+    if (DIR* d = ::opendir("/proc")) {
+        while (const dirent* voce = ::readdir(d)) {
+            const int pid = std::atoi(voce->d_name);
+            if (pid > 0) processi.push_back(pid);
+        }
+        ::closedir(d);
+    }
+    // Newest first: the owner of a new flow is usually a recent process.
+    std::sort(processi.rbegin(), processi.rend());
+    const std::string cercato = "socket:[" + std::to_string(inode) + "]";
+    std::unordered_map<std::uint64_t, int> visti;
+    for (int pid : processi) {
+        const std::string cartella = "/proc/" + std::to_string(pid) + "/fd";
+        DIR* d = ::opendir(cartella.c_str());
+        if (!d) continue;
+        std::optional<int> trovato;
+        while (const dirent* voce = ::readdir(d)) {
+            char destinazione[64];
+            const ssize_t n = ::readlinkat(::dirfd(d), voce->d_name, destinazione, sizeof destinazione - 1);
+            if (n <= 8) continue;
+            destinazione[n] = '\0';
+            if (std::strncmp(destinazione, "socket:[", 8) != 0) continue;
+            visti.emplace(std::strtoull(destinazione + 8, nullptr, 10), pid);
+            if (cercato == destinazione) trovato = pid;
+        }
+        ::closedir(d);
+        if (trovato) {
+            std::lock_guard blocco(mutex_);
+            if (noti_.size() > 65536) noti_.clear();
+            noti_.insert(visti.begin(), visti.end());
+            return trovato;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> inizioProcesso(std::string_view stat) {
+    // The command name is in parentheses and may hold spaces: fields follow the last ')'.
+    const auto chiusa = stat.rfind(')');
+    if (chiusa == std::string_view::npos) return std::nullopt;
+    std::istringstream campi{std::string(stat.substr(chiusa + 1))};
+    std::string campo;
+    // After ')' come field 3 (state) onwards; the start time is field 22.
+    for (int i = 3; i <= 22; ++i) {
+        if (!(campi >> campo)) return std::nullopt;
+    }
+    char* fine = nullptr;
+    const auto valore = std::strtoull(campo.c_str(), &fine, 10);
+    if (fine == campo.c_str() || *fine != '\0') return std::nullopt;
+    return valore;
+}
+
+std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
+    const auto inizio = inizioProcesso(leggiTesto("/proc/" + std::to_string(pid) + "/stat"));
+    if (!inizio) return std::nullopt;
+    TokenApp t{};
+    std::memcpy(t.data(), &pid, sizeof pid);
+    std::memcpy(t.data() + 4, &*inizio, sizeof *inizio);
+    std::memcpy(t.data() + 12, &uid, sizeof uid);
+    t[31] = 0x4C;
+    return t;
+}
+
+std::optional<std::string> applicazioneFlatpak(std::string_view info) {
+    bool inApplicazione = false;
+    for (std::string_view riga : testo::righe(info)) {
+        riga = testo::rifila(riga);
+        if (!riga.empty() && riga.front() == '[') {
+            inApplicazione = riga == "[Application]";
+            continue;
+        }
+        if (inApplicazione && testo::iniziaCon(riga, "name=")) {
+            const std::string_view nome = testo::rifila(riga.substr(5));
+            if (!nome.empty()) return std::string(nome);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> nomeSnap(std::string_view cgroup) {
+    const auto inizio = cgroup.find("snap.");
+    if (inizio == std::string_view::npos) return std::nullopt;
+    const std::string_view resto = cgroup.substr(inizio + 5);
+    const auto punto = resto.find('.');
+    if (punto == 0 || punto == std::string_view::npos) return std::nullopt;
+    return std::string(resto.substr(0, punto));
+}
+
+std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
+    const std::string base = proc_ + "/" + std::to_string(pid);
+    if (const auto info = ArchivioCondiviso::leggiFile(base + "/root/.flatpak-info", true)) {
+        if (auto app = applicazioneFlatpak(*info)) return app;
+    }
+    if (auto snap = nomeSnap(leggiTesto(base + "/cgroup"))) return snap;
+    char percorso[4096];
+    const ssize_t n = ::readlink((base + "/exe").c_str(), percorso, sizeof percorso - 1);
+    if (n <= 0) return std::nullopt;
+    std::string eseguibile(percorso, static_cast<std::size_t>(n));
+    constexpr std::string_view cancellato = " (deleted)";
+    if (eseguibile.size() > cancellato.size() && eseguibile.ends_with(cancellato)) {
+        eseguibile.resize(eseguibile.size() - cancellato.size());
+    }
+    return eseguibile;
+}
+
+std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
+    if (token[31] != 0x4C) return std::nullopt;
+    const std::string chiave(reinterpret_cast<const char*>(token.data()), token.size());
+    {
+        std::lock_guard blocco(mutex_);
+        if (const auto it = cache_.find(chiave); it != cache_.end()) return it->second;
+    }
+    int pid;
+    std::uint64_t inizio;
+    std::memcpy(&pid, token.data(), sizeof pid);
+    std::memcpy(&inizio, token.data() + 4, sizeof inizio);
+    // The process must still be the one the token names.
+    if (inizioProcesso(leggiTesto(proc_ + "/" + std::to_string(pid) + "/stat")) != inizio) return std::nullopt;
+    auto identità = firmaDelProcesso(pid);
+    if (!identità) return std::nullopt;
+    std::lock_guard blocco(mutex_);
+    if (cache_.size() > 4096) cache_.clear();
+    cache_.emplace(chiave, *identità);
+    return identità;
+}
+
+}  // namespace ostrale
