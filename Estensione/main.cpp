@@ -11,12 +11,15 @@
 #include <string>
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Condiviso/tracker.h"
+#include "Estensione/Linux/identita-processo.h"
+#include "Estensione/Linux/sorgente-netfilter.h"
 #include "Estensione/Simulata/scenario.h"
 #include "Estensione/Simulata/sorgente-simulata.h"
 #include "Estensione/canale-xpc.h"
@@ -29,7 +32,8 @@ using namespace ostrale;
 
 const char* const uso =
     "uso: ostrale-estensione [opzioni]\n"
-    "  --sorgente simulata      source of flows (netfilter: not in this build yet)\n"
+    "  --sorgente netfilter     the machine's real traffic (default; needs root)\n"
+    "  --sorgente simulata      a simulated desktop, for the demo and tests\n"
     "  --contenitore DIR        shared container directory (created if missing)\n"
     "  --verboso                one line per verdict on standard output\n"
     "  --velocita N             simulated ordinary flows per second (default 20)\n"
@@ -38,7 +42,7 @@ const char* const uso =
     "The app's socket is OSTRALE_SOCKET, else /run/ostrale/ostrale.sock.\n";
 
 struct Opzioni {
-    std::string sorgente = "simulata";
+    std::string sorgente = "netfilter";
     std::optional<std::string> contenitore;
     bool verboso = false;
     double velocità = 20;
@@ -87,12 +91,15 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             errore("unknown option '" + a + "'");
         }
     }
-    if (o.sorgente == "netfilter") {
-        std::cerr << "ostrale-estensione: the netfilter source is not part of this build yet; "
-                     "use --sorgente simulata\n";
+    if (o.sorgente != "simulata" && o.sorgente != "netfilter") {
+        errore("unknown source '" + o.sorgente + "'");
+    }
+    if (o.sorgente == "netfilter" && ::geteuid() != 0) {
+        std::cerr
+            << "ostrale-estensione: filtering the machine's traffic needs root (CAP_NET_ADMIN); "
+               "run it as a service, or try --sorgente simulata\n";
         std::exit(2);
     }
-    if (o.sorgente != "simulata") errore("unknown source '" + o.sorgente + "'");
     return o;
 }
 
@@ -167,26 +174,42 @@ int main(int argc, char** argv) {
         orologio = std::make_unique<OrologioDiSistema>();
     }
     PianificatoreDiSistema pianificatore;
-    Scenario scenario;
     BlocklistC2 c2(*orologio);
     CanaleXPC canale(c2);
-    preparaContenitoreDimostrativo(*orologio, c2);
-
-    FilterDataProvider::Dipendenze dipendenze{*orologio, pianificatore,       scenario, canale,
+    const bool simulata = opzioni.sorgente == "simulata";
+    Scenario scenario;
+    RisolutoreLinux identitàLinux;
+    std::unique_ptr<SorgenteSimulata> sorgenteSimulata;
+    std::unique_ptr<SorgenteNetfilter> sorgenteNetfilter;
+    if (simulata) {
+        preparaContenitoreDimostrativo(*orologio, c2);
+        sorgenteSimulata =
+            std::make_unique<SorgenteSimulata>(scenario, opzioni.velocità, opzioni.accelerazione);
+    } else {
+        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio);
+    }
+    RisolutoreIdentità& identità =
+        simulata ? static_cast<RisolutoreIdentità&>(scenario) : identitàLinux;
+    FilterDataProvider::Dipendenze dipendenze{*orologio, pianificatore,       identità, canale,
                                               c2,        Tracker::condiviso()};
     if (opzioni.verboso) dipendenze.osservatore = stampa;
     const auto provider = FilterDataProvider::crea(std::move(dipendenze));
-    SorgenteSimulata sorgente(scenario, opzioni.velocità, opzioni.accelerazione);
-    provider->startFilter(sorgente, [](std::optional<std::string> e) {
-        if (e)
-            std::cerr << "ostrale-estensione: the filter could not claim traffic: " << *e << "\n";
+    SorgenteFlussi& sorgente =
+        simulata ? static_cast<SorgenteFlussi&>(*sorgenteSimulata) : *sorgenteNetfilter;
+    bool avviato = true;
+    provider->startFilter(sorgente, [&](std::optional<std::string> e) {
+        if (!e) return;
+        std::cerr << "ostrale-estensione: the filter could not claim traffic: " << *e << "\n";
+        avviato = false;
     });
+    if (!avviato) return 1;
 
     if (opzioni.durata) alarm(static_cast<unsigned>(std::max(1.0, *opzioni.durata)));
     int segnale = 0;
     sigwait(&segnali, &segnale);
-    sorgente.ferma();
+    if (sorgenteSimulata) sorgenteSimulata->ferma();
+    if (sorgenteNetfilter) sorgenteNetfilter->ferma();
     provider->stopFilter();
-    std::cerr << "ostrale-estensione: stopped (" << sorgente.flussiInviati() << " flows judged)\n";
+    std::cerr << "ostrale-estensione: stopped\n";
     return 0;
 }

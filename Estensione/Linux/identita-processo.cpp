@@ -20,8 +20,9 @@
 namespace ostrale {
 namespace {
 
-std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo, const std::uint8_t* origine,
-                                            std::uint16_t portaOrigine, const std::uint8_t* destinazione,
+std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo,
+                                            const std::uint8_t* origine, std::uint16_t portaOrigine,
+                                            const std::uint8_t* destinazione,
                                             std::uint16_t portaDestinazione) {
     const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
     if (fd < 0) return std::nullopt;
@@ -47,13 +48,14 @@ std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo, const 
     timeval attesa{0, 200000};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &attesa, sizeof attesa);
     std::optional<ProprietarioSocket> risultato;
-    if (::sendto(fd, &messaggio, sizeof messaggio, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) ==
-        static_cast<ssize_t>(sizeof messaggio)) {
+    if (::sendto(fd, &messaggio, sizeof messaggio, 0, reinterpret_cast<sockaddr*>(&kernel),
+                 sizeof kernel) == static_cast<ssize_t>(sizeof messaggio)) {
         alignas(nlmsghdr) char buffer[8192];
         ssize_t ricevuti = ::recv(fd, buffer, sizeof buffer, 0);
         if (ricevuti > 0) {
             auto resto = static_cast<unsigned>(ricevuti);
-            for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(h, resto); h = NLMSG_NEXT(h, resto)) {
+            for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(h, resto);
+                 h = NLMSG_NEXT(h, resto)) {
                 if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY) break;
                 if (h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) break;
                 const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
@@ -120,7 +122,8 @@ std::optional<int> IndiceSocket::pid(std::uint64_t inode) {
     {
         std::lock_guard blocco(mutex_);
         if (const auto it = noti_.find(inode); it != noti_.end()) {
-            if (::access(("/proc/" + std::to_string(it->second)).c_str(), F_OK) == 0) return it->second;
+            if (::access(("/proc/" + std::to_string(it->second)).c_str(), F_OK) == 0)
+                return it->second;
             noti_.erase(it);
         }
     }
@@ -143,7 +146,8 @@ std::optional<int> IndiceSocket::pid(std::uint64_t inode) {
         std::optional<int> trovato;
         while (const dirent* voce = ::readdir(d)) {
             char destinazione[64];
-            const ssize_t n = ::readlinkat(::dirfd(d), voce->d_name, destinazione, sizeof destinazione - 1);
+            const ssize_t n =
+                ::readlinkat(::dirfd(d), voce->d_name, destinazione, sizeof destinazione - 1);
             if (n <= 8) continue;
             destinazione[n] = '\0';
             if (std::strncmp(destinazione, "socket:[", 8) != 0) continue;
@@ -242,7 +246,8 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     std::memcpy(&pid, token.data(), sizeof pid);
     std::memcpy(&inizio, token.data() + 4, sizeof inizio);
     // The process must still be the one the token names.
-    if (inizioProcesso(leggiTesto(proc_ + "/" + std::to_string(pid) + "/stat")) != inizio) return std::nullopt;
+    if (inizioProcesso(leggiTesto(proc_ + "/" + std::to_string(pid) + "/stat")) != inizio)
+        return std::nullopt;
     auto identità = firmaDelProcesso(pid);
     if (!identità) return std::nullopt;
     std::lock_guard blocco(mutex_);

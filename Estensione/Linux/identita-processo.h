@@ -26,10 +26,10 @@ std::optional<ProprietarioSocket> cercaSocket(const TuplaPacchetto& tupla, bool 
 // The process holding socket `inode`: /proc is searched newest process first and what is
 // found is remembered; a miss is remembered too, for a short while. Safe from any thread.
 class IndiceSocket {
-public:
+  public:
     std::optional<int> pid(std::uint64_t inode);
 
-private:
+  private:
     std::mutex mutex_;
     std::unordered_map<std::uint64_t, int> noti_;
 };
@@ -41,13 +41,13 @@ std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid);
 // Application identities from tokens: the Flatpak application id, else the Snap name, else the
 // executable's absolute path. Computed once per process and cached. Safe from any thread.
 class RisolutoreLinux final : public RisolutoreIdentità {
-public:
+  public:
     explicit RisolutoreLinux(std::string radiceProc = "/proc") : proc_(std::move(radiceProc)) {}
     std::optional<std::string> firma(const TokenApp& token) override;
     // The identity of a live process (for tests and diagnostics).
     std::optional<std::string> firmaDelProcesso(int pid) const;
 
-private:
+  private:
     const std::string proc_;
     std::mutex mutex_;
     std::unordered_map<std::string, std::string> cache_;  // token bytes → identity

@@ -115,6 +115,14 @@ std::string RegoleSistema::regole(bool v6) const {
     s += "-A OSTRALE_GIUDICATO -j ACCEPT\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
+    // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets
+    // its refusal bit: it must still reach the application, on the way out and back in.
+    for (const char* catena : {"OSTRALE_RIFIUTA", "OSTRALE_SCARTA"}) {
+        s += std::string("-A ") + catena + " -p tcp --tcp-flags RST RST -j RETURN\n";
+        s += std::string("-A ") + catena +
+             (v6 ? " -p ipv6-icmp --icmpv6-type destination-unreachable -j RETURN\n"
+                 : " -p icmp --icmp-type destination-unreachable -j RETURN\n");
+    }
     s += "-A OSTRALE_RIFIUTA -p tcp -m mark --mark " + r + "/" + r +
          " -j REJECT --reject-with tcp-reset\n";
     s += "-A OSTRALE_RIFIUTA -m mark --mark " + r + "/" + r + " -j REJECT --reject-with " +

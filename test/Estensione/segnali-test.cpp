@@ -68,7 +68,7 @@ TEST(Estensione, BadArgumentsAreRefusedClearly) {
     for (const std::vector<std::string>& argomenti :
          {std::vector<std::string>{OSTRALE_ESTENSIONE, "--velocita", "molti"},
           std::vector<std::string>{OSTRALE_ESTENSIONE, "--sconosciuta"},
-          std::vector<std::string>{OSTRALE_ESTENSIONE, "--sorgente", "netfilter"}}) {
+          std::vector<std::string>{OSTRALE_ESTENSIONE, "--sorgente", "pacchetti"}}) {
         const pid_t pid = avvia(argomenti);
         ASSERT_GT(pid, 0);
         int stato = 0;

@@ -54,7 +54,9 @@ TEST(IdentitaProcesso, OwnersOfTcpAndUdpSocketsAreFound) {
     server.lega();
     ASSERT_EQ(::listen(server.fd, 4), 0);
     Presa cliente(SOCK_STREAM);
-    ASSERT_EQ(::connect(cliente.fd, reinterpret_cast<sockaddr*>(&server.indirizzo), sizeof server.indirizzo), 0);
+    ASSERT_EQ(::connect(cliente.fd, reinterpret_cast<sockaddr*>(&server.indirizzo),
+                        sizeof server.indirizzo),
+              0);
     sockaddr_in locale{};
     socklen_t l = sizeof locale;
     ::getsockname(cliente.fd, reinterpret_cast<sockaddr*>(&locale), &l);
@@ -79,7 +81,8 @@ TEST(IdentitaProcesso, OwnersOfTcpAndUdpSocketsAreFound) {
     udpServer.lega();
     Presa udpCliente(SOCK_DGRAM);
     udpCliente.lega();
-    ::sendto(udpCliente.fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&udpServer.indirizzo), sizeof udpServer.indirizzo);
+    ::sendto(udpCliente.fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&udpServer.indirizzo),
+             sizeof udpServer.indirizzo);
     const auto udp = cercaSocket(tupla(17, udpCliente.indirizzo, udpServer.indirizzo), true);
     ASSERT_TRUE(udp);
     EXPECT_EQ(udp->inode, udpCliente.inode());
@@ -104,14 +107,17 @@ TEST(IdentitaProcesso, IdentityOfAProcess) {
 }
 
 TEST(IdentitaProcesso, FlatpakSnapAndStatFields) {
-    EXPECT_EQ(applicazioneFlatpak("[Application]\nname=org.mozilla.firefox\nruntime=x\n\n[Instance]\nname=zzz\n"),
+    EXPECT_EQ(applicazioneFlatpak(
+                  "[Application]\nname=org.mozilla.firefox\nruntime=x\n\n[Instance]\nname=zzz\n"),
               "org.mozilla.firefox");
     EXPECT_FALSE(applicazioneFlatpak("[Instance]\nname=org.example.App\n"));
-    EXPECT_EQ(nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/snap.firefox.firefox-1234.scope\n"),
+    EXPECT_EQ(nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                       "snap.firefox.firefox-1234.scope\n"),
               "firefox");
     EXPECT_FALSE(nomeSnap("0::/user.slice/user-1000.slice/session-2.scope\n"));
     // A command name with spaces and parentheses does not shift the fields.
-    EXPECT_EQ(inizioProcesso("42 (a (b) c) S 1 42 42 0 -1 4194560 100 0 0 0 1 2 0 0 20 0 1 0 987654 10 0 18446744073709551615"),
+    EXPECT_EQ(inizioProcesso("42 (a (b) c) S 1 42 42 0 -1 4194560 100 0 0 0 1 2 0 0 20 0 1 0 "
+                             "987654 10 0 18446744073709551615"),
               987654u);
     EXPECT_FALSE(inizioProcesso("42 (x) S 1 2"));
 }

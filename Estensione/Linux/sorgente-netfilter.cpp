@@ -1,0 +1,257 @@
+#include "Estensione/Linux/sorgente-netfilter.h"
+
+#include <arpa/inet.h>
+#include <linux/netfilter.h>
+#include <linux/netfilter/nfnetlink_queue.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern "C" {
+#include <libmnl/libmnl.h>
+#include <libnetfilter_queue/libnetfilter_queue.h>
+}
+
+#include "Condiviso/registro.h"
+#include "Estensione/filter-data-provider.h"
+
+namespace ostrale {
+
+namespace {
+
+const std::size_t dimensioneBuffer = 0xffff + (MNL_SOCKET_BUFFER_SIZE / 2);
+
+std::string chiaveFlusso(const TuplaPacchetto& t) {
+    return std::to_string(t.protocollo) + "|" + t.origine + "|" + std::to_string(t.portaOrigine) + "|" +
+           t.destinazione + "|" + std::to_string(t.portaDestinazione);
+}
+
+}  // namespace
+
+// One queue: its netlink socket, its thread, and the flows it holds without a verdict.
+class SorgenteNetfilter::Coda {
+public:
+    Coda(SorgenteNetfilter& sorgente, unsigned numero, bool perDns)
+        : sorgente_(sorgente), numero_(numero), perDns_(perDns) {}
+
+    ~Coda() {
+        fine_ = true;
+        if (socket_) ::shutdown(mnl_socket_get_fd(socket_), SHUT_RDWR);
+        if (filo_.joinable()) filo_.join();
+        if (socket_) mnl_socket_close(socket_);
+    }
+
+    std::optional<std::string> apri() {
+        socket_ = mnl_socket_open(NETLINK_NETFILTER);
+        if (!socket_) return std::string("netlink: ") + std::strerror(errno);
+        if (mnl_socket_bind(socket_, 0, MNL_SOCKET_AUTOPID) < 0) return std::string("bind: ") + std::strerror(errno);
+        portid_ = mnl_socket_get_portid(socket_);
+        const int fd = mnl_socket_get_fd(socket_);
+        int uno = 1;
+        ::setsockopt(fd, SOL_NETLINK, NETLINK_NO_ENOBUFS, &uno, sizeof uno);
+        int grande = 8 << 20;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &grande, sizeof grande);
+        // A netlink read is not woken by shutdown(): wake up now and then to see if we must stop.
+        timeval sveglia{0, 250000};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &sveglia, sizeof sveglia);
+        std::vector<char> buffer(MNL_SOCKET_BUFFER_SIZE);
+        nlmsghdr* h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
+        nfq_nlmsg_cfg_put_cmd(h, AF_INET, NFQNL_CFG_CMD_BIND);
+        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0) return std::string("queue bind: ") + std::strerror(errno);
+        h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
+        nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 128);
+        nfq_nlmsg_cfg_put_qmaxlen(h, 8192);
+        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0) return std::string("queue params: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+
+    void avvia(FilterDataProvider& provider) {
+        provider_ = &provider;
+        filo_ = std::thread([this] { leggi(); });
+    }
+
+    // Sends a verdict on this queue's socket (from any thread).
+    void verdetto(std::uint32_t id, int verdetto, std::optional<std::uint32_t> segno) {
+        alignas(nlmsghdr) char buffer[512];
+        nlmsghdr* h = nfq_nlmsg_put(buffer, NFQNL_MSG_VERDICT, numero_);
+        nfq_nlmsg_verdict_put(h, static_cast<int>(id), verdetto);
+        if (segno) nfq_nlmsg_verdict_put_mark(h, *segno);
+        std::lock_guard blocco(invio_);
+        mnl_socket_sendto(socket_, h, h->nlmsg_len);
+    }
+
+    void rilascia(const std::string& chiave) {
+        std::lock_guard blocco(trattenuti_);
+        inAttesa_.erase(chiave);
+    }
+
+private:
+    void leggi();
+    int pacchetto(const nlmsghdr* h);
+
+    SorgenteNetfilter& sorgente_;
+    const unsigned numero_;
+    const bool perDns_;
+    mnl_socket* socket_ = nullptr;
+    unsigned portid_ = 0;
+    FilterDataProvider* provider_ = nullptr;
+    std::atomic<bool> fine_ = false;
+    std::mutex invio_;
+    std::mutex trattenuti_;
+    std::set<std::string> inAttesa_;  // flows held without a verdict
+    std::thread filo_;
+};
+
+namespace {
+
+// A flow as netfilter handed it over; its verdict goes back on the queue that holds it.
+class FlussoNetfilter final : public FlussoDiRete {
+public:
+    FlussoNetfilter(SorgenteNetfilter::Coda& coda, std::uint32_t id, std::uint32_t segno, TuplaPacchetto tupla,
+                    bool uscita, std::optional<TokenApp> token, std::optional<std::string> nome)
+        : coda_(coda), id_(id), segno_(segno), tupla_(std::move(tupla)), uscita_(uscita),
+          token_(token), nome_(std::move(nome)) {}
+
+    std::optional<TokenApp> token() const override { return token_; }
+    bool èInEntrata() const override { return !uscita_; }
+    std::optional<std::string> nomeHost() const override { return nome_; }
+    std::optional<Estremo> remoto() const override {
+        if (!tupla_.conPorte) return std::nullopt;
+        return uscita_ ? Estremo{tupla_.destinazione, std::to_string(tupla_.portaDestinazione)}
+                       : Estremo{tupla_.origine, std::to_string(tupla_.portaOrigine)};
+    }
+    std::optional<Estremo> locale() const override {
+        if (!tupla_.conPorte) return std::nullopt;
+        return uscita_ ? Estremo{tupla_.origine, std::to_string(tupla_.portaOrigine)}
+                       : Estremo{tupla_.destinazione, std::to_string(tupla_.portaDestinazione)};
+    }
+    int protocollo() const override { return tupla_.protocollo; }
+
+    void dai(bool consenti) const {
+        const std::uint32_t segno =
+            segno_ | RegoleSistema::segnoGiudicato | (consenti ? 0u : RegoleSistema::segnoRifiutato);
+        coda_.verdetto(id_, NF_REPEAT, segno);
+    }
+    void riprendi(bool consenti) override {
+        dai(consenti);
+        coda_.rilascia(chiaveFlusso(tupla_));
+    }
+
+private:
+    SorgenteNetfilter::Coda& coda_;
+    const std::uint32_t id_;
+    const std::uint32_t segno_;
+    const TuplaPacchetto tupla_;
+    const bool uscita_;
+    const std::optional<TokenApp> token_;
+    const std::optional<std::string> nome_;
+};
+
+}  // namespace
+
+void SorgenteNetfilter::Coda::leggi() {
+    std::vector<char> buffer(dimensioneBuffer);
+    while (!fine_) {
+        const ssize_t n = mnl_socket_recvfrom(socket_, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR || errno == ENOBUFS || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            return;
+        }
+        if (n == 0) return;
+        mnl_cb_run(buffer.data(), static_cast<std::size_t>(n), 0, portid_,
+                   [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); }, this);
+    }
+}
+
+int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
+    nlattr* attributi[NFQA_MAX + 1] = {};
+    if (nfq_nlmsg_parse(h, attributi) < 0 || !attributi[NFQA_PACKET_HDR]) return MNL_CB_OK;
+    const auto* intestazione = static_cast<const nfqnl_msg_packet_hdr*>(mnl_attr_get_payload(attributi[NFQA_PACKET_HDR]));
+    const std::uint32_t id = ntohl(intestazione->packet_id);
+    const std::uint32_t segno = attributi[NFQA_MARK] ? ntohl(mnl_attr_get_u32(attributi[NFQA_MARK])) : 0;
+    std::string_view dati;
+    if (attributi[NFQA_PAYLOAD]) {
+        dati = std::string_view(static_cast<const char*>(mnl_attr_get_payload(attributi[NFQA_PAYLOAD])),
+                                mnl_attr_get_payload_len(attributi[NFQA_PAYLOAD]));
+    }
+    if (perDns_) {
+        // Learn, and let the answer through at once.
+        if (const auto carico = caricoTrasporto(dati)) {
+            const auto tupla = leggiPacchetto(dati);
+            if (auto risposta = leggiRispostaDns(*carico, tupla && tupla->protocollo == 6)) {
+                sorgente_.nomi_.impara(*risposta, sorgente_.orologio_.adesso());
+            }
+        }
+        verdetto(id, NF_ACCEPT, std::nullopt);
+        return MNL_CB_OK;
+    }
+    auto tupla = leggiPacchetto(dati);
+    if (!tupla) {
+        // Not a packet we can read: judged as allowed, never stuck.
+        verdetto(id, NF_REPEAT, segno | RegoleSistema::segnoGiudicato);
+        return MNL_CB_OK;
+    }
+    const bool uscita = intestazione->hook == NF_INET_LOCAL_OUT;
+    const std::string chiave = chiaveFlusso(*tupla);
+    {
+        std::lock_guard blocco(trattenuti_);
+        // A retransmission or a retry of a flow that waits for the user joins it.
+        if (inAttesa_.contains(chiave)) {
+            verdetto(id, NF_DROP, std::nullopt);
+            return MNL_CB_OK;
+        }
+    }
+    std::optional<TokenApp> token;
+    if (const auto proprietario = cercaSocket(*tupla, uscita)) {
+        if (const auto pid = sorgente_.indice_.pid(proprietario->inode)) token = tokenDi(*pid, proprietario->uid);
+    }
+    const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
+    auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
+    auto flusso = std::make_shared<FlussoNetfilter>(*this, id, segno, *tupla, uscita, token, std::move(nome));
+    const Verdetto v = provider_->handleNewFlow(flusso);
+    if (v == Verdetto::sospendi) {
+        std::lock_guard blocco(trattenuti_);
+        inAttesa_.insert(chiave);
+        return MNL_CB_OK;
+    }
+    flusso->dai(v == Verdetto::consenti);
+    return MNL_CB_OK;
+}
+
+SorgenteNetfilter::SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole)
+    : orologio_(orologio), regole_(std::move(regole)) {}
+
+SorgenteNetfilter::~SorgenteNetfilter() { ferma(); }
+
+void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
+                                            std::function<void(std::optional<std::string>)> fatto) {
+    auto fallisci = [&](std::string errore) {
+        code_.clear();
+        if (fatto) fatto(std::move(errore));
+    };
+    if (attiva_) {
+        if (fatto) fatto(std::nullopt);
+        return;
+    }
+    const auto& numeri = regole_.code();
+    code_.push_back(std::make_unique<Coda>(*this, numeri.dns, true));
+    for (unsigned i = 0; i < numeri.quanteFlussi; ++i) {
+        code_.push_back(std::make_unique<Coda>(*this, numeri.primaFlussi + i, false));
+    }
+    for (auto& coda : code_) {
+        if (auto errore = coda->apri()) return fallisci(*errore);
+    }
+    for (auto& coda : code_) coda->avvia(provider);
+    if (auto errore = regole_.installa()) return fallisci(*errore);
+    attiva_ = true;
+    if (fatto) fatto(std::nullopt);
+}
+
+void SorgenteNetfilter::ferma() {
+    if (attiva_.exchange(false)) regole_.rimuovi();
+    code_.clear();
+}
+
+}  // namespace ostrale

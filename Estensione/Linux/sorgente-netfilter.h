@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Condiviso/orologio.h"
+#include "Estensione/Linux/cache-nomi.h"
+#include "Estensione/Linux/identita-processo.h"
+#include "Estensione/Linux/regole-sistema.h"
+#include "Estensione/sorgente-flussi.h"
+
+namespace ostrale {
+
+// The machine's real traffic: the first packet of every new flow arrives on NFQUEUE (one
+// thread and one netlink socket per queue), is turned into a flow for the provider, and gets
+// its verdict on the socket that received it. DNS answers arrive on a queue of their own and
+// teach host names. Needs root (CAP_NET_ADMIN).
+class SorgenteNetfilter final : public SorgenteFlussi {
+public:
+    SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole = RegoleSistema());
+    ~SorgenteNetfilter() override;
+
+    void applicaImpostazioni(FilterDataProvider& provider,
+                             std::function<void(std::optional<std::string>)> fatto) override;
+    // Removes the system rules and stops reading; held packets are dropped by the kernel.
+    void ferma();
+
+    CacheNomi& nomi() { return nomi_; }
+
+    class Coda;
+
+private:
+    const Orologio& orologio_;
+    RegoleSistema regole_;
+    CacheNomi nomi_;
+    IndiceSocket indice_;
+    std::vector<std::unique_ptr<Coda>> code_;
+    std::atomic<bool> attiva_ = false;
+};
+
+}  // namespace ostrale
