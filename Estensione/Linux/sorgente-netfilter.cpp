@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <unordered_map>
 
 extern "C" {
 #include <libmnl/libmnl.h>
@@ -24,15 +26,15 @@ namespace {
 const std::size_t dimensioneBuffer = 0xffff + (MNL_SOCKET_BUFFER_SIZE / 2);
 
 std::string chiaveFlusso(const TuplaPacchetto& t) {
-    return std::to_string(t.protocollo) + "|" + t.origine + "|" + std::to_string(t.portaOrigine) + "|" +
-           t.destinazione + "|" + std::to_string(t.portaDestinazione);
+    return std::to_string(t.protocollo) + "|" + t.origine + "|" + std::to_string(t.portaOrigine) +
+           "|" + t.destinazione + "|" + std::to_string(t.portaDestinazione);
 }
 
 }  // namespace
 
 // One queue: its netlink socket, its thread, and the flows it holds without a verdict.
 class SorgenteNetfilter::Coda {
-public:
+  public:
     Coda(SorgenteNetfilter& sorgente, unsigned numero, bool perDns)
         : sorgente_(sorgente), numero_(numero), perDns_(perDns) {}
 
@@ -46,7 +48,8 @@ public:
     std::optional<std::string> apri() {
         socket_ = mnl_socket_open(NETLINK_NETFILTER);
         if (!socket_) return std::string("netlink: ") + std::strerror(errno);
-        if (mnl_socket_bind(socket_, 0, MNL_SOCKET_AUTOPID) < 0) return std::string("bind: ") + std::strerror(errno);
+        if (mnl_socket_bind(socket_, 0, MNL_SOCKET_AUTOPID) < 0)
+            return std::string("bind: ") + std::strerror(errno);
         portid_ = mnl_socket_get_portid(socket_);
         const int fd = mnl_socket_get_fd(socket_);
         int uno = 1;
@@ -59,11 +62,13 @@ public:
         std::vector<char> buffer(MNL_SOCKET_BUFFER_SIZE);
         nlmsghdr* h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
         nfq_nlmsg_cfg_put_cmd(h, AF_INET, NFQNL_CFG_CMD_BIND);
-        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0) return std::string("queue bind: ") + std::strerror(errno);
+        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
+            return std::string("queue bind: ") + std::strerror(errno);
         h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
         nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 128);
         nfq_nlmsg_cfg_put_qmaxlen(h, 8192);
-        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0) return std::string("queue params: ") + std::strerror(errno);
+        if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
+            return std::string("queue params: ") + std::strerror(errno);
         return std::nullopt;
     }
 
@@ -82,12 +87,22 @@ public:
         mnl_socket_sendto(socket_, h, h->nlmsg_len);
     }
 
-    void rilascia(const std::string& chiave) {
+    // A flow's verdict, once given: further first packets of the same tuple that were already
+    // queued (a burst of datagrams before the verdict, a retry) get it too, without a new
+    // judgement. Remembered for a few seconds.
+    void ricorda(const std::string& chiave, bool consenti) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.erase(chiave);
+        const auto adesso = std::chrono::steady_clock::now();
+        if (recenti_.size() >= 4096) {
+            std::erase_if(recenti_,
+                          [&](const auto& v) { return adesso - v.second.second > memoria; });
+            if (recenti_.size() >= 4096) recenti_.clear();
+        }
+        recenti_[chiave] = {consenti, adesso};
     }
 
-private:
+  private:
     void leggi();
     int pacchetto(const nlmsghdr* h);
 
@@ -101,6 +116,9 @@ private:
     std::mutex invio_;
     std::mutex trattenuti_;
     std::set<std::string> inAttesa_;  // flows held without a verdict
+    static constexpr std::chrono::seconds memoria{5};
+    std::unordered_map<std::string, std::pair<bool, std::chrono::steady_clock::time_point>>
+        recenti_;
     std::thread filo_;
 };
 
@@ -108,11 +126,17 @@ namespace {
 
 // A flow as netfilter handed it over; its verdict goes back on the queue that holds it.
 class FlussoNetfilter final : public FlussoDiRete {
-public:
-    FlussoNetfilter(SorgenteNetfilter::Coda& coda, std::uint32_t id, std::uint32_t segno, TuplaPacchetto tupla,
-                    bool uscita, std::optional<TokenApp> token, std::optional<std::string> nome)
-        : coda_(coda), id_(id), segno_(segno), tupla_(std::move(tupla)), uscita_(uscita),
-          token_(token), nome_(std::move(nome)) {}
+  public:
+    FlussoNetfilter(SorgenteNetfilter::Coda& coda, std::uint32_t id, std::uint32_t segno,
+                    TuplaPacchetto tupla, bool uscita, std::optional<TokenApp> token,
+                    std::optional<std::string> nome)
+        : coda_(coda),
+          id_(id),
+          segno_(segno),
+          tupla_(std::move(tupla)),
+          uscita_(uscita),
+          token_(token),
+          nome_(std::move(nome)) {}
 
     std::optional<TokenApp> token() const override { return token_; }
     bool èInEntrata() const override { return !uscita_; }
@@ -130,16 +154,16 @@ public:
     int protocollo() const override { return tupla_.protocollo; }
 
     void dai(bool consenti) const {
-        const std::uint32_t segno =
-            segno_ | RegoleSistema::segnoGiudicato | (consenti ? 0u : RegoleSistema::segnoRifiutato);
+        const std::uint32_t segno = segno_ | RegoleSistema::segnoGiudicato |
+                                    (consenti ? 0u : RegoleSistema::segnoRifiutato);
         coda_.verdetto(id_, NF_REPEAT, segno);
     }
     void riprendi(bool consenti) override {
         dai(consenti);
-        coda_.rilascia(chiaveFlusso(tupla_));
+        coda_.ricorda(chiaveFlusso(tupla_), consenti);
     }
 
-private:
+  private:
     SorgenteNetfilter::Coda& coda_;
     const std::uint32_t id_;
     const std::uint32_t segno_;
@@ -156,25 +180,31 @@ void SorgenteNetfilter::Coda::leggi() {
     while (!fine_) {
         const ssize_t n = mnl_socket_recvfrom(socket_, buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR || errno == ENOBUFS || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            if (errno == EINTR || errno == ENOBUFS || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
             return;
         }
         if (n == 0) return;
-        mnl_cb_run(buffer.data(), static_cast<std::size_t>(n), 0, portid_,
-                   [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); }, this);
+        mnl_cb_run(
+            buffer.data(), static_cast<std::size_t>(n), 0, portid_,
+            [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); },
+            this);
     }
 }
 
 int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     nlattr* attributi[NFQA_MAX + 1] = {};
     if (nfq_nlmsg_parse(h, attributi) < 0 || !attributi[NFQA_PACKET_HDR]) return MNL_CB_OK;
-    const auto* intestazione = static_cast<const nfqnl_msg_packet_hdr*>(mnl_attr_get_payload(attributi[NFQA_PACKET_HDR]));
+    const auto* intestazione =
+        static_cast<const nfqnl_msg_packet_hdr*>(mnl_attr_get_payload(attributi[NFQA_PACKET_HDR]));
     const std::uint32_t id = ntohl(intestazione->packet_id);
-    const std::uint32_t segno = attributi[NFQA_MARK] ? ntohl(mnl_attr_get_u32(attributi[NFQA_MARK])) : 0;
+    const std::uint32_t segno =
+        attributi[NFQA_MARK] ? ntohl(mnl_attr_get_u32(attributi[NFQA_MARK])) : 0;
     std::string_view dati;
     if (attributi[NFQA_PAYLOAD]) {
-        dati = std::string_view(static_cast<const char*>(mnl_attr_get_payload(attributi[NFQA_PAYLOAD])),
-                                mnl_attr_get_payload_len(attributi[NFQA_PAYLOAD]));
+        dati = std::string_view(
+            static_cast<const char*>(mnl_attr_get_payload(attributi[NFQA_PAYLOAD])),
+            mnl_attr_get_payload_len(attributi[NFQA_PAYLOAD]));
     }
     if (perDns_) {
         // Learn, and let the answer through at once.
@@ -202,14 +232,24 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
             verdetto(id, NF_DROP, std::nullopt);
             return MNL_CB_OK;
         }
+        if (const auto it = recenti_.find(chiave);
+            it != recenti_.end() &&
+            std::chrono::steady_clock::now() - it->second.second < memoria) {
+            verdetto(id, NF_REPEAT,
+                     segno | RegoleSistema::segnoGiudicato |
+                         (it->second.first ? 0u : RegoleSistema::segnoRifiutato));
+            return MNL_CB_OK;
+        }
     }
     std::optional<TokenApp> token;
     if (const auto proprietario = cercaSocket(*tupla, uscita)) {
-        if (const auto pid = sorgente_.indice_.pid(proprietario->inode)) token = tokenDi(*pid, proprietario->uid);
+        if (const auto pid = sorgente_.indice_.pid(proprietario->inode))
+            token = tokenDi(*pid, proprietario->uid);
     }
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
     auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
-    auto flusso = std::make_shared<FlussoNetfilter>(*this, id, segno, *tupla, uscita, token, std::move(nome));
+    auto flusso =
+        std::make_shared<FlussoNetfilter>(*this, id, segno, *tupla, uscita, token, std::move(nome));
     const Verdetto v = provider_->handleNewFlow(flusso);
     if (v == Verdetto::sospendi) {
         std::lock_guard blocco(trattenuti_);
@@ -217,13 +257,16 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         return MNL_CB_OK;
     }
     flusso->dai(v == Verdetto::consenti);
+    ricorda(chiave, v == Verdetto::consenti);
     return MNL_CB_OK;
 }
 
 SorgenteNetfilter::SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole)
     : orologio_(orologio), regole_(std::move(regole)) {}
 
-SorgenteNetfilter::~SorgenteNetfilter() { ferma(); }
+SorgenteNetfilter::~SorgenteNetfilter() {
+    ferma();
+}
 
 void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
                                             std::function<void(std::optional<std::string>)> fatto) {
@@ -246,6 +289,10 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
     for (auto& coda : code_) coda->avvia(provider);
     if (auto errore = regole_.installa()) return fallisci(*errore);
     attiva_ = true;
+    Registro("it.brelt.ostrale.estensione", "filtro")
+        .info("Netfilter rules installed: flows on queues " + std::to_string(numeri.primaFlussi) +
+              "-" + std::to_string(numeri.primaFlussi + numeri.quanteFlussi - 1) +
+              ", DNS answers on queue " + std::to_string(numeri.dns));
     if (fatto) fatto(std::nullopt);
 }
 

@@ -21,7 +21,7 @@ namespace ostrale {
 // its verdict on the socket that received it. DNS answers arrive on a queue of their own and
 // teach host names. Needs root (CAP_NET_ADMIN).
 class SorgenteNetfilter final : public SorgenteFlussi {
-public:
+  public:
     SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole = RegoleSistema());
     ~SorgenteNetfilter() override;
 
@@ -34,7 +34,7 @@ public:
 
     class Coda;
 
-private:
+  private:
     const Orologio& orologio_;
     RegoleSistema regole_;
     CacheNomi nomi_;

@@ -45,8 +45,10 @@ pid_t avvia(const std::vector<std::string>& argomenti, const std::string& regist
     argv.push_back(nullptr);
     posix_spawn_file_actions_t azioni;
     posix_spawn_file_actions_init(&azioni);
-    posix_spawn_file_actions_addopen(&azioni, 1, registro.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_addopen(&azioni, 2, registro.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_addopen(&azioni, 1, registro.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_addopen(&azioni, 2, registro.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
     pid_t pid = -1;
     ::posix_spawn(&pid, argv[0], &azioni, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&azioni);
@@ -89,7 +91,9 @@ int scenario(const std::filesystem::path& cartella) {
     for (int i = 0; i < 100 && !pronto; ++i) {
         std::this_thread::sleep_for(50ms);
         pronto = esegui("iptables-save -t mangle").find("OSTRALE_USCITA") != std::string::npos &&
-                 esegui("/usr/bin/python3 -c \"import socket; socket.create_connection(('127.0.0.1', 18080), 1)\"")
+                 esegui(
+                     "/usr/bin/python3 -c \"import socket; socket.create_connection(('127.0.0.1', "
+                     "18080), 1)\"")
                      .empty();
     }
     if (!pronto) return 1;
@@ -102,18 +106,23 @@ int scenario(const std::filesystem::path& cartella) {
     if (esito == 0) return 2;
     if (durata > 2s) return 3;
     // python3 reaches the same server.
-    esegui("/usr/bin/python3 -c \"import urllib.request; urllib.request.urlopen('http://127.0.0.1:18080/', timeout=5)\"",
-           &esito);
+    esegui(
+        "/usr/bin/python3 -c \"import urllib.request; "
+        "urllib.request.urlopen('http://127.0.0.1:18080/', timeout=5)\"",
+        &esito);
     if (esito != 0) return 4;
 
     // The flows carry the right identities.
     const std::string flussi = esegui(std::string(OSTRALE_CTL) + " --json flussi");
-    const auto eventi = json::decodifica<std::vector<EventoFlusso>>(flussi.substr(0, flussi.find('\n')));
+    const auto eventi =
+        json::decodifica<std::vector<EventoFlusso>>(flussi.substr(0, flussi.find('\n')));
     if (!eventi) return 5;
     bool curlBloccato = false, pythonConsentito = false;
     for (const auto& e : *eventi) {
-        if (e.firmaApp == "/usr/bin/curl" && !e.consentito && e.motivo == MotivoDecisione::regola) curlBloccato = true;
-        if (e.firmaApp.starts_with("/usr/bin/python3") && e.consentito && e.porta == "18080") pythonConsentito = true;
+        if (e.firmaApp == "/usr/bin/curl" && !e.consentito && e.motivo == MotivoDecisione::regola)
+            curlBloccato = true;
+        if (e.firmaApp.starts_with("/usr/bin/python3") && e.consentito && e.porta == "18080")
+            pythonConsentito = true;
     }
     if (!curlBloccato) return 6;
     if (!pythonConsentito) return 7;
@@ -146,7 +155,8 @@ TEST(Netfilter, RealConnectionsAreJudgedByApplication) {
         registro = cartella.leggi("estensione.log");
     } catch (...) {
     }
-    EXPECT_EQ(esito, 0) << "daemon log:\n" << registro.substr(registro.size() > 4000 ? registro.size() - 4000 : 0);
+    EXPECT_EQ(esito, 0) << "daemon log:\n"
+                        << registro.substr(registro.size() > 4000 ? registro.size() - 4000 : 0);
 }
 
 }  // namespace

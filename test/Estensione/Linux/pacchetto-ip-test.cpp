@@ -64,7 +64,8 @@ TEST(PacchettoIp, TuplesOfIpv4AndIpv6) {
     EXPECT_EQ(udp->origine, "2001:db8::1");
     EXPECT_EQ(udp->destinazione, "2001:db8::2");
     EXPECT_EQ(udp->portaDestinazione, 53);
-    const auto carico = caricoTrasporto(v6 + hop + porte(53, 5353, 4) + "dns");
+    const std::string risposta = v6 + hop + porte(53, 5353, 4) + "dns";
+    const auto carico = caricoTrasporto(risposta);
     ASSERT_TRUE(carico);
     EXPECT_EQ(*carico, "dns");
 }

@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# The daemon on real traffic in a small network of namespaces made here: the protected host
+# (this script, in a namespace of its own) runs the real ostrale-estensione; the "Internet" host
+# answers names (dnsmasq) and serves HTTP on documentation addresses, plus one LAN address.
+# Usage: rete.sh ESTENSIONE OSTRALECTL    Exit 0 passed, 77 skipped, anything else failed.
+set -uo pipefail
+estensione=$1
+ctl=$2
+
+if [ "$(id -u)" != 0 ]; then echo "skipped: needs root"; exit 77; fi
+for p in ip iptables curl dnsmasq dig /usr/bin/python3; do
+    command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
+done
+
+if [ "${DENTRO:-}" != 1 ]; then
+    # Re-run inside a fresh network namespace: everything made here vanishes with it.
+    exec env DENTRO=1 unshare --net --fork --kill-child "$0" "$@"
+fi
+
+lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
+chmod 755 "$lavoro"
+export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
+mkdir -p "$OSTRALE_CONTENITORE"
+figli=()
+demone=""
+fine() {
+    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
+    for f in "${figli[@]}"; do kill -KILL "$f" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$lavoro"
+}
+trap fine EXIT
+fallito() {
+    echo "FAILED: $*"
+    echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
+    exit 1
+}
+passo() { echo "ok: $*"; }
+
+# ---- the network ----
+ip link set lo up
+# The "Internet" host: a namespace of its own, held by a process that waits.
+unshare --net --fork sleep 3600 &
+figli+=($!)
+sleep 0.2
+internet=$(pgrep -P "${figli[0]}" sleep || echo "${figli[0]}")
+ip link add veth-p type veth peer name veth-i netns "$internet"
+ip addr add 203.0.113.2/24 dev veth-p
+ip addr add 192.168.77.2/24 dev veth-p
+ip addr add 2001:db8::2/64 dev veth-p nodad
+ip link set veth-p up
+i() { nsenter --net="/proc/$internet/ns/net" "$@"; }
+i ip link set lo up
+i ip addr add 203.0.113.1/24 dev veth-i
+i ip addr add 203.0.113.66/24 dev veth-i
+i ip addr add 203.0.113.53/24 dev veth-i
+i ip addr add 192.168.77.1/24 dev veth-i
+i ip addr add 2001:db8::1/64 dev veth-i nodad
+i ip link set veth-i up
+i /usr/bin/python3 -m http.server 80 --bind :: >/dev/null 2>&1 &
+figli+=($!)
+i /usr/bin/python3 -m http.server 4444 --bind :: >/dev/null 2>&1 &
+figli+=($!)
+i dnsmasq --no-daemon --no-resolv --no-hosts --bind-interfaces --listen-address=203.0.113.53 \
+    --address=/example.test/203.0.113.1 --address=/example.test/2001:db8::1 \
+    --address=/doubleclick.net/203.0.113.1 --pid-file="$lavoro/dnsmasq.pid" >/dev/null 2>&1 &
+figli+=($!)
+# A server on the protected host, for inbound flows.
+/usr/bin/python3 -m http.server 8080 --bind 203.0.113.2 >/dev/null 2>&1 &
+figli+=($!)
+for _ in $(seq 50); do curl -s -o /dev/null -m 1 http://203.0.113.1/ && break; sleep 0.1; done
+
+regole() { # applies a rules change through ostralectl (stored in the container, sent if running)
+    "$ctl" regole "$@" >/dev/null 2>&1 || [ $? = 1 ] || fallito "ostralectl regole $*"
+}
+avvia() { # returns once this daemon has installed its rules
+    local prima
+    prima=$(grep -c "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null)
+    "$estensione" --sorgente netfilter --verboso >>"$lavoro/estensione.log" 2>&1 &
+    demone=$!
+    for _ in $(seq 200); do
+        [ "$(grep -c "Netfilter rules installed" "$lavoro/estensione.log")" -gt "${prima:-0}" ] && return
+        sleep 0.05
+    done
+    fallito "the daemon did not start"
+}
+nome() { dig +short +time=2 +tries=1 @203.0.113.53 "$@" >/dev/null || fallito "dig $*"; }
+raggiunge() { curl -s -o /dev/null -m 5 "$@"; }
+rifiutato_subito() {
+    local inizio fine
+    inizio=$(date +%s%N)
+    raggiunge "$@" && return 1
+    fine=$(date +%s%N)
+    [ $(((fine - inizio) / 1000000)) -lt 1000 ]
+}
+evento() { # the newest event matching a jq-free grep on the daemon's JSON log
+    "$ctl" --json flussi | tr '}' '\n' | grep -F "$1" | tail -n 1
+}
+
+# ---- application and domain rules ----
+regole app /usr/bin/curl consenti
+regole dominio blocked.example.test blocca
+avvia
+/usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=5)" \
+    || fallito "python3 reaches the server"
+nome www.blocked.example.test A
+rifiutato_subito http://203.0.113.1/ || fallito "a blocked domain by name over IPv4, refused at once"
+evento '"host":"www.blocked.example.test"' | grep -q '"motivo":"dominio"' || fallito "the event names the host"
+nome www.blocked.example.test AAAA
+rifiutato_subito "http://[2001:db8::1]/" || fallito "a blocked domain over IPv6"
+nome ok.example.test A
+raggiunge http://203.0.113.1/ || fallito "another name on the same address passes"
+passo "domain rules by name, IPv4 and IPv6"
+
+regole app /usr/bin/curl blocca
+rifiutato_subito http://203.0.113.1/ || fallito "an application rule blocks curl at once"
+/usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=5)" \
+    || fallito "and not python3 to the same server"
+evento '"firmaApp":"/usr/bin/curl"' | grep -q '"motivo":"regola"' || fallito "curl's event carries its rule"
+passo "application rules"
+regole rimuovi app /usr/bin/curl
+
+# ---- trackers, the C2 list, notorious ports, the local network ----
+regole imposta bloccaTracker sì
+nome stats.g.doubleclick.net A
+rifiutato_subito http://203.0.113.1/ || fallito "a tracker host"
+nome ok.example.test A
+passo "tracker blocking"
+seq 0 59 | sed 's/^/198.51.100./' > "$lavoro/c2.txt"
+echo 203.0.113.66 >> "$lavoro/c2.txt"
+"$ctl" c2 "$lavoro/c2.txt" >/dev/null || fallito "C2 delivery"
+rifiutato_subito http://203.0.113.66/ || fallito "a command-and-control address"
+raggiunge http://203.0.113.1/ || fallito "other addresses pass"
+rifiutato_subito http://203.0.113.1:4444/ || fallito "a notorious port"
+passo "command-and-control list and notorious ports"
+regole imposta bloccaSconosciute sì
+rifiutato_subito http://203.0.113.1/ || fallito "unknown applications blocked"
+raggiunge http://192.168.77.1/ || fallito "the local network is exempt"
+passo "local-network exemption"
+
+# ---- asking the user ----
+regole imposta chiediPrima sì
+"$ctl" flussi --segui >/dev/null 2>&1 &
+seguace=$!
+sleep 0.5
+raggiunge -m 20 http://203.0.113.1/ &
+attesa=$!
+sleep 1
+kill -0 "$attesa" 2>/dev/null || fallito "the connection waits for the answer"
+"$ctl" rispondi /usr/bin/curl consenti || fallito "ostralectl rispondi"
+wait "$attesa" || fallito "the answer releases the connection"
+kill "$seguace" 2>/dev/null; wait "$seguace" 2>/dev/null
+passo "a paused connection released by the user"
+regole imposta chiediPrima no
+regole imposta bloccaSconosciute no
+
+# ---- inbound ----
+i curl -s -o /dev/null -m 3 http://203.0.113.2:8080/ || fallito "inbound passes with inbound filtering off"
+regole imposta filtraEntrata sì
+regole imposta bloccaSconosciute sì
+i curl -s -o /dev/null -m 2 http://203.0.113.2:8080/ && fallito "inbound is judged with inbound filtering on"
+evento '"direzione":"entrata"' | grep -q '"consentito":false' || fallito "the inbound flow is recorded"
+regole imposta filtraEntrata no
+regole imposta bloccaSconosciute no
+passo "inbound filtering"
+
+# ---- one-way UDP ----
+/usr/bin/python3 - <<'PY' || fallito "UDP sender"
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+for _ in range(50):
+    s.sendto(b"x", ("203.0.113.1", 9999))
+import time
+time.sleep(0.5)  # still alive when its first datagram is judged
+PY
+sleep 0.5
+quanti=$("$ctl" --json flussi | tr '}' '\n' | grep '"porta":"9999"' | grep -c python3)
+[ "$quanti" = 1 ] || fallito "50 datagrams of one flow reach the pipeline once (seen $quanti)"
+passo "one-way UDP judged once"
+
+# ---- a crash, then a restart ----
+regole app /usr/bin/curl blocca
+kill -KILL "$demone"; wait "$demone" 2>/dev/null; demone=""
+raggiunge http://203.0.113.1/ || fallito "traffic flows while no daemon runs"
+avvia
+[ "$(iptables-save -t mangle | grep -c -- '-A OUTPUT -j OSTRALE_USCITA')" = 1 ] || fallito "stale rules removed"
+rifiutato_subito http://203.0.113.1/ || fallito "filtering resumes after a restart"
+passo "crash bypass and restart"
+
+kill -TERM "$demone"; wait "$demone"; demone=""
+iptables-save | grep -q OSTRALE && fallito "rules left after a clean stop"
+ip6tables-save | grep -q OSTRALE && fallito "IPv6 rules left after a clean stop"
+passo "clean stop removes every rule"
+echo "all network checks passed"
