@@ -287,6 +287,7 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
         if (auto errore = coda->apri()) return fallisci(*errore);
     }
     for (auto& coda : code_) coda->avvia(provider);
+    monitor_.avvia();
     if (auto errore = regole_.installa()) return fallisci(*errore);
     attiva_ = true;
     Registro("it.brelt.ostrale.estensione", "filtro")

@@ -11,6 +11,7 @@
 #include "Condiviso/orologio.h"
 #include "Estensione/Linux/cache-nomi.h"
 #include "Estensione/Linux/identita-processo.h"
+#include "Estensione/Linux/monitor-resolved.h"
 #include "Estensione/Linux/regole-sistema.h"
 #include "Estensione/sorgente-flussi.h"
 
@@ -38,6 +39,7 @@ class SorgenteNetfilter final : public SorgenteFlussi {
     const Orologio& orologio_;
     RegoleSistema regole_;
     CacheNomi nomi_;
+    MonitorResolved monitor_{nomi_, orologio_};
     IndiceSocket indice_;
     std::vector<std::unique_ptr<Coda>> code_;
     std::atomic<bool> attiva_ = false;

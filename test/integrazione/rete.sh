@@ -12,7 +12,7 @@ for p in ip iptables curl dnsmasq dig /usr/bin/python3; do
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ "${DENTRO:-}" != 1 ]; then
+if [ "${DENTRO:-}" != 1 ] || [ "$(readlink /proc/$$/ns/net)" = "$(readlink /proc/1/ns/net)" ]; then
     # Re-run inside a fresh network namespace: everything made here vanishes with it.
     exec env DENTRO=1 unshare --net --fork --kill-child "$0" "$@"
 fi
@@ -23,8 +23,20 @@ export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.so
 mkdir -p "$OSTRALE_CONTENITORE"
 figli=()
 demone=""
+# Every process left in a namespace (the "Internet" one, and ours but this shell) is killed.
+svuota() {
+    local ns=$1 p
+    for p in /proc/[0-9]*; do
+        [ "${p#/proc/}" = $$ ] && continue
+        [ "${p#/proc/}" = $PPID ] && continue
+        [ "$(readlink "$p/ns/net" 2>/dev/null)" = "$ns" ] && kill -KILL "${p#/proc/}" 2>/dev/null
+    done
+}
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
+    [ -n "${nsInternet:-}" ] && svuota "$nsInternet"
+    # Never the machine's own namespace, whatever the environment said.
+    [ "$(readlink /proc/$$/ns/net)" != "$(readlink /proc/1/ns/net)" ] && svuota "$(readlink /proc/$$/ns/net)"
     for f in "${figli[@]}"; do kill -KILL "$f" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$lavoro"
@@ -40,10 +52,11 @@ passo() { echo "ok: $*"; }
 # ---- the network ----
 ip link set lo up
 # The "Internet" host: a namespace of its own, held by a process that waits.
-unshare --net --fork sleep 3600 &
+unshare --net --fork --kill-child sleep 3600 &
 figli+=($!)
 sleep 0.2
 internet=$(pgrep -P "${figli[0]}" sleep || echo "${figli[0]}")
+nsInternet=$(readlink "/proc/$internet/ns/net")
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.2/24 dev veth-p
@@ -150,6 +163,17 @@ kill -0 "$attesa" 2>/dev/null || fallito "the connection waits for the answer"
 "$ctl" rispondi /usr/bin/curl consenti || fallito "ostralectl rispondi"
 wait "$attesa" || fallito "the answer releases the connection"
 kill "$seguace" 2>/dev/null; wait "$seguace" 2>/dev/null
+# Another application asks and nobody answers: refused 60 seconds later (checked at the end).
+# (ostralectl rispondi took the daemon's one connection: follow again so that it can ask.)
+"$ctl" flussi --segui >/dev/null 2>&1 &
+seguace=$!
+sleep 0.5
+inizioSenzaRisposta=$(date +%s)
+/usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=120)" \
+    >/dev/null 2>&1 &
+senzaRisposta=$!
+sleep 1
+kill "$seguace" 2>/dev/null; wait "$seguace" 2>/dev/null
 passo "a paused connection released by the user"
 regole imposta chiediPrima no
 regole imposta bloccaSconosciute no
@@ -177,6 +201,12 @@ sleep 0.5
 quanti=$("$ctl" --json flussi | tr '}' '\n' | grep '"porta":"9999"' | grep -c python3)
 [ "$quanti" = 1 ] || fallito "50 datagrams of one flow reach the pipeline once (seen $quanti)"
 passo "one-way UDP judged once"
+
+# ---- the unanswered question ----
+wait "$senzaRisposta" && fallito "an unanswered paused connection is refused"
+attesi=$(($(date +%s) - inizioSenzaRisposta))
+[ "$attesi" -ge 55 ] && [ "$attesi" -le 75 ] || fallito "refused after 60 seconds (it took $attesi)"
+passo "an unanswered paused connection refused after $attesi seconds"
 
 # ---- a crash, then a restart ----
 regole app /usr/bin/curl blocca
