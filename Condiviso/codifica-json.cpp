@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Condiviso/testo.h"
+
 namespace ostrale::json {
 namespace {
 
@@ -470,7 +472,7 @@ class Scrittore {
             if (i == s.size()) break;
             const auto c = static_cast<unsigned char>(s[i]);
             if (c >= 0x80) {
-                const std::size_t lunghezza = lunghezzaUtf8Valida(s, i);
+                const std::size_t lunghezza = testo::lunghezzaUtf8(s, i);
                 if (lunghezza == 0) {
                     testo += "\xEF\xBF\xBD";
                     ++i;
@@ -491,34 +493,6 @@ class Scrittore {
             }
         }
         testo.push_back('"');
-    }
-
-    // Length of the well-formed multi-byte sequence at `i`, or 0.
-    static std::size_t lunghezzaUtf8Valida(std::string_view s, std::size_t i) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        std::size_t lunghezza;
-        char32_t minimo;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            lunghezza = 2;
-            minimo = 0x80;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            lunghezza = 3;
-            minimo = 0x800;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            lunghezza = 4;
-            minimo = 0x10000;
-        } else {
-            return 0;
-        }
-        if (s.size() - i < lunghezza) return 0;
-        char32_t punto = b0 & (0x3F >> (lunghezza - 1));
-        for (std::size_t k = 1; k < lunghezza; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) return 0;
-            punto = (punto << 6) | (b & 0x3F);
-        }
-        if (punto < minimo || punto > 0x10FFFF || (punto >= 0xD800 && punto <= 0xDFFF)) return 0;
-        return lunghezza;
     }
 };
 

@@ -11,35 +11,16 @@ namespace {
 // Decodes the code point at `i`, returning its length in bytes. A malformed sequence counts as
 // one byte holding U+FFFD, so any input can be walked safely.
 std::size_t decodifica(std::string_view s, std::size_t i, char32_t& punto) {
+    const std::size_t lunghezza = lunghezzaUtf8(s, i);
+    if (lunghezza == 0) {
+        punto = 0xFFFD;
+        return 1;
+    }
     const auto b0 = static_cast<unsigned char>(s[i]);
-    punto = 0xFFFD;
-    if (b0 < 0x80) {
-        punto = b0;
-        return 1;
-    }
-    std::size_t lunghezza;
-    char32_t minimo;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        lunghezza = 2;
-        minimo = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        lunghezza = 3;
-        minimo = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        lunghezza = 4;
-        minimo = 0x10000;
-    } else {
-        return 1;
-    }
-    if (s.size() - i < lunghezza) return 1;
-    char32_t valore = b0 & (0x3F >> (lunghezza - 1));
+    punto = lunghezza == 1 ? b0 : b0 & (0x3F >> (lunghezza - 1));
     for (std::size_t k = 1; k < lunghezza; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) return 1;
-        valore = (valore << 6) | (b & 0x3F);
+        punto = (punto << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     }
-    if (valore < minimo || valore > 0x10FFFF || (valore >= 0xD800 && valore <= 0xDFFF)) return 1;
-    punto = valore;
     return lunghezza;
 }
 
@@ -54,11 +35,38 @@ bool èSpazioOFineRiga(char32_t c) {
 
 }  // namespace
 
+std::size_t lunghezzaUtf8(std::string_view s, std::size_t i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) return 1;
+    std::size_t lunghezza;
+    char32_t minimo;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        lunghezza = 2;
+        minimo = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        lunghezza = 3;
+        minimo = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        lunghezza = 4;
+        minimo = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < lunghezza) return 0;
+    char32_t punto = b0 & (0x3F >> (lunghezza - 1));
+    for (std::size_t k = 1; k < lunghezza; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        punto = (punto << 6) | (b & 0x3F);
+    }
+    if (punto < minimo || punto > 0x10FFFF || (punto >= 0xD800 && punto <= 0xDFFF)) return 0;
+    return lunghezza;
+}
+
 bool èUtf8Valido(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
-        char32_t punto;
-        const std::size_t lunghezza = decodifica(s, i, punto);
-        if (punto == 0xFFFD && lunghezza == 1) return false;
+        const std::size_t lunghezza = lunghezzaUtf8(s, i);
+        if (lunghezza == 0) return false;
         i += lunghezza;
     }
     return true;

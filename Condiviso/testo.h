@@ -6,6 +6,10 @@
 
 namespace ostrale::testo {
 
+// Length in bytes of the well-formed UTF-8 sequence that starts at `i` (1 for ASCII), or 0 when
+// the bytes there are malformed.
+std::size_t lunghezzaUtf8(std::string_view testo, std::size_t i);
+
 // Whether `byte` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 bool èUtf8Valido(std::string_view byte);
 

@@ -59,7 +59,8 @@ std::optional<RispostaDns> MonitorResolved::leggiMessaggio(std::string_view test
         }
         if (!valido) continue;
         char testo6[INET6_ADDRSTRLEN];
-        if (!::inet_ntop(lunghezza == 4 ? AF_INET : AF_INET6, byte, testo6, sizeof testo6)) continue;
+        if (!::inet_ntop(lunghezza == 4 ? AF_INET : AF_INET6, byte, testo6, sizeof testo6))
+            continue;
         // resolved does not report TTLs here: the cache keeps its minimum.
         r.indirizzi.push_back({testo6, 0});
     }
@@ -67,7 +68,8 @@ std::optional<RispostaDns> MonitorResolved::leggiMessaggio(std::string_view test
     return r;
 }
 
-MonitorResolved::MonitorResolved(CacheNomi& nomi, const Orologio& orologio, std::filesystem::path percorso)
+MonitorResolved::MonitorResolved(CacheNomi& nomi, const Orologio& orologio,
+                                 std::filesystem::path percorso)
     : nomi_(nomi), orologio_(orologio), percorso_(std::move(percorso)) {}
 
 MonitorResolved::~MonitorResolved() {
@@ -86,11 +88,13 @@ void MonitorResolved::segui() {
         sockaddr_un indirizzo{};
         indirizzo.sun_family = AF_UNIX;
         std::strncpy(indirizzo.sun_path, percorso_.c_str(), sizeof indirizzo.sun_path - 1);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) == 0) {
+        if (fd >= 0 &&
+            ::connect(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) == 0) {
             fd_ = fd;
             static constexpr char richiesta[] =
                 "{\"method\":\"io.systemd.Resolve.Monitor.SubscribeQueryResults\",\"more\":true}";
-            if (::send(fd, richiesta, sizeof richiesta, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof richiesta)) {
+            if (::send(fd, richiesta, sizeof richiesta, MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(sizeof richiesta)) {
                 std::string buffer;
                 char blocco[16384];
                 while (!fine_) {
@@ -110,7 +114,8 @@ void MonitorResolved::segui() {
             fd_ = -1;
         }
         if (fd >= 0) ::close(fd);
-        for (int i = 0; i < 50 && !fine_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 50 && !fine_; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 

@@ -16,8 +16,9 @@ namespace ostrale {
 // sees names that never cross port 53 (nss-resolve, DNS over TLS upstream), and teaches them to
 // the name cache. Without resolved it waits quietly and tries again every few seconds.
 class MonitorResolved {
-public:
-    static constexpr std::string_view percorsoPredefinito = "/run/systemd/resolve/io.systemd.Resolve.Monitor";
+  public:
+    static constexpr std::string_view percorsoPredefinito =
+        "/run/systemd/resolve/io.systemd.Resolve.Monitor";
 
     MonitorResolved(CacheNomi& nomi, const Orologio& orologio,
                     std::filesystem::path percorso = std::string(percorsoPredefinito));
@@ -30,7 +31,7 @@ public:
     // One monitor message (a JSON object) read as a DNS answer; absent for anything else.
     static std::optional<RispostaDns> leggiMessaggio(std::string_view json);
 
-private:
+  private:
     void segui();
 
     CacheNomi& nomi_;

@@ -28,9 +28,10 @@ TEST(MonitorResolved, MessagesBecomeAnswers) {
     ASSERT_EQ(r->indirizzi.size(), 2u);
     EXPECT_EQ(r->indirizzi[0].testo, "203.0.113.7");
     EXPECT_EQ(r->indirizzi[1].testo, "2001:db8::9");
-    for (const char* strano : {"", "{", "[]", R"({"parameters":{"question":[],"answer":[]}})",
-                               R"({"parameters":{"question":[{"name":"a"}],"answer":[{"rr":{"address":[300,1,1,1]}}]}})",
-                               R"({"parameters":{"question":[{"name":7}],"answer":[]}})"}) {
+    for (const char* strano :
+         {"", "{", "[]", R"({"parameters":{"question":[],"answer":[]}})",
+          R"({"parameters":{"question":[{"name":"a"}],"answer":[{"rr":{"address":[300,1,1,1]}}]}})",
+          R"({"parameters":{"question":[{"name":7}],"answer":[]}})"}) {
         EXPECT_FALSE(MonitorResolved::leggiMessaggio(strano)) << strano;
     }
 }
@@ -67,7 +68,8 @@ TEST(MonitorResolved, FollowsAVarlinkMonitor) {
         }
         server.join();
     }
-    EXPECT_NE(richiesta.find("io.systemd.Resolve.Monitor.SubscribeQueryResults"), std::string::npos);
+    EXPECT_NE(richiesta.find("io.systemd.Resolve.Monitor.SubscribeQueryResults"),
+              std::string::npos);
     EXPECT_EQ(nomi.nome("203.0.113.7", orologio.adesso()), "www.example.org");
     EXPECT_EQ(nomi.nome("2001:db8::9", orologio.adesso()), "www.example.org");
     ::close(ascolto);
