@@ -48,18 +48,14 @@ std::optional<ClienteCanale::Errore> ClienteCanale::connetti(Durata attesa) {
     auto connessione = std::make_shared<ConnessioneCanale>(
         fd, [this](ConnessioneCanale&, Cornice c) { ricevi(std::move(c)); },
         [this](ConnessioneCanale& c) { perso(c); });
-    std::vector<std::shared_ptr<ConnessioneCanale>> finite;
     {
+        // Ended connections wait in `vecchie_` until the destructor: this may run on one of
+        // their own threads (a reconnection from suPerso), which cannot join itself.
         std::lock_guard blocco(mutex_);
-        std::erase_if(vecchie_, [&](const auto& c) {
-            if (!c->finita()) return false;
-            finite.push_back(c);
-            return true;
-        });
+        if (connessione_) vecchie_.push_back(std::move(connessione_));
         connessione_ = connessione;
         registrato_ = false;
     }
-    for (const auto& c : finite) c->attendi();
     connessione->avvia();
     const auto risposta = chiama(messaggi::registra, {}, attesa);
     if (!risposta || leggiBool(*risposta) != true) {
@@ -102,7 +98,16 @@ void ClienteCanale::ciclo() {
     while (mantieni_ && !fine_) {
         const bool serve = !connessione_ || connessione_->finita();
         if (serve) {
+            // This thread is none of the connections': ended ones are joined here.
+            std::vector<std::shared_ptr<ConnessioneCanale>> finite;
+            std::erase_if(vecchie_, [&](const auto& c) {
+                if (!c->finita()) return false;
+                finite.push_back(c);
+                return true;
+            });
             blocco.unlock();
+            for (const auto& c : finite) c->attendi();
+            finite.clear();
             if (connetti()) ++falliti_;
             blocco.lock();
         }

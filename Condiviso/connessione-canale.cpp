@@ -1,6 +1,7 @@
 #include "Condiviso/connessione-canale.h"
 
 #include <cerrno>
+#include <exception>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,7 +23,12 @@ void ConnessioneCanale::avvia() {
 }
 
 bool ConnessioneCanale::invia(const Cornice& cornice) {
-    std::string byte = codifica(cornice);
+    std::string byte;
+    try {
+        byte = codifica(cornice);
+    } catch (const std::exception&) {
+        return false;  // over the frame limit: the peer could not take it either
+    }
     bool troppo = false;
     {
         std::lock_guard blocco(mutex_);

@@ -69,17 +69,26 @@ std::optional<Data> inizioOra(std::string_view chiave) {
     if (mese < 1 || mese > 12 || giorno < 1 || giorno > giorniDelMese(anno, mese) || ora > 23) {
         return std::nullopt;
     }
-    std::tm locale{};
-    locale.tm_year = anno - 1900;
-    locale.tm_mon = mese - 1;
-    locale.tm_mday = giorno;
-    locale.tm_hour = ora;
-    locale.tm_isdst = -1;
-    const std::time_t secondi = std::mktime(&locale);
-    if (secondi == static_cast<std::time_t>(-1) && !(anno == 1969 || anno == 1970)) {
-        return std::nullopt;
+    // The hour repeated when clocks go back has two instants: the key names the first. Both
+    // readings are tried, so the answer never depends on mktime's guess (which other threads move).
+    std::optional<std::time_t> primo;
+    for (const int estate : {1, 0, -1}) {
+        std::tm locale{};
+        locale.tm_year = anno - 1900;
+        locale.tm_mon = mese - 1;
+        locale.tm_mday = giorno;
+        locale.tm_hour = ora;
+        locale.tm_isdst = estate;
+        const std::time_t secondi = std::mktime(&locale);
+        if (secondi == static_cast<std::time_t>(-1) && !(anno == 1969 || anno == 1970)) continue;
+        const bool stessaOra = locale.tm_year == anno - 1900 && locale.tm_mon == mese - 1 &&
+                               locale.tm_mday == giorno && locale.tm_hour == ora;
+        // The last reading (no preference) is kept only when no exact one exists (a skipped hour).
+        if ((stessaOra || (estate == -1 && !primo)) && (!primo || secondi < *primo))
+            primo = secondi;
     }
-    return Data::daUnix(static_cast<double>(secondi));
+    if (!primo) return std::nullopt;
+    return Data::daUnix(static_cast<double>(*primo));
 }
 
 StoricoOre pota(const StoricoOre& ore, Data adesso) {

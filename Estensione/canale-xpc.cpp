@@ -89,9 +89,16 @@ void CanaleXPC::avviaAscolto() {
         if (!cartella.empty() && !std::filesystem::exists(cartella, e)) {
             std::filesystem::create_directories(cartella, e);
             ::chmod(cartella.c_str(), 0750);
-            if (gruppo && ::chown(cartella.c_str(), static_cast<uid_t>(-1), *gruppo) != 0) {
+        }
+        // The directory is the group's way in, also when the service manager created it; a
+        // shared directory (sticky, like /tmp) or somebody else's is left alone.
+        struct stat dir {};
+        if (gruppo && ::stat(cartella.c_str(), &dir) == 0 && dir.st_uid == ::geteuid() &&
+            (dir.st_mode & S_ISVTX) == 0) {
+            if (::chown(cartella.c_str(), static_cast<uid_t>(-1), *gruppo) != 0) {
                 log_.avviso("cannot give " + cartella.string() + " to group ostrale");
             }
+            ::chmod(cartella.c_str(), 0750);
         }
         sockaddr_un indirizzo{};
         indirizzo.sun_family = AF_UNIX;

@@ -151,29 +151,40 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
     // Live events are printed by the connection's thread; signals wait in the main one.
     const sigset_t segnali = segnaliDiFine();
     pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
+    // Live events that arrive before the log has been printed wait, so that the order holds
+    // and the connection's thread never waits for the main one.
     std::mutex uscita;
+    bool logStampato = false;
+    std::vector<std::string> inAttesa;
+    auto stampaDalVivo = [&](const std::string& byte) {
+        const auto e = json::decodifica<EventoFlusso>(byte);
+        if (!e) return;
+        if (o.json) {
+            std::cout << byte << std::endl;
+        } else {
+            stampaEvento(*e);
+            std::cout.flush();
+        }
+    };
     ClienteCanale::Richiami richiami;
     if (segui) {
         richiami.suNuovoFlusso = [&](std::string byte) {
-            const auto e = json::decodifica<EventoFlusso>(byte);
-            if (!e) return;
             std::lock_guard blocco(uscita);
-            if (o.json) {
-                std::cout << byte << std::endl;
-            } else {
-                stampaEvento(*e);
-                std::cout.flush();
+            if (!logStampato) {
+                if (inAttesa.size() < 100000) inAttesa.push_back(std::move(byte));
+                return;
             }
+            stampaDalVivo(byte);
         };
         richiami.suPerso = [] { ::kill(::getpid(), SIGTERM); };
     }
     Sessione s(o, std::move(richiami));
     if (const auto esito = s.connetti()) return *esito;
     int esito = esitoOk;
+    const auto eventi = leggiFlussi(s.cliente(), esito);
+    if (!eventi) return esito;
     {
         std::lock_guard blocco(uscita);
-        const auto eventi = leggiFlussi(s.cliente(), esito);
-        if (!eventi) return esito;
         std::vector<EventoFlusso> scelti;
         for (const auto& e : *eventi) {
             if (!soloAttacchi || e.attacco) scelti.push_back(e);
@@ -186,6 +197,9 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
                 std::cout << (soloAttacchi ? "no attacks in the log\n" : "the log is empty\n");
             std::cout.flush();
         }
+        for (const auto& byte : inAttesa) stampaDalVivo(byte);
+        inAttesa.clear();
+        logStampato = true;
     }
     if (!segui) return esitoOk;
     int segnale = 0;

@@ -119,12 +119,17 @@ std::optional<ProprietarioSocket> cercaSocket(const TuplaPacchetto& t, bool usci
 }
 
 std::optional<int> IndiceSocket::pid(std::uint64_t inode) {
+    const auto adesso = std::chrono::steady_clock::now();
     {
         std::lock_guard blocco(mutex_);
         if (const auto it = noti_.find(inode); it != noti_.end()) {
             if (::access(("/proc/" + std::to_string(it->second)).c_str(), F_OK) == 0)
                 return it->second;
             noti_.erase(it);
+        }
+        if (const auto it = assenti_.find(inode); it != assenti_.end()) {
+            if (adesso - it->second < std::chrono::seconds(5)) return std::nullopt;
+            assenti_.erase(it);
         }
     }
     std::vector<int> processi;
@@ -162,6 +167,9 @@ std::optional<int> IndiceSocket::pid(std::uint64_t inode) {
             return trovato;
         }
     }
+    std::lock_guard blocco(mutex_);
+    if (assenti_.size() > 4096) assenti_.clear();
+    assenti_[inode] = adesso;
     return std::nullopt;
 }
 

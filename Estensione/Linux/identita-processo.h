@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,9 @@ class IndiceSocket {
   private:
     std::mutex mutex_;
     std::unordered_map<std::uint64_t, int> noti_;
+    // Sockets no process holds (kernel sockets, descriptors in flight): not searched again for
+    // a few seconds.
+    std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> assenti_;
 };
 
 // The token of a process: pid, start time and uid packed into 32 bytes, so that a reused pid

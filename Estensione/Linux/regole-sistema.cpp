@@ -86,10 +86,17 @@ std::string RegoleSistema::regole(bool v6) const {
     const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
     std::string s =
         "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n";
-    auto giudica = [&](const std::string& catena) {
-        // A judged flow: its refusal bit goes back on every packet, and it skips the queue.
-        s += "-A " + catena + " -m connmark --mark " + g + "/" + g +
-             " -j CONNMARK --restore-mark --nfmask " + r + " --ctmask " + r + "\n";
+    auto giudica = [&](const std::string& catena, bool dns) {
+        if (dns) {
+            // Answers to a question that was judged and allowed: a reply of its connection.
+            // Unsolicited "answers" and inbound flows from port 53 are judged like any flow.
+            for (const char* proto : {"udp", "tcp"}) {
+                s += "-A " + catena + " -p " + proto +
+                     " --sport 53 -m conntrack --ctstate ESTABLISHED" + " -m connmark --mark " + g +
+                     "/" + entrambi + " -j NFQUEUE " + codaDns + "\n";
+            }
+        }
+        // A judged flow skips the queue; its refusal lives in the connection mark only.
         s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
         // A packet coming back from the queue with its verdict.
         s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -j OSTRALE_GIUDICATO\n";
@@ -104,14 +111,12 @@ std::string RegoleSistema::regole(bool v6) const {
         }
         s += "-A " + catena + " -m conntrack --ctstate NEW -j NFQUEUE " + coda + "\n";
     };
-    giudica("OSTRALE_USCITA");
-    // DNS answers first: their flow was judged when the question left.
-    s += "-A OSTRALE_ENTRATA -p udp --sport 53 -j NFQUEUE " + codaDns + "\n";
-    s += "-A OSTRALE_ENTRATA -p tcp --sport 53 -j NFQUEUE " + codaDns + "\n";
-    giudica("OSTRALE_ENTRATA");
+    giudica("OSTRALE_USCITA", false);
+    giudica("OSTRALE_ENTRATA", true);
     s += "-A OSTRALE_GIUDICATO -j CONNMARK --save-mark --nfmask " + entrambi + " --ctmask " +
          entrambi + "\n";
-    s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " + esadecimale(~segnoGiudicato) + "\n";
+    s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " +
+         esadecimale(~(segnoGiudicato | segnoRifiutato)) + "\n";
     s += "-A OSTRALE_GIUDICATO -j ACCEPT\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
@@ -123,11 +128,13 @@ std::string RegoleSistema::regole(bool v6) const {
              (v6 ? " -p ipv6-icmp --icmpv6-type destination-unreachable -j RETURN\n"
                  : " -p icmp --icmp-type destination-unreachable -j RETURN\n");
     }
-    s += "-A OSTRALE_RIFIUTA -p tcp -m mark --mark " + r + "/" + r +
-         " -j REJECT --reject-with tcp-reset\n";
-    s += "-A OSTRALE_RIFIUTA -m mark --mark " + r + "/" + r + " -j REJECT --reject-with " +
+    // Refused: judged with the refusal bit, read from the connection mark, so that marks set by
+    // other software on packets never count.
+    const std::string rifiutato = " -m connmark --mark " + entrambi + "/" + entrambi;
+    s += "-A OSTRALE_RIFIUTA -p tcp" + rifiutato + " -j REJECT --reject-with tcp-reset\n";
+    s += "-A OSTRALE_RIFIUTA" + rifiutato + " -j REJECT --reject-with " +
          (v6 ? "icmp6-adm-prohibited" : "icmp-admin-prohibited") + "\n";
-    s += "-A OSTRALE_SCARTA -m mark --mark " + r + "/" + r + " -j DROP\n";
+    s += "-A OSTRALE_SCARTA" + rifiutato + " -j DROP\n";
     s += "-I OUTPUT 1 -j OSTRALE_RIFIUTA\n-I INPUT 1 -j OSTRALE_SCARTA\nCOMMIT\n";
     return s;
 }

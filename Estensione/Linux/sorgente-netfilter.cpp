@@ -25,6 +25,15 @@ namespace {
 
 const std::size_t dimensioneBuffer = 0xffff + (MNL_SOCKET_BUFFER_SIZE / 2);
 
+// The packet mark of a verdict: our two bits say judged and, when refused, refused; whatever the
+// packet carried in those two bits gives way (the rules clear them again once the connection
+// mark has them).
+std::uint32_t segnoVerdetto(std::uint32_t originale, bool consenti) {
+    constexpr std::uint32_t nostri = RegoleSistema::segnoGiudicato | RegoleSistema::segnoRifiutato;
+    return (originale & ~nostri) | RegoleSistema::segnoGiudicato |
+           (consenti ? 0u : RegoleSistema::segnoRifiutato);
+}
+
 std::string chiaveFlusso(const TuplaPacchetto& t) {
     return std::to_string(t.protocollo) + "|" + t.origine + "|" + std::to_string(t.portaOrigine) +
            "|" + t.destinazione + "|" + std::to_string(t.portaDestinazione);
@@ -33,16 +42,21 @@ std::string chiaveFlusso(const TuplaPacchetto& t) {
 }  // namespace
 
 // One queue: its netlink socket, its thread, and the flows it holds without a verdict.
-class SorgenteNetfilter::Coda {
+class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetfilter::Coda> {
   public:
     Coda(SorgenteNetfilter& sorgente, unsigned numero, bool perDns)
         : sorgente_(sorgente), numero_(numero), perDns_(perDns) {}
 
-    ~Coda() {
+    ~Coda() { chiudi(); }
+
+    // Stops reading and closes the socket; flows still held can no longer send verdicts (the
+    // kernel drops their packets with the socket).
+    void chiudi() {
         fine_ = true;
-        if (socket_) ::shutdown(mnl_socket_get_fd(socket_), SHUT_RDWR);
-        if (filo_.joinable()) filo_.join();
+        if (filo_.joinable() && filo_.get_id() != std::this_thread::get_id()) filo_.join();
+        std::lock_guard blocco(invio_);
         if (socket_) mnl_socket_close(socket_);
+        socket_ = nullptr;
     }
 
     std::optional<std::string> apri() {
@@ -65,7 +79,7 @@ class SorgenteNetfilter::Coda {
         if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
             return std::string("queue bind: ") + std::strerror(errno);
         h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
-        nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 128);
+        nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 512);
         nfq_nlmsg_cfg_put_qmaxlen(h, 8192);
         if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
             return std::string("queue params: ") + std::strerror(errno);
@@ -84,7 +98,7 @@ class SorgenteNetfilter::Coda {
         nfq_nlmsg_verdict_put(h, static_cast<int>(id), verdetto);
         if (segno) nfq_nlmsg_verdict_put_mark(h, *segno);
         std::lock_guard blocco(invio_);
-        mnl_socket_sendto(socket_, h, h->nlmsg_len);
+        if (socket_) mnl_socket_sendto(socket_, h, h->nlmsg_len);
     }
 
     // A flow's verdict, once given: further first packets of the same tuple that were already
@@ -127,9 +141,9 @@ namespace {
 // A flow as netfilter handed it over; its verdict goes back on the queue that holds it.
 class FlussoNetfilter final : public FlussoDiRete {
   public:
-    FlussoNetfilter(SorgenteNetfilter::Coda& coda, std::uint32_t id, std::uint32_t segno,
-                    TuplaPacchetto tupla, bool uscita, std::optional<TokenApp> token,
-                    std::optional<std::string> nome)
+    FlussoNetfilter(std::shared_ptr<SorgenteNetfilter::Coda> coda, std::uint32_t id,
+                    std::uint32_t segno, TuplaPacchetto tupla, bool uscita,
+                    std::optional<TokenApp> token, std::optional<std::string> nome)
         : coda_(coda),
           id_(id),
           segno_(segno),
@@ -154,17 +168,15 @@ class FlussoNetfilter final : public FlussoDiRete {
     int protocollo() const override { return tupla_.protocollo; }
 
     void dai(bool consenti) const {
-        const std::uint32_t segno = segno_ | RegoleSistema::segnoGiudicato |
-                                    (consenti ? 0u : RegoleSistema::segnoRifiutato);
-        coda_.verdetto(id_, NF_REPEAT, segno);
+        coda_->verdetto(id_, NF_REPEAT, segnoVerdetto(segno_, consenti));
     }
     void riprendi(bool consenti) override {
         dai(consenti);
-        coda_.ricorda(chiaveFlusso(tupla_), consenti);
+        coda_->ricorda(chiaveFlusso(tupla_), consenti);
     }
 
   private:
-    SorgenteNetfilter::Coda& coda_;
+    const std::shared_ptr<SorgenteNetfilter::Coda> coda_;
     const std::uint32_t id_;
     const std::uint32_t segno_;
     const TuplaPacchetto tupla_;
@@ -219,8 +231,9 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     }
     auto tupla = leggiPacchetto(dati);
     if (!tupla) {
-        // Not a packet we can read: judged as allowed, never stuck.
-        verdetto(id, NF_REPEAT, segno | RegoleSistema::segnoGiudicato);
+        // A first packet whose ports lie beyond what we read (long extension headers) or that
+        // is malformed: refused, never let through unjudged.
+        verdetto(id, NF_REPEAT, segnoVerdetto(segno, false));
         return MNL_CB_OK;
     }
     const bool uscita = intestazione->hook == NF_INET_LOCAL_OUT;
@@ -235,9 +248,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         if (const auto it = recenti_.find(chiave);
             it != recenti_.end() &&
             std::chrono::steady_clock::now() - it->second.second < memoria) {
-            verdetto(id, NF_REPEAT,
-                     segno | RegoleSistema::segnoGiudicato |
-                         (it->second.first ? 0u : RegoleSistema::segnoRifiutato));
+            verdetto(id, NF_REPEAT, segnoVerdetto(segno, it->second.first));
             return MNL_CB_OK;
         }
     }
@@ -248,8 +259,8 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     }
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
     auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
-    auto flusso =
-        std::make_shared<FlussoNetfilter>(*this, id, segno, *tupla, uscita, token, std::move(nome));
+    auto flusso = std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, uscita,
+                                                    token, std::move(nome));
     const Verdetto v = provider_->handleNewFlow(flusso);
     if (v == Verdetto::sospendi) {
         std::lock_guard blocco(trattenuti_);
@@ -271,6 +282,7 @@ SorgenteNetfilter::~SorgenteNetfilter() {
 void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
                                             std::function<void(std::optional<std::string>)> fatto) {
     auto fallisci = [&](std::string errore) {
+        for (auto& coda : code_) coda->chiudi();
         code_.clear();
         if (fatto) fatto(std::move(errore));
     };
@@ -279,9 +291,9 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
         return;
     }
     const auto& numeri = regole_.code();
-    code_.push_back(std::make_unique<Coda>(*this, numeri.dns, true));
+    code_.push_back(std::make_shared<Coda>(*this, numeri.dns, true));
     for (unsigned i = 0; i < numeri.quanteFlussi; ++i) {
-        code_.push_back(std::make_unique<Coda>(*this, numeri.primaFlussi + i, false));
+        code_.push_back(std::make_shared<Coda>(*this, numeri.primaFlussi + i, false));
     }
     for (auto& coda : code_) {
         if (auto errore = coda->apri()) return fallisci(*errore);
@@ -299,6 +311,7 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
 
 void SorgenteNetfilter::ferma() {
     if (attiva_.exchange(false)) regole_.rimuovi();
+    for (auto& coda : code_) coda->chiudi();
     code_.clear();
 }
 

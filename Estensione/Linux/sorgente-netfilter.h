@@ -41,7 +41,7 @@ class SorgenteNetfilter final : public SorgenteFlussi {
     CacheNomi nomi_;
     MonitorResolved monitor_{nomi_, orologio_};
     IndiceSocket indice_;
-    std::vector<std::unique_ptr<Coda>> code_;
+    std::vector<std::shared_ptr<Coda>> code_;
     std::atomic<bool> attiva_ = false;
 };
 

@@ -12,9 +12,10 @@ for p in ip iptables curl dnsmasq dig /usr/bin/python3; do
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ "${DENTRO:-}" != 1 ] || [ "$(readlink /proc/$$/ns/net)" = "$(readlink /proc/1/ns/net)" ]; then
-    # Re-run inside a fresh network namespace: everything made here vanishes with it.
-    exec env DENTRO=1 unshare --net --fork --kill-child "$0" "$@"
+if [ $$ != 1 ]; then
+    # Re-run as the first process of fresh network and PID namespaces: every process started
+    # here dies with this script, whatever way it ends.
+    exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
 fi
 
 lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
@@ -23,21 +24,10 @@ export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.so
 mkdir -p "$OSTRALE_CONTENITORE"
 figli=()
 demone=""
-# Every process left in a namespace (the "Internet" one, and ours but this shell) is killed.
-svuota() {
-    local ns=$1 p
-    for p in /proc/[0-9]*; do
-        [ "${p#/proc/}" = $$ ] && continue
-        [ "${p#/proc/}" = $PPID ] && continue
-        [ "$(readlink "$p/ns/net" 2>/dev/null)" = "$ns" ] && kill -KILL "${p#/proc/}" 2>/dev/null
-    done
-}
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    [ -n "${nsInternet:-}" ] && svuota "$nsInternet"
-    # Never the machine's own namespace, whatever the environment said.
-    [ "$(readlink /proc/$$/ns/net)" != "$(readlink /proc/1/ns/net)" ] && svuota "$(readlink /proc/$$/ns/net)"
-    for f in "${figli[@]}"; do kill -KILL "$f" 2>/dev/null; done
+    # Everything else lives in this PID namespace: it ends with us, but not before the files go.
+    [ $$ = 1 ] && kill -KILL -1 2>/dev/null
     wait 2>/dev/null
     rm -rf "$lavoro"
 }
@@ -56,7 +46,6 @@ unshare --net --fork --kill-child sleep 3600 &
 figli+=($!)
 sleep 0.2
 internet=$(pgrep -P "${figli[0]}" sleep || echo "${figli[0]}")
-nsInternet=$(readlink "/proc/$internet/ns/net")
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.2/24 dev veth-p

@@ -41,7 +41,12 @@ TEST(RegoleSistema, RulesTextHasEveryPiece) {
     const RegoleSistema regole;
     const std::string v4 = regole.regole(false);
     EXPECT_NE(v4.find("--queue-balance 6130:6131 --queue-bypass"), std::string::npos);
-    EXPECT_NE(v4.find("-p udp --sport 53 -j NFQUEUE --queue-num 6129"), std::string::npos);
+    EXPECT_NE(
+        v4.find(
+            "-p udp --sport 53 -m conntrack --ctstate ESTABLISHED -m connmark --mark 0x100/0x300 "
+            "-j NFQUEUE --queue-num 6129"),
+        std::string::npos);
+    EXPECT_NE(v4.find("-m connmark --mark 0x300/0x300 -j DROP"), std::string::npos);
     EXPECT_NE(v4.find("--reject-with tcp-reset"), std::string::npos);
     EXPECT_NE(v4.find("icmp-admin-prohibited"), std::string::npos);
     EXPECT_NE(v4.find("--dport 67:68 -j RETURN"), std::string::npos);
