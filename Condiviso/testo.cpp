@@ -126,6 +126,18 @@ bool iniziaCon(std::string_view s, std::string_view prefisso) {
     return s.substr(0, prefisso.size()) == prefisso;
 }
 
+std::vector<std::string_view> etichette(std::string_view host) {
+    std::vector<std::string_view> risultato;
+    std::size_t inizio = 0;
+    while (inizio <= host.size()) {
+        std::size_t fine = host.find('.', inizio);
+        if (fine == std::string_view::npos) fine = host.size();
+        if (fine > inizio) risultato.push_back(host.substr(inizio, fine - inizio));
+        inizio = fine + 1;
+    }
+    return risultato;
+}
+
 std::vector<std::string_view> vociElenco(std::string_view s) {
     std::vector<std::string_view> voci;
     for (std::string_view riga : righe(s)) {

@@ -26,6 +26,9 @@ std::string minuscole(std::string_view testo);
 
 bool iniziaCon(std::string_view testo, std::string_view prefisso);
 
+// The labels of a host name: the pieces between dots, empty pieces dropped.
+std::vector<std::string_view> etichette(std::string_view host);
+
 // The entries of a list file: lines trimmed, empty lines and lines beginning with "#" skipped.
 // No other comment syntax exists: a "#" after an entry is part of it.
 std::vector<std::string_view> vociElenco(std::string_view testo);

@@ -29,14 +29,7 @@ bool haLettere(std::string_view host) {
 
 std::string dominioDi(std::string_view host) {
     if (host == "?" || !haLettere(host)) return {};
-    std::vector<std::string_view> etichette;
-    std::size_t inizio = 0;
-    while (inizio <= host.size()) {
-        std::size_t fine = host.find('.', inizio);
-        if (fine == std::string_view::npos) fine = host.size();
-        if (fine > inizio) etichette.push_back(host.substr(inizio, fine - inizio));
-        inizio = fine + 1;
-    }
+    const auto etichette = testo::etichette(host);
     if (etichette.size() >= 3) {
         const auto& penultima = etichette[etichette.size() - 2];
         const auto& ultima = etichette.back();

@@ -52,14 +52,7 @@ std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
     std::string_view host) const {
     if (host == "?" || regoleDominio.empty()) return std::nullopt;
     const std::string minuscolo = testo::minuscole(host);
-    std::vector<std::string_view> etichette;
-    std::size_t inizio = 0;
-    while (inizio <= minuscolo.size()) {
-        std::size_t fine = minuscolo.find('.', inizio);
-        if (fine == std::string::npos) fine = minuscolo.size();
-        if (fine > inizio) etichette.emplace_back(minuscolo.data() + inizio, fine - inizio);
-        inizio = fine + 1;
-    }
+    const auto etichette = testo::etichette(minuscolo);
     std::string chiave;
     for (std::size_t primo = 0; primo + 2 <= etichette.size(); ++primo) {
         chiave.clear();
@@ -198,6 +191,9 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         return Verdetto::consenti;
     }
 
+    // 11, asked once: it decides (when trackers are blocked) and is counted whatever the verdict.
+    const bool tracker = d_.tracker.contiene(host);
+
     // 10: the decision, in order of precedence.
     bool consentito;
     MotivoDecisione motivo;
@@ -215,7 +211,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     } else if (minaccia) {
         consentito = false;
         motivo = MotivoDecisione::attacco;
-    } else if (imp.bloccaTracker && d_.tracker.contiene(host)) {
+    } else if (imp.bloccaTracker && tracker) {
         consentito = false;
         motivo = MotivoDecisione::tracker;
     } else if (imp.fidatiApple && èDiSistema(firma)) {
@@ -230,8 +226,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         motivo = MotivoDecisione::predefinita;
     }
 
-    // 11-12
-    const bool tracker = d_.tracker.contiene(host);
+    // 12
     EventoFlusso evento;
     evento.data = adesso;
     evento.firmaApp = firma;

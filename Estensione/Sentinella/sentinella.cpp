@@ -292,14 +292,9 @@ void Sentinella::dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito
 
 void Sentinella::dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& esito) {
     bool contraffatto = false;
-    std::size_t inizio = 0;
-    while (inizio < f.host.size() && !contraffatto) {
-        std::size_t fine = f.host.find('.', inizio);
-        if (fine == std::string_view::npos) fine = f.host.size();
-        const std::string_view etichetta = f.host.substr(inizio, fine - inizio);
-        contraffatto = etichetta.size() >= 4 && (etichetta[0] | 0x20) == 'x' &&
-                       (etichetta[1] | 0x20) == 'n' && etichetta[2] == '-' && etichetta[3] == '-';
-        inizio = fine + 1;
+    for (std::string_view etichetta : testo::etichette(f.host)) {
+        contraffatto |= etichetta.size() >= 4 && (etichetta[0] | 0x20) == 'x' &&
+                        (etichetta[1] | 0x20) == 'n' && etichetta[2] == '-' && etichetta[3] == '-';
     }
     if (!contraffatto) return;
     if (!segnalabile(TipoAttacco::dominioContraffatto, f.host, f.adesso)) return;
