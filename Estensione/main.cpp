@@ -36,6 +36,7 @@ const char* const uso =
     "  --sorgente simulata      a simulated desktop, for the demo and tests\n"
     "  --contenitore DIR        shared container directory (created if missing)\n"
     "  --verboso                one line per verdict on standard output\n"
+    "  --senza-bpf              find flow owners by socket lookups only (no kernel programs)\n"
     "  --velocita N             simulated ordinary flows per second (default 20)\n"
     "  --accelera N             simulated time runs N times faster (default 1)\n"
     "  --durata S               stop by itself after S seconds\n"
@@ -45,6 +46,7 @@ struct Opzioni {
     std::string sorgente = "netfilter";
     std::optional<std::string> contenitore;
     bool verboso = false;
+    bool senzaBpf = false;
     double velocità = 20;
     double accelerazione = 1;
     std::optional<double> durata;
@@ -78,6 +80,8 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             o.contenitore = valore();
         } else if (a == "--verboso") {
             o.verboso = true;
+        } else if (a == "--senza-bpf") {
+            o.senzaBpf = true;
         } else if (a == "--velocita" || a == "--velocità") {
             o.velocità = numero("--velocita", valore());
         } else if (a == "--accelera") {
@@ -186,7 +190,8 @@ int main(int argc, char** argv) {
         sorgenteSimulata =
             std::make_unique<SorgenteSimulata>(scenario, opzioni.velocità, opzioni.accelerazione);
     } else {
-        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio);
+        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio, RegoleSistema(), &identitàLinux,
+                                                                !opzioni.senzaBpf);
     }
     RisolutoreIdentità& identità =
         simulata ? static_cast<RisolutoreIdentità&>(scenario) : identitàLinux;

@@ -5,8 +5,8 @@ set -euo pipefail
 
 pacchetti=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    nlohmann-json3-dev libsystemd-dev libicu-dev libnetfilter-queue-dev libmnl-dev
-    iptables iproute2 curl python3 dnsmasq-base dnsutils
+    nlohmann-json3-dev libsystemd-dev libicu-dev libnetfilter-queue-dev libmnl-dev libbpf-dev
+    iptables iproute2 conntrack curl python3 dnsmasq-base dnsutils
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -6,6 +6,7 @@
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -189,15 +190,35 @@ std::optional<std::uint64_t> inizioProcesso(std::string_view stat) {
     return valore;
 }
 
-std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
-    const auto inizio = inizioProcesso(leggiTesto("/proc/" + std::to_string(pid) + "/stat"));
-    if (!inizio) return std::nullopt;
+namespace {
+
+constexpr std::uint8_t marcaToken = 0x4C;
+
+TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uint64_t inode,
+                      dev_t dispositivo) {
     TokenApp t{};
+    const auto d = static_cast<std::uint32_t>(dispositivo);
     std::memcpy(t.data(), &pid, sizeof pid);
-    std::memcpy(t.data() + 4, &*inizio, sizeof *inizio);
+    std::memcpy(t.data() + 4, &inizio, sizeof inizio);
     std::memcpy(t.data() + 12, &uid, sizeof uid);
-    t[31] = 0x4C;
+    std::memcpy(t.data() + 16, &inode, sizeof inode);
+    std::memcpy(t.data() + 24, &d, sizeof d);
+    t[31] = marcaToken;
     return t;
+}
+
+}  // namespace
+
+std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
+    const std::string base = "/proc/" + std::to_string(pid);
+    const auto inizio = inizioProcesso(leggiTesto(base + "/stat"));
+    struct stat eseguibile {};
+    if (!inizio || ::stat((base + "/exe").c_str(), &eseguibile) != 0) return std::nullopt;
+    return componiToken(pid, *inizio, uid, eseguibile.st_ino, eseguibile.st_dev);
+}
+
+TokenApp tokenDi(const ProprietarioFlusso& p) {
+    return componiToken(p.pid, p.inizio, p.uid, p.inode, p.dispositivo);
 }
 
 std::optional<std::string> applicazioneFlatpak(std::string_view info) {
@@ -225,42 +246,122 @@ std::optional<std::string> nomeSnap(std::string_view cgroup) {
     return std::string(resto.substr(0, punto));
 }
 
-std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
-    const std::string base = proc_ + "/" + std::to_string(pid);
-    if (const auto info = ArchivioCondiviso::leggiFile(base + "/root/.flatpak-info", true)) {
-        if (auto app = applicazioneFlatpak(*info)) return app;
-    }
-    if (auto snap = nomeSnap(leggiTesto(base + "/cgroup"))) return snap;
+std::optional<std::pair<std::string, RisolutoreLinux::Immagine>>
+RisolutoreLinux::eseguibileAttuale(int pid) const {
+    const std::string collegamento = proc_ + "/" + std::to_string(pid) + "/exe";
     char percorso[4096];
-    const ssize_t n = ::readlink((base + "/exe").c_str(), percorso, sizeof percorso - 1);
-    if (n <= 0) return std::nullopt;
+    const ssize_t n = ::readlink(collegamento.c_str(), percorso, sizeof percorso - 1);
+    struct stat info {};
+    if (n <= 0 || ::stat(collegamento.c_str(), &info) != 0) return std::nullopt;
     std::string eseguibile(percorso, static_cast<std::size_t>(n));
     constexpr std::string_view cancellato = " (deleted)";
     if (eseguibile.size() > cancellato.size() && eseguibile.ends_with(cancellato)) {
         eseguibile.resize(eseguibile.size() - cancellato.size());
     }
-    return eseguibile;
+    return std::pair{std::move(eseguibile),
+                     Immagine{info.st_ino, static_cast<std::uint32_t>(info.st_dev)}};
+}
+
+namespace {
+
+// What a sandbox says the application is: it holds across the programs a process runs.
+std::optional<std::string> identitàSandbox(const std::string& base) {
+    if (const auto info = ArchivioCondiviso::leggiFile(base + "/root/.flatpak-info", true)) {
+        if (auto app = applicazioneFlatpak(*info)) return app;
+    }
+    return nomeSnap(leggiTesto(base + "/cgroup"));
+}
+
+}  // namespace
+
+std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
+    if (auto sandbox = identitàSandbox(proc_ + "/" + std::to_string(pid))) return sandbox;
+    if (auto eseguibile = eseguibileAttuale(pid)) return std::move(eseguibile->first);
+    return std::nullopt;
+}
+
+void RisolutoreLinux::impara(const std::string& percorso, Immagine immagine) {
+    std::lock_guard blocco(mutex_);
+    if (immagini_.size() >= 16384) immagini_.clear();
+    immagini_.insert_or_assign(immagine, percorso);
+}
+
+void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
+    uscito(evento.pid);
+    if (const auto attuale = eseguibileAttuale(evento.pid)) {
+        // Only if the process still runs the program the event is about.
+        if (attuale->second ==
+            Immagine{evento.inode, static_cast<std::uint32_t>(evento.dispositivo)})
+            impara(attuale->first, attuale->second);
+    }
+}
+
+void RisolutoreLinux::uscito(int pid) {
+    std::lock_guard blocco(mutex_);
+    if (const auto it = cache_.find(pid); it != cache_.end()) {
+        quanti_ -= it->second.size();
+        cache_.erase(it);
+    }
+}
+
+void RisolutoreLinux::imparaTutti() {
+    DIR* d = ::opendir(proc_.c_str());
+    if (!d) return;
+    while (const dirent* voce = ::readdir(d)) {
+        const int pid = std::atoi(voce->d_name);
+        if (pid <= 0) continue;
+        if (const auto attuale = eseguibileAttuale(pid)) impara(attuale->first, attuale->second);
+    }
+    ::closedir(d);
 }
 
 std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
-    if (token[31] != 0x4C) return std::nullopt;
-    const std::string chiave(reinterpret_cast<const char*>(token.data()), token.size());
-    {
-        std::lock_guard blocco(mutex_);
-        if (const auto it = cache_.find(chiave); it != cache_.end()) return it->second;
-    }
+    if (token[31] != marcaToken) return std::nullopt;
     int pid;
-    std::uint64_t inizio;
+    std::uint64_t inizio, inode;
+    std::uint32_t dispositivo;
     std::memcpy(&pid, token.data(), sizeof pid);
     std::memcpy(&inizio, token.data() + 4, sizeof inizio);
-    // The process must still be the one the token names.
-    if (inizioProcesso(leggiTesto(proc_ + "/" + std::to_string(pid) + "/stat")) != inizio)
-        return std::nullopt;
-    auto identità = firmaDelProcesso(pid);
+    std::memcpy(&inode, token.data() + 16, sizeof inode);
+    std::memcpy(&dispositivo, token.data() + 24, sizeof dispositivo);
+    {
+        std::lock_guard blocco(mutex_);
+        if (const auto it = cache_.find(pid); it != cache_.end()) {
+            for (const auto& [t, identità] : it->second) {
+                if (t == token) return identità;
+            }
+        }
+    }
+    const Immagine immagine{inode, dispositivo};
+    const std::string base = proc_ + "/" + std::to_string(pid);
+    std::optional<std::string> identità;
+    // The process the token names is still there: its sandbox, else its executable if it still
+    // runs the same one.
+    const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
+    if (vivo) {
+        identità = identitàSandbox(base);
+        if (!identità) {
+            if (auto attuale = eseguibileAttuale(pid); attuale && attuale->second == immagine) {
+                impara(attuale->first, attuale->second);
+                identità = std::move(attuale->first);
+            }
+        }
+    }
+    if (!identità) {
+        // It has since run another program, or ended: the program it ran, from the images seen.
+        std::lock_guard blocco(mutex_);
+        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second;
+    }
     if (!identità) return std::nullopt;
     std::lock_guard blocco(mutex_);
-    if (cache_.size() > 4096) cache_.clear();
-    cache_.emplace(chiave, *identità);
+    if (quanti_ >= 4096) {
+        cache_.clear();
+        quanti_ = 0;
+    }
+    if (vivo) {
+        cache_[pid].emplace_back(token, *identità);
+        ++quanti_;
+    }
     return identità;
 }
 

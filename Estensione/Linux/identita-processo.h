@@ -6,7 +6,10 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
+#include "Estensione/Linux/attribuzione-bpf.h"
 #include "Estensione/Linux/pacchetto-ip.h"
 #include "Estensione/flusso-di-rete.h"
 #include "Estensione/risolutore-identita.h"
@@ -38,12 +41,16 @@ class IndiceSocket {
     std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> assenti_;
 };
 
-// The token of a process: pid, start time and uid packed into 32 bytes, so that a reused pid
-// never inherits an identity.
+// The token of a process: pid, start time, uid and the executable (inode and device) packed
+// into 32 bytes, so that a reused pid or a process that has since run another program never
+// inherits an identity.
 std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid);
+TokenApp tokenDi(const ProprietarioFlusso& proprietario);
 
 // Application identities from tokens: the Flatpak application id, else the Snap name, else the
-// executable's absolute path. Computed once per process and cached. Safe from any thread.
+// executable's absolute path. Computed once per process image and cached; the cache forgets a
+// process when it execs or ends. When the process has since run another program, or ended, the
+// executable is named from the images seen before (by inode and device). Safe from any thread.
 class RisolutoreLinux final : public RisolutoreIdentità {
   public:
     explicit RisolutoreLinux(std::string radiceProc = "/proc") : proc_(std::move(radiceProc)) {}
@@ -51,10 +58,34 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     // The identity of a live process (for tests and diagnostics).
     std::optional<std::string> firmaDelProcesso(int pid) const;
 
+    // A process ran a new program (inode, device): what its executable is called is learnt now,
+    // while it is running; what was cached for the pid is forgotten.
+    void eseguito(const EventoProcesso& evento);
+    // A process ended.
+    void uscito(int pid);
+    // Learns the executables of every running process (once, off the flows' path).
+    void imparaTutti();
+
   private:
+    struct Immagine {
+        std::uint64_t inode;
+        std::uint32_t dispositivo;  // as stat(2) gives it, truncated to 32 bits
+        bool operator==(const Immagine&) const = default;
+    };
+    struct HashImmagine {
+        std::size_t operator()(const Immagine& i) const {
+            return std::hash<std::uint64_t>()(i.inode * 31 + i.dispositivo);
+        }
+    };
+    // The executable of `pid` now, with its inode and device.
+    std::optional<std::pair<std::string, Immagine>> eseguibileAttuale(int pid) const;
+    void impara(const std::string& percorso, Immagine immagine);
+
     const std::string proc_;
     std::mutex mutex_;
-    std::unordered_map<std::string, std::string> cache_;  // token bytes → identity
+    std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
+    std::size_t quanti_ = 0;
+    std::unordered_map<Immagine, std::string, HashImmagine> immagini_;
 };
 
 // The pieces of the identity, from the contents of /proc files (pure, for tests).

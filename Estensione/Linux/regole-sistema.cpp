@@ -109,7 +109,9 @@ std::string RegoleSistema::regole(bool v6) const {
         } else {
             s += "-A " + catena + " -p udp --dport 67:68 -j RETURN\n";
         }
-        s += "-A " + catena + " -m conntrack --ctstate NEW -j NFQUEUE " + coda + "\n";
+        s += "-A " + catena + " -m conntrack --ctstate NEW";
+        if (!dns && !filtroTuple_.empty()) s += " -m bpf --object-pinned " + filtroTuple_;
+        s += " -j NFQUEUE " + coda + "\n";
     };
     giudica("OSTRALE_USCITA", false);
     giudica("OSTRALE_ENTRATA", true);

@@ -38,8 +38,13 @@ class RegoleSistema {
 
     const Code& code() const { return code_; }
 
+    // The pinned socket filter run as an xt_bpf match by the rule that queues outbound first
+    // packets (it notes each flow's socket); empty for none.
+    void usaFiltroTuple(std::string percorso) { filtroTuple_ = std::move(percorso); }
+
   private:
     Code code_{};
+    std::string filtroTuple_;
 };
 
 }  // namespace ostrale

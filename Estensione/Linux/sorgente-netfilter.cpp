@@ -253,9 +253,16 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         }
     }
     std::optional<TokenApp> token;
-    if (const auto proprietario = cercaSocket(*tupla, uscita)) {
-        if (const auto pid = sorgente_.indice_.pid(proprietario->inode))
-            token = tokenDi(*pid, proprietario->uid);
+    // The kernel's note of the socket's owner; an exact socket lookup for what it lacks
+    // (inbound flows, sockets of processes outside our pid namespace, notes lost to the LRU).
+    if (uscita && sorgente_.bpf_) {
+        if (const auto proprietario = sorgente_.bpf_->cerca(*tupla)) token = tokenDi(*proprietario);
+    }
+    if (!token) {
+        if (const auto proprietario = cercaSocket(*tupla, uscita)) {
+            if (const auto pid = sorgente_.indice_.pid(proprietario->inode))
+                token = tokenDi(*pid, proprietario->uid);
+        }
     }
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
     auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
@@ -272,8 +279,34 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     return MNL_CB_OK;
 }
 
-SorgenteNetfilter::SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole)
-    : orologio_(orologio), regole_(std::move(regole)) {}
+SorgenteNetfilter::SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole,
+                                     RisolutoreLinux* identità, bool conBpf)
+    : orologio_(orologio), regole_(std::move(regole)), identità_(identità), conBpf_(conBpf) {}
+
+void SorgenteNetfilter::preparaAttribuzione() {
+    Registro registro("it.brelt.ostrale.estensione", "attribuzione");
+    std::string motivo = "disabled";
+    if (conBpf_ && !bpf_) bpf_ = AttribuzioneBpf::carica(motivo);
+    if (!bpf_) {
+        regole_.usaFiltroTuple({});
+        registro.info("Attribution: socket lookups (sock_diag) only: " + motivo);
+        return;
+    }
+    regole_.usaFiltroTuple(bpf_->filtro());
+    if (identità_) {
+        identità_->imparaTutti();
+        bpf_->osservaProcessi([identità = identità_](const EventoProcesso& e) {
+            if (e.tipo == EventoProcesso::Tipo::esecuzione) {
+                identità->eseguito(e);
+            } else {
+                identità->uscito(e.pid);
+            }
+        });
+    }
+    registro.info(
+        "Attribution: socket owners noted by the kernel (cgroup hooks, xt_bpf at " +
+        bpf_->filtro() + "); socket lookups (sock_diag) for inbound flows and misses");
+}
 
 SorgenteNetfilter::~SorgenteNetfilter() {
     ferma();
@@ -300,6 +333,7 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
     }
     for (auto& coda : code_) coda->avvia(provider);
     monitor_.avvia();
+    preparaAttribuzione();
     if (auto errore = regole_.installa()) return fallisci(*errore);
     attiva_ = true;
     Registro("it.brelt.ostrale.estensione", "filtro")

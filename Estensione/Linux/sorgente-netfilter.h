@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Condiviso/orologio.h"
+#include "Estensione/Linux/attribuzione-bpf.h"
 #include "Estensione/Linux/cache-nomi.h"
 #include "Estensione/Linux/identita-processo.h"
 #include "Estensione/Linux/monitor-resolved.h"
@@ -23,7 +24,10 @@ namespace ostrale {
 // teach host names. Needs root (CAP_NET_ADMIN).
 class SorgenteNetfilter final : public SorgenteFlussi {
   public:
-    SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole = RegoleSistema());
+    // `identità`, when given, learns of processes that exec or end. `conBpf` false keeps to
+    // socket lookups even where the kernel programs could be loaded.
+    SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole = RegoleSistema(),
+                      RisolutoreLinux* identità = nullptr, bool conBpf = true);
     ~SorgenteNetfilter() override;
 
     void applicaImpostazioni(FilterDataProvider& provider,
@@ -36,11 +40,16 @@ class SorgenteNetfilter final : public SorgenteFlussi {
     class Coda;
 
   private:
+    void preparaAttribuzione();
+
     const Orologio& orologio_;
     RegoleSistema regole_;
     CacheNomi nomi_;
     MonitorResolved monitor_{nomi_, orologio_};
     IndiceSocket indice_;
+    RisolutoreLinux* identità_;
+    const bool conBpf_;
+    std::unique_ptr<AttribuzioneBpf> bpf_;
     std::vector<std::shared_ptr<Coda>> code_;
     std::atomic<bool> attiva_ = false;
 };

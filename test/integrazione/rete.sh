@@ -35,6 +35,7 @@ trap fine EXIT
 fallito() {
     echo "FAILED: $*"
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
+    grep -i attribution "$lavoro/estensione.log"
     exit 1
 }
 passo() { echo "ok: $*"; }
@@ -190,6 +191,32 @@ sleep 0.5
 quanti=$("$ctl" --json flussi | tr '}' '\n' | grep '"porta":"9999"' | grep -c python3)
 [ "$quanti" = 1 ] || fallito "50 datagrams of one flow reach the pipeline once (seen $quanti)"
 passo "one-way UDP judged once"
+
+# ---- who sent it: the kernel's note of each socket's owner ----
+grep -q "socket owners noted by the kernel" "$lavoro/estensione.log" || fallito "the daemon runs the kernel attribution path"
+# A datagram from a socket closed at once, by a process that ends at once: nothing is left to
+# look up when the verdict is made.
+/usr/bin/python3 -c '
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.sendto(b"x", ("203.0.113.1", 9998))
+s.close()' || fallito "UDP sender that closes at once"
+# A datagram, then at once another program in the same process; that program's own flow.
+/usr/bin/python3 -c '
+import os, socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.sendto(b"x", ("203.0.113.1", 9997))
+os.execv("/usr/bin/curl", ["curl", "-s", "-o", "/dev/null", "-m", "5", "http://203.0.113.1:80/exec"])' \
+    || fallito "python3 that becomes curl"
+sleep 0.5
+python=$(readlink -f /usr/bin/python3)
+for porta in 9998 9997; do
+    evento "\"porta\":\"$porta\"" | grep -qF "\"firmaApp\":\"$python\"" \
+        || fallito "the flow to port $porta is $python's: $(evento "\"porta\":\"$porta\"")"
+done
+evento '"porta":"80"' | grep -qF '"firmaApp":"/usr/bin/curl"' \
+    || fallito "the program run by exec is named for its own flow: $(evento '"porta":"80"')"
+passo "attribution of closed sockets and across exec"
 
 # ---- the unanswered question ----
 wait "$senzaRisposta" && fallito "an unanswered paused connection is refused"

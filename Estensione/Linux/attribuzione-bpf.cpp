@@ -1,0 +1,276 @@
+#include "Estensione/Linux/attribuzione-bpf.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+extern "C" {
+#include <bpf/bpf.h>
+#include <bpf/libbpf.h>
+
+#include "Estensione/Linux/bpf/proprietari.h"
+}
+
+#include "Condiviso/registro.h"
+
+extern "C" const unsigned char ostrale_proprietari_bpf[];
+extern "C" const std::size_t ostrale_proprietari_bpf_dimensione;
+
+namespace ostrale {
+
+namespace {
+
+Registro registro() {
+    return Registro("it.brelt.ostrale.estensione", "attribuzione");
+}
+
+int stampaLibbpf(libbpf_print_level livello, const char* formato, va_list argomenti) {
+    if (livello == LIBBPF_DEBUG) return 0;
+    char riga[512];
+    const int n = std::vsnprintf(riga, sizeof riga, formato, argomenti);
+    std::string testo(riga, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n),
+                                                          sizeof riga - 1)
+                                  : 0);
+    while (!testo.empty() && testo.back() == '\n') testo.pop_back();
+    registro().debug("libbpf: " + testo);
+    return n;
+}
+
+std::string errore(const std::string& cosa, int codice) {
+    return cosa + ": " + std::strerror(codice < 0 ? -codice : codice);
+}
+
+// The cgroup v2 hierarchy: where it is mounted, else a private mount of our own (inside a
+// fresh mount namespace /sys may lack it). The answer is an open directory.
+int apriCgroupRadice(std::string& motivo) {
+    std::ifstream montaggi("/proc/self/mountinfo");
+    std::string riga;
+    while (std::getline(montaggi, riga)) {
+        // "... mountpoint options [optional fields] - fstype source superoptions"
+        const auto trattino = riga.find(" - ");
+        if (trattino == std::string::npos) continue;
+        std::istringstream dopo(riga.substr(trattino + 3));
+        std::string tipo;
+        dopo >> tipo;
+        if (tipo != "cgroup2") continue;
+        std::istringstream prima(riga.substr(0, trattino));
+        std::string id, genitore, numeri, radice, punto;
+        prima >> id >> genitore >> numeri >> radice >> punto;
+        if (radice != "/") continue;  // a bind of a sub-cgroup is not the root
+        const int fd = ::open(punto.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) return fd;
+    }
+    char cartella[] = "/tmp/ostrale-cgroup2.XXXXXX";
+    if (!::mkdtemp(cartella)) {
+        motivo = errore("no cgroup v2 hierarchy and no place to mount one", errno);
+        return -1;
+    }
+    int fd = -1;
+    if (::mount("cgroup2", cartella, "cgroup2", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0) {
+        fd = ::open(cartella, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::umount2(cartella, MNT_DETACH);
+    } else {
+        motivo = errore("no cgroup v2 hierarchy, and mounting one failed", errno);
+    }
+    ::rmdir(cartella);
+    return fd;
+}
+
+// A bpffs at `cartella`, mounted when what is there is not one.
+bool preparaBpffs(const std::string& cartella, std::string& motivo) {
+    struct statfs info {};
+    if (::statfs(cartella.c_str(), &info) == 0 &&
+        static_cast<unsigned long>(info.f_type) == BPF_FS_MAGIC)
+        return true;
+    if (::mount("bpf", cartella.c_str(), "bpf", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0700") ==
+        0)
+        return true;
+    motivo = errore("no bpffs at " + cartella, errno);
+    return false;
+}
+
+// The pid namespace whose pids /proc shows: its depth and its inode.
+std::optional<ostrale_configurazione> spazioPid() {
+    ostrale_configurazione c{};
+    struct stat ns {};
+    if (::stat("/proc/self/ns/pid", &ns) != 0) return std::nullopt;
+    c.inum_pidns = static_cast<__u32>(ns.st_ino);
+    std::ifstream stato("/proc/self/status");
+    std::string riga;
+    while (std::getline(stato, riga)) {
+        if (riga.rfind("NSpid:", 0) != 0) continue;
+        std::istringstream campi(riga.substr(6));
+        int pid, quanti = 0;
+        while (campi >> pid) ++quanti;
+        if (quanti == 0) return std::nullopt;
+        c.livello_pidns = static_cast<__u32>(quanti - 1);
+        return c;
+    }
+    return std::nullopt;
+}
+
+std::uint64_t inTick(std::uint64_t nanosecondi) {
+    static const long tick = ::sysconf(_SC_CLK_TCK);
+    return nanosecondi / (1'000'000'000ull / static_cast<std::uint64_t>(tick > 0 ? tick : 100));
+}
+
+// The kernel's dev_t (major << 20 | minor) as stat(2) reports it.
+dev_t dispositivoUtente(std::uint32_t kernel) {
+    return ::makedev(kernel >> 20, kernel & 0xFFFFF);
+}
+
+std::uint64_t adessoMonotono() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<std::uint64_t>(t.tv_sec) * 1'000'000'000ull +
+           static_cast<std::uint64_t>(t.tv_nsec);
+}
+
+}  // namespace
+
+std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
+                                                         const std::string& cartella) {
+    libbpf_set_print(stampaLibbpf);
+    std::unique_ptr<AttribuzioneBpf> a(new AttribuzioneBpf());
+    const auto spazio = spazioPid();
+    if (!spazio) {
+        motivo = "cannot read this process's pid namespace";
+        return nullptr;
+    }
+    a->cgroup_ = apriCgroupRadice(motivo);
+    if (a->cgroup_ < 0) return nullptr;
+    if (!preparaBpffs(cartella, motivo)) return nullptr;
+    const std::string nostra = cartella + "/ostrale";
+    if (::mkdir(nostra.c_str(), 0700) != 0 && errno != EEXIST) {
+        motivo = errore("cannot create " + nostra, errno);
+        return nullptr;
+    }
+    a->filtro_ = nostra + "/tupla";
+
+    bpf_object_open_opts opzioni{};
+    opzioni.sz = sizeof opzioni;
+    opzioni.object_name = "ostrale";
+    a->oggetto_ =
+        bpf_object__open_mem(ostrale_proprietari_bpf, ostrale_proprietari_bpf_dimensione, &opzioni);
+    if (!a->oggetto_) {
+        motivo = errore("cannot open the kernel programs", errno);
+        return nullptr;
+    }
+    if (const int e = bpf_object__load(a->oggetto_); e != 0) {
+        motivo = errore("the kernel refused the programs", e);
+        return nullptr;
+    }
+    const int configurazione = bpf_object__find_map_fd_by_name(a->oggetto_, "configurazione");
+    const __u32 zero = 0;
+    if (configurazione < 0 || bpf_map_update_elem(configurazione, &zero, &*spazio, BPF_ANY) != 0) {
+        motivo = errore("cannot configure the kernel programs", errno);
+        return nullptr;
+    }
+    a->mappaProprietari_ = bpf_object__find_map_fd_by_name(a->oggetto_, "proprietari");
+    a->mappaTuple_ = bpf_object__find_map_fd_by_name(a->oggetto_, "tuple");
+
+    const char* cgroup[] = {"alla_creazione", "al_collegamento4", "al_collegamento6",
+                            "all_invio4", "all_invio6"};
+    std::size_t i = 0;
+    for (const char* nome : cgroup) {
+        bpf_program* p = bpf_object__find_program_by_name(a->oggetto_, nome);
+        a->collegamenti_[i] = p ? bpf_program__attach_cgroup(p, a->cgroup_) : nullptr;
+        if (!a->collegamenti_[i++]) {
+            motivo = errore(std::string("cannot attach ") + nome + " to the cgroup root", errno);
+            return nullptr;
+        }
+    }
+    for (const char* nome : {"all_esecuzione", "all_uscita"}) {
+        bpf_program* p = bpf_object__find_program_by_name(a->oggetto_, nome);
+        a->collegamenti_[i] = p ? bpf_program__attach(p) : nullptr;
+        if (!a->collegamenti_[i++]) {
+            motivo = errore(std::string("cannot attach ") + nome, errno);
+            return nullptr;
+        }
+    }
+    bpf_program* filtro = bpf_object__find_program_by_name(a->oggetto_, "tupla");
+    ::unlink(a->filtro_.c_str());  // a leftover of a run that ended badly
+    if (!filtro || bpf_program__pin(filtro, a->filtro_.c_str()) != 0) {
+        motivo = errore("cannot pin the tuple filter at " + a->filtro_, errno);
+        a->filtro_.clear();
+        return nullptr;
+    }
+    return a;
+}
+
+AttribuzioneBpf::~AttribuzioneBpf() {
+    fine_ = true;
+    if (filo_.joinable()) filo_.join();
+    if (anello_) ring_buffer__free(anello_);
+    for (bpf_link* l : collegamenti_) {
+        if (l) bpf_link__destroy(l);
+    }
+    if (!filtro_.empty()) ::unlink(filtro_.c_str());
+    if (oggetto_) bpf_object__close(oggetto_);
+    if (cgroup_ >= 0) ::close(cgroup_);
+}
+
+std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t) {
+    ostrale_tupla chiave{};
+    chiave.famiglia = static_cast<__u8>(t.famiglia);
+    chiave.protocollo = static_cast<__u8>(t.protocollo);
+    chiave.porta_origine = htons(t.portaOrigine);
+    chiave.porta_destinazione = htons(t.portaDestinazione);
+    const std::size_t lunghezza = t.famiglia == 4 ? 4 : 16;
+    std::memcpy(chiave.origine, t.origineGrezza, lunghezza);
+    std::memcpy(chiave.destinazione, t.destinazioneGrezza, lunghezza);
+    ostrale_cookie c{};
+    if (bpf_map_lookup_and_delete_elem(mappaTuple_, &chiave, &c) != 0) return std::nullopt;
+    // The note is made a moment before the packet is queued; an old one is another flow's.
+    if (adessoMonotono() - c.tempo > 5'000'000'000ull) return std::nullopt;
+    ostrale_proprietario p{};
+    if (bpf_map_lookup_elem(mappaProprietari_, &c.cookie, &p) != 0 || p.pid == 0)
+        return std::nullopt;
+    ProprietarioFlusso r;
+    r.pid = static_cast<int>(p.pid);
+    r.uid = p.uid;
+    r.inizio = inTick(p.inizio);
+    r.inode = p.inode;
+    r.dispositivo = dispositivoUtente(p.dispositivo);
+    return r;
+}
+
+int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione) {
+    if (dimensione < sizeof(ostrale_evento_processo)) return 0;
+    ostrale_evento_processo e{};
+    std::memcpy(&e, dati, sizeof e);
+    EventoProcesso evento{e.tipo == OSTRALE_ESECUZIONE ? EventoProcesso::Tipo::esecuzione
+                                                       : EventoProcesso::Tipo::uscita,
+                          static_cast<int>(e.pid), inTick(e.inizio), e.inode,
+                          dispositivoUtente(e.dispositivo)};
+    static_cast<AttribuzioneBpf*>(contesto)->osservatore_(evento);
+    return 0;
+}
+
+void AttribuzioneBpf::osservaProcessi(std::function<void(const EventoProcesso&)> osservatore) {
+    if (filo_.joinable()) return;
+    osservatore_ = std::move(osservatore);
+    const int mappa = bpf_object__find_map_fd_by_name(oggetto_, "processi");
+    anello_ = ring_buffer__new(mappa, &AttribuzioneBpf::suEvento, this, nullptr);
+    if (!anello_) {
+        registro().errore(errore("process events unavailable", errno));
+        return;
+    }
+    filo_ = std::thread([this] {
+        while (!fine_) ring_buffer__poll(anello_, 200);
+    });
+}
+
+}  // namespace ostrale
