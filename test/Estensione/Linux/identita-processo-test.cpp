@@ -9,6 +9,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+
+#include "test/supporto/cartella-temporanea.h"
 
 #include <gtest/gtest.h>
 
@@ -100,10 +103,53 @@ TEST(IdentitaProcesso, IdentityOfAProcess) {
     const auto firma = risolutore.firma(*token);
     ASSERT_TRUE(firma);
     EXPECT_EQ(*firma, std::filesystem::read_symlink("/proc/self/exe").string());
-    // A token whose process start time does not match names nobody.
+    // A token of another process (start time) that ran an executable never seen names nobody.
     TokenApp falso = *token;
     falso[4] ^= 0x55;
+    falso[16] ^= 0x55;
     EXPECT_FALSE(risolutore.firma(falso));
+}
+
+// A /proc of our own making: one process whose executable link can be pointed elsewhere, as an
+// exec does, or removed, as an exit does.
+TEST(IdentitaProcesso, ProcessThatExecsOrEndsKeepsTheNameOfWhatItRan) {
+    test::CartellaTemporanea proc;
+    const auto base = proc.percorso() / "4242";
+    std::filesystem::create_directories(base);
+    {
+        std::ofstream stat(base / "stat");
+        stat << "4242 (python3) S 1 4242 4242 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 777 1 0 1\n";
+    }
+    std::filesystem::create_symlink("/usr/bin/env", base / "exe");
+    auto immagine = [](const char* percorso) {
+        struct stat info {};
+        ::stat(percorso, &info);
+        ProprietarioFlusso p;
+        p.pid = 4242;
+        p.inizio = 777;
+        p.inode = info.st_ino;
+        p.dispositivo = info.st_dev;
+        return tokenDi(p);
+    };
+    const TokenApp prima = immagine("/usr/bin/env");
+    const TokenApp dopo = immagine("/usr/bin/cmp");
+    RisolutoreLinux risolutore(proc.percorso().string());
+    EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
+    // The process runs another program: the new one is named for its flows, and so is the old
+    // one for the flows made before (what was cached for the pid is forgotten).
+    std::filesystem::remove(base / "exe");
+    std::filesystem::create_symlink("/usr/bin/cmp", base / "exe");
+    struct stat cmp {};
+    ASSERT_EQ(::stat("/usr/bin/cmp", &cmp), 0);
+    risolutore.eseguito({EventoProcesso::Tipo::esecuzione, 4242, 777, cmp.st_ino, cmp.st_dev});
+    EXPECT_EQ(risolutore.firma(dopo), "/usr/bin/cmp");
+    EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
+    // It ends: what it ran is still known; an executable never seen is not guessed.
+    std::filesystem::remove_all(base);
+    risolutore.uscito(4242);
+    EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
+    EXPECT_EQ(risolutore.firma(dopo), "/usr/bin/cmp");
+    EXPECT_FALSE(risolutore.firma(immagine("/usr/bin/tee")));
 }
 
 TEST(IdentitaProcesso, FlatpakSnapAndStatFields) {
