@@ -82,7 +82,8 @@ struct {
 } processi SEC(".maps");
 
 // The pid of the thread group leader of `t` in the daemon's pid namespace; 0 when the process
-// is not visible there.
+// is not visible there. The namespace is known by its inode only: its depth is not visible from
+// inside it, so the levels of the process's pid are searched (at most eight).
 static __always_inline __u32 pid_visibile(struct task_struct* t) {
     __u32 zero = 0;
     const struct ostrale_configurazione* c = bpf_map_lookup_elem(&configurazione, &zero);
@@ -91,13 +92,15 @@ static __always_inline __u32 pid_visibile(struct task_struct* t) {
     struct pid* p = BPF_CORE_READ(capo, thread_pid);
     if (!p) return 0;
     const unsigned int livello = BPF_CORE_READ(p, level);
-    if (livello < c->livello_pidns || c->livello_pidns > 31) return 0;
-    const __u64 indirizzo = (__u64)p + bpf_core_field_offset(struct pid, numbers) +
-                            (__u64)c->livello_pidns * bpf_core_type_size(struct upid);
-    struct upid u = {};
-    if (bpf_probe_read_kernel(&u, sizeof u, (const void*)indirizzo) != 0) return 0;
-    if (BPF_CORE_READ(u.ns, ns.inum) != c->inum_pidns) return 0;
-    return (__u32)u.nr;
+    const __u64 numeri = (__u64)p + bpf_core_field_offset(struct pid, numbers);
+    const __u64 passo = bpf_core_type_size(struct upid);
+    for (__u32 i = 0; i < 8; ++i) {
+        if (i > livello) break;
+        struct upid u = {};
+        if (bpf_probe_read_kernel(&u, sizeof u, (const void*)(numeri + i * passo)) != 0) return 0;
+        if (BPF_CORE_READ(u.ns, ns.inum) == c->inum_pidns) return (__u32)u.nr;
+    }
+    return 0;
 }
 
 static __always_inline void eseguibile(struct task_struct* t, __u64* inode, __u32* dispositivo) {

@@ -5,10 +5,11 @@
 
 #include <linux/types.h>
 
-/* Set by the daemon before it attaches anything: which pid namespace its /proc shows. */
+/* Set by the daemon before it attaches anything: the inode of the pid namespace its /proc
+ * shows. */
 struct ostrale_configurazione {
-    __u32 livello_pidns;
     __u32 inum_pidns;
+    __u32 riservato;
 };
 
 /* The owner of a socket, by cookie. */
