@@ -37,10 +37,13 @@ test: test-plain test-asan
 demo: build
 	@strumenti/demo.sh $(BUILD)
 
+# The latency benchmark needs root (it makes network namespaces); without root it is skipped.
+LATENZA ?= --ripetizioni 3 --zavorra
 bench: build
 	$(BUILD)/bench/bench-tracker
 	$(BUILD)/bench/bench-sentinella
 	$(BUILD)/bench/bench-verdetto
+	bench/latenza/latenza.sh $(BUILD) $(LATENZA) || [ $$? = 77 ]
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

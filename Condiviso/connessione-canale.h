@@ -56,6 +56,9 @@ class ConnessioneCanale {
     std::deque<std::string> coda_;
     std::size_t byteInCoda_ = 0;
     bool chiusa_ = false;
+    bool urgente_ = false;       // a frame other than a notification waits
+    bool giàSvegliato_ = false;  // the writer was woken for what waits
+
     bool finita_ = false;
     std::uint64_t scartate_ = 0;
     std::thread lettore_;

@@ -43,6 +43,13 @@ void scriviCifre(std::string& s, long valore, int quante) {
 
 std::string chiaveOra(Data momento) {
     const std::time_t secondi = momento.secondiUnixInteri();
+    // Every zone's offset, and every change of it, falls on a quarter of an hour: within one
+    // UTC quarter the local hour is the same, so the last answer is kept (per thread: this runs
+    // for every flow).
+    thread_local std::time_t quartoNoto = -1;
+    thread_local std::string chiaveNota;
+    const std::time_t quarto = secondi >= 0 ? secondi / 900 : (secondi - 899) / 900;
+    if (quarto == quartoNoto) return chiaveNota;
     std::tm locale{};
     if (localtime_r(&secondi, &locale) == nullptr) return {};
     std::string chiave;
@@ -54,6 +61,8 @@ std::string chiaveOra(Data momento) {
     scriviCifre(chiave, locale.tm_mday, 2);
     chiave.push_back(' ');
     scriviCifre(chiave, locale.tm_hour, 2);
+    quartoNoto = quarto;
+    chiaveNota = chiave;
     return chiave;
 }
 

@@ -247,7 +247,8 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         return Verdetto::sospendi;
     }
 
-    // 14: record, push, report, answer.
+    // 14: record, push, report, answer; the flow need not wait for the bookkeeping.
+    flusso->decisa(consentito);
     {
         auto s = coda_.blocca();
         s->memoria.contabilizzaFlusso(evento, adesso, consentito, tracker, anomala, firma, ip,

@@ -37,6 +37,11 @@ class FlussoDiRete {
     // Gives the final verdict to a flow that was answered with Verdetto::sospendi. Called
     // exactly once per paused flow, from any thread.
     virtual void riprendi(bool consenti) = 0;
+
+    // Called once the verdict is final, before the flow is recorded and pushed: a source that
+    // can let the flow go (or refuse it) at once does so here rather than after handleNewFlow
+    // returns. Not called for paused flows, nor on every path that allows without recording.
+    virtual void decisa(bool /*consenti*/) {}
 };
 
 }  // namespace ostrale

@@ -167,8 +167,12 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         motivo = errore("cannot configure the kernel programs", errno);
         return nullptr;
     }
-    a->mappaProprietari_ = bpf_object__find_map_fd_by_name(a->oggetto_, "proprietari");
-    a->mappaTuple_ = bpf_object__find_map_fd_by_name(a->oggetto_, "tuple");
+    a->flussi_ = ring_buffer__new(bpf_object__find_map_fd_by_name(a->oggetto_, "flussi"),
+                                  &AttribuzioneBpf::suFlusso, a.get(), nullptr);
+    if (!a->flussi_) {
+        motivo = errore("cannot map the flows ring", errno);
+        return nullptr;
+    }
 
     const char* cgroup[] = {"alla_creazione", "al_collegamento4", "al_collegamento6",
                             "all_invio4", "all_invio6"};
@@ -203,12 +207,44 @@ AttribuzioneBpf::~AttribuzioneBpf() {
     fine_ = true;
     if (filo_.joinable()) filo_.join();
     if (anello_) ring_buffer__free(anello_);
+    if (flussi_) ring_buffer__free(flussi_);
     for (bpf_link* l : collegamenti_) {
         if (l) bpf_link__destroy(l);
     }
     if (!filtro_.empty()) ::unlink(filtro_.c_str());
     if (oggetto_) bpf_object__close(oggetto_);
     if (cgroup_ >= 0) ::close(cgroup_);
+}
+
+namespace {
+
+std::string chiaveTupla(const ostrale_tupla& t) {
+    return std::string(reinterpret_cast<const char*>(&t), sizeof t);
+}
+
+}  // namespace
+
+int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione) {
+    if (dimensione < sizeof(ostrale_flusso)) return 0;
+    ostrale_flusso f{};
+    std::memcpy(&f, dati, sizeof f);
+    if (f.proprietario.pid == 0) return 0;  // a process outside our pid namespace
+    auto* a = static_cast<AttribuzioneBpf*>(contesto);
+    ProprietarioFlusso p;
+    p.pid = static_cast<int>(f.proprietario.pid);
+    p.uid = f.proprietario.uid;
+    p.inizio = inTick(f.proprietario.inizio);
+    p.inode = f.proprietario.inode;
+    p.dispositivo = dispositivoUtente(f.proprietario.dispositivo);
+    // Notes whose packet never came (a packet dropped before the queue) must not pile up.
+    if (a->note_.size() >= 16384) {
+        const std::uint64_t adesso = adessoMonotono();
+        std::erase_if(a->note_,
+                      [&](const auto& n) { return adesso - n.second.tempo > 5'000'000'000ull; });
+        if (a->note_.size() >= 16384) a->note_.clear();
+    }
+    a->note_.insert_or_assign(chiaveTupla(f.tupla), Nota{p, f.proprietario.tempo});
+    return 0;
 }
 
 std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t) {
@@ -220,20 +256,15 @@ std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t
     const std::size_t lunghezza = t.famiglia == 4 ? 4 : 16;
     std::memcpy(chiave.origine, t.origineGrezza, lunghezza);
     std::memcpy(chiave.destinazione, t.destinazioneGrezza, lunghezza);
-    ostrale_cookie c{};
-    if (bpf_map_lookup_and_delete_elem(mappaTuple_, &chiave, &c) != 0) return std::nullopt;
-    // The note is made a moment before the packet is queued; an old one is another flow's.
-    if (adessoMonotono() - c.tempo > 5'000'000'000ull) return std::nullopt;
-    ostrale_proprietario p{};
-    if (bpf_map_lookup_elem(mappaProprietari_, &c.cookie, &p) != 0 || p.pid == 0)
-        return std::nullopt;
-    ProprietarioFlusso r;
-    r.pid = static_cast<int>(p.pid);
-    r.uid = p.uid;
-    r.inizio = inTick(p.inizio);
-    r.inode = p.inode;
-    r.dispositivo = dispositivoUtente(p.dispositivo);
-    return r;
+    std::lock_guard blocco(mutex_);
+    // The filter's note was written before the packet was queued: it is in the ring by now.
+    ring_buffer__consume(flussi_);
+    const auto it = note_.find(chiaveTupla(chiave));
+    if (it == note_.end()) return std::nullopt;
+    const Nota nota = it->second;
+    note_.erase(it);
+    if (adessoMonotono() - nota.tempo > 5'000'000'000ull) return std::nullopt;
+    return nota.proprietario;
 }
 
 int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione) {

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 #include "Estensione/Linux/pacchetto-ip.h"
 
@@ -55,8 +57,9 @@ class AttribuzioneBpf {
     // The pinned socket filter, for `-m bpf --object-pinned`.
     const std::string& filtro() const { return filtro_; }
 
-    // The owner of the flow whose first packet has tuple `t`, taken out of the map: a note older
-    // than a few seconds belongs to an earlier flow of a reused port and is not trusted.
+    // The owner of the flow whose first packet has tuple `t`: the filter's note is read from the
+    // ring (no system call) and used once; a note older than a few seconds belongs to an
+    // earlier flow of a reused port and is not trusted. Safe from any thread.
     std::optional<ProprietarioFlusso> cerca(const TuplaPacchetto& t);
 
     // Delivers exec and exit events, on a thread of its own, until destruction.
@@ -65,13 +68,21 @@ class AttribuzioneBpf {
   private:
     AttribuzioneBpf() = default;
     static int suEvento(void* contesto, void* dati, std::size_t dimensione);
+    static int suFlusso(void* contesto, void* dati, std::size_t dimensione);
+
+    struct Nota {
+        ProprietarioFlusso proprietario;
+        std::uint64_t tempo;  // CLOCK_MONOTONIC ns
+    };
 
     bpf_object* oggetto_ = nullptr;
     bpf_link* collegamenti_[7] = {};
     int cgroup_ = -1;
-    int mappaProprietari_ = -1;
-    int mappaTuple_ = -1;
     std::string filtro_;
+    ring_buffer* flussi_ = nullptr;
+    std::mutex mutex_;
+    // Notes read from the ring, by tuple bytes, until their packet asks for them.
+    std::unordered_map<std::string, Nota> note_;
     ring_buffer* anello_ = nullptr;
     std::function<void(const EventoProcesso&)> osservatore_;
     std::atomic<bool> fine_ = false;

@@ -12,6 +12,20 @@ struct Posizioni {
     std::size_t trasporto = 0;  // offset of the transport header
 };
 
+// Dotted-quad text without the locale machinery of inet_ntop: this runs for every new flow.
+std::string testoIPv4(const char* a) {
+    char testo[16];
+    char* p = testo;
+    for (int i = 0; i < 4; ++i) {
+        unsigned v = static_cast<unsigned char>(a[i]);
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+        if (i < 3) *p++ = '.';
+    }
+    return std::string(testo, p);
+}
+
 std::uint16_t u16(std::string_view b, std::size_t i) {
     return static_cast<std::uint16_t>((static_cast<unsigned char>(b[i]) << 8) |
                                       static_cast<unsigned char>(b[i + 1]));
@@ -32,10 +46,8 @@ std::optional<Posizioni> analizza(std::string_view b) {
         p.tupla.protocollo = static_cast<unsigned char>(b[9]);
         std::memcpy(p.tupla.origineGrezza, b.data() + 12, 4);
         std::memcpy(p.tupla.destinazioneGrezza, b.data() + 16, 4);
-        ::inet_ntop(AF_INET, b.data() + 12, testo, sizeof testo);
-        p.tupla.origine = testo;
-        ::inet_ntop(AF_INET, b.data() + 16, testo, sizeof testo);
-        p.tupla.destinazione = testo;
+        p.tupla.origine = testoIPv4(b.data() + 12);
+        p.tupla.destinazione = testoIPv4(b.data() + 16);
         p.trasporto = ihl;
     } else if (versione == 6) {
         if (b.size() < 40) return std::nullopt;

@@ -103,10 +103,13 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
 
     // A flow's verdict, once given: further first packets of the same tuple that were already
     // queued (a burst of datagrams before the verdict, a retry) get it too, without a new
-    // judgement. Remembered for a few seconds.
-    void ricorda(const std::string& chiave, bool consenti) {
+    // judgement, for a second. Not for TCP: its only queued duplicates are retransmitted SYNs
+    // of a held flow, and a new connection that reuses a recent tuple (a busy client's ports
+    // come round within seconds) is a new flow to judge and record.
+    void ricorda(const std::string& chiave, bool consenti, int protocollo) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.erase(chiave);
+        if (protocollo == IPPROTO_TCP) return;
         const auto adesso = std::chrono::steady_clock::now();
         if (recenti_.size() >= 4096) {
             std::erase_if(recenti_,
@@ -130,7 +133,7 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     std::mutex invio_;
     std::mutex trattenuti_;
     std::set<std::string> inAttesa_;  // flows held without a verdict
-    static constexpr std::chrono::seconds memoria{5};
+    static constexpr std::chrono::seconds memoria{1};
     std::unordered_map<std::string, std::pair<bool, std::chrono::steady_clock::time_point>>
         recenti_;
     std::thread filo_;
@@ -142,12 +145,13 @@ namespace {
 class FlussoNetfilter final : public FlussoDiRete {
   public:
     FlussoNetfilter(std::shared_ptr<SorgenteNetfilter::Coda> coda, std::uint32_t id,
-                    std::uint32_t segno, TuplaPacchetto tupla, bool uscita,
+                    std::uint32_t segno, TuplaPacchetto tupla, std::string chiave, bool uscita,
                     std::optional<TokenApp> token, std::optional<std::string> nome)
         : coda_(coda),
           id_(id),
           segno_(segno),
           tupla_(std::move(tupla)),
+          chiave_(std::move(chiave)),
           uscita_(uscita),
           token_(token),
           nome_(std::move(nome)) {}
@@ -172,17 +176,25 @@ class FlussoNetfilter final : public FlussoDiRete {
     }
     void riprendi(bool consenti) override {
         dai(consenti);
-        coda_->ricorda(chiaveFlusso(tupla_), consenti);
+        coda_->ricorda(chiave_, consenti, tupla_.protocollo);
     }
+    void decisa(bool consenti) override {
+        riprendi(consenti);
+        dato_ = true;
+    }
+    // The verdict went out already, from decisa.
+    bool dato() const { return dato_; }
 
   private:
     const std::shared_ptr<SorgenteNetfilter::Coda> coda_;
     const std::uint32_t id_;
     const std::uint32_t segno_;
     const TuplaPacchetto tupla_;
+    const std::string chiave_;
     const bool uscita_;
     const std::optional<TokenApp> token_;
     const std::optional<std::string> nome_;
+    bool dato_ = false;  // only ever touched by the queue thread
 };
 
 }  // namespace
@@ -266,16 +278,18 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     }
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
     auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
-    auto flusso = std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, uscita,
-                                                    token, std::move(nome));
+    auto flusso = std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, chiave,
+                                                    uscita, token, std::move(nome));
     const Verdetto v = provider_->handleNewFlow(flusso);
     if (v == Verdetto::sospendi) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.insert(chiave);
         return MNL_CB_OK;
     }
-    flusso->dai(v == Verdetto::consenti);
-    ricorda(chiave, v == Verdetto::consenti);
+    if (!flusso->dato()) {
+        flusso->dai(v == Verdetto::consenti);
+        ricorda(chiave, v == Verdetto::consenti, tupla->protocollo);
+    }
     return MNL_CB_OK;
 }
 

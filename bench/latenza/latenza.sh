@@ -87,6 +87,7 @@ ferma_pavimento() {
 demone="" seguace=""
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 mkdir -p "$OSTRALE_CONTENITORE"
+: >"$lavoro/eventi.json"
 "$bin/latenza-prepara-regole" "$cliente" 300
 # A command-and-control list of 5,000 addresses of the benchmarking range.
 for a in $(seq 0 19); do for b in $(seq 0 249); do echo "198.18.$a.$b"; done; done >"$lavoro/c2.txt"
@@ -98,11 +99,23 @@ avvia_ostrale() {
         sleep 0.05
     done
     "$ctl" c2 "$lavoro/c2.txt" >/dev/null
-    "$ctl" --json flussi --segui >>"$lavoro/eventi.json" 2>/dev/null &
+    if [ -z "${SENZA_CANALE:-}" ]; then
+        "$ctl" --json flussi --segui >>"$lavoro/eventi.json" 2>/dev/null &
+    else
+        sleep 86400 &
+    fi
     seguace=$!
     sleep 0.3
 }
 ferma_ostrale() {
+    # The follower may lag behind a burst of flows: let it catch up before it goes.
+    local prima=-1 dopo
+    for _ in $(seq 100); do
+        dopo=$(stat -c %s "$lavoro/eventi.json")
+        [ "$dopo" = "$prima" ] && break
+        prima=$dopo
+        sleep 0.3
+    done
     kill "$seguace"; wait "$seguace" 2>/dev/null || true
     kill -TERM "$demone"; wait "$demone" 2>/dev/null || true
     rm -f "$OSTRALE_SOCKET"
@@ -110,18 +123,13 @@ ferma_ostrale() {
 
 opensnitch=""
 if command -v opensnitchd >/dev/null; then opensnitch=$(command -v opensnitchd); fi
-avvia_opensnitch() {
+avvia_opensnitch() { # with its package's configuration: default allow, no UI connected
     mkdir -p "$lavoro/os-regole"
-    cat >"$lavoro/os-config.json" <<EOF
-{"Server":{"Address":"unix:///$lavoro/os.sock","LogFile":"$lavoro/os.log"},
- "DefaultAction":"allow","DefaultDuration":"once","InterceptUnknown":false,
- "ProcMonitorMethod":"proc","LogLevel":2,"Firewall":"iptables",
- "Stats":{"MaxEvents":150,"MaxStats":25}}
-EOF
-    "$opensnitch" -config-file "$lavoro/os-config.json" -rules-path "$lavoro/os-regole" \
-        -queue-num 7100 >>"$lavoro/os.out" 2>&1 &
+    "$opensnitch" -rules-path "$lavoro/os-regole" -queue-num 7100 \
+        -ui-socket "unix://$lavoro/os.sock" -log-file "$lavoro/os.log" >/dev/null 2>&1 &
     demone=$!
-    sleep 2
+    for _ in $(seq 100); do iptables-save -t mangle | grep -q NFQUEUE && break; sleep 0.1; done
+    sleep 0.5
 }
 ferma_opensnitch() {
     kill -TERM "$demone"; wait "$demone" 2>/dev/null || true
@@ -134,26 +142,33 @@ configurazioni=("nessun filtro" pavimento ostrale)
 prove=("tcp 1" "tcp 4" "udp 1" "udp 4")
 risultati=$lavoro/risultati.txt
 : >"$risultati"
-misura() { # configuration, label
+cpu() { # clock ticks of user and system time of process $1 (0 for none)
+    [ -n "${1:-}" ] && [ -r "/proc/$1/stat" ] || { echo 0; return; }
+    awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
+}
+filtro=""
+misura() { # runs every test under configuration $CONF; the filter's process is $filtro
     local prova
     for prova in "${prove[@]}"; do
         set -- $prova
         conntrack -F >/dev/null 2>&1 || true
-        local riga
+        local riga prima dopo
+        prima=$(cpu "$filtro")
         riga=$("$bin/latenza-cliente" "$1" 203.0.113.1 8000 "$flussi" "$2") || {
-            echo "latenza: flows failed under $3$4: $riga" >&2
+            echo "latenza: flows failed under $CONF, $1 $2: $riga" >&2
         }
-        echo "$CONF|$1 $2|$riga" >>"$risultati"
+        dopo=$(cpu "$filtro")
+        echo "$CONF|$1 $2|$riga $(((dopo - prima) * 1000000 / $(getconf CLK_TCK) / flussi))" >>"$risultati"
     done
 }
 zavorra_pid=""
 for r in $(seq "$ripetizioni"); do
     for CONF in "${configurazioni[@]}"; do
         case $CONF in
-            "nessun filtro") misura ;;
-            pavimento) avvia_pavimento; misura; ferma_pavimento ;;
-            ostrale) avvia_ostrale; misura; ferma_ostrale ;;
-            opensnitch) avvia_opensnitch; misura; ferma_opensnitch ;;
+            "nessun filtro") filtro=""; misura ;;
+            pavimento) avvia_pavimento; filtro=$pavimento; misura; ferma_pavimento ;;
+            ostrale) avvia_ostrale; filtro=$demone; misura; ferma_ostrale ;;
+            opensnitch) avvia_opensnitch; filtro=$demone; misura; ferma_opensnitch ;;
         esac
     done
     if [ $zavorra = yes ]; then
@@ -161,7 +176,7 @@ for r in $(seq "$ripetizioni"); do
         zavorra_pid=$!
         for _ in $(seq 600); do grep -q pronto "$lavoro/zavorra.out" && break; sleep 0.1; done
         CONF="ostrale + zavorra"
-        avvia_ostrale; misura; ferma_ostrale
+        avvia_ostrale; filtro=$demone; misura; ferma_ostrale
         kill "$zavorra_pid"; wait "$zavorra_pid" 2>/dev/null || true
     fi
     echo "latenza: repetition $r of $ripetizioni done" >&2
@@ -181,7 +196,7 @@ giudicati, sbagliati, rifiutati, flussi = map(int, sys.argv[2:6])
 dati = {}
 for conf, prova, valori in righe:
     v = valori.split()
-    if len(v) < 6:
+    if len(v) < 7:
         continue
     dati.setdefault((conf, prova), []).append([float(x) for x in v])
 confs = []
@@ -196,15 +211,16 @@ nomi = {"tcp 1": "TCP connect, 1 client", "tcp 4": "TCP connect, 4 clients",
         "udp 1": "UDP first exchange, 1 client", "udp 4": "UDP first exchange, 4 clients"}
 print()
 print(f"{'':30} {'configuration':20} {'p50 µs':>8} {'p90 µs':>8} {'p99 µs':>8} {'flows/s':>8}"
-      f"  {'p50 ×base':>9} {'p50 ×floor':>10} {'flows ×floor':>12}")
+      f"  {'p50 ×base':>9} {'p50 ×floor':>10} {'flows ×floor':>12} {'filter CPU µs/flow':>19}")
 for prova in prove:
     for conf in confs:
         p50, p90, p99, rate = (mediana(conf, prova, i) for i in range(4))
+        cpu = mediana(conf, prova, 6)
         base = mediana("nessun filtro", prova, 0)
         pav = mediana("pavimento", prova, 0)
         rpav = mediana("pavimento", prova, 3)
         print(f"{nomi[prova]:30} {conf:20} {p50:8.1f} {p90:8.1f} {p99:8.1f} {rate:8.0f}"
-              f"  {p50 / base:9.2f} {p50 / pav:10.2f} {rate / rpav:12.2f}")
+              f"  {p50 / base:9.2f} {p50 / pav:10.2f} {rate / rpav:12.2f} {cpu:19.0f}")
     print()
 attesi = sum(1 for conf, _, _ in righe if conf.startswith("ostrale")) * flussi
 print(f"attribution: {giudicati} flows judged by Ostrale reached the app channel "

@@ -5,8 +5,10 @@
 // - cgroup hooks on the cgroup v2 root note, per socket cookie, the process that created,
 //   connected or sent on the socket (its pid as the daemon sees it, start time, uid and the
 //   executable's inode);
-// - a socket filter used as an xt_bpf match in the rule that queues a flow's first packet notes
-//   tuple -> cookie, so that the owner is known even when the socket is already closed;
+// - a socket filter used as an xt_bpf match in the rule that queues a flow's first packet hands
+//   the daemon the packet's tuple with its socket's owner, through a ring buffer that the daemon
+//   reads without a system call, before the packet itself arrives; so the owner is known even
+//   when the socket is closed by then;
 // - the exec and exit tracepoints (raw: no tracefs needed) tell the daemon when a process changes program or ends.
 // The socket filter never looks at "the current process": it may run in soft interrupt context.
 
@@ -70,11 +72,9 @@ struct {
 } proprietari SEC(".maps");
 
 struct {
-    __uint(type, BPF_MAP_TYPE_LRU_HASH);
-    __uint(max_entries, 65536);
-    __type(key, struct ostrale_tupla);
-    __type(value, struct ostrale_cookie);
-} tuple SEC(".maps");
+    __uint(type, BPF_MAP_TYPE_RINGBUF);
+    __uint(max_entries, 2 * 1024 * 1024);
+} flussi SEC(".maps");
 
 struct {
     __uint(type, BPF_MAP_TYPE_RINGBUF);
@@ -163,21 +163,25 @@ int all_invio6(struct bpf_sock_addr* ctx) {
     return 1;
 }
 
-// The xt_bpf match: always matches, and notes the tuple of the packet with its socket. The
-// packet starts at its IP header.
+// The xt_bpf match: always matches, and hands over the tuple of the packet with its socket's
+// owner. The packet starts at its IP header.
 SEC("socket")
 int tupla(struct __sk_buff* skb) {
     const __u64 cookie = bpf_get_socket_cookie(skb);
     if (!cookie) return 1;
+    const struct ostrale_proprietario* proprietario = bpf_map_lookup_elem(&proprietari, &cookie);
+    if (!proprietario) return 1;
+    struct ostrale_flusso* f = bpf_ringbuf_reserve(&flussi, sizeof *f, 0);
+    if (!f) return 1;
     struct ostrale_tupla k = {};
     __u8 primo;
-    if (bpf_skb_load_bytes(skb, 0, &primo, 1) != 0) return 1;
+    if (bpf_skb_load_bytes(skb, 0, &primo, 1) != 0) goto scarta;
     __u32 trasporto;
     if (primo >> 4 == 4) {
         __u8 intestazione[20];
-        if (bpf_skb_load_bytes(skb, 0, intestazione, sizeof intestazione) != 0) return 1;
+        if (bpf_skb_load_bytes(skb, 0, intestazione, sizeof intestazione) != 0) goto scarta;
         // Only the first fragment carries the ports.
-        if (((intestazione[6] & 0x1F) | intestazione[7]) != 0) return 1;
+        if (((intestazione[6] & 0x1F) | intestazione[7]) != 0) goto scarta;
         k.famiglia = 4;
         k.protocollo = intestazione[9];
         __builtin_memcpy(k.origine, intestazione + 12, 4);
@@ -185,24 +189,30 @@ int tupla(struct __sk_buff* skb) {
         trasporto = (primo & 0x0F) * 4u;
     } else if (primo >> 4 == 6) {
         __u8 intestazione[40];
-        if (bpf_skb_load_bytes(skb, 0, intestazione, sizeof intestazione) != 0) return 1;
+        if (bpf_skb_load_bytes(skb, 0, intestazione, sizeof intestazione) != 0) goto scarta;
         k.famiglia = 6;
         k.protocollo = intestazione[6];
         __builtin_memcpy(k.origine, intestazione + 8, 16);
         __builtin_memcpy(k.destinazione, intestazione + 24, 16);
         trasporto = 40;
     } else {
-        return 1;
+        goto scarta;
     }
     if (k.protocollo == 6 || k.protocollo == 17 || k.protocollo == 132 || k.protocollo == 136) {
         __u8 porte[4];
         if (trasporto > 60 || bpf_skb_load_bytes(skb, trasporto, porte, sizeof porte) != 0)
-            return 1;
+            goto scarta;
         __builtin_memcpy(&k.porta_origine, porte, 2);
         __builtin_memcpy(&k.porta_destinazione, porte + 2, 2);
     }
-    struct ostrale_cookie v = {.cookie = cookie, .tempo = bpf_ktime_get_ns()};
-    bpf_map_update_elem(&tuple, &k, &v, BPF_ANY);
+    f->tupla = k;
+    f->proprietario = *proprietario;
+    f->proprietario.tempo = bpf_ktime_get_ns();
+    // The daemon reads the ring when the packet reaches it: no wake-up needed.
+    bpf_ringbuf_submit(f, BPF_RB_NO_WAKEUP);
+    return 1;
+scarta:
+    bpf_ringbuf_discard(f, BPF_RB_NO_WAKEUP);
     return 1;
 }
 

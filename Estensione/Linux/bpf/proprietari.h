@@ -35,9 +35,10 @@ struct ostrale_tupla {
     __u8 destinazione[16];
 };
 
-struct ostrale_cookie {
-    __u64 cookie;
-    __u64 tempo; /* CLOCK_MONOTONIC ns */
+/* What the tuple filter hands over for each first packet: its tuple and its socket's owner. */
+struct ostrale_flusso {
+    struct ostrale_tupla tupla;
+    struct ostrale_proprietario proprietario;
 };
 
 enum { OSTRALE_ESECUZIONE = 1, OSTRALE_USCITA = 2 };

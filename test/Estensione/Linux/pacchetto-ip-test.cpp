@@ -1,5 +1,9 @@
 #include "Estensione/Linux/pacchetto-ip.h"
 
+#include <arpa/inet.h>
+
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 namespace ostrale {
@@ -68,6 +72,20 @@ TEST(PacchettoIp, TuplesOfIpv4AndIpv6) {
     const auto carico = caricoTrasporto(risposta);
     ASSERT_TRUE(carico);
     EXPECT_EQ(*carico, "dns");
+}
+
+TEST(PacchettoIp, EveryOctetValueReadsAsInetNtopWritesIt) {
+    for (int v = 0; v < 256; ++v) {
+        std::string pacchetto = ipv4(17, porte(1, 2, 8));
+        const char ottetti[4] = {static_cast<char>(v), 0, static_cast<char>(255 - v),
+                                 static_cast<char>(v / 2 + 1)};
+        std::memcpy(pacchetto.data() + 12, ottetti, 4);
+        char atteso[INET_ADDRSTRLEN];
+        ::inet_ntop(AF_INET, ottetti, atteso, sizeof atteso);
+        const auto t = leggiPacchetto(pacchetto);
+        ASSERT_TRUE(t);
+        EXPECT_EQ(t->origine, atteso);
+    }
 }
 
 TEST(PacchettoIp, MalformedPacketsAreRefused) {
