@@ -190,8 +190,8 @@ int main(int argc, char** argv) {
         sorgenteSimulata =
             std::make_unique<SorgenteSimulata>(scenario, opzioni.velocità, opzioni.accelerazione);
     } else {
-        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio, RegoleSistema(), &identitàLinux,
-                                                                !opzioni.senzaBpf);
+        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio, RegoleSistema(),
+                                                                &identitàLinux, !opzioni.senzaBpf);
     }
     RisolutoreIdentità& identità =
         simulata ? static_cast<RisolutoreIdentità&>(scenario) : identitàLinux;

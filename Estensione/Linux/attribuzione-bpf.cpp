@@ -1,8 +1,10 @@
 #include "Estensione/Linux/attribuzione-bpf.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -40,9 +42,8 @@ int stampaLibbpf(libbpf_print_level livello, const char* formato, va_list argome
     if (livello == LIBBPF_DEBUG) return 0;
     char riga[512];
     const int n = std::vsnprintf(riga, sizeof riga, formato, argomenti);
-    std::string testo(riga, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n),
-                                                          sizeof riga - 1)
-                                  : 0);
+    std::string testo(
+        riga, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof riga - 1) : 0);
     while (!testo.empty() && testo.back() == '\n') testo.pop_back();
     registro().debug("libbpf: " + testo);
     return n;
@@ -94,8 +95,7 @@ bool preparaBpffs(const std::string& cartella, std::string& motivo) {
     if (::statfs(cartella.c_str(), &info) == 0 &&
         static_cast<unsigned long>(info.f_type) == BPF_FS_MAGIC)
         return true;
-    if (::mount("bpf", cartella.c_str(), "bpf", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0700") ==
-        0)
+    if (::mount("bpf", cartella.c_str(), "bpf", MS_NOSUID | MS_NODEV | MS_NOEXEC, "mode=0700") == 0)
         return true;
     motivo = errore("no bpffs at " + cartella, errno);
     return false;
@@ -146,7 +146,19 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         motivo = errore("cannot create " + nostra, errno);
         return nullptr;
     }
-    a->filtro_ = nostra + "/tupla";
+    // One pin per daemon (several may run, one per network namespace); the pins of daemons
+    // that are gone are removed.
+    if (DIR* d = ::opendir(nostra.c_str())) {
+        while (const dirent* voce = ::readdir(d)) {
+            const std::string nome = voce->d_name;
+            if (nome.rfind("tupla-", 0) != 0) continue;
+            const int pid = std::atoi(nome.c_str() + 6);
+            if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+                ::unlinkat(::dirfd(d), nome.c_str(), 0);
+        }
+        ::closedir(d);
+    }
+    a->filtro_ = nostra + "/tupla-" + std::to_string(::getpid());
 
     bpf_object_open_opts opzioni{};
     opzioni.sz = sizeof opzioni;
@@ -174,8 +186,8 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         return nullptr;
     }
 
-    const char* cgroup[] = {"alla_creazione", "al_collegamento4", "al_collegamento6",
-                            "all_invio4", "all_invio6"};
+    const char* cgroup[] = {"alla_creazione", "al_collegamento4", "al_collegamento6", "all_invio4",
+                            "all_invio6"};
     std::size_t i = 0;
     for (const char* nome : cgroup) {
         bpf_program* p = bpf_object__find_program_by_name(a->oggetto_, nome);
@@ -194,7 +206,6 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         }
     }
     bpf_program* filtro = bpf_object__find_program_by_name(a->oggetto_, "tupla");
-    ::unlink(a->filtro_.c_str());  // a leftover of a run that ended badly
     if (!filtro || bpf_program__pin(filtro, a->filtro_.c_str()) != 0) {
         motivo = errore("cannot pin the tuple filter at " + a->filtro_, errno);
         a->filtro_.clear();

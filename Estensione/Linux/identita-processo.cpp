@@ -246,8 +246,8 @@ std::optional<std::string> nomeSnap(std::string_view cgroup) {
     return std::string(resto.substr(0, punto));
 }
 
-std::optional<std::pair<std::string, RisolutoreLinux::Immagine>>
-RisolutoreLinux::eseguibileAttuale(int pid) const {
+std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux::eseguibileAttuale(
+    int pid) const {
     const std::string collegamento = proc_ + "/" + std::to_string(pid) + "/exe";
     char percorso[4096];
     const ssize_t n = ::readlink(collegamento.c_str(), percorso, sizeof percorso - 1);

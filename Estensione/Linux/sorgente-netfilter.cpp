@@ -317,9 +317,8 @@ void SorgenteNetfilter::preparaAttribuzione() {
             }
         });
     }
-    registro.info(
-        "Attribution: socket owners noted by the kernel (cgroup hooks, xt_bpf at " +
-        bpf_->filtro() + "); socket lookups (sock_diag) for inbound flows and misses");
+    registro.info("Attribution: socket owners noted by the kernel (cgroup hooks, xt_bpf at " +
+                  bpf_->filtro() + "); socket lookups (sock_diag) for inbound flows and misses");
 }
 
 SorgenteNetfilter::~SorgenteNetfilter() {

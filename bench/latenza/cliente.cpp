@@ -39,7 +39,8 @@ bool unFlusso(bool tcp, const sockaddr_in& server, double& microsecondi) {
     } else {
         char b = 'x';
         const auto inizio = Orologio::now();
-        if (::sendto(fd, &b, 1, 0, reinterpret_cast<const sockaddr*>(&server), sizeof server) == 1) {
+        if (::sendto(fd, &b, 1, 0, reinterpret_cast<const sockaddr*>(&server), sizeof server) ==
+            1) {
             pollfd p{fd, POLLIN, 0};
             riuscito = ::poll(&p, 1, 3000) == 1 && ::recv(fd, &b, 1, 0) == 1;
         }

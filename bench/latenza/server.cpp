@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     const int udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     int uno = 1;
     ::setsockopt(tcp, SOL_SOCKET, SO_REUSEADDR, &uno, sizeof uno);
-    if (::bind(tcp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0 || ::listen(tcp, 4096) != 0 ||
-        ::bind(udp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0)
+    if (::bind(tcp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0 ||
+        ::listen(tcp, 4096) != 0 || ::bind(udp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0)
         return 1;
     std::vector<std::thread> fili;
     for (int i = 0; i < 2; ++i) {
@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
         sockaddr_in da{};
         socklen_t l = sizeof da;
         const ssize_t n = ::recvfrom(udp, b, sizeof b, 0, reinterpret_cast<sockaddr*>(&da), &l);
-        if (n > 0) ::sendto(udp, b, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr*>(&da), l);
+        if (n > 0)
+            ::sendto(udp, b, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr*>(&da), l);
     }
 }

@@ -9,8 +9,9 @@
 //   the daemon the packet's tuple with its socket's owner, through a ring buffer that the daemon
 //   reads without a system call, before the packet itself arrives; so the owner is known even
 //   when the socket is closed by then;
-// - the exec and exit tracepoints (raw: no tracefs needed) tell the daemon when a process changes program or ends.
-// The socket filter never looks at "the current process": it may run in soft interrupt context.
+// - the exec and exit tracepoints (raw: no tracefs needed) tell the daemon when a process changes
+// program or ends. The socket filter never looks at "the current process": it may run in soft
+// interrupt context.
 
 #include <linux/bpf.h>
 #include <linux/types.h>

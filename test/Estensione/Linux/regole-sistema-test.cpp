@@ -54,6 +54,19 @@ TEST(RegoleSistema, RulesTextHasEveryPiece) {
     EXPECT_NE(v6.find("icmp6-adm-prohibited"), std::string::npos);
     EXPECT_NE(v6.find("--icmpv6-type 135"), std::string::npos);
     EXPECT_EQ(v6.find("67:68"), std::string::npos);
+    EXPECT_EQ(v4.find("-m bpf"), std::string::npos);
+
+    // With the owner filter: outbound first packets only, both families.
+    RegoleSistema conFiltro;
+    conFiltro.usaFiltroTuple("/sys/fs/bpf/ostrale/tupla-7");
+    for (bool sei : {false, true}) {
+        const std::string testo = conFiltro.regole(sei);
+        EXPECT_NE(testo.find("-A OSTRALE_USCITA -m conntrack --ctstate NEW -m bpf --object-pinned "
+                             "/sys/fs/bpf/ostrale/tupla-7 -j NFQUEUE"),
+                  std::string::npos);
+        EXPECT_NE(testo.find("-A OSTRALE_ENTRATA -m conntrack --ctstate NEW -j NFQUEUE"),
+                  std::string::npos);
+    }
 }
 
 TEST(RegoleSistema, InstallAndRemoveExactlyTheirOwn) {
