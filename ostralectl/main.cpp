@@ -21,6 +21,7 @@
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Condiviso/storico.h"
+#include "Condiviso/testo.h"
 
 namespace {
 
@@ -156,15 +157,22 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
     std::mutex uscita;
     bool logStampato = false;
     std::vector<std::string> inAttesa;
+    // Output is flushed by the main thread every few hundredths of a second, not per event: a
+    // busy machine sends thousands a second.
+    bool sporco = false;
     auto stampaDalVivo = [&](const std::string& byte) {
-        const auto e = json::decodifica<EventoFlusso>(byte);
-        if (!e) return;
         if (o.json) {
-            std::cout << byte << std::endl;
+            // The daemon's own JSON, passed through as one line.
+            if (byte.empty() || byte.front() != '{' || byte.find('\n') != std::string::npos ||
+                !testo::èUtf8Valido(byte))
+                return;
+            std::cout << byte << '\n';
         } else {
+            const auto e = json::decodifica<EventoFlusso>(byte);
+            if (!e) return;
             stampaEvento(*e);
-            std::cout.flush();
         }
+        sporco = true;
     };
     ClienteCanale::Richiami richiami;
     if (segui) {
@@ -202,8 +210,16 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
         logStampato = true;
     }
     if (!segui) return esitoOk;
-    int segnale = 0;
-    sigwait(&segnali, &segnale);
+    const timespec passo{0, 50'000'000};
+    for (;;) {
+        const int segnale = sigtimedwait(&segnali, nullptr, &passo);
+        {
+            std::lock_guard blocco(uscita);
+            if (sporco) std::cout.flush();
+            sporco = false;
+        }
+        if (segnale > 0) break;
+    }
     return s.cliente().connesso() ? esitoOk : esitoNonConnesso;
 }
 

@@ -11,8 +11,10 @@
 # connection tracking table is flushed between runs, and every flow Ostrale judged is checked
 # to be named after the client's real executable.
 #
-#   latenza.sh BUILD_DIR [--flussi N] [--ripetizioni R] [--zavorra]
+#   latenza.sh BUILD_DIR [--flussi N] [--ripetizioni R] [--zavorra] [--spoglio]
 # --zavorra also measures Ostrale with 2,000 more processes holding 20,000 open files.
+# --spoglio also measures Ostrale with every feature off and no app channel: the cost of the
+#   queueing, attribution and verdict machinery alone.
 # Needs root. Exit 0 when Ostrale meets its goals against the floor, 1 when not, 77 skipped.
 set -euo pipefail
 
@@ -26,11 +28,13 @@ shift
 flussi=2000
 ripetizioni=3
 zavorra=no
+spoglio=no
 while [ $# -gt 0 ]; do
     case $1 in
         --flussi) flussi=$2; shift 2 ;;
         --ripetizioni) ripetizioni=$2; shift 2 ;;
         --zavorra) zavorra=yes; shift ;;
+        --spoglio) spoglio=yes; shift ;;
         *) echo "latenza: unknown option $1"; exit 2 ;;
     esac
 done
@@ -38,7 +42,8 @@ done
 if [ $$ != 1 ]; then
     # The client's side is a fresh network namespace; every process started here dies with us.
     exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$build" \
-        --flussi "$flussi" --ripetizioni "$ripetizioni" $([ $zavorra = yes ] && echo --zavorra)
+        --flussi "$flussi" --ripetizioni "$ripetizioni" $([ $zavorra = yes ] && echo --zavorra) \
+        $([ $spoglio = yes ] && echo --spoglio)
 fi
 
 bin=$build/bench
@@ -141,6 +146,7 @@ ferma_opensnitch() {
 # ---- measuring ----
 configurazioni=("nessun filtro" pavimento ostrale)
 [ -n "$opensnitch" ] && configurazioni+=(opensnitch)
+[ $spoglio = yes ] && configurazioni+=("ostrale spoglio")
 prove=("tcp 1" "tcp 4" "udp 1" "udp 4")
 risultati=$lavoro/risultati.txt
 : >"$risultati"
@@ -175,6 +181,11 @@ for r in $(seq "$ripetizioni"); do
             pavimento) avvia_pavimento; filtro=$pavimento; misura; ferma_pavimento ;;
             ostrale) avvia_ostrale; filtro=$demone; misura; ferma_ostrale ;;
             opensnitch) avvia_opensnitch; filtro=$demone; misura; ferma_opensnitch ;;
+            "ostrale spoglio")
+                cp "$OSTRALE_CONTENITORE/regole.json" "$lavoro/regole.json"
+                "$bin/latenza-prepara-regole" "$cliente" 0 spoglio
+                SENZA_CANALE=1 avvia_ostrale; filtro=$demone; misura; ferma_ostrale
+                cp "$lavoro/regole.json" "$OSTRALE_CONTENITORE/regole.json" ;;
         esac
     done
     if [ $zavorra = yes ]; then
@@ -235,7 +246,8 @@ for prova in prove:
         print(f"{nomi[prova]:30} {conf:20} {p50:8.1f} {p90:8.1f} {p99:8.1f} {rate:8.0f}"
               f"  {p50 / base:9.2f} {p50 / pav:10.2f} {rate / rpav:12.2f} {cpu:19.0f}")
     print()
-tcpAttesi = sum(1 for conf, p, _ in righe if conf.startswith("ostrale") and p.startswith("tcp"))
+tcpAttesi = sum(1 for conf, p, _ in righe
+                if conf in ("ostrale", "ostrale + zavorra") and p.startswith("tcp"))
 tcpAttesi *= flussi
 print(f"attribution: {giudicati} flows judged by Ostrale reached the app channel, "
       f"{tcp} of them TCP (of {tcpAttesi} connections made); {sbagliati} not named after the "
@@ -243,7 +255,7 @@ print(f"attribution: {giudicati} flows judged by Ostrale reached the app channel
 if app:
     print(f"the app channel's client (ostralectl following every flow): "
           f"{statistics.median(app)} µs CPU per flow, on the same cores")
-ok = sbagliati == 0 and rifiutati == 0 and tcp == tcpAttesi
+ok = sbagliati == 0 and rifiutati == 0 and tcp >= tcpAttesi
 for prova in ("tcp 1", "tcp 4"):
     r50 = mediana("ostrale", prova, 0) / mediana("pavimento", prova, 0)
     rrate = mediana("ostrale", prova, 3) / mediana("pavimento", prova, 3)

@@ -1,7 +1,8 @@
 // Writes the rules of the benchmark's Ostrale into the container OSTRALE_CONTENITORE names:
 // every setting that adds work on a flow's path turned on, RULES application rules (the
-// client's own among them, allowed) and a hundred domain rules.
-//   latenza-prepara-regole CLIENT_EXECUTABLE RULES
+// client's own among them, allowed) and a hundred domain rules; with "spoglio", every such
+// setting off and no rule (what the filter costs before any feature).
+//   latenza-prepara-regole CLIENT_EXECUTABLE RULES [spoglio]
 #include <cstdlib>
 #include <iostream>
 
@@ -10,11 +11,18 @@
 
 int main(int argc, char** argv) {
     using namespace ostrale;
-    if (argc != 3) {
-        std::cerr << "uso: latenza-prepara-regole CLIENT_EXECUTABLE RULES\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "uso: latenza-prepara-regole CLIENT_EXECUTABLE RULES [spoglio]\n";
         return 2;
     }
     StatoRegole stato;
+    if (argc == 4) {
+        stato.impostazioni.registraConsentiti = false;
+        stato.impostazioni.rilevaAttacchi = false;
+        stato.impostazioni.fidatiApple = false;
+        ArchivioCondiviso::salva(stato);
+        return 0;
+    }
     auto& imp = stato.impostazioni;
     imp.bloccaSconosciute = true;
     imp.quarantenaAttiva = true;
