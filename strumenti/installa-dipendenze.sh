@@ -7,6 +7,7 @@ pacchetti=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     nlohmann-json3-dev libsystemd-dev libicu-dev libnetfilter-queue-dev libmnl-dev libbpf-dev
     iptables iproute2 conntrack curl python3 dnsmasq-base dnsutils
+    nmap hydra hping3 openssh-server
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 
