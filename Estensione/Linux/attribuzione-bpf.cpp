@@ -146,19 +146,21 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         motivo = errore("cannot create " + nostra, errno);
         return nullptr;
     }
-    // One pin per daemon (several may run, one per network namespace); the pins of daemons
-    // that are gone are removed.
+    // One pin per daemon (several may run, one per network namespace), named by pid namespace
+    // and pid. Pins of our pid namespace whose daemon is gone are removed, our own name
+    // included (a pid reused after a crash); other namespaces' pins are not ours to judge.
+    const std::string prefisso = "tupla-" + std::to_string(spazio->inum_pidns) + "-";
     if (DIR* d = ::opendir(nostra.c_str())) {
         while (const dirent* voce = ::readdir(d)) {
             const std::string nome = voce->d_name;
-            if (nome.rfind("tupla-", 0) != 0) continue;
-            const int pid = std::atoi(nome.c_str() + 6);
-            if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
-                ::unlinkat(::dirfd(d), nome.c_str(), 0);
+            if (nome.rfind(prefisso, 0) != 0) continue;
+            const int pid = std::atoi(nome.c_str() + prefisso.size());
+            const bool finito = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+            if (finito || pid == ::getpid()) ::unlinkat(::dirfd(d), nome.c_str(), 0);
         }
         ::closedir(d);
     }
-    a->filtro_ = nostra + "/tupla-" + std::to_string(::getpid());
+    a->filtro_ = nostra + "/" + prefisso + std::to_string(::getpid());
 
     bpf_object_open_opts opzioni{};
     opzioni.sz = sizeof opzioni;
@@ -239,8 +241,13 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
     if (dimensione < sizeof(ostrale_flusso)) return 0;
     ostrale_flusso f{};
     std::memcpy(&f, dati, sizeof f);
-    if (f.proprietario.pid == 0) return 0;  // a process outside our pid namespace
     auto* a = static_cast<AttribuzioneBpf*>(contesto);
+    if (f.proprietario.pid == 0) {
+        // No owner we can name (not noted, or outside our pid namespace): any older note of
+        // this tuple is another flow's.
+        a->note_.erase(chiaveTupla(f.tupla));
+        return 0;
+    }
     ProprietarioFlusso p;
     p.pid = static_cast<int>(f.proprietario.pid);
     p.uid = f.proprietario.uid;
@@ -259,6 +266,7 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
 }
 
 std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t) {
+    if (!t.conPorte) return std::nullopt;
     ostrale_tupla chiave{};
     chiave.famiglia = static_cast<__u8>(t.famiglia);
     chiave.protocollo = static_cast<__u8>(t.protocollo);

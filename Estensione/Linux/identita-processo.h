@@ -67,14 +67,18 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     void imparaTutti();
 
   private:
+    // An executable by inode. Devices are not compared: the kernel's note gives the
+    // superblock's device and stat(2) another one on some filesystems (btrfs subvolumes);
+    // a process that swaps its executable for another with the same inode number on another
+    // filesystem, between a flow and its verdict, is not a case worth a wrong "unknown".
     struct Immagine {
         std::uint64_t inode;
-        std::uint32_t dispositivo;  // as stat(2) gives it, truncated to 32 bits
-        bool operator==(const Immagine&) const = default;
+        std::uint32_t dispositivo;  // as stat(2) or the kernel gives it; informative only
+        bool operator==(const Immagine& altra) const { return inode == altra.inode; }
     };
     struct HashImmagine {
         std::size_t operator()(const Immagine& i) const {
-            return std::hash<std::uint64_t>()(i.inode * 31 + i.dispositivo);
+            return std::hash<std::uint64_t>()(i.inode);
         }
     };
     // The executable of `pid` now, with its inode and device.

@@ -268,7 +268,12 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     // The kernel's note of the socket's owner; an exact socket lookup for what it lacks
     // (inbound flows, sockets of processes outside our pid namespace, notes lost to the LRU).
     if (uscita && sorgente_.bpf_) {
-        if (const auto proprietario = sorgente_.bpf_->cerca(*tupla)) token = tokenDi(*proprietario);
+        if (const auto proprietario = sorgente_.bpf_->cerca(*tupla)) {
+            token = tokenDi(*proprietario);
+            // A note whose process cannot be named (an executable never seen, on a filesystem
+            // whose inodes we misread) is worth less than the socket lookup.
+            if (sorgente_.identità_ && !sorgente_.identità_->firma(*token)) token.reset();
+        }
     }
     if (!token) {
         if (const auto proprietario = cercaSocket(*tupla, uscita)) {
@@ -344,10 +349,19 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
     for (auto& coda : code_) {
         if (auto errore = coda->apri()) return fallisci(*errore);
     }
+    preparaAttribuzione();  // before the queue threads, which read it
     for (auto& coda : code_) coda->avvia(provider);
     monitor_.avvia();
-    preparaAttribuzione();
-    if (auto errore = regole_.installa()) return fallisci(*errore);
+    auto errore = regole_.installa();
+    if (errore && bpf_) {
+        // The tuple filter's match may be what iptables refused: filter without it.
+        Registro("it.brelt.ostrale.estensione", "attribuzione")
+            .avviso("Rules with the owner filter refused (" + *errore +
+                    "); attribution by socket lookups (sock_diag) only");
+        regole_.usaFiltroTuple({});
+        errore = regole_.installa();
+    }
+    if (errore) return fallisci(*errore);
     attiva_ = true;
     Registro("it.brelt.ostrale.estensione", "filtro")
         .info("Netfilter rules installed: flows on queues " + std::to_string(numeri.primaFlussi) +

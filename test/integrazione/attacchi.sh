@@ -15,8 +15,8 @@ for p in ip iptables curl dnsmasq dig nmap hydra hping3 /usr/sbin/sshd ssh-keyge
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ $$ != 1 ]; then
-    exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
+if [ -z "${OSTRALE_NAMESPACE_DI_PROVA:-}" ]; then
+    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
 fi
 
 lavoro=$(mktemp -d /tmp/ostrale-attacchi-XXXXXX)
@@ -26,7 +26,7 @@ mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
 demone=""
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    [ $$ = 1 ] && kill -KILL -1 2>/dev/null
+    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
     wait 2>/dev/null
     rm -rf "$lavoro"
 }
@@ -48,11 +48,22 @@ copia() { # name, executable
 }
 
 # ---- the network ----
+# A bpffs of this mount namespace: the daemon's pins go with it, whatever way the test ends.
+mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
 ip link set lo up
 unshare --net --fork --kill-child sleep 3600 &
 custode=$!
-sleep 0.2
-internet=$(pgrep -P "$custode" sleep || echo "$custode")
+# The peer namespace exists once its process is no longer in ours.
+internet=""
+for _ in $(seq 100); do
+    figlio=$(pgrep -P "$custode" sleep || true)
+    if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
+        internet=$figlio
+        break
+    fi
+    sleep 0.05
+done
+[ -n "$internet" ] || { echo "the peer namespace did not come up"; exit 1; }
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.100/24 dev veth-p
@@ -60,7 +71,9 @@ ip link set veth-p up
 ip route add default via 203.0.113.1
 # Names resolve through the "Internet" host's DNS server, for this mount namespace only.
 echo "nameserver 203.0.113.53" >"$lavoro/resolv.conf"
-mount --bind "$lavoro/resolv.conf" /etc/resolv.conf || { echo "skipped: no private resolv.conf"; exit 77; }
+printf 'hosts: files dns\n' >"$lavoro/nsswitch.conf"
+mount --bind "$lavoro/resolv.conf" /etc/resolv.conf && mount --bind "$lavoro/nsswitch.conf" /etc/nsswitch.conf \
+    || { echo "skipped: no private resolver configuration"; exit 77; }
 i() { nsenter --net="/proc/$internet/ns/net" "$@"; }
 i ip link set lo up
 for a in 1 10 11 20 21 30 31 53 66; do i ip addr add "203.0.113.$a/24" dev veth-i; done

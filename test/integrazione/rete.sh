@@ -12,10 +12,10 @@ for p in ip iptables curl dnsmasq dig /usr/bin/python3; do
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ $$ != 1 ]; then
+if [ -z "${OSTRALE_NAMESPACE_DI_PROVA:-}" ]; then
     # Re-run as the first process of fresh network and PID namespaces: every process started
     # here dies with this script, whatever way it ends.
-    exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
+    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
 fi
 
 lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
@@ -27,7 +27,7 @@ demone=""
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
     # Everything else lives in this PID namespace: it ends with us, but not before the files go.
-    [ $$ = 1 ] && kill -KILL -1 2>/dev/null
+    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
     wait 2>/dev/null
     rm -rf "$lavoro"
 }
@@ -41,12 +41,23 @@ fallito() {
 passo() { echo "ok: $*"; }
 
 # ---- the network ----
+# A bpffs of this mount namespace: the daemon's pins go with it, whatever way the test ends.
+mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
 ip link set lo up
 # The "Internet" host: a namespace of its own, held by a process that waits.
 unshare --net --fork --kill-child sleep 3600 &
 figli+=($!)
-sleep 0.2
-internet=$(pgrep -P "${figli[0]}" sleep || echo "${figli[0]}")
+# The peer namespace exists once its process is no longer in ours.
+internet=""
+for _ in $(seq 100); do
+    figlio=$(pgrep -P "${figli[0]}" sleep || true)
+    if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
+        internet=$figlio
+        break
+    fi
+    sleep 0.05
+done
+[ -n "$internet" ] || { echo "the peer namespace did not come up"; exit 1; }
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.2/24 dev veth-p

@@ -170,8 +170,9 @@ SEC("socket")
 int tupla(struct __sk_buff* skb) {
     const __u64 cookie = bpf_get_socket_cookie(skb);
     if (!cookie) return 1;
+    // A socket with no owner noted (made before the programs were loaded) still hands over its
+    // tuple, with no owner: a note left by an earlier flow of the same tuple must not be used.
     const struct ostrale_proprietario* proprietario = bpf_map_lookup_elem(&proprietari, &cookie);
-    if (!proprietario) return 1;
     struct ostrale_flusso* f = bpf_ringbuf_reserve(&flussi, sizeof *f, 0);
     if (!f) return 1;
     struct ostrale_tupla k = {};
@@ -199,7 +200,11 @@ int tupla(struct __sk_buff* skb) {
     } else {
         goto scarta;
     }
-    if (k.protocollo == 6 || k.protocollo == 17 || k.protocollo == 132 || k.protocollo == 136) {
+    // Only flows with ports (no extension headers before them): a tuple without ports is not
+    // one flow's.
+    if (k.protocollo != 6 && k.protocollo != 17 && k.protocollo != 132 && k.protocollo != 136)
+        goto scarta;
+    {
         __u8 porte[4];
         if (trasporto > 60 || bpf_skb_load_bytes(skb, trasporto, porte, sizeof porte) != 0)
             goto scarta;
@@ -207,7 +212,11 @@ int tupla(struct __sk_buff* skb) {
         __builtin_memcpy(&k.porta_destinazione, porte + 2, 2);
     }
     f->tupla = k;
-    f->proprietario = *proprietario;
+    if (proprietario) {
+        f->proprietario = *proprietario;
+    } else {
+        __builtin_memset(&f->proprietario, 0, sizeof f->proprietario);
+    }
     f->proprietario.tempo = bpf_ktime_get_ns();
     // The daemon reads the ring when the packet reaches it: no wake-up needed.
     bpf_ringbuf_submit(f, BPF_RB_NO_WAKEUP);
