@@ -8,7 +8,6 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,11 +112,6 @@ std::optional<ostrale_configurazione> spazioPid() {
 std::uint64_t inTick(std::uint64_t nanosecondi) {
     static const long tick = ::sysconf(_SC_CLK_TCK);
     return nanosecondi / (1'000'000'000ull / static_cast<std::uint64_t>(tick > 0 ? tick : 100));
-}
-
-// The kernel's dev_t (major << 20 | minor) as stat(2) reports it.
-dev_t dispositivoUtente(std::uint32_t kernel) {
-    return ::makedev(kernel >> 20, kernel & 0xFFFFF);
 }
 
 std::uint64_t adessoMonotono() {
@@ -253,7 +247,6 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
     p.uid = f.proprietario.uid;
     p.inizio = inTick(f.proprietario.inizio);
     p.inode = f.proprietario.inode;
-    p.dispositivo = dispositivoUtente(f.proprietario.dispositivo);
     // Notes whose packet never came (a packet dropped before the queue) must not pile up.
     if (a->note_.size() >= 16384) {
         const std::uint64_t adesso = adessoMonotono();
@@ -292,8 +285,7 @@ int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione
     std::memcpy(&e, dati, sizeof e);
     EventoProcesso evento{e.tipo == OSTRALE_ESECUZIONE ? EventoProcesso::Tipo::esecuzione
                                                        : EventoProcesso::Tipo::uscita,
-                          static_cast<int>(e.pid), inTick(e.inizio), e.inode,
-                          dispositivoUtente(e.dispositivo)};
+                          static_cast<int>(e.pid), inTick(e.inizio), e.inode};
     static_cast<AttribuzioneBpf*>(contesto)->osservatore_(evento);
     return 0;
 }

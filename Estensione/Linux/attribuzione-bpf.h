@@ -27,7 +27,6 @@ struct ProprietarioFlusso {
     std::uint32_t uid = 0;
     std::uint64_t inizio = 0;  // clock ticks since boot, as field 22 of /proc/PID/stat
     std::uint64_t inode = 0;   // the executable running then
-    dev_t dispositivo = 0;     // its device, as stat(2) gives it
 };
 
 struct EventoProcesso {
@@ -35,7 +34,6 @@ struct EventoProcesso {
     int pid = 0;
     std::uint64_t inizio = 0;  // clock ticks since boot
     std::uint64_t inode = 0;   // the new program's executable, for esecuzione
-    dev_t dispositivo = 0;
 };
 
 // Socket owners found by the kernel at connect/send time: programs on the cgroup v2 root note

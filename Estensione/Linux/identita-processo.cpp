@@ -194,15 +194,12 @@ namespace {
 
 constexpr std::uint8_t marcaToken = 0x4C;
 
-TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uint64_t inode,
-                      dev_t dispositivo) {
+TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uint64_t inode) {
     TokenApp t{};
-    const auto d = static_cast<std::uint32_t>(dispositivo);
     std::memcpy(t.data(), &pid, sizeof pid);
     std::memcpy(t.data() + 4, &inizio, sizeof inizio);
     std::memcpy(t.data() + 12, &uid, sizeof uid);
     std::memcpy(t.data() + 16, &inode, sizeof inode);
-    std::memcpy(t.data() + 24, &d, sizeof d);
     t[31] = marcaToken;
     return t;
 }
@@ -214,11 +211,11 @@ std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
     const auto inizio = inizioProcesso(leggiTesto(base + "/stat"));
     struct stat eseguibile {};
     if (!inizio || ::stat((base + "/exe").c_str(), &eseguibile) != 0) return std::nullopt;
-    return componiToken(pid, *inizio, uid, eseguibile.st_ino, eseguibile.st_dev);
+    return componiToken(pid, *inizio, uid, eseguibile.st_ino);
 }
 
 TokenApp tokenDi(const ProprietarioFlusso& p) {
-    return componiToken(p.pid, p.inizio, p.uid, p.inode, p.dispositivo);
+    return componiToken(p.pid, p.inizio, p.uid, p.inode);
 }
 
 std::optional<std::string> applicazioneFlatpak(std::string_view info) {
@@ -258,8 +255,7 @@ std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux
     if (eseguibile.size() > cancellato.size() && eseguibile.ends_with(cancellato)) {
         eseguibile.resize(eseguibile.size() - cancellato.size());
     }
-    return std::pair{std::move(eseguibile),
-                     Immagine{info.st_ino, static_cast<std::uint32_t>(info.st_dev)}};
+    return std::pair{std::move(eseguibile), Immagine{info.st_ino}};
 }
 
 namespace {
@@ -290,9 +286,7 @@ void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
     if (const auto attuale = eseguibileAttuale(evento.pid)) {
         // Only if the process still runs the program the event is about.
-        if (attuale->second ==
-            Immagine{evento.inode, static_cast<std::uint32_t>(evento.dispositivo)})
-            impara(attuale->first, attuale->second);
+        if (attuale->second == evento.inode) impara(attuale->first, attuale->second);
     }
 }
 
@@ -318,12 +312,11 @@ void RisolutoreLinux::imparaTutti() {
 std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (token[31] != marcaToken) return std::nullopt;
     int pid;
-    std::uint64_t inizio, inode;
-    std::uint32_t dispositivo;
+    std::uint64_t inizio;
+    Immagine immagine;
     std::memcpy(&pid, token.data(), sizeof pid);
     std::memcpy(&inizio, token.data() + 4, sizeof inizio);
-    std::memcpy(&inode, token.data() + 16, sizeof inode);
-    std::memcpy(&dispositivo, token.data() + 24, sizeof dispositivo);
+    std::memcpy(&immagine, token.data() + 16, sizeof immagine);
     {
         std::lock_guard blocco(mutex_);
         if (const auto it = cache_.find(pid); it != cache_.end()) {
@@ -332,7 +325,6 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
             }
         }
     }
-    const Immagine immagine{inode, dispositivo};
     const std::string base = proc_ + "/" + std::to_string(pid);
     std::optional<std::string> identità;
     // The process the token names is still there: its sandbox, else its executable if it still

@@ -41,16 +41,15 @@ class IndiceSocket {
     std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> assenti_;
 };
 
-// The token of a process: pid, start time, uid and the executable (inode and device) packed
-// into 32 bytes, so that a reused pid or a process that has since run another program never
-// inherits an identity.
+// The token of a process: pid, start time, uid and the executable's inode packed into 32 bytes, so
+// that a reused pid or a process that has since run another program never inherits an identity.
 std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid);
 TokenApp tokenDi(const ProprietarioFlusso& proprietario);
 
 // Application identities from tokens: the Flatpak application id, else the Snap name, else the
 // executable's absolute path. Computed once per process image and cached; the cache forgets a
 // process when it execs or ends. When the process has since run another program, or ended, the
-// executable is named from the images seen before (by inode and device). Safe from any thread.
+// executable is named from the images seen before (by inode). Safe from any thread.
 class RisolutoreLinux final : public RisolutoreIdentità {
   public:
     explicit RisolutoreLinux(std::string radiceProc = "/proc") : proc_(std::move(radiceProc)) {}
@@ -58,7 +57,7 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     // The identity of a live process (for tests and diagnostics).
     std::optional<std::string> firmaDelProcesso(int pid) const;
 
-    // A process ran a new program (inode, device): what its executable is called is learnt now,
+    // A process ran a new program (by inode): what its executable is called is learnt now,
     // while it is running; what was cached for the pid is forgotten.
     void eseguito(const EventoProcesso& evento);
     // A process ended.
@@ -67,21 +66,10 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     void imparaTutti();
 
   private:
-    // An executable by inode. Devices are not compared: the kernel's note gives the
-    // superblock's device and stat(2) another one on some filesystems (btrfs subvolumes);
-    // a process that swaps its executable for another with the same inode number on another
-    // filesystem, between a flow and its verdict, is not a case worth a wrong "unknown".
-    struct Immagine {
-        std::uint64_t inode;
-        std::uint32_t dispositivo;  // as stat(2) or the kernel gives it; informative only
-        bool operator==(const Immagine& altra) const { return inode == altra.inode; }
-    };
-    struct HashImmagine {
-        std::size_t operator()(const Immagine& i) const {
-            return std::hash<std::uint64_t>()(i.inode);
-        }
-    };
-    // The executable of `pid` now, with its inode and device.
+    // An executable, by inode. Devices are left out: the kernel's note gives the superblock's
+    // device and stat(2) another one on some filesystems (btrfs subvolumes).
+    using Immagine = std::uint64_t;
+    // The executable of `pid` now, with its inode.
     std::optional<std::pair<std::string, Immagine>> eseguibileAttuale(int pid) const;
     void impara(const std::string& percorso, Immagine immagine);
 
@@ -89,7 +77,7 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     std::mutex mutex_;
     std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
     std::size_t quanti_ = 0;
-    std::unordered_map<Immagine, std::string, HashImmagine> immagini_;
+    std::unordered_map<Immagine, std::string> immagini_;
 };
 
 // The pieces of the identity, from the contents of /proc files (pure, for tests).

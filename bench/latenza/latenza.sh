@@ -39,12 +39,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-if [ -z "${OSTRALE_NAMESPACE_DI_PROVA:-}" ]; then
-    # The client's side is a fresh network namespace; every process started here dies with us.
-    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$build" \
-        --flussi "$flussi" --ripetizioni "$ripetizioni" $([ $zavorra = yes ] && echo --zavorra) \
-        $([ $spoglio = yes ] && echo --spoglio)
-fi
+# The client's side is a fresh network namespace; every process started here dies with us.
+source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
+nei_propri_namespace "$0" "$build" --flussi "$flussi" --ripetizioni "$ripetizioni" \
+    $([ $zavorra = yes ] && echo --zavorra) $([ $spoglio = yes ] && echo --spoglio)
 
 bin=$build/bench
 estensione=$build/Estensione/ostrale-estensione
@@ -53,29 +51,15 @@ cliente=$(readlink -f "$bin/latenza-cliente")
 lavoro=$(mktemp -d /tmp/ostrale-latenza-XXXXXX)
 chmod 755 "$lavoro"
 fine() {
-    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
-    wait 2>/dev/null
-    [ -n "${TIENI:-}" ] && cp "$lavoro/eventi.json" /tmp/eventi-latenza.json
+    termina_namespace
     rm -rf "$lavoro"
 }
 trap fine EXIT
 
 # ---- two hosts ----
-mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
-ip link set lo up
-unshare --net --fork --kill-child sleep 86400 &
-custode=$!
-# The peer namespace exists once its process is no longer in ours.
-server=""
-for _ in $(seq 100); do
-    figlio=$(pgrep -P "$custode" sleep || true)
-    if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
-        server=$figlio
-        break
-    fi
-    sleep 0.05
-done
-[ -n "$server" ] || { echo "the peer namespace did not come up"; exit 1; }
+prepara_namespace
+avvia_vicino
+server=$vicino
 ip link add veth-c type veth peer name veth-s netns "$server"
 ip addr add 203.0.113.2/24 dev veth-c
 ip link set veth-c up

@@ -15,9 +15,8 @@ for p in ip iptables curl dnsmasq dig nmap hydra hping3 /usr/sbin/sshd ssh-keyge
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ -z "${OSTRALE_NAMESPACE_DI_PROVA:-}" ]; then
-    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
-fi
+source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
+nei_propri_namespace "$0" "$@"
 
 lavoro=$(mktemp -d /tmp/ostrale-attacchi-XXXXXX)
 chmod 755 "$lavoro"
@@ -26,8 +25,7 @@ mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
 demone=""
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
-    wait 2>/dev/null
+    termina_namespace
     rm -rf "$lavoro"
 }
 trap fine EXIT
@@ -48,22 +46,9 @@ copia() { # name, executable
 }
 
 # ---- the network ----
-# A bpffs of this mount namespace: the daemon's pins go with it, whatever way the test ends.
-mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
-ip link set lo up
-unshare --net --fork --kill-child sleep 3600 &
-custode=$!
-# The peer namespace exists once its process is no longer in ours.
-internet=""
-for _ in $(seq 100); do
-    figlio=$(pgrep -P "$custode" sleep || true)
-    if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
-        internet=$figlio
-        break
-    fi
-    sleep 0.05
-done
-[ -n "$internet" ] || { echo "the peer namespace did not come up"; exit 1; }
+prepara_namespace
+avvia_vicino
+internet=$vicino
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.100/24 dev veth-p
@@ -153,6 +138,15 @@ attesi() { # expected lines, sorted, separated by spaces
     return 1
 }
 raggiunge() { curl -s -o /dev/null -m 3 "$@"; }
+# The "Internet" host's connections leave from this address of its own.
+attacca_da() { i ip route replace 203.0.113.0/24 dev veth-i src "$1"; }
+# A blocked source no longer reaches the protected host's web server; another one does.
+sorgente_bloccata() { # blocked address, another address
+    i curl -s -o /dev/null -m 2 --interface "$1" http://203.0.113.2:8080/ \
+        && fallito "$1 is refused afterwards"
+    i curl -s -o /dev/null -m 3 --interface "$2" http://203.0.113.2:8080/ \
+        || fallito "$2 still reaches the web server"
+}
 
 # ---- a steady call home in the background: 10-12 s apart, eleven times ----
 # (its address has a name under example.test, learnt from the answer to this question)
@@ -167,35 +161,26 @@ for n in range(11):
 faroPid=$!
 
 # ---- an inbound port scan, inbound filtering off, then on ----
-i ip route replace 203.0.113.0/24 dev veth-i src 203.0.113.10
+attacca_da 203.0.113.10
 i nmap -sT -Pn -n -p 1-21 --max-retries 0 --host-timeout 20s 203.0.113.2 >/dev/null 2>&1
 attesi "scansione|203.0.113.10|bloccato" || fallito "nmap's scan is a blocked scansione"
-i curl -s -o /dev/null -m 2 --interface 203.0.113.10 http://203.0.113.2:8080/ \
-    && fallito "the scanner is refused afterwards"
-i curl -s -o /dev/null -m 3 --interface 203.0.113.11 http://203.0.113.2:8080/ \
-    || fallito "another address still reaches the web server"
+sorgente_bloccata 203.0.113.10 203.0.113.11
 passo "nmap port scan (inbound filtering off): scansione, source blocked"
 regole imposta filtraEntrata sì
-i ip route replace 203.0.113.0/24 dev veth-i src 203.0.113.20
+attacca_da 203.0.113.20
 i nmap -sT -Pn -n -p 100-130 --max-retries 0 --host-timeout 20s 203.0.113.2 >/dev/null 2>&1
 attesi "scansione|203.0.113.20|bloccato" || fallito "with inbound filtering on too"
-i curl -s -o /dev/null -m 2 --interface 203.0.113.20 http://203.0.113.2:8080/ \
-    && fallito "the second scanner is refused afterwards"
-i curl -s -o /dev/null -m 3 --interface 203.0.113.21 http://203.0.113.2:8080/ \
-    || fallito "another address still passes with inbound filtering on"
+sorgente_bloccata 203.0.113.20 203.0.113.21
 regole imposta filtraEntrata no
 passo "nmap port scan (inbound filtering on): scansione, source blocked"
 
 # ---- password guessing against SSH ----
 printf '%s\n' alfa beta gamma delta epsilon zeta eta theta iota kappa lambda mu >"$lavoro/parole"
-i ip route replace 203.0.113.0/24 dev veth-i src 203.0.113.30
+attacca_da 203.0.113.30
 i timeout 25 hydra -l prova -P "$lavoro/parole" -t 2 -w 3 -f -I ssh://203.0.113.2 >/dev/null 2>&1
 attesi "forzaBruta|203.0.113.30|bloccato" || fallito "hydra is a blocked forzaBruta"
-i curl -s -o /dev/null -m 2 --interface 203.0.113.30 http://203.0.113.2:8080/ \
-    && fallito "the guesser is refused afterwards"
-i curl -s -o /dev/null -m 3 --interface 203.0.113.31 http://203.0.113.2:8080/ \
-    || fallito "another address still passes"
-i ip route replace 203.0.113.0/24 dev veth-i src 203.0.113.1
+sorgente_bloccata 203.0.113.30 203.0.113.31
+attacca_da 203.0.113.1
 passo "hydra against sshd: forzaBruta, source blocked"
 
 # ---- an application sweeping addresses on one uncommon port ----

@@ -12,23 +12,18 @@ for p in ip iptables curl dnsmasq dig /usr/bin/python3; do
     command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
 done
 
-if [ -z "${OSTRALE_NAMESPACE_DI_PROVA:-}" ]; then
-    # Re-run as the first process of fresh network and PID namespaces: every process started
-    # here dies with this script, whatever way it ends.
-    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$0" "$@"
-fi
+source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
+nei_propri_namespace "$0" "$@"
 
 lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
 chmod 755 "$lavoro"
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 mkdir -p "$OSTRALE_CONTENITORE"
-figli=()
 demone=""
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
     # Everything else lives in this PID namespace: it ends with us, but not before the files go.
-    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
-    wait 2>/dev/null
+    termina_namespace
     rm -rf "$lavoro"
 }
 trap fine EXIT
@@ -41,23 +36,10 @@ fallito() {
 passo() { echo "ok: $*"; }
 
 # ---- the network ----
-# A bpffs of this mount namespace: the daemon's pins go with it, whatever way the test ends.
-mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
-ip link set lo up
-# The "Internet" host: a namespace of its own, held by a process that waits.
-unshare --net --fork --kill-child sleep 3600 &
-figli+=($!)
-# The peer namespace exists once its process is no longer in ours.
-internet=""
-for _ in $(seq 100); do
-    figlio=$(pgrep -P "${figli[0]}" sleep || true)
-    if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
-        internet=$figlio
-        break
-    fi
-    sleep 0.05
-done
-[ -n "$internet" ] || { echo "the peer namespace did not come up"; exit 1; }
+prepara_namespace
+# The "Internet" host.
+avvia_vicino
+internet=$vicino
 ip link add veth-p type veth peer name veth-i netns "$internet"
 ip addr add 203.0.113.2/24 dev veth-p
 ip addr add 192.168.77.2/24 dev veth-p
@@ -72,16 +54,12 @@ i ip addr add 192.168.77.1/24 dev veth-i
 i ip addr add 2001:db8::1/64 dev veth-i nodad
 i ip link set veth-i up
 i /usr/bin/python3 -m http.server 80 --bind :: >/dev/null 2>&1 &
-figli+=($!)
 i /usr/bin/python3 -m http.server 4444 --bind :: >/dev/null 2>&1 &
-figli+=($!)
 i dnsmasq --no-daemon --no-resolv --no-hosts --bind-interfaces --listen-address=203.0.113.53 \
     --address=/example.test/203.0.113.1 --address=/example.test/2001:db8::1 \
     --address=/doubleclick.net/203.0.113.1 --pid-file="$lavoro/dnsmasq.pid" >/dev/null 2>&1 &
-figli+=($!)
 # A server on the protected host, for inbound flows.
 /usr/bin/python3 -m http.server 8080 --bind 203.0.113.2 >/dev/null 2>&1 &
-figli+=($!)
 for _ in $(seq 50); do curl -s -o /dev/null -m 1 http://203.0.113.1/ && break; sleep 0.1; done
 
 regole() { # applies a rules change through ostralectl (stored in the container, sent if running)

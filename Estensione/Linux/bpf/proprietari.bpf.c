@@ -22,12 +22,8 @@
 #include "proprietari.h"
 
 // The kernel structures read, reduced to the fields used; CO-RE relocates the offsets.
-struct super_block {
-    __u32 s_dev;
-} __attribute__((preserve_access_index));
 struct inode {
     unsigned long i_ino;
-    struct super_block* i_sb;
 } __attribute__((preserve_access_index));
 struct file {
     struct inode* f_inode;
@@ -104,31 +100,26 @@ static __always_inline __u32 pid_visibile(struct task_struct* t) {
     return 0;
 }
 
-static __always_inline void eseguibile(struct task_struct* t, __u64* inode, __u32* dispositivo) {
+// The inode of the executable `t` runs; 0 for a kernel thread.
+static __always_inline __u64 eseguibile(struct task_struct* t) {
     struct inode* i = BPF_CORE_READ(t, mm, exe_file, f_inode);
-    *inode = i ? BPF_CORE_READ(i, i_ino) : 0;
-    *dispositivo = i ? BPF_CORE_READ(i, i_sb, s_dev) : 0;
+    return i ? BPF_CORE_READ(i, i_ino) : 0;
 }
 
 static __always_inline void registra(__u64 cookie) {
     if (!cookie) return;
     struct task_struct* t = (struct task_struct*)bpf_get_current_task();
     const __u32 globale = bpf_get_current_pid_tgid() >> 32;
-    __u64 inode;
-    __u32 dispositivo;
-    eseguibile(t, &inode, &dispositivo);
+    const __u64 inode = eseguibile(t);
     struct ostrale_proprietario* noto = bpf_map_lookup_elem(&proprietari, &cookie);
     // The common case, a process sending again on its own socket, costs one lookup.
-    if (noto && noto->pid_globale == globale && noto->inode == inode &&
-        noto->dispositivo == dispositivo)
-        return;
+    if (noto && noto->pid_globale == globale && noto->inode == inode) return;
     struct ostrale_proprietario nuovo = {};
     nuovo.pid_globale = globale;
     nuovo.pid = pid_visibile(t);
     nuovo.uid = (__u32)bpf_get_current_uid_gid();
     nuovo.inizio = BPF_CORE_READ(t, group_leader, start_boottime);
     nuovo.inode = inode;
-    nuovo.dispositivo = dispositivo;
     nuovo.tempo = bpf_ktime_get_ns();
     bpf_get_current_comm(nuovo.comando, sizeof nuovo.comando);
     bpf_map_update_elem(&proprietari, &cookie, &nuovo, BPF_ANY);
@@ -233,7 +224,7 @@ int all_esecuzione(void* ctx) {
     e.pid = pid_visibile(t);
     if (!e.pid) return 0;
     e.inizio = BPF_CORE_READ(t, group_leader, start_boottime);
-    eseguibile(t, &e.inode, &e.dispositivo);
+    e.inode = eseguibile(t);
     bpf_ringbuf_output(&processi, &e, sizeof e, 0);
     return 0;
 }

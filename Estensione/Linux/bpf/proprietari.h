@@ -17,7 +17,7 @@ struct ostrale_proprietario {
     __u64 inizio;      /* start of the thread group leader, ns since boot */
     __u64 inode;       /* the executable running when the socket was last used */
     __u64 tempo;       /* when noted, CLOCK_MONOTONIC ns */
-    __u32 dispositivo; /* the executable's device, kernel encoding (major << 20 | minor) */
+    __u32 riservato;
     __u32 pid;         /* in the daemon's pid namespace; 0 when not visible there */
     __u32 pid_globale;
     __u32 uid;
@@ -48,8 +48,6 @@ struct ostrale_evento_processo {
     __u32 pid;
     __u64 inizio;
     __u64 inode;
-    __u32 dispositivo;
-    __u32 riservato;
 };
 
 #endif

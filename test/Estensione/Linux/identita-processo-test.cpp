@@ -128,7 +128,6 @@ TEST(IdentitaProcesso, ProcessThatExecsOrEndsKeepsTheNameOfWhatItRan) {
         p.pid = 4242;
         p.inizio = 777;
         p.inode = info.st_ino;
-        p.dispositivo = info.st_dev;
         return tokenDi(p);
     };
     const TokenApp prima = immagine("/usr/bin/env");
@@ -141,7 +140,7 @@ TEST(IdentitaProcesso, ProcessThatExecsOrEndsKeepsTheNameOfWhatItRan) {
     std::filesystem::create_symlink("/usr/bin/cmp", base / "exe");
     struct stat cmp {};
     ASSERT_EQ(::stat("/usr/bin/cmp", &cmp), 0);
-    risolutore.eseguito({EventoProcesso::Tipo::esecuzione, 4242, 777, cmp.st_ino, cmp.st_dev});
+    risolutore.eseguito({EventoProcesso::Tipo::esecuzione, 4242, 777, cmp.st_ino});
     EXPECT_EQ(risolutore.firma(dopo), "/usr/bin/cmp");
     EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
     // It ends: what it ran is still known; an executable never seen is not guessed.

@@ -1,0 +1,43 @@
+# Sourced by the scripts that build small networks of namespaces (network tests, the latency
+# benchmark): the move into fresh namespaces, and a peer host of its own.
+
+# Re-runs the calling script as the first process of fresh network, PID and mount namespaces,
+# unless it already runs there: every process it starts dies with it, whatever way it ends.
+# Usage: nei_propri_namespace "$0" "$@"
+nei_propri_namespace() {
+    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && return 0
+    OSTRALE_NAMESPACE_DI_PROVA=1 exec unshare --net --pid --fork --mount-proc --kill-child "$@"
+}
+
+# In them: loopback up, and a bpffs of this mount namespace, so that the daemon's pins go with
+# it.
+prepara_namespace() {
+    mount -t bpf bpf /sys/fs/bpf 2>/dev/null || true
+    ip link set lo up
+}
+
+# Starts a host in a network namespace of its own, held by a process that waits. Sets
+# `custode` (the background job) and `vicino` (the pid whose namespace it is), once that
+# namespace exists.
+avvia_vicino() {
+    unshare --net --fork --kill-child sleep 86400 &
+    custode=$!
+    vicino=""
+    local figlio
+    for _ in $(seq 100); do
+        figlio=$(pgrep -P "$custode" sleep || true)
+        if [ -n "$figlio" ] && [ "$(readlink "/proc/$figlio/ns/net")" != "$(readlink /proc/self/ns/net)" ]; then
+            vicino=$figlio
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "the peer namespace did not come up"
+    exit 1
+}
+
+# Kills every other process of the namespaces (for an exit trap).
+termina_namespace() {
+    [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
+    wait 2>/dev/null
+}
