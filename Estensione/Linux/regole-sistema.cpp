@@ -98,8 +98,9 @@ std::string RegoleSistema::regole(bool v6) const {
         }
         // A judged flow skips the queue; its refusal lives in the connection mark only.
         s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
-        // A packet coming back from the queue with its verdict.
-        s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -j OSTRALE_GIUDICATO\n";
+        // A packet coming back from the queue with its verdict: the connection keeps it, and
+        // the packet goes on through the rest of the table (other software's rules) unqueued.
+        s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -g OSTRALE_GIUDICATO\n";
         if (v6) {
             s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
             for (int tipo = 133; tipo <= 137; ++tipo) {
@@ -115,11 +116,11 @@ std::string RegoleSistema::regole(bool v6) const {
     };
     giudica("OSTRALE_USCITA", false);
     giudica("OSTRALE_ENTRATA", true);
+    // The connection keeps the verdict's bits; the packet gets back the mark it had.
     s += "-A OSTRALE_GIUDICATO -j CONNMARK --save-mark --nfmask " + entrambi + " --ctmask " +
          entrambi + "\n";
     s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " +
          esadecimale(~(segnoGiudicato | segnoRifiutato)) + "\n";
-    s += "-A OSTRALE_GIUDICATO -j ACCEPT\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
     // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets

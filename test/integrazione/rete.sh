@@ -101,7 +101,14 @@ evento '"host":"www.blocked.example.test"' | grep -q '"motivo":"dominio"' || fal
 nome www.blocked.example.test AAAA
 rifiutato_subito "http://[2001:db8::1]/" || fallito "a blocked domain over IPv6"
 nome ok.example.test A
+# Other software's rules later in the same chain still see a judged first packet, with the mark
+# it had (a VPN's mark for policy routing must reach the SYN too).
+iptables -t mangle -A OUTPUT -p tcp -d 203.0.113.1 --dport 80 -m conntrack --ctstate NEW \
+    -m mark --mark 0
 raggiunge http://203.0.113.1/ || fallito "another name on the same address passes"
+visti=$(iptables -t mangle -L OUTPUT -v -x -n | awk '$0 ~ /203.0.113.1/ && $0 ~ /dpt:80/ { print $1 }')
+[ "${visti:-0}" = 1 ] || fallito "the first packet reaches later rules once, unmarked (seen ${visti:-0})"
+iptables -t mangle -D OUTPUT -p tcp -d 203.0.113.1 --dport 80 -m conntrack --ctstate NEW -m mark --mark 0
 passo "domain rules by name, IPv4 and IPv6"
 
 regole app /usr/bin/curl blocca
