@@ -12,9 +12,20 @@ bool FasciaOraria::contiene(std::int64_t minuto) const {
 
 int minutoDelGiorno(Data momento) {
     const std::time_t secondi = momento.secondiUnixInteri();
-    std::tm locale{};
-    localtime_r(&secondi, &locale);
-    return locale.tm_hour * 60 + locale.tm_min;
+    // Every zone's offset, and every change of it, falls on a quarter of an hour: within one UTC
+    // quarter local time runs with UTC, so the local minute at the quarter's start is kept (per
+    // thread: this runs for every flow).
+    thread_local std::time_t quartoNoto = -1;
+    thread_local int minutoInizioQuarto = 0;
+    const std::time_t quarto = secondi >= 0 ? secondi / 900 : (secondi - 899) / 900;
+    if (quarto != quartoNoto) {
+        const std::time_t inizio = quarto * 900;
+        std::tm locale{};
+        if (localtime_r(&inizio, &locale) == nullptr) return 0;
+        quartoNoto = quarto;
+        minutoInizioQuarto = locale.tm_hour * 60 + locale.tm_min;
+    }
+    return minutoInizioQuarto + static_cast<int>((secondi - quarto * 900) / 60);
 }
 
 }  // namespace ostrale

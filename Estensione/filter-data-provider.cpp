@@ -1,5 +1,7 @@
 #include "Estensione/filter-data-provider.h"
 
+#include <algorithm>
+
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/fascia-oraria.h"
 #include "Condiviso/rete-locale.h"
@@ -51,17 +53,33 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
     std::string_view host) const {
     if (host == "?" || regoleDominio.empty()) return std::nullopt;
-    const std::string minuscolo = testo::minuscole(host);
-    const auto etichette = testo::etichette(minuscolo);
-    std::string chiave;
-    for (std::size_t primo = 0; primo + 2 <= etichette.size(); ++primo) {
-        chiave.clear();
-        for (std::size_t i = primo; i < etichette.size(); ++i) {
-            if (i > primo) chiave.push_back('.');
-            chiave.append(etichette[i]);
+    // The host in lower case with its labels joined by single dots (empty labels dropped); then
+    // each ending of at least two labels, longest first.
+    const bool ascii = std::all_of(host.begin(), host.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::string minuscolo = ascii ? std::string() : testo::minuscole(host);
+    const std::string_view sorgente = ascii ? host : std::string_view(minuscolo);
+    std::string nome;
+    nome.reserve(sorgente.size());
+    std::size_t etichette = 0;
+    bool inEtichetta = false;
+    for (char c : sorgente) {
+        if (c == '.') {
+            inEtichetta = false;
+            continue;
         }
-        const auto it = regoleDominio.find(chiave);
+        if (!inEtichetta) {
+            if (etichette > 0) nome.push_back('.');
+            ++etichette;
+            inEtichetta = true;
+        }
+        nome.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    std::string_view resto = nome;
+    for (; etichette >= 2; --etichette) {
+        const auto it = regoleDominio.find(resto);
         if (it != regoleDominio.end() && it->second.attiva) return it->second;
+        resto.remove_prefix(resto.find('.') + 1);
     }
     return std::nullopt;
 }
@@ -69,7 +87,7 @@ std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
 void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
     std::unordered_map<std::string, Regola> regole;
     for (const Regola& r : stato.regole) regole.insert_or_assign(r.firmaApp, r);
-    std::unordered_map<std::string, RegolaDominio> regoleDominio;
+    std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
     for (const RegolaDominio& r : stato.regoleDominio) {
         regoleDominio.insert_or_assign(testo::minuscole(r.dominio), r);
     }
@@ -129,18 +147,16 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         }
     }
 
-    // 6: one consistent snapshot of rules, settings and memory.
+    // 6: one consistent snapshot of rules, settings and memory. Whether the flow is anomalous
+    // plays no part in its verdict: it is asked once the verdict is out (below).
     std::optional<RegolaDominio> regolaDominio;
     std::optional<Regola> regola;
     ImpostazioniFiltro imp;
     Data primaVista;
-    bool anomala;
     {
         auto s = coda_.blocca();
         regolaDominio = s->regolaPerDominio(host);
         primaVista = s->memoria.annotaPrimaVista(firma, adesso);
-        anomala = s->memoria.verificaAbitudine(firma, dominio, primaVista, adesso,
-                                               s->impostazioni.avvisaAnomalie);
         if (const auto it = s->regole.find(firma); it != s->regole.end()) regola = it->second;
         imp = s->impostazioni;
     }
@@ -150,49 +166,60 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     const std::string portaLocale = locale ? locale->porta : "?";
     const std::string protocollo = testoProtocollo(flusso->protocollo());
 
-    // 8: attack signals.
+    // 8: attack signals. The detectors that block an address or contain an application run
+    // now, since they may refuse this very flow; the ones that only report run after the
+    // verdict (altreSegnalazioni).
     std::vector<Sentinella::Rilevazione> rilevazioni;
     bool bloccatoIP = false;
     bool minaccia = false;
+    Sentinella::Flusso f;
+    std::shared_ptr<const InsiemeTesti> indirizziC2;
     if (imp.rilevaAttacchi) {
         const bool portaMalfamata = direzione == DirezioneFlusso::uscita &&
                                     (Sentinella::èPortaMalfamata(portaRemota) ||
                                      (portaRemota == "445" && ip && !ReteLocale::èLocale(*ip)));
-        const auto indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
+        indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
         const bool c2 = ip && indirizziC2->contains(*ip);
+        f.adesso = adesso;
+        f.direzione = direzione;
+        f.firma = firma;
+        if (ip) f.ip = *ip;
+        f.host = host;
+        f.dominio = dominio;
+        f.portaLocale = portaLocale;
+        f.portaRemota = portaRemota;
+        f.protocollo = protocollo;
+        f.appNuova = adesso.secondiDa(primaVista) < 86400;
+        f.haRegolaConsenti = regola && regola->attiva && regola->azione == AzioneRegola::consenti;
+        f.indirizziC2 = indirizziC2.get();
         bool contenuta = false;
         {
             auto s = coda_.blocca();
-            Sentinella::Flusso f;
-            f.adesso = adesso;
-            f.direzione = direzione;
-            f.firma = firma;
-            if (ip) f.ip = *ip;
-            f.host = host;
-            f.dominio = dominio;
-            f.portaLocale = portaLocale;
-            f.portaRemota = portaRemota;
-            f.protocollo = protocollo;
-            f.appNuova = adesso.secondiDa(primaVista) < 86400;
-            f.haRegolaConsenti =
-                regola && regola->attiva && regola->azione == AzioneRegola::consenti;
-            f.indirizziC2 = indirizziC2.get();
-            rilevazioni = s->sentinella.osserva(f);
+            s->sentinella.osservaSanzioni(f, rilevazioni);
             bloccatoIP = ip && s->sentinella.èBloccato(*ip, adesso);
             contenuta =
                 direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(firma, adesso);
         }
         minaccia = contenuta || portaMalfamata || c2;
     }
+    // The reporting detectors and the habits, for a flow whose verdict is out or that waits.
+    auto altreSegnalazioni = [&] {
+        auto s = coda_.blocca();
+        if (imp.rilevaAttacchi) s->sentinella.osservaResto(f, rilevazioni);
+        return s->memoria.verificaAbitudine(firma, dominio, primaVista, adesso,
+                                            imp.avvisaAnomalie);
+    };
 
     // 9: inbound flows pass unless they are judged or their source is blocked.
     if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP) {
+        altreSegnalazioni();
         segnalaAttacchi(rilevazioni, adesso, firma, host, portaLocale, direzione, ip);
         return Verdetto::consenti;
     }
 
-    // 11, asked once: it decides (when trackers are blocked) and is counted whatever the verdict.
-    const bool tracker = d_.tracker.contiene(host);
+    // 11, asked once: it decides when trackers are blocked, and is counted whatever the verdict.
+    std::optional<bool> tracker;
+    if (imp.bloccaTracker) tracker = d_.tracker.contiene(host);
 
     // 10: the decision, in order of precedence.
     bool consentito;
@@ -211,7 +238,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     } else if (minaccia) {
         consentito = false;
         motivo = MotivoDecisione::attacco;
-    } else if (imp.bloccaTracker && tracker) {
+    } else if (imp.bloccaTracker && *tracker) {
         consentito = false;
         motivo = MotivoDecisione::tracker;
     } else if (imp.fidatiApple && èDiSistema(firma)) {
@@ -226,6 +253,16 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         motivo = MotivoDecisione::predefinita;
     }
 
+    // 13: ask instead of dropping, while the app can answer.
+    const bool chiedi = !consentito && imp.chiediPrima && firma != "sconosciuta" &&
+                        (motivo == MotivoDecisione::predefinita ||
+                         motivo == MotivoDecisione::quarantena) &&
+                        d_.canale.haConnessione();
+    // 14: a flow that need not wait has its verdict now, before the bookkeeping.
+    if (!chiedi) flusso->decisa(consentito);
+    const bool anomala = altreSegnalazioni();
+    if (!tracker) tracker = d_.tracker.contiene(host);
+
     // 12
     EventoFlusso evento;
     evento.data = adesso;
@@ -239,19 +276,15 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     evento.anomala = anomala;
     evento.indirizzoIP = ip;
 
-    // 13: ask instead of dropping, while the app can answer.
-    if (!consentito && imp.chiediPrima && firma != "sconosciuta" &&
-        (motivo == MotivoDecisione::predefinita || motivo == MotivoDecisione::quarantena) &&
-        d_.canale.haConnessione()) {
+    if (chiedi) {
         sospendi(flusso, firma, evento);
         return Verdetto::sospendi;
     }
 
-    // 14: record, push, report, answer; the flow need not wait for the bookkeeping.
-    flusso->decisa(consentito);
+    // 14: record, push, report.
     {
         auto s = coda_.blocca();
-        s->memoria.contabilizzaFlusso(evento, adesso, consentito, tracker, anomala, firma, ip,
+        s->memoria.contabilizzaFlusso(evento, adesso, consentito, *tracker, anomala, firma, ip,
                                       direzione, host);
     }
     if (anomala || !consentito || imp.registraConsentiti) d_.canale.nuovoFlusso(evento);

@@ -95,7 +95,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     };
     struct Stato {
         std::unordered_map<std::string, Regola> regole;
-        std::unordered_map<std::string, RegolaDominio> regoleDominio;
+        std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
         ImpostazioniFiltro impostazioni;
         std::unordered_map<std::string, Lotto> sospesi;
         std::uint64_t ultimoLotto = 0;

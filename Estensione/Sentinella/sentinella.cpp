@@ -1,5 +1,6 @@
 #include "Estensione/Sentinella/sentinella.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -127,6 +128,11 @@ bool Sentinella::èContenuta(std::string_view firma, Data adesso) {
     return sanzioneAttiva(contenimentoApp_, firma, adesso);
 }
 
+std::string_view Sentinella::componi(std::string_view a, std::string_view b) {
+    chiave_.assign(a).append("|").append(b);
+    return chiave_;
+}
+
 bool Sentinella::segnalabile(TipoAttacco tipo, std::string_view soggetto, Data adesso,
                              double pausa) {
     std::string chiave = unisci(valoreGrezzo(tipo), soggetto);
@@ -162,28 +168,59 @@ void Sentinella::contieni() {
 }
 
 std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
-    contieni();
     std::vector<Rilevazione> esito;
+    osservaSanzioni(f, esito);
+    osservaResto(f, esito);
+    return esito;
+}
+
+void Sentinella::osservaSanzioni(const Flusso& f, std::vector<Rilevazione>& esito) {
+    contieni();
     if (f.direzione == DirezioneFlusso::entrata && f.ip) {
         scansione(f, esito);
         forzaBruta(f, esito);
-        return esito;
+        return;
     }
+    const bool contenibile = !èDiSistema(f.firma) && f.firma != "sconosciuta" &&
+                             !f.haRegolaConsenti && !èInfrastruttura(f.firma);
+    raffica(f, contenibile, esito);
+    tunnelDNS(f, contenibile, esito);
+    scansioneUscita(f, contenibile, esito);
+    floodUDP(f, contenibile, esito);
+}
+
+namespace {
+
+// The order in which an outbound flow's findings are reported.
+int ordine(TipoAttacco tipo) {
+    constexpr TipoAttacco sequenza[] = {
+        TipoAttacco::raffica,           TipoAttacco::tunnelDNS,
+        TipoAttacco::beaconing,         TipoAttacco::dominiSospetti,
+        TipoAttacco::scansioneUscita,   TipoAttacco::portaMalfamata,
+        TipoAttacco::floodUDP,          TipoAttacco::dominioContraffatto,
+        TipoAttacco::ipDiretto,         TipoAttacco::c2Noto,
+        TipoAttacco::canalePersistente, TipoAttacco::esfiltrazioneLenta,
+        TipoAttacco::protocolloAnomalo};
+    for (int i = 0; i < static_cast<int>(std::size(sequenza)); ++i) {
+        if (sequenza[i] == tipo) return i;
+    }
+    return static_cast<int>(std::size(sequenza));
+}
+
+}  // namespace
+
+void Sentinella::osservaResto(const Flusso& f, std::vector<Rilevazione>& esito) {
+    if (f.direzione == DirezioneFlusso::entrata && f.ip) return;
     const bool diSistema = èDiSistema(f.firma);
-    const bool contenibile =
-        !diSistema && f.firma != "sconosciuta" && !f.haRegolaConsenti && !èInfrastruttura(f.firma);
     // The destination key (application "|" domain) of the behavioural detectors.
     const std::string destinazione =
         diSistema || f.dominio.empty() ? std::string() : unisci(f.firma, f.dominio);
-    raffica(f, contenibile, esito);
-    tunnelDNS(f, contenibile, esito);
+    const std::size_t sanzioni = esito.size();
     if (!diSistema) {
         beaconing(f, destinazione, esito);
         dominiSospetti(f, esito);
     }
-    scansioneUscita(f, contenibile, esito);
     portaMalfamata(f, esito);
-    floodUDP(f, contenibile, esito);
     dominioContraffatto(f, esito);
     ipDiretto(f, diSistema, esito);
     c2Noto(f, esito);
@@ -192,7 +229,11 @@ std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
         esfiltrazioneLenta(f, destinazione, esito);
     }
     protocolloAnomalo(f, diSistema, esito);
-    return esito;
+    if (sanzioni > 0 && esito.size() > sanzioni) {
+        std::stable_sort(esito.begin(), esito.end(), [](const Rilevazione& a, const Rilevazione& b) {
+            return ordine(a.tipo) < ordine(b.tipo);
+        });
+    }
 }
 
 // ---- inbound ----
@@ -208,7 +249,7 @@ void Sentinella::scansione(const Flusso& f, std::vector<Rilevazione>& esito) {
 void Sentinella::forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito) {
     if (!èIn(porteSensibili, f.portaLocale)) return;
     const std::string_view ip = *f.ip;
-    if (voce(colpiServizio_, unisci(ip, f.portaLocale)).aggiorna(f.adesso, minuto, 6) < 6) return;
+    if (voce(colpiServizio_, componi(ip, f.portaLocale)).aggiorna(f.adesso, minuto, 6) < 6) return;
     if (!segnalabile(TipoAttacco::forzaBruta, ip, f.adesso)) return;
     blocca(ip, f.adesso);
     esito.push_back({TipoAttacco::forzaBruta, std::string(ip), true});
@@ -234,7 +275,7 @@ void Sentinella::tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rileva
 void Sentinella::scansioneUscita(const Flusso& f, bool contenibile,
                                  std::vector<Rilevazione>& esito) {
     if (!f.ip || èIn(porteComuni, f.portaRemota)) return;
-    const std::string chiave = unisci(f.firma, f.portaRemota);
+    const std::string_view chiave = componi(f.firma, f.portaRemota);
     if (voce(scansioniUscita_, chiave).aggiorna(f.adesso, minuto, *f.ip, 10) < 10) return;
     if (!segnalabile(TipoAttacco::scansioneUscita, chiave, f.adesso)) return;
     if (contenibile) contieniApp(f.firma, f.adesso);
@@ -253,7 +294,7 @@ void Sentinella::floodUDP(const Flusso& f, bool contenibile, std::vector<Rilevaz
     if (f.protocollo != "UDP" || f.portaRemota == "53" || !f.ip || ReteLocale::èLocale(*f.ip)) {
         return;
     }
-    const std::string chiave = unisci(f.firma, f.host);
+    const std::string_view chiave = componi(f.firma, f.host);
     if (voce(burstUDP_, chiave).aggiorna(f.adesso, minuto, 80) < 80) return;
     if (!segnalabile(TipoAttacco::floodUDP, chiave, f.adesso)) return;
     if (contenibile) contieniApp(f.firma, f.adesso);
@@ -291,10 +332,15 @@ void Sentinella::dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito
 }
 
 void Sentinella::dominioContraffatto(const Flusso& f, std::vector<Rilevazione>& esito) {
+    // A label (a piece between dots) that begins with "xn--", in any case.
     bool contraffatto = false;
-    for (std::string_view etichetta : testo::etichette(f.host)) {
-        contraffatto |= etichetta.size() >= 4 && (etichetta[0] | 0x20) == 'x' &&
-                        (etichetta[1] | 0x20) == 'n' && etichetta[2] == '-' && etichetta[3] == '-';
+    const std::string_view h = f.host;
+    for (std::size_t inizio = 0; inizio < h.size() && !contraffatto;) {
+        const std::size_t fine = std::min(h.find('.', inizio), h.size());
+        contraffatto = fine - inizio >= 4 && (h[inizio] | 0x20) == 'x' &&
+                       (h[inizio + 1] | 0x20) == 'n' && h[inizio + 2] == '-' &&
+                       h[inizio + 3] == '-';
+        inizio = fine + 1;
     }
     if (!contraffatto) return;
     if (!segnalabile(TipoAttacco::dominioContraffatto, f.host, f.adesso)) return;

@@ -51,7 +51,14 @@ class Sentinella {
     static constexpr double durataBlocco = 600;
     static constexpr double pausaSegnalazioni = 600;
 
+    // Every detector on one flow: the findings, in the order they are reported.
     std::vector<Rilevazione> osserva(const Flusso& flusso);
+    // The same in two halves, for a caller that gives the flow its verdict in between: the
+    // detectors whose finding blocks the address or contains the application at once (and so
+    // may refuse this very flow), then the ones that only report. The second half merges its
+    // findings into `esito` in reporting order. Together they do exactly what osserva does.
+    void osservaSanzioni(const Flusso& flusso, std::vector<Rilevazione>& esito);
+    void osservaResto(const Flusso& flusso, std::vector<Rilevazione>& esito);
     std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,
                                         std::string_view portaRemota);
 
@@ -87,6 +94,9 @@ class Sentinella {
     bool segnalabile(TipoAttacco tipo, std::string_view chiave, Data adesso,
                      double pausa = pausaSegnalazioni);
     void contieni();
+    // `a` "|" `b` in a buffer of ours, valid until the next call: a key for lookups that
+    // allocates nothing once the buffer has grown (a table copies it only to insert it).
+    std::string_view componi(std::string_view a, std::string_view b);
     void blocca(std::string_view ip, Data adesso);
     void contieniApp(std::string_view firma, Data adesso);
 
@@ -124,6 +134,7 @@ class Sentinella {
     Tabella<Data> giàSegnalato_;
     Tabella<Data> bloccoIP_;
     Tabella<Data> contenimentoApp_;
+    std::string chiave_;
 };
 
 }  // namespace ostrale

@@ -2,7 +2,10 @@
 
 #include "Condiviso/blocklist-c2.h"
 
+#include <cstring>
 #include <deque>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -309,6 +312,50 @@ TEST_F(SentinellaTest, OneInboundFlowCanBeScanAndGuessInThatOrder) {
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(osserva(entrata(590, ip, "22")).empty());
     EXPECT_EQ(tipi(entrata(600, ip, "22")),
               (std::vector<TipoAttacco>{TipoAttacco::scansione, TipoAttacco::forzaBruta}));
+}
+
+// The pipeline runs the detectors in two halves around the verdict; together they must be the
+// very same detector: same findings in the same order, same sanctions, same tables.
+TEST_F(SentinellaTest, TwoHalvesAreTheWholeDetector) {
+    Sentinella intera, inDueMetà;
+    std::mt19937 caso(7);
+    auto scegli = [&](auto&& valori) { return valori[caso() % std::size(valori)]; };
+    const std::string_view firme[] = {"/usr/bin/app", "/usr/bin/dig", "com.apple.Safari",
+                                      "sconosciuta", "org.mozilla.firefox", "io.tailscale.ipn"};
+    const std::string_view ip[] = {"203.0.113.5", "203.0.113.9", "198.51.100.66", "10.0.0.4"};
+    const std::string_view host[] = {"api.example.org", "xn--pple-43d.example.org",
+                                     "qzkrtvbnmxcv.example.org", "203.0.113.5"};
+    const std::string_view porte[] = {"443", "53", "4444", "8081", "22", "445", "9001"};
+    const auto c2Noti = std::make_shared<InsiemeTesti>(InsiemeTesti{"198.51.100.66"});
+    double secondi = 0;
+    std::size_t trovate = 0;
+    for (int i = 0; i < 20000; ++i) {
+        secondi += (caso() % 1000) / 100.0;
+        Flusso f = caso() % 5 == 0 ? entrata(secondi, scegli(ip), scegli(porte))
+                                   : uscita(secondi, scegli(firme));
+        if (f.direzione == DirezioneFlusso::uscita) {
+            f.ip = scegli(ip);
+            f.host = scegli(host);
+            f.dominio = f.host == "203.0.113.5" ? "" : "example.org";
+            f.portaRemota = scegli(porte);
+            f.protocollo = caso() % 2 ? "TCP" : "UDP";
+            f.appNuova = caso() % 2;
+            f.haRegolaConsenti = caso() % 4 == 0;
+        }
+        f.indirizziC2 = c2Noti.get();
+        const auto attese = intera.osserva(f);
+        std::vector<Rilevazione> metà;
+        inDueMetà.osservaSanzioni(f, metà);
+        EXPECT_EQ(inDueMetà.èBloccato(*f.ip, f.adesso), intera.èBloccato(*f.ip, f.adesso));
+        EXPECT_EQ(inDueMetà.èContenuta(f.firma, f.adesso), intera.èContenuta(f.firma, f.adesso));
+        inDueMetà.osservaResto(f, metà);
+        ASSERT_EQ(metà, attese) << "flow " << i;
+        trovate += attese.size();
+    }
+    EXPECT_GT(trovate, 100u);  // the stream does exercise the detectors
+    const auto a = intera.dimensioni();
+    const auto b = inDueMetà.dimensioni();
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
 }
 
 // ---- volume and destination ----
