@@ -225,21 +225,32 @@ AttribuzioneBpf::~AttribuzioneBpf() {
 
 namespace {
 
-std::string chiaveTupla(const ostrale_tupla& t) {
-    return std::string(reinterpret_cast<const char*>(&t), sizeof t);
+std::array<unsigned char, 40> chiaveTupla(const ostrale_tupla& t) {
+    static_assert(sizeof t == 40);
+    std::array<unsigned char, 40> chiave;
+    std::memcpy(chiave.data(), &t, sizeof t);
+    return chiave;
 }
 
 }  // namespace
+
+AttribuzioneBpf::Posto& AttribuzioneBpf::posto(const ChiaveNota& chiave) {
+    const std::size_t impronta = std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(chiave.data()), chiave.size()));
+    return note_[impronta % posti];
+}
 
 int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione) {
     if (dimensione < sizeof(ostrale_flusso)) return 0;
     ostrale_flusso f{};
     std::memcpy(&f, dati, sizeof f);
     auto* a = static_cast<AttribuzioneBpf*>(contesto);
+    const ChiaveNota chiave = chiaveTupla(f.tupla);
+    Posto& posto = a->posto(chiave);
     if (f.proprietario.pid == 0) {
         // No owner we can name (not noted, or outside our pid namespace): any older note of
         // this tuple is another flow's.
-        a->note_.erase(chiaveTupla(f.tupla));
+        if (posto.occupato && posto.chiave == chiave) posto.occupato = false;
         return 0;
     }
     ProprietarioFlusso p;
@@ -247,14 +258,7 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
     p.uid = f.proprietario.uid;
     p.inizio = inTick(f.proprietario.inizio);
     p.inode = f.proprietario.inode;
-    // Notes whose packet never came (a packet dropped before the queue) must not pile up.
-    if (a->note_.size() >= 16384) {
-        const std::uint64_t adesso = adessoMonotono();
-        std::erase_if(a->note_,
-                      [&](const auto& n) { return adesso - n.second.tempo > 5'000'000'000ull; });
-        if (a->note_.size() >= 16384) a->note_.clear();
-    }
-    a->note_.insert_or_assign(chiaveTupla(f.tupla), Nota{p, f.proprietario.tempo});
+    posto = Posto{chiave, Nota{p, f.proprietario.tempo}, true};
     return 0;
 }
 
@@ -268,15 +272,15 @@ std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t
     const std::size_t lunghezza = t.famiglia == 4 ? 4 : 16;
     std::memcpy(chiave.origine, t.origineGrezza, lunghezza);
     std::memcpy(chiave.destinazione, t.destinazioneGrezza, lunghezza);
+    const ChiaveNota cercata = chiaveTupla(chiave);
     std::lock_guard blocco(mutex_);
     // The filter's note was written before the packet was queued: it is in the ring by now.
     ring_buffer__consume(flussi_);
-    const auto it = note_.find(chiaveTupla(chiave));
-    if (it == note_.end()) return std::nullopt;
-    const Nota nota = it->second;
-    note_.erase(it);
-    if (adessoMonotono() - nota.tempo > 5'000'000'000ull) return std::nullopt;
-    return nota.proprietario;
+    Posto& posto = this->posto(cercata);
+    if (!posto.occupato || posto.chiave != cercata) return std::nullopt;
+    posto.occupato = false;
+    if (adessoMonotono() - posto.nota.tempo > 5'000'000'000ull) return std::nullopt;
+    return posto.nota.proprietario;
 }
 
 int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "Estensione/Linux/pacchetto-ip.h"
 
@@ -79,8 +81,19 @@ class AttribuzioneBpf {
     std::string filtro_;
     ring_buffer* flussi_ = nullptr;
     std::mutex mutex_;
-    // Notes read from the ring, by tuple bytes, until their packet asks for them.
-    std::unordered_map<std::string, Nota> note_;
+    // Notes read from the ring until their packet asks for them, in a table of fixed size
+    // indexed by a hash of the tuple's bytes: a note that finds its slot taken replaces the
+    // older one (whose flow then falls back to a socket lookup). Nothing is allocated per flow
+    // and nothing piles up.
+    using ChiaveNota = std::array<unsigned char, 40>;
+    struct Posto {
+        ChiaveNota chiave{};
+        Nota nota{};
+        bool occupato = false;
+    };
+    static constexpr std::size_t posti = 4096;
+    Posto& posto(const ChiaveNota& chiave);
+    std::vector<Posto> note_ = std::vector<Posto>(posti);
     ring_buffer* anello_ = nullptr;
     std::function<void(const EventoProcesso&)> osservatore_;
     std::atomic<bool> fine_ = false;

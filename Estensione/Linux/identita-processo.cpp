@@ -309,6 +309,21 @@ void RisolutoreLinux::imparaTutti() {
     ::closedir(d);
 }
 
+bool RisolutoreLinux::nominabile(const TokenApp& token) {
+    if (token[31] != marcaToken) return false;
+    int pid;
+    std::memcpy(&pid, token.data(), sizeof pid);
+    {
+        std::lock_guard blocco(mutex_);
+        if (const auto it = cache_.find(pid); it != cache_.end()) {
+            for (const auto& voce : it->second) {
+                if (voce.first == token) return true;
+            }
+        }
+    }
+    return firma(token).has_value();
+}
+
 std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (token[31] != marcaToken) return std::nullopt;
     int pid;

@@ -54,6 +54,8 @@ class RisolutoreLinux final : public RisolutoreIdentità {
   public:
     explicit RisolutoreLinux(std::string radiceProc = "/proc") : proc_(std::move(radiceProc)) {}
     std::optional<std::string> firma(const TokenApp& token) override;
+    // Whether `token` can be named: firma without the copy, for a process already named.
+    bool nominabile(const TokenApp& token);
     // The identity of a live process (for tests and diagnostics).
     std::optional<std::string> firmaDelProcesso(int pid) const;
 

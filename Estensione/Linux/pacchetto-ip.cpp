@@ -91,6 +91,17 @@ std::optional<Posizioni> analizza(std::string_view b) {
 
 }  // namespace
 
+ChiaveTupla::ChiaveTupla(const TuplaPacchetto& t) {
+    byte[0] = static_cast<std::uint8_t>(t.famiglia);
+    byte[1] = static_cast<std::uint8_t>(t.protocollo);
+    byte[2] = static_cast<std::uint8_t>(t.portaOrigine >> 8);
+    byte[3] = static_cast<std::uint8_t>(t.portaOrigine);
+    byte[4] = static_cast<std::uint8_t>(t.portaDestinazione >> 8);
+    byte[5] = static_cast<std::uint8_t>(t.portaDestinazione);
+    std::memcpy(byte.data() + 6, t.origineGrezza, 16);
+    std::memcpy(byte.data() + 22, t.destinazioneGrezza, 16);
+}
+
 std::optional<TuplaPacchetto> leggiPacchetto(std::string_view byte) {
     auto p = analizza(byte);
     if (!p) return std::nullopt;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +18,22 @@ struct TuplaPacchetto {
     bool conPorte = false;
     // Raw addresses in network order (4 or 16 bytes used), for socket lookups.
     std::uint8_t origineGrezza[16] = {}, destinazioneGrezza[16] = {};
+};
+
+// A flow's tuple as fixed bytes (family, protocol, ports, raw addresses): a key that costs no
+// allocation, for the tables the packet path consults.
+struct ChiaveTupla {
+    std::array<std::uint8_t, 38> byte{};
+
+    explicit ChiaveTupla(const TuplaPacchetto& t);
+    bool operator==(const ChiaveTupla&) const = default;
+
+    struct Hash {
+        std::size_t operator()(const ChiaveTupla& c) const {
+            return std::hash<std::string_view>{}(
+                std::string_view(reinterpret_cast<const char*>(c.byte.data()), c.byte.size()));
+        }
+    };
 };
 
 // Reads an IPv4 or IPv6 packet from untrusted bytes (extension headers of IPv6 skipped, with a

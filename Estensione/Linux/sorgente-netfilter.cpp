@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 extern "C" {
 #include <libmnl/libmnl.h>
@@ -32,11 +33,6 @@ std::uint32_t segnoVerdetto(std::uint32_t originale, bool consenti) {
     constexpr std::uint32_t nostri = RegoleSistema::segnoGiudicato | RegoleSistema::segnoRifiutato;
     return (originale & ~nostri) | RegoleSistema::segnoGiudicato |
            (consenti ? 0u : RegoleSistema::segnoRifiutato);
-}
-
-std::string chiaveFlusso(const TuplaPacchetto& t) {
-    return std::to_string(t.protocollo) + "|" + t.origine + "|" + std::to_string(t.portaOrigine) +
-           "|" + t.destinazione + "|" + std::to_string(t.portaDestinazione);
 }
 
 }  // namespace
@@ -106,7 +102,7 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     // judgement, for a second. Not for TCP: its only queued duplicates are retransmitted SYNs
     // of a held flow, and a new connection that reuses a recent tuple (a busy client's ports
     // come round within seconds) is a new flow to judge and record.
-    void ricorda(const std::string& chiave, bool consenti, int protocollo) {
+    void ricorda(const ChiaveTupla& chiave, bool consenti, int protocollo) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.erase(chiave);
         if (protocollo == IPPROTO_TCP) return;
@@ -132,9 +128,10 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     std::atomic<bool> fine_ = false;
     std::mutex invio_;
     std::mutex trattenuti_;
-    std::set<std::string> inAttesa_;  // flows held without a verdict
+    std::unordered_set<ChiaveTupla, ChiaveTupla::Hash> inAttesa_;  // flows held without a verdict
     static constexpr std::chrono::seconds memoria{1};
-    std::unordered_map<std::string, std::pair<bool, std::chrono::steady_clock::time_point>>
+    std::unordered_map<ChiaveTupla, std::pair<bool, std::chrono::steady_clock::time_point>,
+                       ChiaveTupla::Hash>
         recenti_;
     std::thread filo_;
 };
@@ -145,13 +142,13 @@ namespace {
 class FlussoNetfilter final : public FlussoDiRete {
   public:
     FlussoNetfilter(std::shared_ptr<SorgenteNetfilter::Coda> coda, std::uint32_t id,
-                    std::uint32_t segno, TuplaPacchetto tupla, std::string chiave, bool uscita,
+                    std::uint32_t segno, TuplaPacchetto tupla, ChiaveTupla chiave, bool uscita,
                     std::optional<TokenApp> token, std::optional<std::string> nome)
         : coda_(coda),
           id_(id),
           segno_(segno),
           tupla_(std::move(tupla)),
-          chiave_(std::move(chiave)),
+          chiave_(chiave),
           uscita_(uscita),
           token_(token),
           nome_(std::move(nome)) {}
@@ -190,7 +187,7 @@ class FlussoNetfilter final : public FlussoDiRete {
     const std::uint32_t id_;
     const std::uint32_t segno_;
     const TuplaPacchetto tupla_;
-    const std::string chiave_;
+    const ChiaveTupla chiave_;
     const bool uscita_;
     const std::optional<TokenApp> token_;
     const std::optional<std::string> nome_;
@@ -249,7 +246,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         return MNL_CB_OK;
     }
     const bool uscita = intestazione->hook == NF_INET_LOCAL_OUT;
-    const std::string chiave = chiaveFlusso(*tupla);
+    const ChiaveTupla chiave(*tupla);
     {
         std::lock_guard blocco(trattenuti_);
         // A retransmission or a retry of a flow that waits for the user joins it.
@@ -272,7 +269,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
             token = tokenDi(*proprietario);
             // A note whose process cannot be named (an executable never seen, on a filesystem
             // whose inodes we misread) is worth less than the socket lookup.
-            if (sorgente_.identità_ && !sorgente_.identità_->firma(*token)) token.reset();
+            if (sorgente_.identità_ && !sorgente_.identità_->nominabile(*token)) token.reset();
         }
     }
     if (!token) {
