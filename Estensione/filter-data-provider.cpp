@@ -217,9 +217,9 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         return Verdetto::consenti;
     }
 
-    // 11, asked once: it decides when trackers are blocked, and is counted whatever the verdict.
+    // 11, asked once: it decides when trackers are blocked and no rule or signal came first, and
+    // is counted whatever the verdict (then asked after it).
     std::optional<bool> tracker;
-    if (imp.bloccaTracker) tracker = d_.tracker.contiene(host);
 
     // 10: the decision, in order of precedence.
     bool consentito;
@@ -238,7 +238,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     } else if (minaccia) {
         consentito = false;
         motivo = MotivoDecisione::attacco;
-    } else if (imp.bloccaTracker && *tracker) {
+    } else if (imp.bloccaTracker && *(tracker = d_.tracker.contiene(host))) {
         consentito = false;
         motivo = MotivoDecisione::tracker;
     } else if (imp.fidatiApple && èDiSistema(firma)) {

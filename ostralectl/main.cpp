@@ -158,8 +158,10 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
     bool logStampato = false;
     std::vector<std::string> inAttesa;
     // Output is flushed by the main thread every few hundredths of a second, not per event: a
-    // busy machine sends thousands a second.
+    // busy machine sends thousands a second (and the buffer is large enough that nothing is
+    // written in between).
     bool sporco = false;
+    if (segui) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
     auto stampaDalVivo = [&](const std::string& byte) {
         if (o.json) {
             // The daemon's own JSON, passed through as one line.

@@ -80,9 +80,12 @@ std::string RegoleSistema::regole(bool v6) const {
     const std::string g = esadecimale(segnoGiudicato);
     const std::string r = esadecimale(segnoRifiutato);
     const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
-    const std::string coda = "--queue-balance " + std::to_string(code_.primaFlussi) + ":" +
-                             std::to_string(code_.primaFlussi + code_.quanteFlussi - 1) +
-                             " --queue-bypass";
+    // (iptables takes no balance over a single queue.)
+    const std::string coda =
+        (code_.quanteFlussi > 1 ? "--queue-balance " + std::to_string(code_.primaFlussi) + ":" +
+                                      std::to_string(code_.primaFlussi + code_.quanteFlussi - 1)
+                                : "--queue-num " + std::to_string(code_.primaFlussi)) +
+        " --queue-bypass";
     const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
     std::string s =
         "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n";
@@ -125,7 +128,12 @@ std::string RegoleSistema::regole(bool v6) const {
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
     // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets
     // its refusal bit: it must still reach the application, on the way out and back in.
+    const std::string rifiutato = " -m connmark --mark " + entrambi + "/" + entrambi;
     for (const char* catena : {"OSTRALE_RIFIUTA", "OSTRALE_SCARTA"}) {
+        // Every packet of the machine comes here: those of connections not refused leave at
+        // once.
+        s += std::string("-A ") + catena + " -m connmark ! --mark " + entrambi + "/" + entrambi +
+             " -j RETURN\n";
         s += std::string("-A ") + catena + " -p tcp --tcp-flags RST RST -j RETURN\n";
         s += std::string("-A ") + catena +
              (v6 ? " -p ipv6-icmp --icmpv6-type destination-unreachable -j RETURN\n"
@@ -133,7 +141,6 @@ std::string RegoleSistema::regole(bool v6) const {
     }
     // Refused: judged with the refusal bit, read from the connection mark, so that marks set by
     // other software on packets never count.
-    const std::string rifiutato = " -m connmark --mark " + entrambi + "/" + entrambi;
     s += "-A OSTRALE_RIFIUTA -p tcp" + rifiutato + " -j REJECT --reject-with tcp-reset\n";
     s += "-A OSTRALE_RIFIUTA" + rifiutato + " -j REJECT --reject-with " +
          (v6 ? "icmp6-adm-prohibited" : "icmp-admin-prohibited") + "\n";

@@ -20,7 +20,10 @@ class RegoleSistema {
     struct Code {
         unsigned primaFlussi =
             6130;  // flows are balanced over [primaFlussi, primaFlussi + quanteFlussi)
-        unsigned quanteFlussi = 2;
+        // One queue by default: one thread judges every flow in turn, with no contention for
+        // the provider's state; more queues spread the kernel's share of the verdicts (the
+        // reinjected packets) over more cores.
+        unsigned quanteFlussi = 1;
         unsigned dns = 6129;
     };
 

@@ -361,8 +361,11 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
     if (errore) return fallisci(*errore);
     attiva_ = true;
     Registro("it.brelt.ostrale.estensione", "filtro")
-        .info("Netfilter rules installed: flows on queues " + std::to_string(numeri.primaFlussi) +
-              "-" + std::to_string(numeri.primaFlussi + numeri.quanteFlussi - 1) +
+        .info("Netfilter rules installed: flows on queue" +
+              (numeri.quanteFlussi > 1
+                   ? "s " + std::to_string(numeri.primaFlussi) + "-" +
+                         std::to_string(numeri.primaFlussi + numeri.quanteFlussi - 1)
+                   : " " + std::to_string(numeri.primaFlussi)) +
               ", DNS answers on queue " + std::to_string(numeri.dns));
     if (fatto) fatto(std::nullopt);
 }

@@ -106,14 +106,16 @@ static __always_inline __u64 eseguibile(struct task_struct* t) {
     return i ? BPF_CORE_READ(i, i_ino) : 0;
 }
 
-static __always_inline void registra(__u64 cookie) {
+static __always_inline void registra(__u64 cookie, int nuovo_socket) {
     if (!cookie) return;
     struct task_struct* t = (struct task_struct*)bpf_get_current_task();
     const __u32 globale = bpf_get_current_pid_tgid() >> 32;
     const __u64 inode = eseguibile(t);
-    struct ostrale_proprietario* noto = bpf_map_lookup_elem(&proprietari, &cookie);
-    // The common case, a process sending again on its own socket, costs one lookup.
-    if (noto && noto->pid_globale == globale && noto->inode == inode) return;
+    if (!nuovo_socket) {
+        // The common case, a process sending again on its own socket, costs one lookup.
+        struct ostrale_proprietario* noto = bpf_map_lookup_elem(&proprietari, &cookie);
+        if (noto && noto->pid_globale == globale && noto->inode == inode) return;
+    }
     struct ostrale_proprietario nuovo = {};
     nuovo.pid_globale = globale;
     nuovo.pid = pid_visibile(t);
@@ -121,37 +123,36 @@ static __always_inline void registra(__u64 cookie) {
     nuovo.inizio = BPF_CORE_READ(t, group_leader, start_boottime);
     nuovo.inode = inode;
     nuovo.tempo = bpf_ktime_get_ns();
-    bpf_get_current_comm(nuovo.comando, sizeof nuovo.comando);
     bpf_map_update_elem(&proprietari, &cookie, &nuovo, BPF_ANY);
 }
 
 SEC("cgroup/sock_create")
 int alla_creazione(struct bpf_sock* ctx) {
-    registra(bpf_get_socket_cookie(ctx));
+    registra(bpf_get_socket_cookie(ctx), 1);
     return 1;
 }
 
 SEC("cgroup/connect4")
 int al_collegamento4(struct bpf_sock_addr* ctx) {
-    registra(bpf_get_socket_cookie(ctx));
+    registra(bpf_get_socket_cookie(ctx), 0);
     return 1;
 }
 
 SEC("cgroup/connect6")
 int al_collegamento6(struct bpf_sock_addr* ctx) {
-    registra(bpf_get_socket_cookie(ctx));
+    registra(bpf_get_socket_cookie(ctx), 0);
     return 1;
 }
 
 SEC("cgroup/sendmsg4")
 int all_invio4(struct bpf_sock_addr* ctx) {
-    registra(bpf_get_socket_cookie(ctx));
+    registra(bpf_get_socket_cookie(ctx), 0);
     return 1;
 }
 
 SEC("cgroup/sendmsg6")
 int all_invio6(struct bpf_sock_addr* ctx) {
-    registra(bpf_get_socket_cookie(ctx));
+    registra(bpf_get_socket_cookie(ctx), 0);
     return 1;
 }
 

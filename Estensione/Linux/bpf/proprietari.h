@@ -21,7 +21,6 @@ struct ostrale_proprietario {
     __u32 pid;         /* in the daemon's pid namespace; 0 when not visible there */
     __u32 pid_globale;
     __u32 uid;
-    char comando[16];
 };
 
 /* The tuple of a flow's first packet, addresses and ports as on the wire. */

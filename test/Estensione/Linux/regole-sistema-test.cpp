@@ -40,7 +40,11 @@ int inSpazioNuovo(F prova) {
 TEST(RegoleSistema, RulesTextHasEveryPiece) {
     const RegoleSistema regole;
     const std::string v4 = regole.regole(false);
-    EXPECT_NE(v4.find("--queue-balance 6130:6131 --queue-bypass"), std::string::npos);
+    EXPECT_NE(v4.find("-j NFQUEUE --queue-num 6130 --queue-bypass"), std::string::npos);
+    // Several flow queues are balanced (iptables refuses a balance over a single one).
+    const RegoleSistema due(RegoleSistema::Code{6130, 2, 6129});
+    EXPECT_NE(due.regole(false).find("-j NFQUEUE --queue-balance 6130:6131 --queue-bypass"),
+              std::string::npos);
     EXPECT_NE(
         v4.find(
             "-p udp --sport 53 -m conntrack --ctstate ESTABLISHED -m connmark --mark 0x100/0x300 "
@@ -89,6 +93,9 @@ TEST(RegoleSistema, InstallAndRemoveExactlyTheirOwn) {
             ancora.rfind("-A OUTPUT -j OSTRALE_USCITA"))
             return 5;
         regole.rimuovi();
+        const RegoleSistema due(RegoleSistema::Code{6130, 2, 6129});
+        if (due.installa()) return 8;
+        due.rimuovi();
         const std::string via = esegui("iptables-save") + esegui("ip6tables-save");
         if (via.find("OSTRALE") != std::string::npos) return 6;
         if (via.find("--set-xmark 0x7") == std::string::npos &&
