@@ -6,6 +6,37 @@
 
 namespace ostrale {
 
+namespace {
+
+std::uint64_t impronta(std::string_view nome) {
+    const std::uint64_t h = std::hash<std::string_view>{}(nome);
+    return h == 0 ? 1 : h;
+}
+
+}  // namespace
+
+Tracker::Tracker(InsiemeTesti domini) : domini_(std::move(domini)) {
+    if (domini_.empty()) return;
+    std::size_t posti = 16;
+    while (posti < domini_.size() * 2) posti *= 2;
+    impronte_.assign(posti, 0);
+    for (const std::string& d : domini_) {
+        std::size_t i = impronta(d) & (posti - 1);
+        while (impronte_[i] != 0 && impronte_[i] != impronta(d)) i = (i + 1) & (posti - 1);
+        impronte_[i] = impronta(d);
+    }
+}
+
+bool Tracker::haDominio(std::string_view nome) const {
+    const std::uint64_t h = impronta(nome);
+    const std::size_t maschera = impronte_.size() - 1;
+    for (std::size_t i = h & maschera;; i = (i + 1) & maschera) {
+        if (impronte_[i] == 0) return false;
+        // Equal hashes: the set says whether the name itself is there.
+        if (impronte_[i] == h) return domini_.find(nome) != domini_.end();
+    }
+}
+
 const Tracker& Tracker::condiviso() {
     static const Tracker elenco = [] {
         const auto percorso = Risorse::trova("tracker.txt");
@@ -55,7 +86,7 @@ bool Tracker::contieneMinuscolo(std::string_view host) const {
     }
     std::string_view resto = nome;
     while (etichette >= 2) {
-        if (domini_.find(resto) != domini_.end()) return true;
+        if (haDominio(resto)) return true;
         resto.remove_prefix(resto.find('.') + 1);
         --etichette;
     }

@@ -150,14 +150,22 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     // 6: one consistent snapshot of rules, settings and memory. Whether the flow is anomalous
     // plays no part in its verdict: it is asked once the verdict is out (below).
     std::optional<RegolaDominio> regolaDominio;
-    std::optional<Regola> regola;
+    // What the decision needs of the application's rule (its names stay in the table).
+    struct RegolaApp {
+        AzioneRegola azione;
+        bool attiva;
+        std::optional<FasciaOraria> fascia;
+    };
+    std::optional<RegolaApp> regola;
     ImpostazioniFiltro imp;
     Data primaVista;
     {
         auto s = coda_.blocca();
         regolaDominio = s->regolaPerDominio(host);
         primaVista = s->memoria.annotaPrimaVista(firma, adesso);
-        if (const auto it = s->regole.find(firma); it != s->regole.end()) regola = it->second;
+        if (const auto it = s->regole.find(firma); it != s->regole.end()) {
+            regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
+        }
         imp = s->impostazioni;
     }
 
@@ -263,21 +271,21 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     const bool anomala = altreSegnalazioni();
     if (!tracker) tracker = d_.tracker.contiene(host);
 
-    // 12
-    EventoFlusso evento;
-    evento.data = adesso;
-    evento.firmaApp = firma;
-    evento.host = host;
-    evento.porta = portaRemota;
-    evento.protocollo = protocollo;
-    evento.direzione = direzione;
-    evento.consentito = consentito;
-    evento.motivo = motivo;
-    evento.anomala = anomala;
-    evento.indirizzoIP = ip;
+    // 12 (made once, then shared by the log)
+    const auto evento = std::make_shared<EventoFlusso>();
+    evento->data = adesso;
+    evento->firmaApp = firma;
+    evento->host = host;
+    evento->porta = portaRemota;
+    evento->protocollo = protocollo;
+    evento->direzione = direzione;
+    evento->consentito = consentito;
+    evento->motivo = motivo;
+    evento->anomala = anomala;
+    evento->indirizzoIP = ip;
 
     if (chiedi) {
-        sospendi(flusso, firma, evento);
+        sospendi(flusso, firma, *evento);
         return Verdetto::sospendi;
     }
 
@@ -287,8 +295,8 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         s->memoria.contabilizzaFlusso(evento, adesso, consentito, *tracker, anomala, firma, ip,
                                       direzione, host);
     }
-    if (anomala || !consentito || imp.registraConsentiti) d_.canale.nuovoFlusso(evento);
-    if (d_.osservatore) d_.osservatore(evento, consentito ? Verdetto::consenti : Verdetto::blocca);
+    if (anomala || !consentito || imp.registraConsentiti) d_.canale.nuovoFlusso(*evento);
+    if (d_.osservatore) d_.osservatore(*evento, consentito ? Verdetto::consenti : Verdetto::blocca);
     segnalaAttacchi(rilevazioni, adesso, firma, host,
                     direzione == DirezioneFlusso::uscita ? portaRemota : portaLocale, direzione,
                     ip);

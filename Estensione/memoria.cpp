@@ -84,7 +84,8 @@ bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dom
     return anomala;
 }
 
-void Memoria::contabilizzaFlusso(const EventoFlusso& evento, Data adesso, bool consentito,
+void Memoria::contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Data adesso,
+                                 bool consentito,
                                  bool tracker, bool anomala, const std::string& firma,
                                  const std::optional<std::string>& indirizzo,
                                  DirezioneFlusso direzione, const std::string& host) {
@@ -106,7 +107,7 @@ void Memoria::contabilizzaFlusso(const EventoFlusso& evento, Data adesso, bool c
         ip.host = host;
         ip.app = firma;
     }
-    aggiungiAlRegistro(evento);
+    aggiungiAlRegistro(std::move(evento));
     daSalvare_ = true;
 }
 
@@ -120,8 +121,8 @@ void Memoria::contabilizzaDecisione(const std::string& firma, bool consenti, std
     daSalvare_ = true;
 }
 
-void Memoria::aggiungiAlRegistro(EventoFlusso evento) {
-    registro_.push_back(std::make_shared<const EventoFlusso>(std::move(evento)));
+void Memoria::aggiungiAlRegistro(std::shared_ptr<const EventoFlusso> evento) {
+    registro_.push_back(std::move(evento));
     while (registro_.size() > eventiMassimi) registro_.pop_front();
     daSalvare_ = true;
 }

@@ -53,13 +53,24 @@ class Memoria {
     // Whether contacting `dominio` is anomalous for `firma`, learning the domain as a habit.
     bool verificaAbitudine(const std::string& firma, const std::string& dominio, Data primaVista,
                            Data adesso, bool avvisaAnomalie);
+    // Counts a judged flow and appends its event to the log (which shares it: no copy).
+    void contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Data adesso,
+                            bool consentito, bool tracker, bool anomala, const std::string& firma,
+                            const std::optional<std::string>& indirizzo, DirezioneFlusso direzione,
+                            const std::string& host);
     void contabilizzaFlusso(const EventoFlusso& evento, Data adesso, bool consentito, bool tracker,
                             bool anomala, const std::string& firma,
                             const std::optional<std::string>& indirizzo, DirezioneFlusso direzione,
-                            const std::string& host);
+                            const std::string& host) {
+        contabilizzaFlusso(std::make_shared<const EventoFlusso>(evento), adesso, consentito,
+                           tracker, anomala, firma, indirizzo, direzione, host);
+    }
     void contabilizzaDecisione(const std::string& firma, bool consenti, std::int64_t quanti,
                                Data adesso);
-    void aggiungiAlRegistro(EventoFlusso evento);
+    void aggiungiAlRegistro(EventoFlusso evento) {
+        aggiungiAlRegistro(std::make_shared<const EventoFlusso>(std::move(evento)));
+    }
+    void aggiungiAlRegistro(std::shared_ptr<const EventoFlusso> evento);
 
     PacchettoStorico storico() const;
     // The newest events (at most 3,000), oldest first.
