@@ -114,7 +114,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (!flusso->èSocket()) return Verdetto::consenti;
     const DirezioneFlusso direzione =
         flusso->èInEntrata() ? DirezioneFlusso::entrata : DirezioneFlusso::uscita;
-    const std::string firma = firmaApp(flusso->token());
+    std::string firma = firmaApp(flusso->token());
     const Data adesso = d_.orologio.adesso();
     const int minuto = minutoDelGiorno(adesso);
     const std::optional<Estremo> remoto = flusso->remoto();
@@ -124,10 +124,10 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     } else {
         host = remoto ? remoto->indirizzo : "?";
     }
-    const std::string dominio = dominioDi(host);
-    const std::optional<std::string> ip =
+    std::string dominio = dominioDi(host);
+    std::optional<std::string> ip =
         remoto ? std::optional<std::string>(remoto->indirizzo) : std::nullopt;
-    const std::string portaRemota = remoto ? remoto->porta : "?";
+    std::string portaRemota = remoto ? remoto->porta : "?";
 
     // 5: the local network passes unjudged; only its detections are reported.
     if (ip && ReteLocale::èLocale(*ip)) {
@@ -169,138 +169,167 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         imp = s->impostazioni;
     }
 
-    // 7
+    // 7. From here on the flow's facts live in `seguito`, which the bookkeeping after the verdict
+    // takes with it.
+    Seguito q;
+    q.adesso = adesso;
+    q.primaVista = primaVista;
+    q.direzione = direzione;
+    q.firma = std::move(firma);
+    q.host = std::move(host);
+    q.dominio = std::move(dominio);
+    q.ip = std::move(ip);
+    q.portaRemota = std::move(portaRemota);
     const std::optional<Estremo> locale = flusso->locale();
-    const std::string portaLocale = locale ? locale->porta : "?";
-    const std::string protocollo = testoProtocollo(flusso->protocollo());
+    q.portaLocale = locale ? locale->porta : "?";
+    q.protocollo = testoProtocollo(flusso->protocollo());
+    q.rilevaAttacchi = imp.rilevaAttacchi;
+    q.avvisaAnomalie = imp.avvisaAnomalie;
+    q.appNuova = adesso.secondiDa(primaVista) < 86400;
+    q.haRegolaConsenti = regola && regola->attiva && regola->azione == AzioneRegola::consenti;
 
     // 8: attack signals. The detectors that block an address or contain an application run
     // now, since they may refuse this very flow; the ones that only report run after the
-    // verdict (altreSegnalazioni).
-    std::vector<Sentinella::Rilevazione> rilevazioni;
+    // verdict (registra).
     bool bloccatoIP = false;
     bool minaccia = false;
-    Sentinella::Flusso f;
-    std::shared_ptr<const InsiemeTesti> indirizziC2;
     if (imp.rilevaAttacchi) {
-        const bool portaMalfamata = direzione == DirezioneFlusso::uscita &&
-                                    (Sentinella::èPortaMalfamata(portaRemota) ||
-                                     (portaRemota == "445" && ip && !ReteLocale::èLocale(*ip)));
-        indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
-        const bool c2 = ip && indirizziC2->contains(*ip);
-        f.adesso = adesso;
-        f.direzione = direzione;
-        f.firma = firma;
-        if (ip) f.ip = *ip;
-        f.host = host;
-        f.dominio = dominio;
-        f.portaLocale = portaLocale;
-        f.portaRemota = portaRemota;
-        f.protocollo = protocollo;
-        f.appNuova = adesso.secondiDa(primaVista) < 86400;
-        f.haRegolaConsenti = regola && regola->attiva && regola->azione == AzioneRegola::consenti;
-        f.indirizziC2 = indirizziC2.get();
+        const bool portaMalfamata =
+            direzione == DirezioneFlusso::uscita &&
+            (Sentinella::èPortaMalfamata(q.portaRemota) ||
+             (q.portaRemota == "445" && q.ip && !ReteLocale::èLocale(*q.ip)));
+        q.indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
+        const bool c2 = q.ip && q.indirizziC2->contains(*q.ip);
+        const Sentinella::Flusso f = q.perSentinella();
         bool contenuta = false;
         {
             auto s = coda_.blocca();
-            s->sentinella.osservaSanzioni(f, rilevazioni);
-            bloccatoIP = ip && s->sentinella.èBloccato(*ip, adesso);
+            s->sentinella.osservaSanzioni(f, q.rilevazioni);
+            bloccatoIP = q.ip && s->sentinella.èBloccato(*q.ip, adesso);
             contenuta =
-                direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(firma, adesso);
+                direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(q.firma, adesso);
         }
         minaccia = contenuta || portaMalfamata || c2;
     }
-    // The reporting detectors and the habits, for a flow whose verdict is out or that waits.
-    auto altreSegnalazioni = [&] {
-        auto s = coda_.blocca();
-        if (imp.rilevaAttacchi) s->sentinella.osservaResto(f, rilevazioni);
-        return s->memoria.verificaAbitudine(firma, dominio, primaVista, adesso,
-                                            imp.avvisaAnomalie);
-    };
 
     // 9: inbound flows pass unless they are judged or their source is blocked.
     if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP) {
-        altreSegnalazioni();
-        segnalaAttacchi(rilevazioni, adesso, firma, host, portaLocale, direzione, ip);
+        altreSegnalazioni(*coda_.blocca(), q);
+        segnalaAttacchi(q.rilevazioni, adesso, q.firma, q.host, q.portaLocale, direzione, q.ip);
         return Verdetto::consenti;
     }
 
-    // 11, asked once: it decides when trackers are blocked and no rule or signal came first, and
-    // is counted whatever the verdict (then asked after it).
-    std::optional<bool> tracker;
-
-    // 10: the decision, in order of precedence.
-    bool consentito;
-    MotivoDecisione motivo;
+    // 10: the decision, in order of precedence. (11: whether the host is a tracker is asked
+    // here only when it decides, that is when trackers are blocked and no rule or signal came
+    // first; it is counted whatever the verdict, and then asked after it.)
     const bool regolaInVigore =
         regola && regola->attiva && (!regola->fascia || regola->fascia->contiene(minuto));
     if (regolaDominio) {
-        consentito = regolaDominio->azione == AzioneRegola::consenti;
-        motivo = MotivoDecisione::dominio;
+        q.consentito = regolaDominio->azione == AzioneRegola::consenti;
+        q.motivo = MotivoDecisione::dominio;
     } else if (bloccatoIP) {
-        consentito = false;
-        motivo = MotivoDecisione::attacco;
+        q.consentito = false;
+        q.motivo = MotivoDecisione::attacco;
     } else if (regolaInVigore) {
-        consentito = regola->azione == AzioneRegola::consenti;
-        motivo = regola->fascia ? MotivoDecisione::fascia : MotivoDecisione::regola;
+        q.consentito = regola->azione == AzioneRegola::consenti;
+        q.motivo = regola->fascia ? MotivoDecisione::fascia : MotivoDecisione::regola;
     } else if (minaccia) {
-        consentito = false;
-        motivo = MotivoDecisione::attacco;
-    } else if (imp.bloccaTracker && *(tracker = d_.tracker.contiene(host))) {
-        consentito = false;
-        motivo = MotivoDecisione::tracker;
-    } else if (imp.fidatiApple && èDiSistema(firma)) {
-        consentito = true;
-        motivo = MotivoDecisione::sistema;
-    } else if (imp.quarantenaAttiva && firma != "sconosciuta" && !èDiSistema(firma) &&
+        q.consentito = false;
+        q.motivo = MotivoDecisione::attacco;
+    } else if (imp.bloccaTracker && *(q.tracker = d_.tracker.contiene(q.host))) {
+        q.consentito = false;
+        q.motivo = MotivoDecisione::tracker;
+    } else if (imp.fidatiApple && èDiSistema(q.firma)) {
+        q.consentito = true;
+        q.motivo = MotivoDecisione::sistema;
+    } else if (imp.quarantenaAttiva && q.firma != "sconosciuta" && !èDiSistema(q.firma) &&
                adesso.secondiDa(primaVista) < static_cast<double>(imp.giorniQuarantena) * 86400.0) {
-        consentito = false;
-        motivo = MotivoDecisione::quarantena;
+        q.consentito = false;
+        q.motivo = MotivoDecisione::quarantena;
     } else {
-        consentito = !imp.bloccaSconosciute;
-        motivo = MotivoDecisione::predefinita;
+        q.consentito = !imp.bloccaSconosciute;
+        q.motivo = MotivoDecisione::predefinita;
     }
 
-    // 13: ask instead of dropping, while the app can answer.
-    const bool chiedi = !consentito && imp.chiediPrima && firma != "sconosciuta" &&
-                        (motivo == MotivoDecisione::predefinita ||
-                         motivo == MotivoDecisione::quarantena) &&
-                        d_.canale.haConnessione();
-    // 14: a flow that need not wait has its verdict now, before the bookkeeping.
-    if (!chiedi) flusso->decisa(consentito);
-    const bool anomala = altreSegnalazioni();
-    if (!tracker) tracker = d_.tracker.contiene(host);
-
-    // 12 (made once, then shared by the log)
-    const auto evento = std::make_shared<EventoFlusso>();
-    evento->data = adesso;
-    evento->firmaApp = firma;
-    evento->host = host;
-    evento->porta = portaRemota;
-    evento->protocollo = protocollo;
-    evento->direzione = direzione;
-    evento->consentito = consentito;
-    evento->motivo = motivo;
-    evento->anomala = anomala;
-    evento->indirizzoIP = ip;
-
-    if (chiedi) {
-        sospendi(flusso, firma, *evento);
+    // 13: ask instead of dropping, while the app can answer. Nothing is recorded and the
+    // detections are not reported.
+    if (!q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
+        (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena) &&
+        d_.canale.haConnessione()) {
+        const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
+        sospendi(flusso, q.firma, *q.evento(anomala));
         return Verdetto::sospendi;
     }
 
-    // 14: record, push, report.
+    // 14: the verdict at once; the bookkeeping follows, here or, when the source would rather
+    // give other flows their verdicts first, a little later on the same thread.
+    const Verdetto v = q.consentito ? Verdetto::consenti : Verdetto::blocca;
+    flusso->decisa(q.consentito);
+    q.registraConsentiti = imp.registraConsentiti;
+    std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
+        self->registra(q);
+    };
+    if (!flusso->rimanda(lavoro)) lavoro();
+    return v;
+}
+
+// ---- after the verdict ----
+
+Sentinella::Flusso FilterDataProvider::Seguito::perSentinella() const {
+    Sentinella::Flusso f;
+    f.adesso = adesso;
+    f.direzione = direzione;
+    f.firma = firma;
+    if (ip) f.ip = *ip;
+    f.host = host;
+    f.dominio = dominio;
+    f.portaLocale = portaLocale;
+    f.portaRemota = portaRemota;
+    f.protocollo = protocollo;
+    f.appNuova = appNuova;
+    f.haRegolaConsenti = haRegolaConsenti;
+    f.indirizziC2 = indirizziC2.get();
+    return f;
+}
+
+std::shared_ptr<EventoFlusso> FilterDataProvider::Seguito::evento(bool anomala) const {
+    auto e = std::make_shared<EventoFlusso>();
+    e->data = adesso;
+    e->firmaApp = firma;
+    e->host = host;
+    e->porta = portaRemota;
+    e->protocollo = protocollo;
+    e->direzione = direzione;
+    e->consentito = consentito;
+    e->motivo = motivo;
+    e->anomala = anomala;
+    e->indirizzoIP = ip;
+    return e;
+}
+
+bool FilterDataProvider::altreSegnalazioni(Stato& s, Seguito& q) {
+    if (q.rilevaAttacchi) s.sentinella.osservaResto(q.perSentinella(), q.rilevazioni);
+    return s.memoria.verificaAbitudine(q.firma, q.dominio, q.primaVista, q.adesso,
+                                       q.avvisaAnomalie);
+}
+
+void FilterDataProvider::registra(Seguito& q) {
+    const bool tracker = q.tracker ? *q.tracker : d_.tracker.contiene(q.host);
+    std::shared_ptr<EventoFlusso> evento;
+    bool anomala;
     {
         auto s = coda_.blocca();
-        s->memoria.contabilizzaFlusso(evento, adesso, consentito, *tracker, anomala, firma, ip,
-                                      direzione, host);
+        anomala = altreSegnalazioni(*s, q);
+        evento = q.evento(anomala);
+        s->memoria.contabilizzaFlusso(evento, q.adesso, q.consentito, tracker, anomala, q.firma,
+                                      q.ip, q.direzione, q.host);
     }
-    if (anomala || !consentito || imp.registraConsentiti) d_.canale.nuovoFlusso(*evento);
-    if (d_.osservatore) d_.osservatore(*evento, consentito ? Verdetto::consenti : Verdetto::blocca);
-    segnalaAttacchi(rilevazioni, adesso, firma, host,
-                    direzione == DirezioneFlusso::uscita ? portaRemota : portaLocale, direzione,
-                    ip);
-    return consentito ? Verdetto::consenti : Verdetto::blocca;
+    if (anomala || !q.consentito || q.registraConsentiti) d_.canale.nuovoFlusso(*evento);
+    if (d_.osservatore)
+        d_.osservatore(*evento, q.consentito ? Verdetto::consenti : Verdetto::blocca);
+    segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host,
+                    q.direzione == DirezioneFlusso::uscita ? q.portaRemota : q.portaLocale,
+                    q.direzione, q.ip);
 }
 
 // ---- paused flows ----

@@ -108,6 +108,29 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
 
     explicit FilterDataProvider(Dipendenze dipendenze);
 
+    // A flow's facts, from its snapshot on: what its verdict was made of, and what the
+    // bookkeeping after the verdict needs.
+    struct Seguito {
+        Data adesso, primaVista;
+        DirezioneFlusso direzione = DirezioneFlusso::uscita;
+        std::string firma, host, dominio, portaLocale, portaRemota, protocollo;
+        std::optional<std::string> ip;
+        bool rilevaAttacchi = false, avvisaAnomalie = false, registraConsentiti = false;
+        bool appNuova = false, haRegolaConsenti = false;
+        std::shared_ptr<const InsiemeTesti> indirizziC2;  // kept alive for the detectors
+        std::vector<Sentinella::Rilevazione> rilevazioni;
+        bool consentito = false;
+        MotivoDecisione motivo = MotivoDecisione::predefinita;
+        std::optional<bool> tracker;  // asked before the verdict only when it decided
+
+        Sentinella::Flusso perSentinella() const;
+        std::shared_ptr<EventoFlusso> evento(bool anomala) const;
+    };
+    // The detectors that only report, and the habits: whether the flow is anomalous.
+    static bool altreSegnalazioni(Stato& s, Seguito& q);
+    // Records, pushes and reports a flow that has its verdict.
+    void registra(Seguito& q);
+
     void sospendi(const std::shared_ptr<FlussoDiRete>& flusso, const std::string& firma,
                   const EventoFlusso& evento);
     void risolviLotto(const std::string& firma, bool consenti, std::optional<std::uint64_t> numero);

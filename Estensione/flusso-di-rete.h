@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,11 @@ class FlussoDiRete {
     // can let the flow go (or refuse it) at once does so here rather than after handleNewFlow
     // returns. Not called for paused flows, nor on every path that allows without recording.
     virtual void decisa(bool /*consenti*/) {}
+
+    // Offered, after decisa, the bookkeeping of the flow: a source whose thread has other flows
+    // waiting for their verdicts may take it (answering true) and run it later on that same
+    // thread, in the order given; one that answers false lets it run at once.
+    virtual bool rimanda(std::function<void()>& /*lavoro*/) { return false; }
 };
 
 }  // namespace ostrale

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <linux/netfilter.h>
+#include <linux/netlink.h>
 #include <linux/netfilter/nfnetlink_queue.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -115,9 +118,18 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
         recenti_[chiave] = {consenti, adesso};
     }
 
+    // Takes a judged flow's bookkeeping to run once no packet waits (only from the queue's own
+    // thread, inside handleNewFlow); false when too much waits already: run it now.
+    bool rimanda(std::function<void()>& lavoro) {
+        if (rimandati_.size() >= massimoRimandati) return false;
+        rimandati_.push_back(std::move(lavoro));
+        return true;
+    }
+
   private:
     void leggi();
     int pacchetto(const nlmsghdr* h);
+    ssize_t ricevi(std::vector<char>& buffer, bool attendi);
 
     SorgenteNetfilter& sorgente_;
     const unsigned numero_;
@@ -134,6 +146,9 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
                        ChiaveTupla::Hash>
         recenti_;
     std::thread filo_;
+    // Bookkeeping of judged flows, run by the queue's thread when no packet waits for a verdict.
+    static constexpr std::size_t massimoRimandati = 64;
+    std::deque<std::function<void()>> rimandati_;
 };
 
 namespace {
@@ -179,6 +194,7 @@ class FlussoNetfilter final : public FlussoDiRete {
         riprendi(consenti);
         dato_ = true;
     }
+    bool rimanda(std::function<void()>& lavoro) override { return coda_->rimanda(lavoro); }
     // The verdict went out already, from decisa.
     bool dato() const { return dato_; }
 
@@ -196,20 +212,55 @@ class FlussoNetfilter final : public FlussoDiRete {
 
 }  // namespace
 
+// One netlink message batch from the kernel; waits for it only when `attendi`.
+ssize_t SorgenteNetfilter::Coda::ricevi(std::vector<char>& buffer, bool attendi) {
+    sockaddr_nl mittente{};
+    iovec vettore{buffer.data(), buffer.size()};
+    msghdr messaggio{};
+    messaggio.msg_name = &mittente;
+    messaggio.msg_namelen = sizeof mittente;
+    messaggio.msg_iov = &vettore;
+    messaggio.msg_iovlen = 1;
+    const ssize_t n =
+        ::recvmsg(mnl_socket_get_fd(socket_), &messaggio, attendi ? 0 : MSG_DONTWAIT);
+    if (n < 0) return n;
+    if (messaggio.msg_flags & MSG_TRUNC) {
+        errno = ENOSPC;
+        return -1;
+    }
+    if (messaggio.msg_namelen != sizeof(sockaddr_nl) || mittente.nl_pid != 0) {
+        errno = EAGAIN;  // not the kernel's: ignored
+        return -1;
+    }
+    return n;
+}
+
 void SorgenteNetfilter::Coda::leggi() {
     std::vector<char> buffer(dimensioneBuffer);
     while (!fine_) {
-        const ssize_t n = mnl_socket_recvfrom(socket_, buffer.data(), buffer.size());
+        // Verdicts first: the bookkeeping of judged flows waits while packets do.
+        const ssize_t n = ricevi(buffer, rimandati_.empty());
         if (n < 0) {
-            if (errno == EINTR || errno == ENOBUFS || errno == EAGAIN || errno == EWOULDBLOCK)
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (!rimandati_.empty()) {
+                    auto lavoro = std::move(rimandati_.front());
+                    rimandati_.pop_front();
+                    lavoro();
+                }
                 continue;
-            return;
+            }
+            if (errno == EINTR || errno == ENOBUFS || errno == ENOSPC) continue;
+            break;
         }
-        if (n == 0) return;
+        if (n == 0) break;
         mnl_cb_run(
             buffer.data(), static_cast<std::size_t>(n), 0, portid_,
             [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); },
             this);
+    }
+    while (!rimandati_.empty()) {
+        rimandati_.front()();
+        rimandati_.pop_front();
     }
 }
 
