@@ -24,29 +24,42 @@ void ConnessioneCanale::avvia() {
 }
 
 bool ConnessioneCanale::invia(const Cornice& cornice) {
-    std::string byte;
+    Uscente uscente;
     try {
-        byte = codifica(cornice);
+        uscente.byte = codifica(cornice);
     } catch (const std::exception&) {
         return false;  // over the frame limit: the peer could not take it either
     }
+    uscente.conto = uscente.byte.size();
+    return accoda(std::move(uscente), cornice.tipo == TipoCornice::notifica);
+}
+
+bool ConnessioneCanale::notifica(std::string nome, std::function<std::string()> carico,
+                                 std::size_t stima) {
+    Uscente uscente;
+    uscente.nome = std::move(nome);
+    uscente.carico = std::move(carico);
+    uscente.conto = stima;
+    return accoda(std::move(uscente), true);
+}
+
+bool ConnessioneCanale::accoda(Uscente uscente, bool notifica) {
     bool troppo = false;
     bool sveglia = false;
     {
         std::lock_guard blocco(mutex_);
         if (chiusa_) return false;
-        if (cornice.tipo == TipoCornice::notifica && byteInCoda_ > limiteNotifiche) {
+        if (notifica && byteInCoda_ > limiteNotifiche) {
             ++scartate_;
             return false;
         }
-        troppo = byteInCoda_ + byte.size() > limiteCoda;
+        troppo = byteInCoda_ + uscente.conto > limiteCoda;
         if (!troppo) {
-            byteInCoda_ += byte.size();
-            coda_.push_back(std::move(byte));
+            byteInCoda_ += uscente.conto;
+            coda_.push_back(std::move(uscente));
             // Notifications wake the writer once per batch, answers and calls at once.
-            const bool urgente = cornice.tipo != TipoCornice::notifica;
-            sveglia = urgente || !giàSvegliato_;
-            urgente_ |= urgente;
+            sveglia = !notifica || !giàSvegliato_;
+            urgente_ |= !notifica;
             giàSvegliato_ = true;
         }
     }
@@ -108,7 +121,7 @@ void ConnessioneCanale::scrivi() {
     constexpr auto raccolta = std::chrono::milliseconds(10);
     constexpr std::size_t massimoPerScrittura = 1u << 20;
     for (;;) {
-        std::deque<std::string> lotto;
+        std::deque<Uscente> lotto;
         {
             std::unique_lock blocco(mutex_);
             sveglia_.wait(blocco, [this] { return chiusa_ || !coda_.empty(); });
@@ -123,8 +136,18 @@ void ConnessioneCanale::scrivi() {
         std::size_t inviati = 0;
         std::string insieme;
         for (std::size_t i = 0; i < lotto.size(); ++i) {
-            insieme += lotto[i];
-            inviati += lotto[i].size();
+            Uscente& u = lotto[i];
+            inviati += u.conto;
+            if (u.carico) {
+                try {
+                    insieme += codifica(Cornice{TipoCornice::notifica, 0, std::move(u.nome),
+                                                u.carico()});
+                } catch (const std::exception&) {
+                    // over the frame limit: dropped, as invia would have
+                }
+            } else {
+                insieme += u.byte;
+            }
             if (i + 1 < lotto.size() && insieme.size() < massimoPerScrittura) continue;
             std::string_view resto = insieme;
             while (!resto.empty()) {

@@ -37,6 +37,9 @@ class ConnessioneCanale {
     // Queues a frame. A notification is dropped (answer false) when the queue is over
     // `limiteNotifiche`; anything else closes the connection when it is over `limiteCoda`.
     bool invia(const Cornice& cornice);
+    // Queues a notification whose payload the writing thread makes (`carico`, about `stima`
+    // bytes), so that the sender spends nothing on encoding it. Dropped like any notification.
+    bool notifica(std::string nome, std::function<std::string()> carico, std::size_t stima);
     // Ends the connection: both threads stop soon after.
     void chiudi();
     // Waits for both threads; never call it from them.
@@ -53,7 +56,15 @@ class ConnessioneCanale {
     SuFine suFine_;
     mutable std::mutex mutex_;
     std::condition_variable sveglia_;
-    std::deque<std::string> coda_;
+    // A frame ready to go, or a notification to be made by the writer.
+    struct Uscente {
+        std::string byte;
+        std::string nome;
+        std::function<std::string()> carico;
+        std::size_t conto = 0;  // what it counts in byteInCoda_
+    };
+    std::deque<Uscente> coda_;
+    bool accoda(Uscente uscente, bool notifica);
     std::size_t byteInCoda_ = 0;
     bool chiusa_ = false;
     bool urgente_ = false;       // a frame other than a notification waits

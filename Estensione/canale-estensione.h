@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ class CanaleEstensione {
     // event is dropped, never queued for later.
     virtual void nuovoFlusso(const EventoFlusso& evento) = 0;
     virtual void chiediDecisione(const EventoFlusso& evento) = 0;
+    // nuovoFlusso for an event that stays as it is: a channel may encode it later, off the
+    // caller's thread.
+    virtual void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
+        nuovoFlusso(*evento);
+    }
 };
 
 }  // namespace ostrale

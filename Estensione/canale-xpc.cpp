@@ -18,6 +18,10 @@
 namespace ostrale {
 namespace {
 
+// What an encoded flow event weighs in the queue before it is encoded (a typical one is
+// 300-500 bytes).
+constexpr std::size_t stimaEvento = 512;
+
 using canale::Cornice;
 using canale::TipoCornice;
 namespace messaggi = canale::messaggi;
@@ -215,6 +219,14 @@ void CanaleXPC::notifica(std::string_view nome, const EventoFlusso& evento) {
 
 void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) {
     notifica(messaggi::nuovoFlusso, evento);
+}
+
+void CanaleXPC::nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
+    const auto connessione = corrente();
+    if (!connessione) return;
+    connessione->notifica(
+        std::string(messaggi::nuovoFlusso),
+        [evento = std::move(evento)] { return json::codifica(*evento); }, stimaEvento);
 }
 
 void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {

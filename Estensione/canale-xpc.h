@@ -34,6 +34,8 @@ class CanaleXPC final : public CanaleEstensione {
     bool inAscolto() const { return ascolto_ >= 0; }
     bool haConnessione() const override;
     void nuovoFlusso(const EventoFlusso& evento) override;
+    // Encoded by the connection's writing thread, in its next batch.
+    void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) override;
     void chiediDecisione(const EventoFlusso& evento) override;
 
     // Notifications dropped because the app did not read them fast enough.

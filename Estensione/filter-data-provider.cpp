@@ -324,7 +324,7 @@ void FilterDataProvider::registra(Seguito& q) {
         s->memoria.contabilizzaFlusso(evento, q.adesso, q.consentito, tracker, anomala, q.firma,
                                       q.ip, q.direzione, q.host);
     }
-    if (anomala || !q.consentito || q.registraConsentiti) d_.canale.nuovoFlusso(*evento);
+    if (anomala || !q.consentito || q.registraConsentiti) d_.canale.nuovoFlussoCondiviso(evento);
     if (d_.osservatore)
         d_.osservatore(*evento, q.consentito ? Verdetto::consenti : Verdetto::blocca);
     segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host,
