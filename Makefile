@@ -38,7 +38,7 @@ demo: build
 	@strumenti/demo.sh $(BUILD)
 
 # The latency benchmark needs root (it makes network namespaces); without root it is skipped.
-LATENZA ?= --ripetizioni 3 --zavorra
+LATENZA ?= --ripetizioni 7 --zavorra
 bench: build
 	$(BUILD)/bench/bench-tracker
 	$(BUILD)/bench/bench-sentinella

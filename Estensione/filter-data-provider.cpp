@@ -77,8 +77,10 @@ std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
     }
     std::string_view resto = nome;
     for (; etichette >= 2; --etichette) {
-        const auto it = regoleDominio.find(resto);
-        if (it != regoleDominio.end() && it->second.attiva) return it->second;
+        if (lunghezzeDomini[std::min<std::size_t>(resto.size(), 255)]) {
+            const auto it = regoleDominio.find(resto);
+            if (it != regoleDominio.end() && it->second.attiva) return it->second;
+        }
         resto.remove_prefix(resto.find('.') + 1);
     }
     return std::nullopt;
@@ -88,12 +90,16 @@ void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
     std::unordered_map<std::string, Regola> regole;
     for (const Regola& r : stato.regole) regole.insert_or_assign(r.firmaApp, r);
     std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
+    std::bitset<256> lunghezze;
     for (const RegolaDominio& r : stato.regoleDominio) {
-        regoleDominio.insert_or_assign(testo::minuscole(r.dominio), r);
+        std::string chiave = testo::minuscole(r.dominio);
+        lunghezze.set(std::min<std::size_t>(chiave.size(), 255));
+        regoleDominio.insert_or_assign(std::move(chiave), r);
     }
     auto s = coda_.blocca();
     s->regole = std::move(regole);
     s->regoleDominio = std::move(regoleDominio);
+    s->lunghezzeDomini = lunghezze;
     s->impostazioni = stato.impostazioni;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -96,6 +97,9 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     struct Stato {
         std::unordered_map<std::string, Regola> regole;
         std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
+        // The lengths of the domain rules' keys (a longer one counts as 255): an ending of a
+        // host whose length no key has is not looked up.
+        std::bitset<256> lunghezzeDomini;
         ImpostazioniFiltro impostazioni;
         std::unordered_map<std::string, Lotto> sospesi;
         std::uint64_t ultimoLotto = 0;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -36,6 +37,56 @@ std::uint32_t segnoVerdetto(std::uint32_t originale, bool consenti) {
     constexpr std::uint32_t nostri = RegoleSistema::segnoGiudicato | RegoleSistema::segnoRifiutato;
     return (originale & ~nostri) | RegoleSistema::segnoGiudicato |
            (consenti ? 0u : RegoleSistema::segnoRifiutato);
+}
+
+// What a queued packet's message says: the attributes read, each with its length checked.
+struct AttributiPacchetto {
+    std::uint32_t id = 0;
+    std::uint8_t aggancio = 0;  // the netfilter hook
+    std::uint32_t segno = 0;    // the packet mark
+    std::string_view dati;      // the packet, from its network header
+};
+
+std::optional<AttributiPacchetto> leggiAttributi(const nlmsghdr* h) {
+    const std::size_t inizio = NLMSG_HDRLEN + NLMSG_ALIGN(sizeof(nfgenmsg));
+    if (h->nlmsg_len < inizio) return std::nullopt;
+    const char* p = reinterpret_cast<const char*>(h) + inizio;
+    const char* const fine = reinterpret_cast<const char*>(h) + h->nlmsg_len;
+    AttributiPacchetto a;
+    bool conIntestazione = false;
+    while (fine - p >= static_cast<std::ptrdiff_t>(sizeof(nlattr))) {
+        nlattr attributo;
+        std::memcpy(&attributo, p, sizeof attributo);
+        if (attributo.nla_len < NLA_HDRLEN || attributo.nla_len > fine - p) return std::nullopt;
+        const char* carico = p + NLA_HDRLEN;
+        const std::size_t lunghezza = attributo.nla_len - NLA_HDRLEN;
+        switch (attributo.nla_type & NLA_TYPE_MASK) {
+            case NFQA_PACKET_HDR: {
+                if (lunghezza < sizeof(nfqnl_msg_packet_hdr)) return std::nullopt;
+                nfqnl_msg_packet_hdr intestazione;
+                std::memcpy(&intestazione, carico, sizeof intestazione);
+                a.id = ntohl(intestazione.packet_id);
+                a.aggancio = intestazione.hook;
+                conIntestazione = true;
+                break;
+            }
+            case NFQA_MARK: {
+                if (lunghezza < sizeof(std::uint32_t)) return std::nullopt;
+                std::uint32_t segno;
+                std::memcpy(&segno, carico, sizeof segno);
+                a.segno = ntohl(segno);
+                break;
+            }
+            case NFQA_PAYLOAD:
+                a.dati = std::string_view(carico, lunghezza);
+                break;
+            default:
+                break;
+        }
+        p += std::min<std::ptrdiff_t>(NLA_ALIGN(attributo.nla_len), fine - p);
+    }
+    if (!conIntestazione) return std::nullopt;
+    return a;
 }
 
 }  // namespace
@@ -119,9 +170,14 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     }
 
     // Takes a judged flow's bookkeeping to run once no packet waits (only from the queue's own
-    // thread, inside handleNewFlow); false when too much waits already: run it now.
+    // thread, inside handleNewFlow). When too much waits already, the oldest runs now: the
+    // bookkeeping keeps the order of the verdicts.
     bool rimanda(std::function<void()>& lavoro) {
-        if (rimandati_.size() >= massimoRimandati) return false;
+        if (rimandati_.size() >= massimoRimandati) {
+            auto primo = std::move(rimandati_.front());
+            rimandati_.pop_front();
+            primo();
+        }
         rimandati_.push_back(std::move(lavoro));
         return true;
     }
@@ -265,19 +321,12 @@ void SorgenteNetfilter::Coda::leggi() {
 }
 
 int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
-    nlattr* attributi[NFQA_MAX + 1] = {};
-    if (nfq_nlmsg_parse(h, attributi) < 0 || !attributi[NFQA_PACKET_HDR]) return MNL_CB_OK;
-    const auto* intestazione =
-        static_cast<const nfqnl_msg_packet_hdr*>(mnl_attr_get_payload(attributi[NFQA_PACKET_HDR]));
-    const std::uint32_t id = ntohl(intestazione->packet_id);
-    const std::uint32_t segno =
-        attributi[NFQA_MARK] ? ntohl(mnl_attr_get_u32(attributi[NFQA_MARK])) : 0;
-    std::string_view dati;
-    if (attributi[NFQA_PAYLOAD]) {
-        dati = std::string_view(
-            static_cast<const char*>(mnl_attr_get_payload(attributi[NFQA_PAYLOAD])),
-            mnl_attr_get_payload_len(attributi[NFQA_PAYLOAD]));
-    }
+    const auto attributi = leggiAttributi(h);
+    if (!attributi) return MNL_CB_OK;
+    const std::uint32_t id = attributi->id;
+    const std::uint32_t segno = attributi->segno;
+    const std::string_view dati = attributi->dati;
+    const std::uint8_t aggancio = attributi->aggancio;
     if (perDns_) {
         // Learn, and let the answer through at once.
         if (const auto carico = caricoTrasporto(dati)) {
@@ -296,7 +345,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         verdetto(id, NF_REPEAT, segnoVerdetto(segno, false));
         return MNL_CB_OK;
     }
-    const bool uscita = intestazione->hook == NF_INET_LOCAL_OUT;
+    const bool uscita = aggancio == NF_INET_LOCAL_OUT;
     const ChiaveTupla chiave(*tupla);
     {
         std::lock_guard blocco(trattenuti_);
