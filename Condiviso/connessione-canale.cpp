@@ -134,6 +134,7 @@ void ConnessioneCanale::scrivi() {
             giàSvegliato_ = false;
         }
         std::size_t inviati = 0;
+        std::uint64_t scartate = 0;
         std::string insieme;
         for (std::size_t i = 0; i < lotto.size(); ++i) {
             Uscente& u = lotto[i];
@@ -143,7 +144,7 @@ void ConnessioneCanale::scrivi() {
                     insieme += codifica(Cornice{TipoCornice::notifica, 0, std::move(u.nome),
                                                 u.carico()});
                 } catch (const std::exception&) {
-                    // over the frame limit: dropped, as invia would have
+                    ++scartate;  // over the frame limit: the peer could not take it either
                 }
             } else {
                 insieme += u.byte;
@@ -163,6 +164,7 @@ void ConnessioneCanale::scrivi() {
         }
         std::lock_guard blocco(mutex_);
         byteInCoda_ -= inviati;
+        scartate_ += scartate;
     }
 }
 

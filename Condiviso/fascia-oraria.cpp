@@ -12,9 +12,10 @@ bool FasciaOraria::contiene(std::int64_t minuto) const {
 
 int minutoDelGiorno(Data momento) {
     const std::time_t secondi = momento.secondiUnixInteri();
-    // Every zone's offset, and every change of it, falls on a quarter of an hour: within one UTC
-    // quarter local time runs with UTC, so the local minute at the quarter's start is kept (per
-    // thread: this runs for every flow).
+    // Today's zones have offsets of whole quarters of an hour, and change them on a quarter:
+    // within one UTC quarter local time runs with UTC, so the local minute at the quarter's
+    // start is kept (per thread: this runs for every flow). Old offsets of odd minutes and
+    // seconds are computed every time.
     thread_local std::time_t quartoNoto = -1;
     thread_local int minutoInizioQuarto = 0;
     const std::time_t quarto = secondi >= 0 ? secondi / 900 : (secondi - 899) / 900;
@@ -22,6 +23,10 @@ int minutoDelGiorno(Data momento) {
         const std::time_t inizio = quarto * 900;
         std::tm locale{};
         if (localtime_r(&inizio, &locale) == nullptr) return 0;
+        if (locale.tm_min % 15 != 0 || locale.tm_sec != 0) {
+            if (localtime_r(&secondi, &locale) == nullptr) return 0;
+            return locale.tm_hour * 60 + locale.tm_min;
+        }
         quartoNoto = quarto;
         minutoInizioQuarto = locale.tm_hour * 60 + locale.tm_min;
     }

@@ -43,15 +43,18 @@ void scriviCifre(std::string& s, long valore, int quante) {
 
 std::string chiaveOra(Data momento) {
     const std::time_t secondi = momento.secondiUnixInteri();
-    // Every zone's offset, and every change of it, falls on a quarter of an hour: within one
-    // UTC quarter the local hour is the same, so the last answer is kept (per thread: this runs
-    // for every flow).
+    // Today's zones have offsets of whole quarters of an hour, and change them on a quarter:
+    // within one UTC quarter the local hour is the same, so the last answer is kept (per
+    // thread: this runs for every flow). Old offsets of odd minutes and seconds are computed
+    // every time.
     thread_local std::time_t quartoNoto = -1;
     thread_local std::string chiaveNota;
     const std::time_t quarto = secondi >= 0 ? secondi / 900 : (secondi - 899) / 900;
     if (quarto == quartoNoto) return chiaveNota;
     std::tm locale{};
     if (localtime_r(&secondi, &locale) == nullptr) return {};
+    const bool quartiInteri = locale.tm_min % 15 == static_cast<int>(secondi % 900 / 60 % 15) &&
+                              locale.tm_sec == static_cast<int>(secondi % 60);
     std::string chiave;
     chiave.reserve(13);
     scriviCifre(chiave, static_cast<long>(locale.tm_year) + 1900, 4);
@@ -61,8 +64,10 @@ std::string chiaveOra(Data momento) {
     scriviCifre(chiave, locale.tm_mday, 2);
     chiave.push_back(' ');
     scriviCifre(chiave, locale.tm_hour, 2);
-    quartoNoto = quarto;
-    chiaveNota = chiave;
+    if (quartiInteri) {
+        quartoNoto = quarto;
+        chiaveNota = chiave;
+    }
     return chiave;
 }
 

@@ -1,5 +1,7 @@
 #include "Condiviso/testo.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 #include <unicode/locid.h>
@@ -136,6 +138,31 @@ std::vector<std::string_view> etichette(std::string_view host) {
         inizio = fine + 1;
     }
     return risultato;
+}
+
+std::string nomeNormalizzato(std::string_view host, std::size_t& quante) {
+    // Rare: a host with non-ASCII letters is lower-cased by the full Unicode mapping first.
+    const bool ascii = std::all_of(host.begin(), host.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::string unicode = ascii ? std::string() : minuscole(host);
+    const std::string_view sorgente = ascii ? host : std::string_view(unicode);
+    std::string nome;
+    nome.reserve(sorgente.size());
+    quante = 0;
+    bool inEtichetta = false;
+    for (char c : sorgente) {
+        if (c == '.') {
+            inEtichetta = false;
+            continue;
+        }
+        if (!inEtichetta) {
+            if (quante > 0) nome.push_back('.');
+            ++quante;
+            inEtichetta = true;
+        }
+        nome.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return nome;
 }
 
 std::vector<std::string_view> vociElenco(std::string_view s) {

@@ -29,6 +29,11 @@ bool iniziaCon(std::string_view testo, std::string_view prefisso);
 // The labels of a host name: the pieces between dots, empty pieces dropped.
 std::vector<std::string_view> etichette(std::string_view host);
 
+// A host name as lists of domains compare it: lower case, its labels joined by single dots
+// (empty labels dropped); `quante` gets the number of labels. Every ending of at least two
+// labels is then a suffix that starts after a dot.
+std::string nomeNormalizzato(std::string_view host, std::size_t& quante);
+
 // The entries of a list file: lines trimmed, empty lines and lines beginning with "#" skipped.
 // No other comment syntax exists: a "#" after an entry is part of it.
 std::vector<std::string_view> vociElenco(std::string_view testo);

@@ -59,31 +59,8 @@ Tracker Tracker::daTesto(std::string_view t) {
 
 bool Tracker::contiene(std::string_view host) const {
     if (domini_.empty() || host == "?") return false;
-    for (char c : host) {
-        // Rare: a host with non-ASCII letters is lower-cased by the full Unicode mapping first.
-        if (static_cast<unsigned char>(c) >= 0x80) return contieneMinuscolo(testo::minuscole(host));
-    }
-    return contieneMinuscolo(host);
-}
-
-bool Tracker::contieneMinuscolo(std::string_view host) const {
-    // The host, lower case, with its labels joined by single dots.
-    std::string nome;
-    nome.reserve(host.size());
-    std::size_t etichette = 0;
-    bool inEtichetta = false;
-    for (char c : host) {
-        if (c == '.') {
-            inEtichetta = false;
-            continue;
-        }
-        if (!inEtichetta) {
-            if (etichette > 0) nome.push_back('.');
-            ++etichette;
-            inEtichetta = true;
-        }
-        nome.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-    }
+    std::size_t etichette;
+    const std::string nome = testo::nomeNormalizzato(host, etichette);
     std::string_view resto = nome;
     while (etichette >= 2) {
         if (haDominio(resto)) return true;

@@ -32,8 +32,6 @@ class Tracker {
     const InsiemeTesti& domini() const { return domini_; }
 
   private:
-    // `host` with non-ASCII letters already lower case.
-    bool contieneMinuscolo(std::string_view host) const;
     bool haDominio(std::string_view nome) const;
 
     InsiemeTesti domini_;

@@ -53,28 +53,9 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
     std::string_view host) const {
     if (host == "?" || regoleDominio.empty()) return std::nullopt;
-    // The host in lower case with its labels joined by single dots (empty labels dropped); then
-    // each ending of at least two labels, longest first.
-    const bool ascii = std::all_of(host.begin(), host.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    const std::string minuscolo = ascii ? std::string() : testo::minuscole(host);
-    const std::string_view sorgente = ascii ? host : std::string_view(minuscolo);
-    std::string nome;
-    nome.reserve(sorgente.size());
-    std::size_t etichette = 0;
-    bool inEtichetta = false;
-    for (char c : sorgente) {
-        if (c == '.') {
-            inEtichetta = false;
-            continue;
-        }
-        if (!inEtichetta) {
-            if (etichette > 0) nome.push_back('.');
-            ++etichette;
-            inEtichetta = true;
-        }
-        nome.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-    }
+    // Each ending of at least two labels of the host, lower case, longest first.
+    std::size_t etichette;
+    const std::string nome = testo::nomeNormalizzato(host, etichette);
     std::string_view resto = nome;
     for (; etichette >= 2; --etichette) {
         if (lunghezzeDomini[std::min<std::size_t>(resto.size(), 255)]) {
@@ -220,8 +201,12 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
 
     // 9: inbound flows pass unless they are judged or their source is blocked.
     if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP) {
-        altreSegnalazioni(*coda_.blocca(), q);
-        segnalaAttacchi(q.rilevazioni, adesso, q.firma, q.host, q.portaLocale, direzione, q.ip);
+        std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
+            altreSegnalazioni(*self->coda_.blocca(), q);
+            self->segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host, q.portaLocale,
+                                  q.direzione, q.ip);
+        };
+        if (!flusso->rimanda(lavoro)) lavoro();
         return Verdetto::consenti;
     }
 
@@ -262,6 +247,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (!q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
         (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena) &&
         d_.canale.haConnessione()) {
+        flusso->completaRimandati();  // the flows before this one first
         const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
         sospendi(flusso, q.firma, *q.evento(anomala));
         return Verdetto::sospendi;

@@ -48,6 +48,8 @@ class FlussoDiRete {
     // waiting for their verdicts may take it (answering true) and run it later on that same
     // thread, in the order given; one that answers false lets it run at once.
     virtual bool rimanda(std::function<void()>& /*lavoro*/) { return false; }
+    // Runs, at once, whatever bookkeeping of earlier flows the source took with rimanda.
+    virtual void completaRimandati() {}
 };
 
 }  // namespace ostrale

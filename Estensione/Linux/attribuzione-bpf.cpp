@@ -234,10 +234,10 @@ std::array<unsigned char, 40> chiaveTupla(const ostrale_tupla& t) {
 
 }  // namespace
 
-AttribuzioneBpf::Posto& AttribuzioneBpf::posto(const ChiaveNota& chiave) {
+AttribuzioneBpf::Posto* AttribuzioneBpf::insieme(const ChiaveNota& chiave) {
     const std::size_t impronta = std::hash<std::string_view>{}(
         std::string_view(reinterpret_cast<const char*>(chiave.data()), chiave.size()));
-    return note_[impronta % posti];
+    return &note_[(impronta % insiemi) * vie];
 }
 
 int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione) {
@@ -246,19 +246,32 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
     std::memcpy(&f, dati, sizeof f);
     auto* a = static_cast<AttribuzioneBpf*>(contesto);
     const ChiaveNota chiave = chiaveTupla(f.tupla);
-    Posto& posto = a->posto(chiave);
-    if (f.proprietario.pid == 0) {
-        // No owner we can name (not noted, or outside our pid namespace): any older note of
-        // this tuple is another flow's.
-        if (posto.occupato && posto.chiave == chiave) posto.occupato = false;
-        return 0;
+    Posto* const posti = a->insieme(chiave);
+    // An older note of the same tuple is another flow's: it gives way in any case.
+    Posto* scelto = nullptr;
+    for (std::size_t i = 0; i < vie; ++i) {
+        if (posti[i].occupato && posti[i].chiave == chiave) {
+            posti[i].occupato = false;
+            scelto = &posti[i];
+        }
+    }
+    // No owner we can name (not noted, or outside our pid namespace): nothing to keep.
+    if (f.proprietario.pid == 0) return 0;
+    for (std::size_t i = 0; i < vie && !scelto; ++i) {
+        if (!posti[i].occupato) scelto = &posti[i];
+    }
+    if (!scelto) {
+        scelto = &posti[0];
+        for (std::size_t i = 1; i < vie; ++i) {
+            if (posti[i].nota.tempo < scelto->nota.tempo) scelto = &posti[i];
+        }
     }
     ProprietarioFlusso p;
     p.pid = static_cast<int>(f.proprietario.pid);
     p.uid = f.proprietario.uid;
     p.inizio = inTick(f.proprietario.inizio);
     p.inode = f.proprietario.inode;
-    posto = Posto{chiave, Nota{p, f.proprietario.tempo}, true};
+    *scelto = Posto{chiave, Nota{p, f.proprietario.tempo}, true};
     return 0;
 }
 
@@ -276,11 +289,15 @@ std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t
     std::lock_guard blocco(mutex_);
     // The filter's note was written before the packet was queued: it is in the ring by now.
     ring_buffer__consume(flussi_);
-    Posto& posto = this->posto(cercata);
-    if (!posto.occupato || posto.chiave != cercata) return std::nullopt;
-    posto.occupato = false;
-    if (adessoMonotono() - posto.nota.tempo > 5'000'000'000ull) return std::nullopt;
-    return posto.nota.proprietario;
+    Posto* const posti = insieme(cercata);
+    for (std::size_t i = 0; i < vie; ++i) {
+        Posto& posto = posti[i];
+        if (!posto.occupato || posto.chiave != cercata) continue;
+        posto.occupato = false;
+        if (adessoMonotono() - posto.nota.tempo > 5'000'000'000ull) return std::nullopt;
+        return posto.nota.proprietario;
+    }
+    return std::nullopt;
 }
 
 int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione) {

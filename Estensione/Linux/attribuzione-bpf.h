@@ -81,19 +81,19 @@ class AttribuzioneBpf {
     std::string filtro_;
     ring_buffer* flussi_ = nullptr;
     std::mutex mutex_;
-    // Notes read from the ring until their packet asks for them, in a table of fixed size
-    // indexed by a hash of the tuple's bytes: a note that finds its slot taken replaces the
-    // older one (whose flow then falls back to a socket lookup). Nothing is allocated per flow
-    // and nothing piles up.
+    // Notes read from the ring until their packet asks for them, in a table of fixed size:
+    // sets of four places chosen by a hash of the tuple's bytes. A note that finds its set full
+    // replaces the set's oldest (whose flow then falls back to a socket lookup). Nothing is
+    // allocated per flow and nothing piles up.
     using ChiaveNota = std::array<unsigned char, 40>;
     struct Posto {
         ChiaveNota chiave{};
         Nota nota{};
         bool occupato = false;
     };
-    static constexpr std::size_t posti = 4096;
-    Posto& posto(const ChiaveNota& chiave);
-    std::vector<Posto> note_ = std::vector<Posto>(posti);
+    static constexpr std::size_t insiemi = 4096, vie = 4;
+    Posto* insieme(const ChiaveNota& chiave);
+    std::vector<Posto> note_ = std::vector<Posto>(insiemi * vie);
     ring_buffer* anello_ = nullptr;
     std::function<void(const EventoProcesso&)> osservatore_;
     std::atomic<bool> fine_ = false;

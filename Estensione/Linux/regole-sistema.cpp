@@ -101,8 +101,8 @@ std::string RegoleSistema::regole(bool v6) const {
         }
         // A judged flow skips the queue; its refusal lives in the connection mark only.
         s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
-        // A packet coming back from the queue with its verdict: the connection keeps it, and
-        // the packet goes on through the rest of the table (other software's rules) unqueued.
+        // A packet coming back from the queue with its verdict: the connection keeps it, and an
+        // allowed packet goes on through the rest of the table (other software's rules).
         s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -g OSTRALE_GIUDICATO\n";
         if (v6) {
             s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
@@ -119,11 +119,14 @@ std::string RegoleSistema::regole(bool v6) const {
     };
     giudica("OSTRALE_USCITA", false);
     giudica("OSTRALE_ENTRATA", true);
-    // The connection keeps the verdict's bits; the packet gets back the mark it had.
+    // The connection keeps the verdict's bits and the packet loses them. An allowed packet goes
+    // on through the rest of the table; a refused one ends it here, so that no later rule (a
+    // `CONNMARK --save-mark` without a mask) can wipe the refusal before the filter table acts.
     s += "-A OSTRALE_GIUDICATO -j CONNMARK --save-mark --nfmask " + entrambi + " --ctmask " +
          entrambi + "\n";
     s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " +
          esadecimale(~(segnoGiudicato | segnoRifiutato)) + "\n";
+    s += "-A OSTRALE_GIUDICATO -m connmark --mark " + entrambi + "/" + entrambi + " -j ACCEPT\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
     // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets
@@ -172,6 +175,8 @@ void RegoleSistema::rimuovi() const {
 }
 
 std::optional<std::string> RegoleSistema::installa() const {
+    // Without a flow queue every flow would pass unjudged (--queue-bypass).
+    if (code_.quanteFlussi < 1) return std::string("no flow queue configured");
     rimuovi();
     for (const bool v6 : {false, true}) {
         std::string uscita;

@@ -173,16 +173,20 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     // thread, inside handleNewFlow). When too much waits already, the oldest runs now: the
     // bookkeeping keeps the order of the verdicts.
     bool rimanda(std::function<void()>& lavoro) {
-        if (rimandati_.size() >= massimoRimandati) {
-            auto primo = std::move(rimandati_.front());
-            rimandati_.pop_front();
-            primo();
-        }
+        if (rimandati_.size() >= massimoRimandati) eseguiPrimo();
         rimandati_.push_back(std::move(lavoro));
         return true;
     }
+    void eseguiRimandati() {
+        while (!rimandati_.empty()) eseguiPrimo();
+    }
 
   private:
+    void eseguiPrimo() {
+        auto primo = std::move(rimandati_.front());
+        rimandati_.pop_front();
+        primo();
+    }
     void leggi();
     int pacchetto(const nlmsghdr* h);
     ssize_t ricevi(std::vector<char>& buffer, bool attendi);
@@ -251,6 +255,7 @@ class FlussoNetfilter final : public FlussoDiRete {
         dato_ = true;
     }
     bool rimanda(std::function<void()>& lavoro) override { return coda_->rimanda(lavoro); }
+    void completaRimandati() override { coda_->eseguiRimandati(); }
     // The verdict went out already, from decisa.
     bool dato() const { return dato_; }
 
@@ -298,11 +303,7 @@ void SorgenteNetfilter::Coda::leggi() {
         const ssize_t n = ricevi(buffer, rimandati_.empty());
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (!rimandati_.empty()) {
-                    auto lavoro = std::move(rimandati_.front());
-                    rimandati_.pop_front();
-                    lavoro();
-                }
+                if (!rimandati_.empty()) eseguiPrimo();
                 continue;
             }
             if (errno == EINTR || errno == ENOBUFS || errno == ENOSPC) continue;
@@ -314,10 +315,7 @@ void SorgenteNetfilter::Coda::leggi() {
             [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); },
             this);
     }
-    while (!rimandati_.empty()) {
-        rimandati_.front()();
-        rimandati_.pop_front();
-    }
+    eseguiRimandati();
 }
 
 int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
@@ -363,7 +361,8 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     }
     std::optional<TokenApp> token;
     // The kernel's note of the socket's owner; an exact socket lookup for what it lacks
-    // (inbound flows, sockets of processes outside our pid namespace, notes lost to the LRU).
+    // (inbound flows, sockets of processes outside our pid namespace, notes lost to a full
+    // map or table).
     if (uscita && sorgente_.bpf_) {
         if (const auto proprietario = sorgente_.bpf_->cerca(*tupla)) {
             token = tokenDi(*proprietario);

@@ -56,7 +56,9 @@ class Sentinella {
     // The same in two halves, for a caller that gives the flow its verdict in between: the
     // detectors whose finding blocks the address or contains the application at once (and so
     // may refuse this very flow), then the ones that only report. The second half merges its
-    // findings into `esito` in reporting order. Together they do exactly what osserva does.
+    // findings into `esito` in reporting order. Run back to back they do exactly what osserva
+    // does; the tables they use are disjoint, so other flows observed in between change
+    // nothing but the moment a full table is emptied.
     void osservaSanzioni(const Flusso& flusso, std::vector<Rilevazione>& esito);
     void osservaResto(const Flusso& flusso, std::vector<Rilevazione>& esito);
     std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,

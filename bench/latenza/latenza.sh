@@ -163,7 +163,7 @@ misura() { # runs every test under configuration $CONF; the filter's process is 
         }
         dopo=$(cpu "$filtro")
         dopoApp=$(cpu "$seguace")
-        echo "$CONF|$1 $2|$riga $(((dopo - prima) * 1000000 / $(getconf CLK_TCK) / flussi))" >>"$risultati"
+        echo "$CONF|$1 $2|$r|$riga $(((dopo - prima) * 1000000 / $(getconf CLK_TCK) / flussi))" >>"$risultati"
         [ "$CONF" = ostrale ] && echo $(((dopoApp - primaApp) * 1000000 / $(getconf CLK_TCK) / flussi)) >>"$lavoro/app.txt"
         true
     done
@@ -213,27 +213,26 @@ righe = [l.rstrip("\n").split("|") for l in open(sys.argv[1])]
 giudicati, sbagliati, rifiutati, flussi, tcp = map(int, sys.argv[2:7])
 app = [int(l) for l in open(sys.argv[7]) if l.strip()]
 dati = {}
-for conf, prova, valori in righe:
+for conf, prova, rip, valori in righe:
     v = valori.split()
     if len(v) < 7:
         continue
-    dati.setdefault((conf, prova), []).append([float(x) for x in v])
+    dati.setdefault((conf, prova), {})[rip] = [float(x) for x in v]
 confs = []
-for conf, _, _ in righe:
+for conf, _, _, _ in righe:
     if conf not in confs:
         confs.append(conf)
 prove = ["tcp 1", "tcp 4", "udp 1", "udp 4"]
 def mediana(conf, prova, i):
     m = dati.get((conf, prova))
-    return statistics.median(x[i] for x in m) if m else float("nan")
+    return statistics.median(x[i] for x in m.values()) if m else float("nan")
 # Ratios are taken within each repetition, where the configurations ran a few seconds apart,
 # and then their median: a machine that slows down or speeds up between repetitions (a shared
 # virtual machine does) moves both sides of a ratio together.
 def rapporto(conf, rif, prova, i):
-    a, b = dati.get((conf, prova)), dati.get((rif, prova))
-    if not a or not b:
-        return float("nan")
-    return statistics.median(x[i] / y[i] for x, y in zip(a, b) if y[i] > 0)
+    a, b = dati.get((conf, prova), {}), dati.get((rif, prova), {})
+    r = [a[k][i] / b[k][i] for k in a if k in b and b[k][i] > 0]
+    return statistics.median(r) if r else float("nan")
 nomi = {"tcp 1": "TCP connect, 1 client", "tcp 4": "TCP connect, 4 clients",
         "udp 1": "UDP first exchange, 1 client", "udp 4": "UDP first exchange, 4 clients"}
 print()
@@ -248,7 +247,7 @@ for prova in prove:
               f" {rapporto(conf, 'pavimento', prova, 0):10.2f}"
               f" {rapporto(conf, 'pavimento', prova, 3):12.2f} {cpu:19.0f}")
     print()
-tcpAttesi = sum(1 for conf, p, _ in righe
+tcpAttesi = sum(1 for conf, p, _, _ in righe
                 if conf in ("ostrale", "ostrale + zavorra") and p.startswith("tcp"))
 tcpAttesi *= flussi
 print(f"attribution: {giudicati} flows judged by Ostrale reached the app channel, "

@@ -112,7 +112,11 @@ iptables -t mangle -D OUTPUT -p tcp -d 203.0.113.1 --dport 80 -m conntrack --cts
 passo "domain rules by name, IPv4 and IPv6"
 
 regole app /usr/bin/curl blocca
+# Another program's rule later in the chain that saves the whole packet mark into the connection
+# must not wipe a refusal.
+iptables -t mangle -A OUTPUT -j CONNMARK --save-mark
 rifiutato_subito http://203.0.113.1/ || fallito "an application rule blocks curl at once"
+iptables -t mangle -D OUTPUT -j CONNMARK --save-mark
 /usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=5)" \
     || fallito "and not python3 to the same server"
 evento '"firmaApp":"/usr/bin/curl"' | grep -q '"motivo":"regola"' || fallito "curl's event carries its rule"
