@@ -1,4 +1,8 @@
+#include <unistd.h>
+
 #include <ctime>
+#include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +10,7 @@
 #include "Condiviso/fascia-oraria.h"
 #include "Condiviso/regola-dominio.h"
 #include "Condiviso/sistema.h"
+#include "Condiviso/storico.h"
 #include "test/supporto/cartella-temporanea.h"
 
 namespace ostrale {
@@ -39,6 +44,50 @@ TEST(FasciaOraria, MinuteOfTheDayFollowsTheLocalTimeZone) {
     EXPECT_EQ(minutoDelGiorno(Data::daUnix(1782941400.0)), 23 * 60 + 30);
     // Absurd dates from a file do not crash.
     EXPECT_GE(minutoDelGiorno(Data::daRiferimento(1e300)), 0);
+    ::unsetenv("TZ");
+    ::tzset();
+}
+
+// The local minute and the local hour key are computed once per UTC quarter of an hour; they
+// must still agree with localtime_r every minute of the year, through changes to and from
+// summer time, in zones whose offset is not whole hours, and in old zones whose offset was not
+// whole minutes.
+TEST(FasciaOraria, LocalMinuteAndHourKeyAgreeWithTheCalendar) {
+    struct Caso {
+        const char* zona;
+        double da, a;  // Unix seconds
+    };
+    const Caso casi[] = {
+        {"America/New_York", 1772323200, 1794528000},     // March to November 2026
+        {"Australia/Lord_Howe", 1772323200, 1794528000},  // half-hour summer time
+        {"Asia/Kathmandu", 1772323200, 1775000000},       // +5:45
+        {"Europe/Amsterdam", -1262304000, -1259625600},   // 1930: +0:19:32
+        {"Africa/Monrovia", -315619200, -312940800},      // 1960: -0:44:30
+    };
+    for (const Caso& c : casi) {
+        if (::access(("/usr/share/zoneinfo/" + std::string(c.zona)).c_str(), R_OK) != 0) continue;
+        test::VariabileAmbiente fuso("TZ", c.zona);
+        ::tzset();
+        // A thread of its own: the answers kept per thread belong to one zone.
+        std::thread([&] {
+            int sbagliati = 0;
+            for (double t = c.da; t < c.a && sbagliati < 5; t += 7 * 60 + 13) {
+                const std::time_t secondi = static_cast<std::time_t>(t);
+                std::tm locale{};
+                ASSERT_NE(localtime_r(&secondi, &locale), nullptr);
+                char atteso[32];
+                std::strftime(atteso, sizeof atteso, "%Y-%m-%d %H", &locale);
+                const Data d = Data::daUnix(t);
+                if (minutoDelGiorno(d) != locale.tm_hour * 60 + locale.tm_min ||
+                    Storico::chiaveOra(d) != atteso) {
+                    ADD_FAILURE() << c.zona << " at " << secondi << ": " << minutoDelGiorno(d)
+                                  << " " << Storico::chiaveOra(d) << ", expected "
+                                  << locale.tm_hour * 60 + locale.tm_min << " " << atteso;
+                    ++sbagliati;
+                }
+            }
+        }).join();
+    }
     ::unsetenv("TZ");
     ::tzset();
 }

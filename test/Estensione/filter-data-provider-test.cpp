@@ -429,6 +429,48 @@ TEST_F(ProviderTest, IdentityCache) {
     EXPECT_EQ(identità.numeroChiamate(), dopo);
 }
 
+// A source may give the verdict first and let the bookkeeping wait: nothing is recorded before
+// it runs, it runs in the order of the verdicts, and a question waits for what came before.
+TEST_F(ProviderTest, BookkeepingThatWaitsKeepsTheOrderOfTheVerdicts) {
+    std::deque<std::function<void()>> rimandati;
+    auto flusso = [&](const char* host) {
+        auto f = uscita(curl, "203.0.113.10", "443", std::string(host));
+        f->rimandati = &rimandati;
+        return f;
+    };
+    const auto primo = flusso("uno.example.org");
+    const auto secondo = flusso("due.example.org");
+    EXPECT_EQ(provider->handleNewFlow(primo), Verdetto::consenti);
+    EXPECT_EQ(provider->handleNewFlow(secondo), Verdetto::consenti);
+    EXPECT_EQ(primo->decisioni, std::vector<bool>{true});
+    EXPECT_EQ(rimandati.size(), 2u);
+    EXPECT_TRUE(provider->flussi().empty());
+    EXPECT_TRUE(canale.flussiInviati().empty());
+    primo->completaRimandati();
+    ASSERT_EQ(provider->flussi().size(), 2u);
+    EXPECT_EQ(provider->flussi()[0].host, "uno.example.org");
+    EXPECT_EQ(provider->flussi()[1].host, "due.example.org");
+    EXPECT_EQ(canale.flussiInviati().size(), 2u);
+
+    canale.connetti(true);
+    auto altra = uscita(firefox, "203.0.113.11", "443", std::string("tre.example.org"));
+    altra->rimandati = &rimandati;
+    regole([](StatoRegole& s) {
+        s.impostazioni.chiediPrima = true;
+        s.impostazioni.bloccaSconosciute = true;
+        Regola r;
+        r.firmaApp = "org.mozilla.firefox";
+        s.regole.push_back(r);
+    });
+    EXPECT_EQ(provider->handleNewFlow(altra), Verdetto::consenti);
+    EXPECT_EQ(rimandati.size(), 1u);
+    const auto domanda = flusso("quattro.example.org");
+    EXPECT_EQ(provider->handleNewFlow(domanda), Verdetto::sospendi);
+    EXPECT_TRUE(rimandati.empty());  // firefox's flow was recorded before curl was asked about
+    ASSERT_EQ(provider->flussi().size(), 3u);
+    EXPECT_EQ(provider->flussi()[2].host, "tre.example.org");
+}
+
 // ---- paused flows ----
 
 TEST_F(ProviderTest, FlowsArePausedOnlyWhileTheAppCanAnswer) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <map>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -38,6 +40,23 @@ class FlussoFinto final : public FlussoDiRete {
     void riprendi(bool consenti) override {
         std::lock_guard blocco(mutex_);
         riprese_.push_back(consenti);
+    }
+    // When `rimandati` is set, the flow takes its bookkeeping there, as the netfilter source
+    // does, and notes its verdict in `decisioni` when decisa gives it.
+    std::deque<std::function<void()>>* rimandati = nullptr;
+    std::vector<bool> decisioni;
+    void decisa(bool consenti) override { decisioni.push_back(consenti); }
+    bool rimanda(std::function<void()>& lavoro) override {
+        if (!rimandati) return false;
+        rimandati->push_back(std::move(lavoro));
+        return true;
+    }
+    void completaRimandati() override {
+        while (rimandati && !rimandati->empty()) {
+            auto primo = std::move(rimandati->front());
+            rimandati->pop_front();
+            primo();
+        }
     }
     std::vector<bool> riprese() const {
         std::lock_guard blocco(mutex_);
