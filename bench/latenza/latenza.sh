@@ -101,13 +101,28 @@ avvia_ostrale() {
         sleep 0.05
     done
     "$ctl" c2 "$lavoro/c2.txt" >/dev/null
+    local dimensione prima dopo
+    dimensione=$(stat -c %s "$lavoro/eventi.json")
     if [ -z "${SENZA_CANALE:-}" ]; then
         "$ctl" --json flussi --segui >>"$lavoro/eventi.json" 2>/dev/null &
+        seguace=$!
+        # The follower first fetches and prints the log the daemon keeps.
+        for _ in $(seq 100); do
+            [ "$(stat -c %s "$lavoro/eventi.json")" -gt "$dimensione" ] && break
+            sleep 0.05
+        done
     else
         sleep 86400 &
+        seguace=$!
     fi
-    seguace=$!
-    sleep 0.3
+    # Measured once settled: the daemon's start-up work (lists, the process scan, that log) is
+    # over when it spends no more than a tick in a fifth of a second.
+    for _ in $(seq 25); do
+        prima=$(cpu "$demone")
+        sleep 0.2
+        dopo=$(cpu "$demone")
+        [ $((dopo - prima)) -le 1 ] && break
+    done
 }
 ferma_ostrale() {
     # The follower may lag behind a burst of flows: let it catch up before it goes.
