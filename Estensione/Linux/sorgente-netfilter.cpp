@@ -1,6 +1,7 @@
 #include "Estensione/Linux/sorgente-netfilter.h"
 
 #include <arpa/inet.h>
+#include <sched.h>
 #include <linux/netfilter.h>
 #include <linux/netlink.h>
 #include <linux/netfilter/nfnetlink_queue.h>
@@ -298,18 +299,28 @@ ssize_t SorgenteNetfilter::Coda::ricevi(std::vector<char>& buffer, bool attendi)
 
 void SorgenteNetfilter::Coda::leggi() {
     std::vector<char> buffer(dimensioneBuffer);
+    // Once per pause in the packets, before any bookkeeping: whoever a verdict just woke (the
+    // application waiting for its connection, often on this very processor) runs first.
+    bool ceduto = false;
     while (!fine_) {
         // Verdicts first: the bookkeeping of judged flows waits while packets do.
         const ssize_t n = ricevi(buffer, rimandati_.empty());
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (!rimandati_.empty()) eseguiPrimo();
+                if (rimandati_.empty()) continue;
+                if (!ceduto) {
+                    sched_yield();
+                    ceduto = true;
+                } else {
+                    eseguiPrimo();
+                }
                 continue;
             }
             if (errno == EINTR || errno == ENOBUFS || errno == ENOSPC) continue;
             break;
         }
         if (n == 0) break;
+        ceduto = false;
         mnl_cb_run(
             buffer.data(), static_cast<std::size_t>(n), 0, portid_,
             [](const nlmsghdr* h, void* dati) { return static_cast<Coda*>(dati)->pacchetto(h); },
