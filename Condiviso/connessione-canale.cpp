@@ -141,8 +141,8 @@ void ConnessioneCanale::scrivi() {
             inviati += u.conto;
             if (u.carico) {
                 try {
-                    insieme += codifica(Cornice{TipoCornice::notifica, 0, std::move(u.nome),
-                                                u.carico()});
+                    insieme +=
+                        codifica(Cornice{TipoCornice::notifica, 0, std::move(u.nome), u.carico()});
                 } catch (const std::exception&) {
                     ++scartate;  // over the frame limit: the peer could not take it either
                 }

@@ -85,8 +85,8 @@ bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dom
 }
 
 void Memoria::contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Data adesso,
-                                 bool consentito,
-                                 bool tracker, bool anomala, const std::string& firma,
+                                 bool consentito, bool tracker, bool anomala,
+                                 const std::string& firma,
                                  const std::optional<std::string>& indirizzo,
                                  DirezioneFlusso direzione, const std::string& host) {
     ContatoreOra& ora = storicoOre_[Storico::chiaveOra(adesso)];

@@ -1,6 +1,17 @@
 # Sourced by the scripts that build small networks of namespaces (network tests, the latency
 # benchmark): the move into fresh namespaces, and a peer host of its own.
 
+# Exits 77 (skipped) unless the calling script runs as root with every command named here.
+# Usage: serve_root_e ip iptables ...
+serve_root_e() {
+    local nome p
+    nome=$(basename "$0")
+    if [ "$(id -u)" != 0 ]; then echo "$nome: skipped, needs root"; exit 77; fi
+    for p in "$@"; do
+        command -v "$p" >/dev/null || { echo "$nome: skipped, $p is missing"; exit 77; }
+    done
+}
+
 # Re-runs the calling script as the first process of fresh network, PID and mount namespaces,
 # unless it already runs there: every process it starts dies with it, whatever way it ends.
 # Usage: nei_propri_namespace "$0" "$@"

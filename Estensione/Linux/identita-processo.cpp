@@ -309,37 +309,34 @@ void RisolutoreLinux::imparaTutti() {
     ::closedir(d);
 }
 
-bool RisolutoreLinux::nominabile(const TokenApp& token) {
-    if (token[31] != marcaToken) return false;
+bool RisolutoreLinux::inCache(const TokenApp& token, std::string* identità) {
     int pid;
     std::memcpy(&pid, token.data(), sizeof pid);
-    {
-        std::lock_guard blocco(mutex_);
-        if (const auto it = cache_.find(pid); it != cache_.end()) {
-            for (const auto& voce : it->second) {
-                if (voce.first == token) return true;
-            }
-        }
+    std::lock_guard blocco(mutex_);
+    const auto it = cache_.find(pid);
+    if (it == cache_.end()) return false;
+    for (const auto& [t, nota] : it->second) {
+        if (t != token) continue;
+        if (identità) *identità = nota;
+        return true;
     }
-    return firma(token).has_value();
+    return false;
+}
+
+bool RisolutoreLinux::nominabile(const TokenApp& token) {
+    if (token[31] != marcaToken) return false;
+    return inCache(token, nullptr) || firma(token).has_value();
 }
 
 std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (token[31] != marcaToken) return std::nullopt;
+    if (std::string nota; inCache(token, &nota)) return nota;
     int pid;
     std::uint64_t inizio;
     Immagine immagine;
     std::memcpy(&pid, token.data(), sizeof pid);
     std::memcpy(&inizio, token.data() + 4, sizeof inizio);
     std::memcpy(&immagine, token.data() + 16, sizeof immagine);
-    {
-        std::lock_guard blocco(mutex_);
-        if (const auto it = cache_.find(pid); it != cache_.end()) {
-            for (const auto& [t, identità] : it->second) {
-                if (t == token) return identità;
-            }
-        }
-    }
     const std::string base = proc_ + "/" + std::to_string(pid);
     std::optional<std::string> identità;
     // The process the token names is still there: its sandbox, else its executable if it still

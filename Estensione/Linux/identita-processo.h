@@ -77,6 +77,8 @@ class RisolutoreLinux final : public RisolutoreIdentità {
 
     const std::string proc_;
     std::mutex mutex_;
+    // Whether `token` is cached, its identity copied into `identità` when that is given.
+    bool inCache(const TokenApp& token, std::string* identità);
     std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
     std::size_t quanti_ = 0;
     std::unordered_map<Immagine, std::string> immagini_;

@@ -1,10 +1,10 @@
 #include "Estensione/Linux/sorgente-netfilter.h"
 
 #include <arpa/inet.h>
-#include <sched.h>
 #include <linux/netfilter.h>
-#include <linux/netlink.h>
 #include <linux/netfilter/nfnetlink_queue.h>
+#include <linux/netlink.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -283,8 +283,7 @@ ssize_t SorgenteNetfilter::Coda::ricevi(std::vector<char>& buffer, bool attendi)
     messaggio.msg_namelen = sizeof mittente;
     messaggio.msg_iov = &vettore;
     messaggio.msg_iovlen = 1;
-    const ssize_t n =
-        ::recvmsg(mnl_socket_get_fd(socket_), &messaggio, attendi ? 0 : MSG_DONTWAIT);
+    const ssize_t n = ::recvmsg(mnl_socket_get_fd(socket_), &messaggio, attendi ? 0 : MSG_DONTWAIT);
     if (n < 0) return n;
     if (messaggio.msg_flags & MSG_TRUNC) {
         errno = ENOSPC;

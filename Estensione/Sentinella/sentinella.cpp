@@ -230,9 +230,10 @@ void Sentinella::osservaResto(const Flusso& f, std::vector<Rilevazione>& esito) 
     }
     protocolloAnomalo(f, diSistema, esito);
     if (sanzioni > 0 && esito.size() > sanzioni) {
-        std::stable_sort(esito.begin(), esito.end(), [](const Rilevazione& a, const Rilevazione& b) {
-            return ordine(a.tipo) < ordine(b.tipo);
-        });
+        std::stable_sort(esito.begin(), esito.end(),
+                         [](const Rilevazione& a, const Rilevazione& b) {
+                             return ordine(a.tipo) < ordine(b.tipo);
+                         });
     }
 }
 

@@ -19,10 +19,8 @@
 # Needs root. Exit 0 when Ostrale meets its goals against the floor, 1 when not, 77 skipped.
 set -euo pipefail
 
-if [ "$(id -u)" != 0 ]; then echo "latenza: skipped, needs root"; exit 77; fi
-for p in ip iptables conntrack nsenter unshare; do
-    command -v "$p" >/dev/null || { echo "latenza: skipped, $p is missing"; exit 77; }
-done
+source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
+serve_root_e ip iptables conntrack nsenter unshare
 [ $# -ge 1 ] || { echo "uso: latenza.sh BUILD_DIR [--flussi N] [--ripetizioni R] [--zavorra]"; exit 2; }
 build=$(cd "$1" && pwd)
 shift
@@ -41,7 +39,6 @@ while [ $# -gt 0 ]; do
 done
 
 # The client's side is a fresh network namespace; every process started here dies with us.
-source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
 nei_propri_namespace "$0" "$build" --flussi "$flussi" --ripetizioni "$ripetizioni" \
     $([ $zavorra = yes ] && echo --zavorra) $([ $spoglio = yes ] && echo --spoglio)
 

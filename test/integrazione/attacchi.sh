@@ -10,12 +10,8 @@ set -uo pipefail
 estensione=$1
 ctl=$2
 
-if [ "$(id -u)" != 0 ]; then echo "skipped: needs root"; exit 77; fi
-for p in ip iptables curl dnsmasq dig nmap hydra hping3 /usr/sbin/sshd ssh-keygen /usr/bin/python3; do
-    command -v "$p" >/dev/null || { echo "skipped: $p is missing"; exit 77; }
-done
-
 source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
+serve_root_e ip iptables curl dnsmasq dig nmap hydra hping3 /usr/sbin/sshd ssh-keygen /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
 lavoro=$(mktemp -d /tmp/ostrale-attacchi-XXXXXX)

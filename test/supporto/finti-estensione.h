@@ -1,8 +1,8 @@
 #pragma once
 
-#include <map>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>

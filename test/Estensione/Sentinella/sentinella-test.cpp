@@ -320,8 +320,8 @@ TEST_F(SentinellaTest, TwoHalvesAreTheWholeDetector) {
     Sentinella intera, inDueMetà;
     std::mt19937 caso(7);
     auto scegli = [&](auto&& valori) { return valori[caso() % std::size(valori)]; };
-    const std::string_view firme[] = {"/usr/bin/app", "/usr/bin/dig", "com.apple.Safari",
-                                      "sconosciuta", "org.mozilla.firefox", "io.tailscale.ipn"};
+    const std::string_view firme[] = {"/usr/bin/app", "/usr/bin/dig",        "com.apple.Safari",
+                                      "sconosciuta",  "org.mozilla.firefox", "io.tailscale.ipn"};
     const std::string_view ip[] = {"203.0.113.5", "203.0.113.9", "198.51.100.66", "10.0.0.4"};
     const std::string_view host[] = {"api.example.org", "xn--pple-43d.example.org",
                                      "qzkrtvbnmxcv.example.org", "203.0.113.5"};
