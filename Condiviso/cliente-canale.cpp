@@ -7,10 +7,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "Condiviso/codifica-json.h"
+
 namespace ostrale::canale {
 
-ClienteCanale::ClienteCanale(std::filesystem::path percorso, Richiami richiami)
-    : percorso_(std::move(percorso)), richiami_(std::move(richiami)) {}
+ClienteCanale::ClienteCanale(std::filesystem::path percorso, Richiami richiami, Ruolo ruolo)
+    : percorso_(std::move(percorso)), richiami_(std::move(richiami)), ruolo_(ruolo) {}
 
 ClienteCanale::~ClienteCanale() {
     {
@@ -57,8 +59,14 @@ std::optional<ClienteCanale::Errore> ClienteCanale::connetti(Durata attesa) {
         registrato_ = false;
     }
     connessione->avvia();
-    const auto risposta = chiama(messaggi::registra, {}, attesa);
-    if (!risposta || leggiBool(*risposta) != true) {
+    bool accettata = false;
+    if (ruolo_ == Ruolo::app) {
+        const auto risposta = chiama(messaggi::registra, {}, attesa);
+        accettata = risposta && leggiBool(*risposta) == true;
+    } else {
+        accettata = informazioni(attesa).has_value();
+    }
+    if (!accettata) {
         // The extension closes at once the connections it does not accept.
         connessione->chiudi();
         return Errore::nonAutorizzato;
@@ -193,6 +201,19 @@ std::optional<std::string> ClienteCanale::leggiFlussi(Durata attesa) {
 std::optional<std::int64_t> ClienteCanale::aggiornaBlocklistC2(std::string testo, Durata attesa) {
     const auto r = chiama(messaggi::aggiornaBlocklistC2, std::move(testo), attesa);
     return r ? leggiIntero(*r) : std::nullopt;
+}
+
+std::optional<InformazioniEstensione> ClienteCanale::informazioni(Durata attesa) {
+    const auto r = chiama(messaggi::informazioni, {}, attesa);
+    if (!r) return std::nullopt;
+    auto info = json::decodifica<InformazioniEstensione>(*r);
+    if (!info) return std::nullopt;
+    return std::move(info).valore();
+}
+
+std::optional<bool> ClienteCanale::segui(Durata attesa) {
+    const auto r = chiama(messaggi::segui, {}, attesa);
+    return r ? leggiBool(*r) : std::nullopt;
 }
 
 bool ClienteCanale::rispondiFlusso(const std::string& firma, bool consenti) {

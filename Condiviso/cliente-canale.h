@@ -14,12 +14,14 @@
 #include <thread>
 
 #include "Condiviso/connessione-canale.h"
+#include "Condiviso/informazioni-estensione.h"
 #include "Condiviso/risultato.h"
 
 namespace ostrale::canale {
 
-// The app's end of the local channel (used by ostralectl and by the app): connects to the
-// extension's socket, registers, makes the calls and delivers the pushes.
+// A client's end of the local channel, on threads of its own (ostralectl, tests, tools):
+// connects to the extension's socket, registers when it plays the app, makes the calls and
+// delivers the pushes.
 class ClienteCanale {
   public:
     using Durata = std::chrono::milliseconds;
@@ -35,13 +37,17 @@ class ClienteCanale {
     };
 
     enum class Errore { nonRaggiungibile, nonAutorizzato };
+    // The app registers (and is asked about paused flows); an observer only looks and calls.
+    enum class Ruolo { osservatore, app };
 
-    ClienteCanale(std::filesystem::path percorso, Richiami richiami = {});
+    explicit ClienteCanale(std::filesystem::path percorso, Richiami richiami = {},
+                           Ruolo ruolo = Ruolo::osservatore);
     ~ClienteCanale();
     ClienteCanale(const ClienteCanale&) = delete;
     ClienteCanale& operator=(const ClienteCanale&) = delete;
 
-    // Connects and registers, waiting for the answer. An error says why not.
+    // Connects and, as the app, registers, waiting for the answer (an observer asks for the
+    // extension's information instead). An error says why not.
     std::optional<Errore> connetti(Durata attesa = attesaPredefinita);
     // Keeps a connection: connects now and again every 3 seconds after a connection ends or
     // fails. Each attempt that does not reach a registered connection counts one failed link;
@@ -58,6 +64,9 @@ class ClienteCanale {
     std::optional<std::string> leggiFlussi(Durata attesa = attesaPredefinita);
     std::optional<std::int64_t> aggiornaBlocklistC2(std::string testo,
                                                     Durata attesa = attesaPredefinita);
+    std::optional<InformazioniEstensione> informazioni(Durata attesa = attesaPredefinita);
+    // Asks for the flow events as they are judged (an observer; the app has them anyway).
+    std::optional<bool> segui(Durata attesa = attesaPredefinita);
     // No answer is expected; false without a connection.
     bool rispondiFlusso(const std::string& firma, bool consenti);
 
@@ -73,6 +82,7 @@ class ClienteCanale {
 
     const std::filesystem::path percorso_;
     Richiami richiami_;
+    const Ruolo ruolo_;
     mutable std::mutex mutex_;
     std::condition_variable risposte_;
     std::shared_ptr<ConnessioneCanale> connessione_;

@@ -90,6 +90,7 @@ void leggi(const Json& j, ContatoreOra& v);
 void leggi(const Json& j, VoceAppStorico& v);
 void leggi(const Json& j, VoceIPStorico& v);
 void leggi(const Json& j, PacchettoStorico& v);
+void leggi(const Json& j, InformazioniEstensione& v);
 
 template <typename T>
 void leggi(const Json& j, std::vector<T>& v) {
@@ -273,6 +274,13 @@ void leggi(const Json& j, PacchettoStorico& v) {
     richiesto(j, "primeViste", v.primeViste);
 }
 
+void leggi(const Json& j, InformazioniEstensione& v) {
+    oggetto(j);
+    richiesto(j, "versione", v.versione);
+    richiesto(j, "appConnessa", v.appConnessa);
+    richiesto(j, "domandeInAttesa", v.domandeInAttesa);
+}
+
 // ---- writing ----
 // Written straight into the output text, without building a document first: the extension
 // encodes its whole memory every minute and every event it pushes.
@@ -376,6 +384,12 @@ class Scrittore {
         o.campo("app", v.app);
         o.campo("ip", v.ip);
         o.campo("primeViste", v.primeViste);
+    }
+    void valore(const InformazioniEstensione& v) {
+        Oggetto o(*this);
+        o.campo("versione", v.versione);
+        o.campo("appConnessa", v.appConnessa);
+        o.campo("domandeInAttesa", v.domandeInAttesa);
     }
     template <typename T>
     void valore(const std::shared_ptr<const T>& v) {
@@ -570,6 +584,9 @@ std::string codifica(const Abitudini& v) {
 std::string codifica(const RegistroCondiviso& v) {
     return comeTesto(v);
 }
+std::string codifica(const InformazioniEstensione& v) {
+    return comeTesto(v);
+}
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {
@@ -598,5 +615,6 @@ template Risultato<StoricoApp> decodifica(std::string_view);
 template Risultato<StoricoIP> decodifica(std::string_view);
 template Risultato<PrimeViste> decodifica(std::string_view);
 template Risultato<Abitudini> decodifica(std::string_view);
+template Risultato<InformazioniEstensione> decodifica(std::string_view);
 
 }  // namespace ostrale::json

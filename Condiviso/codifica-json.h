@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Condiviso/evento-flusso.h"
+#include "Condiviso/informazioni-estensione.h"
 #include "Condiviso/pacchetto-storico.h"
 #include "Condiviso/risultato.h"
 #include "Condiviso/stato-regole.h"
@@ -35,6 +36,7 @@ std::string codifica(const StoricoIP& valore);
 std::string codifica(const PrimeViste& valore);
 std::string codifica(const Abitudini& valore);
 std::string codifica(const RegistroCondiviso& valore);
+std::string codifica(const InformazioniEstensione& valore);
 
 // Defined for every type `codifica` accepts.
 template <typename T>

@@ -34,6 +34,17 @@ bool ConnessioneCanale::invia(const Cornice& cornice) {
     return accoda(std::move(uscente), cornice.tipo == TipoCornice::notifica);
 }
 
+bool ConnessioneCanale::inviaPrima(const Cornice& cornice) {
+    Uscente uscente;
+    try {
+        uscente.byte = codifica(cornice);
+    } catch (const std::exception&) {
+        return false;
+    }
+    uscente.conto = uscente.byte.size();
+    return accoda(std::move(uscente), false, true);
+}
+
 bool ConnessioneCanale::notifica(std::string nome, std::function<std::string()> carico,
                                  std::size_t stima) {
     Uscente uscente;
@@ -43,7 +54,7 @@ bool ConnessioneCanale::notifica(std::string nome, std::function<std::string()> 
     return accoda(std::move(uscente), true);
 }
 
-bool ConnessioneCanale::accoda(Uscente uscente, bool notifica) {
+bool ConnessioneCanale::accoda(Uscente uscente, bool notifica, bool prima) {
     bool troppo = false;
     bool sveglia = false;
     {
@@ -56,7 +67,11 @@ bool ConnessioneCanale::accoda(Uscente uscente, bool notifica) {
         troppo = byteInCoda_ + uscente.conto > limiteCoda;
         if (!troppo) {
             byteInCoda_ += uscente.conto;
-            coda_.push_back(std::move(uscente));
+            if (prima) {
+                coda_.push_front(std::move(uscente));
+            } else {
+                coda_.push_back(std::move(uscente));
+            }
             // Notifications wake the writer once per batch, answers and calls at once.
             sveglia = !notifica || !giàSvegliato_;
             urgente_ |= !notifica;

@@ -37,6 +37,9 @@ class ConnessioneCanale {
     // Queues a frame. A notification is dropped (answer false) when the queue is over
     // `limiteNotifiche`; anything else closes the connection when it is over `limiteCoda`.
     bool invia(const Cornice& cornice);
+    // Queues a frame ahead of every frame still waiting, and never drops it for the queue's
+    // size (only a peer over `limiteCoda` loses it, with the connection).
+    bool inviaPrima(const Cornice& cornice);
     // Queues a notification whose payload the writing thread makes (`carico`, about `stima`
     // bytes), so that the sender spends nothing on encoding it. Dropped like any notification.
     bool notifica(std::string nome, std::function<std::string()> carico, std::size_t stima);
@@ -64,7 +67,7 @@ class ConnessioneCanale {
         std::size_t conto = 0;  // what it counts in byteInCoda_
     };
     std::deque<Uscente> coda_;
-    bool accoda(Uscente uscente, bool notifica);
+    bool accoda(Uscente uscente, bool notifica, bool prima = false);
     std::size_t byteInCoda_ = 0;
     bool chiusa_ = false;
     bool urgente_ = false;       // a frame other than a notification waits

@@ -62,6 +62,11 @@ inline constexpr std::string_view rispondiFlusso = "rispondiFlusso:consenti:";
 inline constexpr std::string_view aggiornaBlocklistC2 = "aggiornaBlocklistC2:risposta:";
 inline constexpr std::string_view nuovoFlusso = "nuovoFlusso:";
 inline constexpr std::string_view chiediDecisione = "chiediDecisione:";
+// Beyond the two protocols: any client may ask who the extension is and whether an app is
+// connected (the answer is a JSON `InformazioniEstensione`), and a client that is not the app
+// may ask to be sent the flow events too (the answer is a Bool).
+inline constexpr std::string_view informazioni = "informazioni:";
+inline constexpr std::string_view segui = "segui:";
 }  // namespace messaggi
 
 // Arguments and replies that are not byte buffers: a Bool is one byte (0 or 1), a signed

@@ -1,7 +1,9 @@
 #include "Condiviso/registro.h"
 
 #include <syslog.h>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include <systemd/sd-journal.h>
@@ -65,6 +67,9 @@ class DestinazioneErrore final : public DestinazioneRegistro {
 
 struct StatoGlobale {
     std::mutex mutex;
+    // Debug lines are kept only when asked for (OSTRALE_DEBUG) or by a destination of a
+    // test's: a busy machine would fill the journal with them.
+    std::atomic<bool> debug = std::getenv("OSTRALE_DEBUG") != nullptr;
     std::shared_ptr<DestinazioneRegistro> destinazione = destinazionePredefinita();
     std::string sottosistema = "it.brelt.ostrale";
 };
@@ -112,7 +117,12 @@ Registro::Registro(std::string sottosistema, std::string categoria)
 
 Registro::Registro(std::string categoria) : categoria_(std::move(categoria)) {}
 
+bool Registro::debugAttivo() {
+    return globale().debug.load(std::memory_order_relaxed);
+}
+
 void Registro::scrivi(Livello livello, std::string_view messaggio) const {
+    if (livello == Livello::debug && !debugAttivo()) return;
     std::shared_ptr<DestinazioneRegistro> destinazione;
     std::string sottosistema = sottosistema_;
     {
@@ -130,6 +140,7 @@ std::shared_ptr<DestinazioneRegistro> Registro::impostaDestinazione(
     auto& stato = globale();
     std::lock_guard blocco(stato.mutex);
     auto precedente = std::move(stato.destinazione);
+    stato.debug = destinazione != nullptr || std::getenv("OSTRALE_DEBUG") != nullptr;
     stato.destinazione = destinazione ? std::move(destinazione) : destinazionePredefinita();
     return precedente;
 }

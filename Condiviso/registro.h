@@ -59,6 +59,8 @@ class Registro {
     static std::shared_ptr<DestinazioneRegistro> impostaDestinazione(
         std::shared_ptr<DestinazioneRegistro> destinazione);
     static void impostaSottosistema(std::string sottosistema);
+    // Whether debug lines go anywhere: callers may skip building them.
+    static bool debugAttivo();
 
   private:
     std::string sottosistema_;

@@ -17,6 +17,8 @@ struct GestoriCanale {
     std::function<PacchettoStorico()> fornitoreStorico;
     std::function<std::vector<EventoFlusso>()> fornitoreFlussi;
     std::function<void(const std::string& firma, bool consenti)> suDecisione;
+    // How many applications have flows waiting for the user's answer.
+    std::function<std::size_t()> fornitoreDomande;
 };
 
 // The extension's end of the channel to the app.
@@ -28,7 +30,8 @@ class CanaleEstensione {
     virtual void installaGestori(GestoriCanale gestori) = 0;
     // Starts accepting the app; a second call does nothing.
     virtual void avviaAscolto() = 0;
-    // Whether an app is connected right now.
+    // Whether an app is connected right now: a connection that registered, the only one that is
+    // asked about paused flows.
     virtual bool haConnessione() const = 0;
     // Pushes to the app. They return at once, whatever the app does: without a connection the
     // event is dropped, never queued for later.

@@ -1,5 +1,6 @@
 #include "Estensione/canale-xpc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -75,6 +76,7 @@ CanaleXPC::~CanaleXPC() {
         std::lock_guard blocco(mutex_);
         tutte.swap(connessioni_);
         corrente_.reset();
+        seguaci_.clear();
     }
     for (const auto& c : tutte) c->chiudi();
     for (const auto& c : tutte) c->attendi();
@@ -173,8 +175,8 @@ void CanaleXPC::accetta() {
             [this](canale::ConnessioneCanale& c) {
                 std::lock_guard blocco(mutex_);
                 if (corrente_.get() == &c) corrente_.reset();
+                std::erase_if(seguaci_, [&](const auto& s) { return s.get() == &c; });
             });
-        std::shared_ptr<canale::ConnessioneCanale> precedente;
         std::vector<std::shared_ptr<canale::ConnessioneCanale>> finite;
         {
             std::lock_guard blocco(mutex_);
@@ -185,10 +187,8 @@ void CanaleXPC::accetta() {
                 finite.push_back(c);
                 return true;
             });
-            precedente = std::exchange(corrente_, nuova);
             connessioni_.push_back(nuova);
         }
-        if (precedente) precedente->chiudi();
         for (const auto& c : finite) c->attendi();
         nuova->avvia();
     }
@@ -210,27 +210,46 @@ std::uint64_t CanaleXPC::notificheScartate() const {
     return totale;
 }
 
-void CanaleXPC::notifica(std::string_view nome, const EventoFlusso& evento) {
-    const auto connessione = corrente();
-    if (!connessione) return;
-    connessione->invia(
-        Cornice{TipoCornice::notifica, 0, std::string(nome), json::codifica(evento)});
+std::vector<std::shared_ptr<canale::ConnessioneCanale>> CanaleXPC::destinatariFlussi() const {
+    std::lock_guard blocco(mutex_);
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> tutti;
+    if (corrente_) tutti.push_back(corrente_);
+    tutti.insert(tutti.end(), seguaci_.begin(), seguaci_.end());
+    return tutti;
+}
+
+std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::cerca(
+    const canale::ConnessioneCanale& c) const {
+    std::lock_guard blocco(mutex_);
+    for (const auto& una : connessioni_) {
+        if (una.get() == &c) return una;
+    }
+    return nullptr;
 }
 
 void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) {
-    notifica(messaggi::nuovoFlusso, evento);
+    const auto destinatari = destinatariFlussi();
+    if (destinatari.empty()) return;
+    const Cornice cornice{TipoCornice::notifica, 0, std::string(messaggi::nuovoFlusso),
+                          json::codifica(evento)};
+    for (const auto& c : destinatari) c->invia(cornice);
 }
 
 void CanaleXPC::nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
-    const auto connessione = corrente();
-    if (!connessione) return;
-    connessione->notifica(
-        std::string(messaggi::nuovoFlusso),
-        [evento = std::move(evento)] { return json::codifica(*evento); }, stimaEvento);
+    for (const auto& c : destinatariFlussi()) {
+        c->notifica(
+            std::string(messaggi::nuovoFlusso), [evento] { return json::codifica(*evento); },
+            stimaEvento);
+    }
 }
 
 void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {
-    notifica(messaggi::chiediDecisione, evento);
+    // A question dropped for back-pressure would cost the application its flows after a minute
+    // of silence: it goes ahead of the flow events that wait.
+    if (const auto app = corrente()) {
+        app->inviaPrima(Cornice{TipoCornice::notifica, 0, std::string(messaggi::chiediDecisione),
+                                json::codifica(evento)});
+    }
 }
 
 void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) {
@@ -246,7 +265,35 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
     };
     const std::string_view nome = cornice.nome;
     if (nome == messaggi::registra) {
+        std::shared_ptr<canale::ConnessioneCanale> precedente;
+        if (const auto questa = cerca(connessione)) {
+            std::lock_guard blocco(mutex_);
+            std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
+            precedente = std::exchange(corrente_, questa);
+        }
+        if (precedente && precedente.get() != &connessione) {
+            log_.info("Una nuova app sostituisce la connessione precedente");
+            precedente->chiudi();
+        }
         rispondi(canale::bool_(true));
+    } else if (nome == messaggi::informazioni) {
+        InformazioniEstensione info;
+        info.versione = OSTRALE_VERSIONE;
+        info.appConnessa = haConnessione();
+        info.domandeInAttesa =
+            static_cast<std::int64_t>(gestori.fornitoreDomande ? gestori.fornitoreDomande() : 0);
+        rispondi(json::codifica(info));
+    } else if (nome == messaggi::segui) {
+        bool fatto = false;
+        if (const auto questa = cerca(connessione)) {
+            std::lock_guard blocco(mutex_);
+            const bool giàDentro =
+                corrente_ == questa ||
+                std::find(seguaci_.begin(), seguaci_.end(), questa) != seguaci_.end();
+            if (!giàDentro) seguaci_.push_back(questa);
+            fatto = true;
+        }
+        rispondi(canale::bool_(fatto));
     } else if (nome == messaggi::aggiornaRegole) {
         const auto stato = json::decodifica<StatoRegole>(cornice.carico);
         if (stato && gestori.suRegole) gestori.suRegole(*stato);

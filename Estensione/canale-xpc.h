@@ -14,9 +14,12 @@
 
 namespace ostrale {
 
-// The extension's end of the local channel: a Unix stream socket that the app (or ostralectl)
-// connects to. At most one connection is current; a new one replaces it. Only root, the
-// daemon's own user and members of the group "ostrale" are accepted.
+// The extension's end of the local channel: a Unix stream socket that the app and other clients
+// (ostralectl, scripts) connect to. Only root, the daemon's own user and members of the group
+// "ostrale" are accepted. The connection that registers with `registra:` is the app's, the one
+// that is asked about paused flows; a newer registration replaces it. Every other connection is
+// an observer: it may call, and may ask to be sent the flow events too, but is never asked a
+// question and never displaces the app.
 class CanaleXPC final : public CanaleEstensione {
   public:
     // OSTRALE_SOCKET when set, else /run/ostrale/ostrale.sock.
@@ -45,8 +48,10 @@ class CanaleXPC final : public CanaleEstensione {
     void accetta();
     bool autorizzato(int fd);
     void ricevi(canale::ConnessioneCanale& connessione, canale::Cornice cornice);
-    void notifica(std::string_view nome, const EventoFlusso& evento);
     std::shared_ptr<canale::ConnessioneCanale> corrente() const;
+    // The app's connection followed by the observers that follow the flows.
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> destinatariFlussi() const;
+    std::shared_ptr<canale::ConnessioneCanale> cerca(const canale::ConnessioneCanale& c) const;
 
     BlocklistC2& c2_;
     const std::filesystem::path percorso_;
@@ -54,7 +59,8 @@ class CanaleXPC final : public CanaleEstensione {
 
     mutable std::mutex mutex_;
     GestoriCanale gestori_;
-    std::shared_ptr<canale::ConnessioneCanale> corrente_;
+    std::shared_ptr<canale::ConnessioneCanale> corrente_;  // the registered app, if any
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> seguaci_;
     std::vector<std::shared_ptr<canale::ConnessioneCanale>> connessioni_;
     std::uint64_t scartateChiuse_ = 0;
 

@@ -444,6 +444,10 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
     gestori.suDecisione = [debole](const std::string& firma, bool consenti) {
         if (const auto provider = debole.lock()) provider->risolviSospesi(firma, consenti);
     };
+    gestori.fornitoreDomande = [debole]() -> std::size_t {
+        const auto provider = debole.lock();
+        return provider ? provider->coda_.blocca()->sospesi.size() : 0;
+    };
     d_.canale.installaGestori(std::move(gestori));
     d_.canale.avviaAscolto();
     std::call_once(timerArmato_, [&] {

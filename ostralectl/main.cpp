@@ -13,6 +13,8 @@
 
 #include <pthread.h>
 
+#include <nlohmann/json.hpp>
+
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/cliente-canale.h"
@@ -190,6 +192,10 @@ int flussi(const Opzioni& o, bool soloAttacchi) {
     }
     Sessione s(o, std::move(richiami));
     if (const auto esito = s.connetti()) return *esito;
+    if (segui && s.cliente().segui() != true) {
+        std::cerr << "ostralectl: the extension does not send its flows\n";
+        return esitoFallito;
+    }
     int esito = esitoOk;
     const auto eventi = leggiFlussi(s.cliente(), esito);
     if (!eventi) return esito;
@@ -436,7 +442,9 @@ int stato(const Opzioni& o) {
     Sessione s(o);
     const auto errore = s.connetti();
     std::optional<PacchettoStorico> pacchetto;
+    std::optional<InformazioniEstensione> info;
     if (!errore) {
+        info = s.cliente().informazioni();
         if (const auto byte = s.cliente().leggiStorico()) {
             if (auto p = json::decodifica<PacchettoStorico>(*byte))
                 pacchetto = std::move(p).valore();
@@ -453,8 +461,15 @@ int stato(const Opzioni& o) {
         }
     }
     if (o.json) {
-        std::cout << "{\"connessa\":" << (errore ? "false" : "true")
-                  << ",\"regoleApp\":" << regole.regole.size()
+        std::cout << "{\"connessa\":" << (errore ? "false" : "true");
+        if (info) {
+            std::cout << ",\"versione\":"
+                      << nlohmann::json(info->versione)
+                             .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << ",\"appConnessa\":" << (info->appConnessa ? "true" : "false")
+                      << ",\"domandeInAttesa\":" << info->domandeInAttesa;
+        }
+        std::cout << ",\"regoleApp\":" << regole.regole.size()
                   << ",\"regoleDominio\":" << regole.regoleDominio.size()
                   << ",\"oggi\":{\"consentiti\":" << oggi.consentiti
                   << ",\"bloccati\":" << oggi.bloccati << ",\"tracker\":" << oggi.tracker << "}}"
@@ -462,8 +477,21 @@ int stato(const Opzioni& o) {
     } else {
         std::cout << "estensione: "
                   << (errore ? (*errore == esitoNonAutorizzato ? "not permitted" : "not reachable")
-                             : "connected")
-                  << "\nregole: " << regole.regole.size() << " app, " << regole.regoleDominio.size()
+                             : "connected");
+        if (info) std::cout << " (version " << info->versione << ")";
+        std::cout << "\n";
+        if (info) {
+            std::cout << "app: " << (info->appConnessa ? "connected" : "not connected") << "\n";
+            if (info->domandeInAttesa == 0) {
+                std::cout << "questions: none waiting\n";
+            } else {
+                std::cout << "questions: " << info->domandeInAttesa
+                          << (info->domandeInAttesa == 1 ? " application waits"
+                                                         : " applications wait")
+                          << " for an answer (ostralectl rispondi FIRMA consenti|blocca)\n";
+            }
+        }
+        std::cout << "regole: " << regole.regole.size() << " app, " << regole.regoleDominio.size()
                   << " domini\n";
         if (pacchetto) {
             std::cout << "oggi: " << oggi.consentiti << " consentiti, " << oggi.bloccati

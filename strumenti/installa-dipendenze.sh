@@ -9,6 +9,7 @@ pacchetti=(
     iptables iproute2 conntrack curl python3 dnsmasq-base dnsutils
     nmap hydra hping3 openssh-server
     libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev dbus-daemon
 )
 
 mancanti=()

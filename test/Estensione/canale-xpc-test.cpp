@@ -27,6 +27,7 @@ namespace {
 
 using canale::ClienteCanale;
 using namespace std::chrono_literals;
+constexpr auto comeApp = ClienteCanale::Ruolo::app;
 
 // Waits up to `secondi` seconds for `condizione`.
 template <typename F>
@@ -111,7 +112,7 @@ TEST_F(CanaleTest, SocketIsCreatedForTheGroupOnly) {
 }
 
 TEST_F(CanaleTest, RegistrationRulesHistoryLogAndC2) {
-    ClienteCanale cliente(socket);
+    ClienteCanale cliente(socket, {}, comeApp);
     ASSERT_FALSE(cliente.connetti());
     EXPECT_TRUE(attendi([&] { return canale->haConnessione(); }));
 
@@ -151,7 +152,7 @@ TEST_F(CanaleTest, RegistrationRulesHistoryLogAndC2) {
 
 TEST_F(CanaleTest, PushesAndAnswersToPausedFlows) {
     Ricevuti ricevuti;
-    ClienteCanale cliente(socket, ricevuti.richiami());
+    ClienteCanale cliente(socket, ricevuti.richiami(), comeApp);
     StatoRegole regole;
     regole.impostazioni.chiediPrima = true;
     regole.impostazioni.bloccaSconosciute = true;
@@ -179,10 +180,10 @@ TEST_F(CanaleTest, PushesAndAnswersToPausedFlows) {
     EXPECT_EQ(ricevuti.flussi[0].host, "dopo.example.org");
 }
 
-TEST_F(CanaleTest, ASecondClientReplacesTheFirst) {
+TEST_F(CanaleTest, ASecondRegistrationReplacesTheFirst) {
     Ricevuti primi, secondi;
-    auto primo = std::make_unique<ClienteCanale>(socket, primi.richiami());
-    ClienteCanale secondo(socket, secondi.richiami());
+    auto primo = std::make_unique<ClienteCanale>(socket, primi.richiami(), comeApp);
+    ClienteCanale secondo(socket, secondi.richiami(), comeApp);
     ASSERT_FALSE(primo->connetti());
     ASSERT_FALSE(secondo.connetti());
     ASSERT_TRUE(attendi([&] {
@@ -200,9 +201,63 @@ TEST_F(CanaleTest, ASecondClientReplacesTheFirst) {
     EXPECT_TRUE(secondo.leggiStorico().has_value());
 }
 
+TEST_F(CanaleTest, ObserversNeitherDisplaceTheAppNorGetItsQuestions) {
+    Ricevuti app, seguace, curioso;
+    ClienteCanale cliente(socket, app.richiami(), comeApp);
+    // Before any app: no pauses, and the information says so.
+    ClienteCanale primo(socket, curioso.richiami());
+    ASSERT_FALSE(primo.connetti());
+    EXPECT_EQ(primo.informazioni()->appConnessa, false);
+    EXPECT_FALSE(canale->haConnessione());
+    EXPECT_EQ(primo.informazioni()->versione, OSTRALE_VERSIONE_ATTESA);
+
+    ASSERT_FALSE(cliente.connetti());
+    ClienteCanale osservatore(socket, seguace.richiami());
+    ASSERT_FALSE(osservatore.connetti());
+    EXPECT_EQ(osservatore.segui(), true);
+    for (int i = 0; i < 20; ++i) {
+        ClienteCanale altro(socket);
+        ASSERT_FALSE(altro.connetti());
+        ASSERT_TRUE(altro.leggiStorico().has_value());
+    }
+    const auto info = osservatore.informazioni();
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->appConnessa);
+    EXPECT_EQ(info->domandeInAttesa, 0);
+
+    StatoRegole regole;
+    regole.impostazioni.chiediPrima = true;
+    regole.impostazioni.bloccaSconosciute = true;
+    provider->applicaRegole(regole);
+    auto sospeso = flusso("sospeso.example.org");
+    EXPECT_EQ(provider->handleNewFlow(sospeso), Verdetto::sospendi);
+    ASSERT_TRUE(attendi([&] {
+        std::lock_guard b(app.mutex);
+        return app.domande.size() == 1;
+    }));
+    EXPECT_EQ(osservatore.informazioni()->domandeInAttesa, 1);
+    // An observer may answer, like ostralectl rispondi.
+    ASSERT_TRUE(osservatore.rispondiFlusso("/usr/bin/curl", false));
+    ASSERT_TRUE(attendi([&] { return !sospeso->riprese().empty(); }));
+    EXPECT_EQ(osservatore.informazioni()->domandeInAttesa, 0);
+
+    regole.impostazioni.chiediPrima = false;
+    provider->applicaRegole(regole);
+    provider->handleNewFlow(flusso("dopo.example.org"));
+    ASSERT_TRUE(attendi([&] { return seguace.quantiFlussi() == 1 && app.quantiFlussi() == 1; }));
+    std::this_thread::sleep_for(100ms);
+    std::lock_guard b(seguace.mutex), c(curioso.mutex);
+    EXPECT_TRUE(seguace.domande.empty());
+    EXPECT_EQ(seguace.persi, 0);
+    EXPECT_TRUE(curioso.flussi.empty());  // it did not ask to follow
+    EXPECT_TRUE(canale->haConnessione());
+    std::lock_guard d(app.mutex);
+    EXPECT_EQ(app.persi, 0);
+}
+
 TEST_F(CanaleTest, TheClientReconnectsAndCountsFailedLinks) {
     canale.reset();  // nobody listens
-    ClienteCanale cliente(socket);
+    ClienteCanale cliente(socket, {}, comeApp);
     cliente.mantieniConnessione();
     ASSERT_TRUE(attendi([&] { return cliente.collegamentiFalliti() >= 1; }));
     EXPECT_FALSE(cliente.connesso());
@@ -322,7 +377,7 @@ TEST_F(CanaleTest, TwentyThousandPushesASecondArriveInOrder) {
         std::lock_guard b(mutex);
         arrivati.push_back(std::move(j));
     };
-    ClienteCanale cliente(socket, richiami);
+    ClienteCanale cliente(socket, richiami, comeApp);
     ASSERT_FALSE(cliente.connetti());
     constexpr int alSecondo = 20000, secondi = 10;
     EventoFlusso evento;
@@ -380,6 +435,32 @@ TEST_F(CanaleTest, AClientThatStopsReadingLosesPushesNotTheFilter) {
     EXPECT_GT(canale->notificheScartate(), 50000u);
     EXPECT_LT(secondiSpesi, 10.0);
     EXPECT_TRUE(canale->haConnessione());
+
+    // A question is never dropped: it waits ahead of the flow events still queued.
+    EventoFlusso domanda = evento;
+    domanda.host = "domanda.example.org";
+    canale->chiediDecisione(domanda);
+    EXPECT_GT(canale->notificheScartate(), 50000u);
+    canale::LettoreCornici lettore;
+    char buffer[65536];
+    timeval attesa{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &attesa, sizeof attesa);
+    std::size_t flussiPrima = 0;
+    bool trovata = false;
+    while (!trovata) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        ASSERT_GT(n, 0);
+        lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
+        while (auto c = lettore.prossima()) {
+            if (c->nome == canale::messaggi::chiediDecisione) {
+                trovata = true;
+                break;
+            }
+            ++flussiPrima;
+        }
+    }
+    // Only what had already left the queue (socket buffers, the writer's batch) came first.
+    EXPECT_LT(flussiPrima, 40000u);
     ::close(fd);
 }
 

@@ -2,10 +2,11 @@
 # The daemon on real traffic in a small network of namespaces made here: the protected host
 # (this script, in a namespace of its own) runs the real ostrale-estensione; the "Internet" host
 # answers names (dnsmasq) and serves HTTP on documentation addresses, plus one LAN address.
-# Usage: rete.sh ESTENSIONE OSTRALECTL    Exit 0 passed, 77 skipped, anything else failed.
+# Usage: rete.sh ESTENSIONE OSTRALECTL OSTRALE-STATO    Exit 0 passed, 77 skipped, else failed.
 set -uo pipefail
 estensione=$1
 ctl=$2
+app=$3
 
 source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables curl dnsmasq dig /usr/bin/python3
@@ -14,6 +15,7 @@ nei_propri_namespace "$0" "$@"
 lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
 chmod 755 "$lavoro"
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
+export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
 mkdir -p "$OSTRALE_CONTENITORE"
 demone=""
 fine() {
@@ -139,21 +141,23 @@ passo "local-network exemption"
 
 # ---- asking the user ----
 regole imposta chiediPrima sì
-"$ctl" flussi --segui >/dev/null 2>&1 &
+# The app, headless, that never answers: the answer comes from ostralectl, an observer.
+"$app" --gestore esterno --rispondi mai --senza-flussi >"$lavoro/app.log" 2>&1 &
 seguace=$!
-sleep 0.5
+for _ in $(seq 100); do
+    "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true' && break
+    sleep 0.1
+done
+"$ctl" --json stato | grep -q '"appConnessa":true' || fallito "the app registers"
 raggiunge -m 20 http://203.0.113.1/ &
 attesa=$!
 sleep 1
 kill -0 "$attesa" 2>/dev/null || fallito "the connection waits for the answer"
+"$ctl" --json stato | grep -q '"domandeInAttesa":1' || fallito "ostralectl sees the question"
 "$ctl" rispondi /usr/bin/curl consenti || fallito "ostralectl rispondi"
 wait "$attesa" || fallito "the answer releases the connection"
-kill "$seguace" 2>/dev/null; wait "$seguace" 2>/dev/null
+"$ctl" --json stato | grep -q '"appConnessa":true' || fallito "the app stays connected"
 # Another application asks and nobody answers: refused 60 seconds later (checked at the end).
-# (ostralectl rispondi took the daemon's one connection: follow again so that it can ask.)
-"$ctl" flussi --segui >/dev/null 2>&1 &
-seguace=$!
-sleep 0.5
 inizioSenzaRisposta=$(date +%s)
 /usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=120)" \
     >/dev/null 2>&1 &

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Condiviso/cornice.h"
+#include "Ostrale/Stato/temporizzatore.h"
+
+class QLocalSocket;
+
+namespace ostrale {
+
+// The app's end of the local channel, driven by the main event loop: nothing here ever waits.
+// It connects, registers as the app, makes calls whose answers come back as callbacks on the
+// main thread, and hands over the extension's pushes in the order they arrived.
+//
+// How a connection ends decides what the controller does next:
+// - invalidation: no connection could be made, the extension closed it before the registration
+//   was answered, the stream broke, or a call went unanswered for `attesaRisposta` seconds (a
+//   hung extension);
+// - interruption: a registered connection ended (the extension stopped or restarted).
+class CanaleApp : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr double attesaRisposta = 10;
+
+    using SuRisposta = std::function<void(std::string carico)>;
+
+    CanaleApp(QString percorso, Temporizzatore& temporizzatore, QObject* parent = nullptr);
+    ~CanaleApp() override;
+
+    // Connects and sends `registra:`; does nothing while a connection is held.
+    void connetti();
+    // Closes the connection without reporting its end (the app quits).
+    void chiudi();
+    bool connesso() const { return socket_ != nullptr; }
+    bool registrato() const { return registrato_; }
+
+    // A call. Skipped (false) without a connection; its answer is dropped with the connection.
+    bool chiama(std::string_view nome, std::string carico, SuRisposta risposta = {});
+
+    // The calls of the protocol.
+    bool aggiornaRegole(std::string json);
+    bool leggiStorico(SuRisposta risposta);
+    bool leggiFlussi(SuRisposta risposta);
+    bool rispondiFlusso(const std::string& firma, bool consenti);
+    bool aggiornaBlocklistC2(std::string testo, std::function<void(std::int64_t)> risposta);
+    bool informazioni(SuRisposta risposta);
+
+    QString percorso() const { return percorso_; }
+
+  signals:
+    // The answer to `registra:`.
+    void registrazione(bool accettata);
+    void invalidata();
+    void interrotta();
+    void nuovoFlusso(const std::string& dati);
+    void chiediDecisione(const std::string& dati);
+
+  private:
+    void leggi();
+    void inviaCornice(const canale::Cornice& cornice);
+    // Ends the current connection; the signal follows on the next turn of the event loop.
+    void termina(bool invalidazione);
+
+    const QString percorso_;
+    Temporizzatore& temporizzatore_;
+    QLocalSocket* socket_ = nullptr;
+    canale::LettoreCornici lettore_;
+    bool registrato_ = false;
+    std::uint32_t prossimoId_ = 1;
+    struct Attesa {
+        SuRisposta risposta;
+        Temporizzatore::Id scadenza = 0;
+    };
+    std::map<std::uint32_t, Attesa> inAttesa_;
+};
+
+}  // namespace ostrale

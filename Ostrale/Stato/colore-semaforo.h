@@ -1,0 +1,9 @@
+#pragma once
+
+namespace ostrale {
+
+// The status light: grey while the filter is off, green while nothing was blocked in the last
+// seconds, orange for a few blocks, red for many.
+enum class ColoreSemaforo { spento, verde, arancio, rosso };
+
+}  // namespace ostrale

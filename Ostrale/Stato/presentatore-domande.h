@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+#include "Condiviso/evento-flusso.h"
+
+namespace ostrale {
+
+// Shows the two questions the controller asks the user and hands back the answer, later, on
+// the main thread; never waits inside the call. The window version lives with the views; tests
+// and the headless runner answer by themselves.
+class PresentatoreDomande {
+  public:
+    using Risposta = std::function<void(bool consenti)>;
+
+    virtual ~PresentatoreDomande() = default;
+
+    // "Accesso bloccato per sicurezza", after a block of an application without a rule:
+    // true for "Consenti l'app", false for "Continua a bloccare".
+    virtual void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) = 0;
+    // "Connessione sospesa: decidi tu", while the application's flows are held: true for
+    // "Consenti", false for "Blocca". `scadenza` is when the extension gives up waiting.
+    virtual void chiediDecisione(const EventoFlusso& evento, Data scadenza, Risposta risposta) = 0;
+};
+
+}  // namespace ostrale

@@ -1,0 +1,310 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Condiviso/evento-flusso.h"
+#include "Condiviso/informazioni-estensione.h"
+#include "Condiviso/orologio.h"
+#include "Condiviso/pacchetto-storico.h"
+#include "Condiviso/registro.h"
+#include "Condiviso/stato-regole.h"
+#include "Ostrale/Stato/colore-semaforo.h"
+#include "Ostrale/Stato/contatore-ip.h"
+#include "Ostrale/Stato/contatori-app.h"
+#include "Ostrale/Stato/gestore-filtro.h"
+#include "Ostrale/Stato/posizione-ip.h"
+#include "Ostrale/Stato/temporizzatore.h"
+
+namespace ostrale {
+
+class CanaleApp;
+class CodaSeriale;
+class ImpostazioniApp;
+class PresentatoreDomande;
+
+using ElencoRegole = std::vector<Regola>;
+using ElencoRegoleDominio = std::vector<RegolaDominio>;
+using ElencoFlussi = std::deque<EventoFlusso>;  // newest first
+using ElencoTesti = std::vector<std::string>;
+using Pagella = std::map<std::string, ContatoriApp>;
+using MappaPosizioni = std::map<std::string, PosizioneIP>;
+using MappaContatoriIP = std::map<std::string, ContatoreIP>;
+using PosizioneFacoltativa = std::optional<PosizioneIP>;
+using MappaConteggi = std::map<std::string, std::int64_t>;
+using MappaDecisioni = std::map<std::string, std::string>;
+
+// The app's controller: the state every view shows, the link to the extension, the user's rules
+// and settings. Everything here lives on the main thread; nothing here waits: the extension, the
+// system's filter switch and the questions to the user all answer later, through callbacks.
+class StatoApp : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString statoEstensione READ statoEstensione NOTIFY statoEstensioneCambiato)
+    Q_PROPERTY(bool estensionePronta READ estensionePronta NOTIFY estensioneProntaCambiata)
+    Q_PROPERTY(bool filtroAttivo READ filtroAttivo NOTIFY filtroAttivoCambiato)
+    Q_PROPERTY(ostrale::ElencoRegole regole READ regole NOTIFY regoleCambiate)
+    Q_PROPERTY(
+        ostrale::ElencoRegoleDominio regoleDominio READ regoleDominio NOTIFY regoleDominioCambiate)
+    Q_PROPERTY(
+        ostrale::ImpostazioniFiltro impostazioni READ impostazioni NOTIFY impostazioniCambiate)
+    Q_PROPERTY(ostrale::ElencoFlussi flussi READ flussi NOTIFY flussiCambiati)
+    Q_PROPERTY(qint64 totaleConsentiti READ totaleConsentiti NOTIFY totaleConsentitiCambiato)
+    Q_PROPERTY(qint64 totaleBloccati READ totaleBloccati NOTIFY totaleBloccatiCambiato)
+    Q_PROPERTY(ostrale::ColoreSemaforo coloreBarra READ coloreBarra NOTIFY coloreBarraCambiato)
+    Q_PROPERTY(bool lampeggioAcceso READ lampeggioAcceso NOTIFY lampeggioAccesoCambiato)
+    Q_PROPERTY(ostrale::Pagella pagella READ pagella NOTIFY pagellaCambiata)
+    Q_PROPERTY(
+        ostrale::ElencoTesti appInQuarantena READ appInQuarantena NOTIFY appInQuarantenaCambiata)
+    Q_PROPERTY(ostrale::MappaPosizioni geoPosizioni READ geoPosizioni NOTIFY geoPosizioniCambiate)
+    Q_PROPERTY(ostrale::MappaContatoriIP geoConteggi READ geoConteggi NOTIFY geoConteggiCambiati)
+    Q_PROPERTY(
+        ostrale::PosizioneFacoltativa posizioneMia READ posizioneMia NOTIFY posizioneMiaCambiata)
+    Q_PROPERTY(ostrale::StoricoOre storicoOre READ storicoOre NOTIFY storicoOreCambiato)
+    Q_PROPERTY(ostrale::ElencoFlussi attacchi READ attacchi NOTIFY attacchiCambiati)
+    Q_PROPERTY(ostrale::MappaConteggi conteggioAttacchi READ conteggioAttacchi NOTIFY
+                   conteggioAttacchiCambiato)
+    Q_PROPERTY(ostrale::MappaDecisioni decisioniAttacco READ decisioniAttacco NOTIFY
+                   decisioniAttaccoCambiate)
+    Q_PROPERTY(double faseAnello READ faseAnello NOTIFY faseAnelloCambiata)
+
+  public:
+    static constexpr std::size_t massimoFlussi = 3000;
+    static constexpr std::size_t massimoAttacchi = 500;
+    static constexpr double intervalloAggiornamento = 5;
+    static constexpr double intervalloAnello = 0.12;
+    static constexpr double intervalloLampeggio = 0.45;
+    static constexpr double attesaRiconnessione = 3;
+    static constexpr double intervalloRianimazione = 600;
+    static constexpr int fallimentiPerRianimazione = 5;
+    static constexpr double attesaDecisione = 60;  // the extension's own limit for paused flows
+
+    struct Dipendenze {
+        const Orologio& orologio;
+        Temporizzatore& temporizzatore;
+        GestoreFiltro& gestore;
+        ImpostazioniApp& preferenze;
+        PresentatoreDomande* domande = nullptr;  // without it no question is asked
+        QString socket;                          // empty: OSTRALE_SOCKET or the system's
+        QString versioneApp;                     // empty: this build's version
+    };
+
+    explicit StatoApp(Dipendenze dipendenze, QObject* parent = nullptr);
+    ~StatoApp() override;
+
+    // The start: reads the rules, the filter's state and the extension's, connects, and starts
+    // the refresh; the constructor only builds.
+    void avvia();
+
+    // Published state.
+    const QString& statoEstensione() const { return statoEstensione_; }
+    bool estensionePronta() const { return estensionePronta_; }
+    bool filtroAttivo() const { return filtroAttivo_; }
+    const ElencoRegole& regole() const { return regole_; }
+    const ElencoRegoleDominio& regoleDominio() const { return regoleDominio_; }
+    const ImpostazioniFiltro& impostazioni() const { return impostazioni_; }
+    const ElencoFlussi& flussi() const { return flussi_; }
+    qint64 totaleConsentiti() const { return totaleConsentiti_; }
+    qint64 totaleBloccati() const { return totaleBloccati_; }
+    ColoreSemaforo coloreBarra() const { return coloreBarra_; }
+    bool lampeggioAcceso() const { return lampeggioAcceso_; }
+    const Pagella& pagella() const { return pagella_; }
+    const ElencoTesti& appInQuarantena() const { return appInQuarantena_; }
+    const MappaPosizioni& geoPosizioni() const { return geoPosizioni_; }
+    const MappaContatoriIP& geoConteggi() const { return geoConteggi_; }
+    const PosizioneFacoltativa& posizioneMia() const { return posizioneMia_; }
+    const StoricoOre& storicoOre() const { return storicoOre_; }
+    const ElencoFlussi& attacchi() const { return attacchi_; }
+    const MappaConteggi& conteggioAttacchi() const { return conteggioAttacchi_; }
+    const MappaDecisioni& decisioniAttacco() const { return decisioniAttacco_; }
+    double faseAnello() const { return faseAnello_; }
+
+    // Plain state.
+    int collegamentiFalliti() const { return collegamentiFalliti_; }
+    int richiesteInAttesa() const { return richiesteInAttesa_; }
+    const PrimeViste& primeVisteStorico() const { return primeVisteStorico_; }
+    bool connesso() const;
+    // The version the extension answered, empty until it has.
+    const std::string& versioneEstensione() const { return versioneEstensione_; }
+    const QString& versioneApp() const { return versioneApp_; }
+
+    // The extension and the filter switch.
+    void installaEstensione();
+    void verificaEstensione();
+    void impostaFiltro(bool attivo);
+    void aggiornaStatoFiltro();
+    void connetti();
+    // The app came to the foreground.
+    void appInPrimoPiano();
+
+    // Rules and settings: every edit is stored and sent to the extension.
+    void salva();
+    void aggiungiRegola(const std::string& firma, AzioneRegola azione);
+    void aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
+    void impostaRegole(ElencoRegole regole);
+    void impostaRegoleDominio(ElencoRegoleDominio regole);
+    void impostaImpostazioni(const ImpostazioniFiltro& impostazioni);
+    void inviaRegoleAlProvider(const std::optional<StatoRegole>& stato = std::nullopt);
+    void consegnaBlocklistC2(std::string dati);
+
+    // What the extension pushes, and the pulls.
+    void nuovoFlusso(const std::string& dati);
+    void chiediDecisione(const std::string& dati);
+    void caricaRegistroFlussi();
+    void aggiornaDaStorico();
+    void aggiornaQuarantena();
+
+    // The status light and the link's health.
+    void aggiornaSemaforo();
+    void aggiornaAnello();
+    void avviaLampeggio();
+    void fermaLampeggio();
+    void rianimaSeServe();
+    void completaRianimazioneInterrotta();
+
+    // Waits until the background work given so far (file writes, decoding) is done and its
+    // results are queued for the main thread (tests, benchmarks).
+    void attendiLavori();
+
+  signals:
+    void statoEstensioneCambiato();
+    void estensioneProntaCambiata();
+    void filtroAttivoCambiato();
+    void regoleCambiate();
+    void regoleDominioCambiate();
+    void impostazioniCambiate();
+    void flussiCambiati();
+    void totaleConsentitiCambiato();
+    void totaleBloccatiCambiato();
+    void coloreBarraCambiato();
+    void lampeggioAccesoCambiato();
+    void pagellaCambiata();
+    void appInQuarantenaCambiata();
+    void geoPosizioniCambiate();
+    void geoConteggiCambiati();
+    void posizioneMiaCambiata();
+    void storicoOreCambiato();
+    void attacchiCambiati();
+    void conteggioAttacchiCambiato();
+    void decisioniAttaccoCambiate();
+    void faseAnelloCambiata();
+
+    // An address to locate (the geolocation service skips local and malformed ones).
+    void localizza(const std::string& indirizzo);
+    // A recorded attack event, and an application that woke towards a new destination, for
+    // the notifications.
+    void attaccoRegistrato(const ostrale::EventoFlusso& evento);
+    void anomaliaDaNotificare(const ostrale::EventoFlusso& evento);
+    // The post-registration sequence has been sent.
+    void registrata();
+
+  private:
+    // Setters that notify only on change.
+    void setStatoEstensione(const QString& v);
+    void setEstensionePronta(bool v);
+    void setFiltroAttivo(bool v);
+    void setColoreBarra(ColoreSemaforo v);
+    void setLampeggioAcceso(bool v);
+    void setFaseAnello(double v);
+
+    // Runs `compito` `secondi` from now unless this controller is gone by then.
+    Temporizzatore::Id dopo(double secondi, std::function<void()> compito);
+    Temporizzatore::Id ogni(double secondi, std::function<void()> compito);
+    // Decodes `byte` on the worker, then hands the value to `applica` on the main thread.
+    template <typename T>
+    void decodificaAParte(std::string byte, std::function<void(T)> applica);
+
+    void caricaRegole();
+    // Takes rules read from "regole.json" as the app's own.
+    void adotta(StatoRegole stato);
+    // Reads "regole.json" off the main thread and adopts it when another client changed it.
+    void rileggiRegole(std::function<void()> poi);
+    void applicaStatoFiltro(bool attivo);
+    void dopoRegistrazione();
+    void suInvalidazione();
+    void suInterruzione();
+    void applicaCopie(const std::vector<GestoreFiltro::Copia>& copie);
+
+    void inserisciFlusso(const EventoFlusso& evento);
+    void applicaRegistro(std::vector<EventoFlusso> eventi, std::uint64_t ricevutiAllaRisposta,
+                         std::size_t presentiAllaRisposta);
+    void applicaStorico(PacchettoStorico pacchetto);
+    void registraAttacco(const EventoFlusso& evento);
+    void unisciAttacchi(const std::vector<EventoFlusso>& eventi);
+    void notificaAnomalia(const EventoFlusso& evento);
+    void chiediSuBlocco(const EventoFlusso& evento);
+    void lampeggioPer(double secondi);
+
+    const Orologio& orologio_;
+    Temporizzatore& temporizzatore_;
+    GestoreFiltro& gestore_;
+    ImpostazioniApp& preferenze_;
+    PresentatoreDomande* domande_;
+    QString versioneApp_;
+    std::unique_ptr<CodaSeriale> lavori_;
+    CanaleApp* canale_;
+    Registro log_{"it.brelt.ostrale", "stato"};
+    Registro logXpc_{"it.brelt.ostrale", "xpc"};
+
+    QString statoEstensione_;
+    bool estensionePronta_ = false;
+    bool filtroAttivo_ = false;
+    ElencoRegole regole_;
+    ElencoRegoleDominio regoleDominio_;
+    ImpostazioniFiltro impostazioni_;
+    ElencoFlussi flussi_;
+    qint64 totaleConsentiti_ = 0;
+    qint64 totaleBloccati_ = 0;
+    ColoreSemaforo coloreBarra_ = ColoreSemaforo::spento;
+    bool lampeggioAcceso_ = false;
+    Pagella pagella_;
+    ElencoTesti appInQuarantena_;
+    MappaPosizioni geoPosizioni_;
+    MappaContatoriIP geoConteggi_;
+    PosizioneFacoltativa posizioneMia_;
+    StoricoOre storicoOre_;
+    ElencoFlussi attacchi_;
+    MappaConteggi conteggioAttacchi_;
+    MappaDecisioni decisioniAttacco_;
+    double faseAnello_ = 0;
+
+    PrimeViste primeVisteStorico_;
+    std::map<std::string, Data> ultimaNotificaAnomalia_;
+    std::map<std::string, Data> ultimoAvvisoBlocco_;
+    bool avvisoBloccoInCorso_ = false;
+    std::optional<Temporizzatore::Id> orologioSemaforo_, orologioLampeggio_, orologioAnello_;
+    int richiesteInAttesa_ = 0;
+    int collegamentiFalliti_ = 0;
+    Data ultimaRianimazione_ = Data::daRiferimento(-1e12);  // the distant past
+    bool aggiornamentoEstensioneRichiesto_ = false;
+    std::string versioneEstensione_;
+    std::uint64_t flussiRicevuti_ = 0;
+    StatoRegole regoleNote_;  // what "regole.json" held when the app last read or wrote it
+    std::uint64_t generazioneRegole_ = 0;  // live ordinary events since the start
+    bool avviato_ = false;
+};
+
+}  // namespace ostrale
+
+Q_DECLARE_METATYPE(ostrale::ElencoRegole)
+Q_DECLARE_METATYPE(ostrale::ElencoRegoleDominio)
+Q_DECLARE_METATYPE(ostrale::ImpostazioniFiltro)
+Q_DECLARE_METATYPE(ostrale::ElencoFlussi)
+Q_DECLARE_METATYPE(ostrale::ColoreSemaforo)
+Q_DECLARE_METATYPE(ostrale::Pagella)
+Q_DECLARE_METATYPE(ostrale::ElencoTesti)
+Q_DECLARE_METATYPE(ostrale::MappaPosizioni)
+Q_DECLARE_METATYPE(ostrale::MappaContatoriIP)
+Q_DECLARE_METATYPE(ostrale::PosizioneFacoltativa)
+Q_DECLARE_METATYPE(ostrale::StoricoOre)
+Q_DECLARE_METATYPE(ostrale::MappaConteggi)
+Q_DECLARE_METATYPE(ostrale::EventoFlusso)

@@ -1,0 +1,201 @@
+// ostrale-stato: the app's controller without a window. Connects a StatoApp to the extension,
+// prints what it receives, and answers the questions with a fixed answer, so that the
+// controller can be run and watched by hand and by scripts.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "Condiviso/orologio.h"
+#include "Condiviso/registro.h"
+#include "Ostrale/Linux/scelta-gestore.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/presentatore-domande.h"
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/temporizzatore.h"
+
+namespace {
+
+using namespace ostrale;
+
+const char* const uso =
+    "uso: ostrale-stato [opzioni]\n"
+    "  --rispondi consenti|blocca|mai  the answer to every question (default mai: none)\n"
+    "  --gestore systemd|locale|esterno  who switches the filter (default: systemd when it runs\n"
+    "                                  the machine, else the app runs the extension itself;\n"
+    "                                  esterno: somebody else runs it)\n"
+    "  --comando-estensione CMD        the extension the local manager runs\n"
+    "  --socket PERCORSO               the extension's socket (default OSTRALE_SOCKET)\n"
+    "  --contenitore DIR               the shared container (default OSTRALE_CONTENITORE)\n"
+    "  --impostazioni FILE             the app's preferences file\n"
+    "  --senza-flussi                  do not print every flow\n"
+    "  --durata S                      quit after S seconds\n";
+
+[[noreturn]] void errore(const std::string& messaggio) {
+    std::cerr << "ostrale-stato: " << messaggio << "\n" << uso;
+    std::exit(2);
+}
+
+void stampa(const std::string& riga) {
+    const std::time_t t = std::time(nullptr);
+    std::tm locale{};
+    localtime_r(&t, &locale);
+    char ora[16];
+    std::strftime(ora, sizeof ora, "%H:%M:%S", &locale);
+    std::printf("%s  %s\n", ora, riga.c_str());
+    std::fflush(stdout);
+}
+
+std::string descrivi(const EventoFlusso& e) {
+    return e.firmaApp + (e.direzione == DirezioneFlusso::entrata ? " ← " : " → ") + e.host + ":" +
+           e.porta + " " + e.protocollo;
+}
+
+// Answers every question the same way, from the event loop; "mai" leaves them unanswered.
+class PresentatoreFisso final : public PresentatoreDomande {
+  public:
+    explicit PresentatoreFisso(std::optional<bool> risposta) : risposta_(risposta) {}
+
+    void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override {
+        rispondi("accesso bloccato: " + descrivi(evento), std::move(risposta));
+    }
+    void chiediDecisione(const EventoFlusso& evento, Data, Risposta risposta) override {
+        rispondi("connessione sospesa: " + descrivi(evento), std::move(risposta));
+    }
+
+  private:
+    void rispondi(const std::string& domanda, Risposta risposta) {
+        if (!risposta_) {
+            stampa("domanda  " + domanda + " → nessuna risposta");
+            return;
+        }
+        const bool consenti = *risposta_;
+        stampa("domanda  " + domanda + " → " + (consenti ? "consenti" : "blocca"));
+        QTimer::singleShot(0, [risposta = std::move(risposta), consenti] { risposta(consenti); });
+    }
+    std::optional<bool> risposta_;
+};
+
+int tuboSegnali[2] = {-1, -1};
+
+void suSegnale(int) {
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(tuboSegnali[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrale"));
+    std::optional<bool> risposta;
+    QString gestore, socket, impostazioni;
+    QStringList comando;
+    bool flussi = true;
+    std::optional<double> durata;
+    const QStringList argomenti = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < argomenti.size(); ++i) {
+        const QString a = argomenti[i];
+        auto valore = [&]() -> QString {
+            if (i + 1 >= argomenti.size()) errore(a.toStdString() + " wants a value");
+            return argomenti[++i];
+        };
+        if (a == QLatin1String("--rispondi")) {
+            const QString v = valore();
+            if (v == QLatin1String("consenti")) {
+                risposta = true;
+            } else if (v == QLatin1String("blocca")) {
+                risposta = false;
+            } else if (v != QLatin1String("mai")) {
+                errore("--rispondi is consenti, blocca or mai");
+            }
+        } else if (a == QLatin1String("--gestore")) {
+            gestore = valore();
+        } else if (a == QLatin1String("--comando-estensione")) {
+            comando = QProcess::splitCommand(valore());
+            if (comando.isEmpty()) errore("--comando-estensione wants a command");
+        } else if (a == QLatin1String("--socket")) {
+            socket = valore();
+        } else if (a == QLatin1String("--contenitore")) {
+            qputenv("OSTRALE_CONTENITORE", valore().toLocal8Bit());
+        } else if (a == QLatin1String("--impostazioni")) {
+            impostazioni = valore();
+        } else if (a == QLatin1String("--senza-flussi")) {
+            flussi = false;
+        } else if (a == QLatin1String("--durata")) {
+            bool ok = false;
+            durata = valore().toDouble(&ok);
+            if (!ok || !(*durata > 0)) errore("--durata wants a positive number of seconds");
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help") ||
+                   a == QLatin1String("--aiuto")) {
+            std::cout << uso;
+            return 0;
+        } else {
+            errore("unknown option '" + a.toStdString() + "'");
+        }
+    }
+    Registro::impostaSottosistema("it.brelt.ostrale");
+
+    if (::pipe2(tuboSegnali, O_CLOEXEC) != 0) return 1;
+    std::signal(SIGINT, suSegnale);
+    std::signal(SIGTERM, suSegnale);
+    std::signal(SIGPIPE, SIG_IGN);
+    QSocketNotifier segnali(tuboSegnali[0], QSocketNotifier::Read);
+    QObject::connect(&segnali, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    ImpostazioniApp preferenze(impostazioni.isEmpty() ? ImpostazioniApp::percorsoPredefinito()
+                                                      : impostazioni);
+    auto filtro = creaGestoreFiltro(gestore, preferenze, comando);
+    if (!filtro) errore("unknown manager '" + gestore.toStdString() + "'");
+    OrologioDiSistema orologio;
+    TemporizzatoreQt temporizzatore;
+    PresentatoreFisso domande(risposta);
+    StatoApp stato({orologio, temporizzatore, *filtro, preferenze, &domande, socket, {}});
+
+    QObject::connect(&stato, &StatoApp::statoEstensioneCambiato,
+                     [&] { stampa("estensione: " + stato.statoEstensione().toStdString()); });
+    QObject::connect(&stato, &StatoApp::filtroAttivoCambiato, [&] {
+        stampa(std::string("filtro: ") + (stato.filtroAttivo() ? "attivo" : "spento"));
+    });
+    QObject::connect(&stato, &StatoApp::registrata,
+                     [&] { stampa("registrata presso l'estensione"); });
+    QObject::connect(&stato, &StatoApp::coloreBarraCambiato, [&] {
+        static const char* const nomi[] = {"spento", "verde", "arancio", "rosso"};
+        stampa(std::string("semaforo: ") + nomi[static_cast<int>(stato.coloreBarra())]);
+    });
+    QObject::connect(&stato, &StatoApp::regoleCambiate,
+                     [&] { stampa("regole: " + std::to_string(stato.regole().size()) + " app"); });
+    QObject::connect(&stato, &StatoApp::appInQuarantenaCambiata, [&] {
+        stampa("in quarantena: " + std::to_string(stato.appInQuarantena().size()) + " app");
+    });
+    QObject::connect(&stato, &StatoApp::attaccoRegistrato, [&](const EventoFlusso& e) {
+        stampa("ATTACCO  " + std::string(valoreGrezzo(*e.attacco)) + "  " + descrivi(e));
+    });
+    std::size_t ultimi = 0;
+    QObject::connect(&stato, &StatoApp::flussiCambiati, [&] {
+        const std::size_t totale =
+            static_cast<std::size_t>(stato.totaleConsentiti() + stato.totaleBloccati());
+        if (flussi && totale != ultimi && !stato.flussi().empty()) {
+            const EventoFlusso& e = stato.flussi().front();
+            stampa(std::string(e.consentito ? "consenti" : "blocca  ") + "  " + descrivi(e) +
+                   "  (" + std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + ")");
+        } else if (totale == ultimi) {
+            stampa("flussi: " + std::to_string(stato.flussi().size()) + " dal registro");
+        }
+        ultimi = totale;
+    });
+    if (durata) QTimer::singleShot(static_cast<int>(*durata * 1000), &app, &QCoreApplication::quit);
+    stato.avvia();
+    const int esito = QCoreApplication::exec();
+    stampa("fine");
+    return esito;
+}
