@@ -57,7 +57,9 @@ void StatoApp::inserisciFlusso(const EventoFlusso& evento) {
 // ---- the log, after each registration ----
 
 void StatoApp::caricaRegistroFlussi() {
-    if (!flussi_.empty() || !canale_->connesso()) return;
+    // Asked after every registration, also with live events listed: a short list (fewer than
+    // 50) is then replaced by the log, which holds them and what came while the app was away.
+    if (!canale_->connesso()) return;
     canale_->leggiFlussi([guardia = QPointer(this)](std::string byte) {
         if (!guardia) return;
         StatoApp& s = *guardia;
