@@ -312,8 +312,8 @@ void StatoApp::caricaRegole() {
     adotta(std::move(stato));
 }
 
-void StatoApp::adotta(StatoRegole stato) {
-    regoleNote_ = stato;
+void StatoApp::adotta(StatoRegole stato, bool daFile) {
+    if (daFile) regoleNote_ = stato;
     if (regole_ != stato.regole) {
         regole_ = std::move(stato.regole);
         emit regoleCambiate();
@@ -355,48 +355,82 @@ void StatoApp::rileggiRegole(std::function<void()> poi) {
 }
 
 void StatoApp::salva() {
-    StatoRegole stato{regole_, regoleDominio_, impostazioni_};
-    regoleNote_ = stato;
-    ++generazioneRegole_;
-    // Written whole and atomically, in order, off the main thread.
-    lavori_->accoda([stato] { ArchivioCondiviso::salva(stato); });
-    inviaRegoleAlProvider(stato);
+    const StatoRegole stato{regole_, regoleDominio_, impostazioni_};
+    modifica([stato](StatoRegole& s) {
+        if (s == stato) return false;
+        s = stato;
+        return true;
+    });
+}
+
+void StatoApp::modifica(std::function<bool(StatoRegole&)> cambio) {
+    // Shown at once; stored as a change of what the file holds when the worker gets to it, so
+    // that an edit made meanwhile by another client (ostralectl) is kept, not overwritten.
+    StatoRegole prima{regole_, regoleDominio_, impostazioni_};
+    StatoRegole qui = prima;
+    if (cambio(qui)) adotta(qui, false);
+    const std::uint64_t generazione = ++generazioneRegole_;
+    lavori_->accoda([this, generazione, cambio = std::move(cambio), prima = std::move(prima)] {
+        auto base = std::make_shared<StatoRegole>(std::move(prima));
+        if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
+            if (auto letto = json::decodifica<StatoRegole>(*testo)) {
+                *base = std::move(letto).valore();
+            } else {
+                log_.avviso("regole.json non leggibile, lo riscrivo: " + letto.motivo());
+            }
+        }
+        cambio(*base);
+        // Written whole and atomically, in order, off the main thread.
+        ArchivioCondiviso::salva(*base);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generazione, base] {
+                // Every stored state reaches the extension, in order; the properties take
+                // only the newest, so that a later edit shown already is not undone meanwhile.
+                inviaRegoleAlProvider(*base);
+                if (generazione == generazioneRegole_) {
+                    adotta(*base);
+                    aggiornaQuarantena();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void StatoApp::aggiungiRegola(const std::string& firma, AzioneRegola azione) {
-    StatoRegole stato{regole_, {}, {}};
-    if (!ModificaRegole::aggiungiRegola(stato, firma, azione)) return;
-    impostaRegole(std::move(stato.regole));
+    modifica([firma, azione](StatoRegole& s) {
+        return ModificaRegole::aggiungiRegola(s, firma, azione);
+    });
 }
 
 void StatoApp::aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione) {
-    StatoRegole stato{{}, regoleDominio_, {}};
-    if (!ModificaRegole::aggiungiRegolaDominio(stato, dominio, azione)) return;
-    impostaRegoleDominio(std::move(stato.regoleDominio));
+    modifica([dominio, azione](StatoRegole& s) {
+        return ModificaRegole::aggiungiRegolaDominio(s, dominio, azione);
+    });
 }
 
 void StatoApp::impostaRegole(ElencoRegole regole) {
-    if (regole_ != regole) {
-        regole_ = std::move(regole);
-        emit regoleCambiate();
-    }
-    salva();
+    modifica([regole = std::move(regole)](StatoRegole& s) {
+        if (s.regole == regole) return false;
+        s.regole = regole;
+        return true;
+    });
 }
 
 void StatoApp::impostaRegoleDominio(ElencoRegoleDominio regole) {
-    if (regoleDominio_ != regole) {
-        regoleDominio_ = std::move(regole);
-        emit regoleDominioCambiate();
-    }
-    salva();
+    modifica([regole = std::move(regole)](StatoRegole& s) {
+        if (s.regoleDominio == regole) return false;
+        s.regoleDominio = regole;
+        return true;
+    });
 }
 
 void StatoApp::impostaImpostazioni(const ImpostazioniFiltro& impostazioni) {
-    if (impostazioni_ != impostazioni) {
-        impostazioni_ = impostazioni;
-        emit impostazioniCambiate();
-    }
-    salva();
+    modifica([impostazioni](StatoRegole& s) {
+        if (s.impostazioni == impostazioni) return false;
+        s.impostazioni = impostazioni;
+        return true;
+    });
 }
 
 }  // namespace ostrale

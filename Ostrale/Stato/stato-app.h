@@ -146,7 +146,8 @@ class StatoApp : public QObject {
     // The app came to the foreground.
     void appInPrimoPiano();
 
-    // Rules and settings: every edit is stored and sent to the extension.
+    // Rules and settings: every edit is stored and sent to the extension. An edit changes only
+    // what it names: rules or settings another client stored meanwhile are kept.
     void salva();
     void aggiungiRegola(const std::string& firma, AzioneRegola azione);
     void aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
@@ -224,8 +225,12 @@ class StatoApp : public QObject {
     void decodificaAParte(std::string byte, std::function<void(T)> applica);
 
     void caricaRegole();
-    // Takes rules read from "regole.json" as the app's own.
-    void adotta(StatoRegole stato);
+    // Takes rules as the app's own: read from or written to "regole.json" (`daFile`), or an
+    // edit on its way there.
+    void adotta(StatoRegole stato, bool daFile = true);
+    // An edit of the rules: applied to the shown state now, then to what "regole.json" holds
+    // on the worker, stored, sent to the extension and adopted.
+    void modifica(std::function<bool(StatoRegole&)> cambio);
     // Reads "regole.json" off the main thread and adopts it when another client changed it.
     void rileggiRegole(std::function<void()> poi);
     void applicaStatoFiltro(bool attivo);
@@ -289,7 +294,7 @@ class StatoApp : public QObject {
     std::string versioneEstensione_;
     std::uint64_t flussiRicevuti_ = 0;
     StatoRegole regoleNote_;  // what "regole.json" held when the app last read or wrote it
-    std::uint64_t generazioneRegole_ = 0;  // live ordinary events since the start
+    std::uint64_t generazioneRegole_ = 0;  // the app's own edits of the rules so far
     bool avviato_ = false;
 };
 
