@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The headless app beside the simulated extension and ostralectl: ostralectl's calls and a
+# follower never displace the app, and the app answers a never-seen application's paused flow
+# within a second.
+# Usage: app-simulata.sh ESTENSIONE OSTRALECTL OSTRALE-STATO    Exit 0 passed, else failed.
+set -uo pipefail
+estensione=$1
+ctl=$2
+app=$3
+
+lavoro=$(mktemp -d /tmp/ostrale-app-XXXXXX)
+export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
+export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
+mkdir -p "$OSTRALE_CONTENITORE"
+figli=()
+fine() {
+    for p in "${figli[@]}"; do kill -TERM "$p" 2>/dev/null; done
+    for p in "${figli[@]}"; do wait "$p" 2>/dev/null; done
+    rm -rf "$lavoro"
+}
+trap fine EXIT
+fallito() {
+    echo "FAILED: $*"
+    echo "--- daemon (last lines)"; tail -n 20 "$lavoro/estensione.log"
+    echo "--- app (last lines)"; tail -n 20 "$lavoro/app.log"
+    exit 1
+}
+passo() { echo "ok: $*"; }
+# Each line of a program's output with the moment it was read, in seconds.
+marca() { while IFS= read -r riga; do printf '%s %s\n' "$EPOCHREALTIME" "$riga"; done; }
+connessa() { "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true'; }
+
+# The simulated machine, a day compressed: its never-seen editor shows up after about 10 s.
+"$estensione" --sorgente simulata --contenitore "$OSTRALE_CONTENITORE" --verboso \
+    --velocita 2 --accelera 25 > >(marca >"$lavoro/estensione.log") 2>&1 &
+figli+=($!)
+for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+"$ctl" stato >/dev/null || fallito "the daemon answers"
+"$ctl" --json stato | grep -q '"appConnessa":false' || fallito "no app at first"
+
+"$app" --gestore esterno --rispondi consenti --senza-flussi > >(marca >"$lavoro/app.log") 2>&1 &
+figli+=($!)
+for _ in $(seq 100); do connessa && break; sleep 0.1; done
+connessa || fallito "the app registers"
+for i in $(seq 20); do
+    case $((i % 4)) in
+        0) "$ctl" stato ;; 1) "$ctl" regole ;; 2) "$ctl" flussi ;; 3) "$ctl" storico ;;
+    esac >/dev/null 2>&1 || fallito "ostralectl call $i"
+done
+connessa || fallito "the app stays connected after 20 ostralectl calls"
+[ "$(grep -c "registrata presso" "$lavoro/app.log")" = 1 ] || fallito "the app registered once"
+passo "20 ostralectl calls leave the app connected"
+
+"$ctl" flussi --segui >"$lavoro/segui.log" 2>&1 &
+figli+=($!)
+"$ctl" regole imposta chiediPrima sì >/dev/null || fallito "chiediPrima"
+"$ctl" regole imposta bloccaSconosciute sì >/dev/null || fallito "bloccaSconosciute"
+editor=/opt/nuovo-editor/editor
+for _ in $(seq 400); do
+    grep -q "consenti  $editor .*(regola)" "$lavoro/estensione.log" && break
+    sleep 0.1
+done
+sospeso=$(grep -m1 "sospeso   $editor" "$lavoro/estensione.log" | cut -d' ' -f1)
+risposta=$(grep -m1 "connessione sospesa: $editor .*→ consenti" "$lavoro/app.log" | cut -d' ' -f1)
+[ -n "$sospeso" ] || fallito "the never-seen editor's flow is paused"
+[ -n "$risposta" ] || fallito "the app is asked about the editor and answers"
+grep -q "consenti  $editor .*(regola)" "$lavoro/estensione.log" ||
+    fallito "the answer becomes the editor's rule in the daemon"
+ritardo=$(awk -v a="$sospeso" -v b="$risposta" 'BEGIN { printf "%.3f", b - a }')
+awk -v r="$ritardo" 'BEGIN { exit !(r < 1) }' || fallito "answered in $ritardo s, not within 1 s"
+"$ctl" --json regole | grep -q "$editor" || fallito "the rule is stored"
+kill -0 "${figli[2]}" 2>/dev/null || fallito "the follower still runs"
+[ -s "$lavoro/segui.log" ] || fallito "the follower saw flows"
+connessa || fallito "the app stays connected beside the follower"
+[ "$(grep -c "registrata presso" "$lavoro/app.log")" = 1 ] || fallito "the app registered once"
+passo "a never-seen application answered by the app in $ritardo s while a follower runs"
