@@ -41,10 +41,9 @@ class SystemdFinto final : public QDBusVirtualObject {
             bus.send(m.createErrorReply(QLatin1String(nomeErrore), QLatin1String(testo)));
             return true;
         };
-        const bool cambia = nome == QLatin1String("StartUnit") ||
-                            nome == QLatin1String("StopUnit") ||
-                            nome == QLatin1String("RestartUnit") ||
-                            nome == QLatin1String("EnableUnitFiles");
+        const bool cambia =
+            nome == QLatin1String("StartUnit") || nome == QLatin1String("StopUnit") ||
+            nome == QLatin1String("RestartUnit") || nome == QLatin1String("EnableUnitFiles");
         if (cambia && !m.isInteractiveAuthorizationAllowed()) nonInterattive << nome;
         if (m.interface() == QLatin1String("org.freedesktop.DBus.Properties") &&
             nome == QLatin1String("Get")) {
@@ -54,7 +53,8 @@ class SystemdFinto final : public QDBusVirtualObject {
             return rispondi({});
         }
         if (nome == QLatin1String("LoadUnit")) {
-            return rispondi({QVariant::fromValue(QDBusObjectPath(GestoreSystemd::percorsoUnita()))});
+            return rispondi(
+                {QVariant::fromValue(QDBusObjectPath(GestoreSystemd::percorsoUnita()))});
         }
         if (nome == QLatin1String("GetUnitFileState")) {
             if (statoFile.isEmpty()) {
@@ -85,8 +85,8 @@ class SystemdFinto final : public QDBusVirtualObject {
                                     QVariant::fromValue(QDBusVariant(statoAttivo))}}
                     << QStringList{};
             bus.send(segnale);
-            return rispondi(
-                {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/systemd1/job/1")))});
+            return rispondi({QVariant::fromValue(
+                QDBusObjectPath(QStringLiteral("/org/freedesktop/systemd1/job/1")))});
         }
         return errore("org.freedesktop.DBus.Error.UnknownMethod", "unknown");
     }
@@ -128,9 +128,14 @@ class SistemaFinto : public ::testing::Test {
     }
 
     StatoApp& stato() {
-        stato_ = std::make_unique<StatoApp>(StatoApp::Dipendenze{
-            orologio_, tempo_, gestore(), preferenze_, nullptr,
-            QString::fromStdString((cartella_ / "nessuno.sock").string()), {}});
+        stato_ = std::make_unique<StatoApp>(
+            StatoApp::Dipendenze{orologio_,
+                                 tempo_,
+                                 gestore(),
+                                 preferenze_,
+                                 nullptr,
+                                 QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                                 {}});
         return *stato_;
     }
 
@@ -203,7 +208,8 @@ TEST_F(SistemaFinto, SwitchingOnEnablesTheUnitOnceThenStartsAndStopsIt) {
     EXPECT_FALSE(imposta(true));
     EXPECT_EQ(systemd_.chiamate.count(QStringLiteral("EnableUnitFiles")), 0);
     // Everything that changes the system may ask the administrator.
-    EXPECT_TRUE(systemd_.nonInterattive.isEmpty()) << systemd_.nonInterattive.join(u' ').toStdString();
+    EXPECT_TRUE(systemd_.nonInterattive.isEmpty())
+        << systemd_.nonInterattive.join(u' ').toStdString();
 }
 
 TEST_F(SistemaFinto, ARefusedAuthorisationLeavesTheExtensionAwaitingApproval) {

@@ -36,9 +36,14 @@ class StatoAppSenzaCollegamento : public ::testing::Test {
 
     StatoApp& crea() {
         if (!gestore_) creaGestore({QStringLiteral("/bin/sleep"), QStringLiteral("600")});
-        stato_ = std::make_unique<StatoApp>(StatoApp::Dipendenze{
-            orologio_, tempo_, *gestore_, preferenze_, &domande_,
-            QString::fromStdString((cartella_ / "nessuno.sock").string()), {}});
+        stato_ = std::make_unique<StatoApp>(
+            StatoApp::Dipendenze{orologio_,
+                                 tempo_,
+                                 *gestore_,
+                                 preferenze_,
+                                 &domande_,
+                                 QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                                 {}});
         stato_->avvia();
         return *stato_;
     }

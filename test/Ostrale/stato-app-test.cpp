@@ -37,9 +37,14 @@ class StatoAppConEstensione : public ::testing::Test {
     }
 
     StatoApp& crea() {
-        stato_ = std::make_unique<StatoApp>(StatoApp::Dipendenze{
-            orologio_, tempo_, gestore_, preferenze_, &domande_,
-            QString::fromStdString((cartella_ / "ostrale.sock").string()), {}});
+        stato_ = std::make_unique<StatoApp>(
+            StatoApp::Dipendenze{orologio_,
+                                 tempo_,
+                                 gestore_,
+                                 preferenze_,
+                                 &domande_,
+                                 QString::fromStdString((cartella_ / "ostrale.sock").string()),
+                                 {}});
         QObject::connect(stato_.get(), &StatoApp::registrata, [this] { ++registrazioni_; });
         return *stato_;
     }
@@ -84,8 +89,8 @@ std::vector<EventoFlusso> registroDi(int quanti, Data adesso) {
     std::vector<EventoFlusso> eventi;
     for (int i = 0; i < quanti; ++i) {
         // Oldest first, as the extension keeps it.
-        eventi.push_back(evento(adesso, "/usr/bin/registrata" + std::to_string(i), true,
-                                600.0 - i, MotivoDecisione::regola));
+        eventi.push_back(evento(adesso, "/usr/bin/registrata" + std::to_string(i), true, 600.0 - i,
+                                MotivoDecisione::regola));
     }
     EventoFlusso attacco = evento(adesso, "sconosciuta", false, 300);
     attacco.attacco = TipoAttacco::scansione;

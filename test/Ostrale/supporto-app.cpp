@@ -73,8 +73,7 @@ bool accetta(const std::filesystem::path& socket) {
     sockaddr_un indirizzo{};
     indirizzo.sun_family = AF_UNIX;
     std::strncpy(indirizzo.sun_path, socket.c_str(), sizeof indirizzo.sun_path - 1);
-    const bool ok =
-        ::connect(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) == 0;
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) == 0;
     ::close(fd);
     return ok;
 }
@@ -83,7 +82,8 @@ bool accetta(const std::filesystem::path& socket) {
 
 DemoneSimulato::DemoneSimulato(std::filesystem::path contenitore, std::filesystem::path socket,
                                std::vector<std::string> opzioni)
-    : contenitore_(std::move(contenitore)), socket_(std::move(socket)),
+    : contenitore_(std::move(contenitore)),
+      socket_(std::move(socket)),
       opzioni_(std::move(opzioni)) {}
 
 DemoneSimulato::~DemoneSimulato() {
