@@ -1,0 +1,309 @@
+// The app's intake of flow events: a stand-in extension on a Unix socket answers the app's
+// calls and pushes `nuovoFlusso:` at a steady rate to a StatoApp on a real event loop, while a
+// timer measures how late the loop runs. Prints the loop's lateness (p50, p99, max), the
+// controller's processor time per event, and the resident memory over the run.
+// Usage: bench-app [events per second] [seconds]   (default 2000 30)
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "Condiviso/codifica-json.h"
+#include "Condiviso/cornice.h"
+#include "Condiviso/orologio.h"
+#include "Ostrale/Linux/gestore-esterno.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/temporizzatore.h"
+
+namespace {
+
+using namespace ostrale;
+using namespace ostrale::canale;
+using Cronometro = std::chrono::steady_clock;
+
+double cpuThread() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double cpuProcesso() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+long rssKiB() {
+    std::ifstream f("/proc/self/status");
+    std::string riga;
+    while (std::getline(f, riga)) {
+        if (riga.rfind("VmRSS:", 0) == 0) return std::atol(riga.c_str() + 6);
+    }
+    return 0;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    const auto k = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1));
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+    return v[k];
+}
+
+// A varied mix: 40 applications, 300 hosts, one event in ten refused.
+std::vector<std::string> preparaEventi() {
+    std::vector<std::string> eventi;
+    const Data adesso = OrologioDiSistema().adesso();
+    for (int i = 0; i < 1000; ++i) {
+        EventoFlusso e;
+        e.data = adesso;
+        e.firmaApp = "/usr/bin/programma-" + std::to_string(i % 40);
+        e.host = "servizio-" + std::to_string(i % 300) + ".example.test";
+        e.porta = i % 7 == 0 ? "80" : "443";
+        e.protocollo = i % 5 == 0 ? "UDP" : "TCP";
+        e.consentito = i % 10 != 0;
+        e.motivo = e.consentito ? MotivoDecisione::predefinita : MotivoDecisione::regola;
+        e.indirizzoIP = "198.51.100." + std::to_string(1 + i % 250);
+        eventi.push_back(json::codifica(e));
+    }
+    return eventi;
+}
+
+// The stand-in extension: one connection, every call answered as the extension would with
+// empty stores, then `nuovoFlusso:` at `perSecondo` for `secondi` once the app has registered.
+class Estensione {
+  public:
+    Estensione(std::string percorso, int perSecondo, double secondi)
+        : percorso_(std::move(percorso)), perSecondo_(perSecondo), secondi_(secondi) {
+        ascolto_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un indirizzo{};
+        indirizzo.sun_family = AF_UNIX;
+        std::snprintf(indirizzo.sun_path, sizeof indirizzo.sun_path, "%s", percorso_.c_str());
+        if (::bind(ascolto_, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo) != 0 ||
+            ::listen(ascolto_, 4) != 0) {
+            std::perror("bench-app: socket");
+            std::exit(1);
+        }
+        filo_ = std::thread([this] { gira(); });
+    }
+    ~Estensione() {
+        filo_.join();
+        ::close(ascolto_);
+    }
+
+    std::atomic<bool> inizio{false}, fine{false};
+    std::atomic<long> inviati{0};
+    double cpu = 0;  // this thread's processor time
+
+  private:
+    void scrivi(int fd, const Cornice& c) {
+        const std::string byte = codifica(c);
+        std::size_t fatto = 0;
+        while (fatto < byte.size()) {
+            const ssize_t n = ::send(fd, byte.data() + fatto, byte.size() - fatto, MSG_NOSIGNAL);
+            if (n <= 0) return;
+            fatto += static_cast<std::size_t>(n);
+        }
+    }
+
+    void rispondi(int fd, const Cornice& c) {
+        std::string carico;
+        if (c.nome == messaggi::registra) {
+            carico = bool_(true);
+            registrato_ = true;
+        } else if (c.nome == messaggi::leggiFlussi) {
+            carico = json::codifica(std::vector<EventoFlusso>{});
+        } else if (c.nome == messaggi::leggiStorico) {
+            carico = json::codifica(PacchettoStorico{});
+        } else if (c.nome == messaggi::informazioni) {
+            InformazioniEstensione info;
+            info.versione = OSTRALE_VERSIONE;
+            info.appConnessa = true;
+            carico = json::codifica(info);
+        } else if (c.nome == messaggi::aggiornaBlocklistC2) {
+            carico = intero(0);
+        } else if (c.nome == messaggi::rispondiFlusso) {
+            return;
+        } else {
+            carico = bool_(true);
+        }
+        scrivi(fd, Cornice{TipoCornice::risposta, c.id, c.nome, std::move(carico)});
+    }
+
+    void gira() {
+        const int fd = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        const auto eventi = preparaEventi();
+        LettoreCornici lettore;
+        const auto passo = std::chrono::milliseconds(5);
+        const int perPasso = std::max(1, perSecondo_ / 200);
+        Cronometro::time_point avvio{}, prossimo{};
+        const double cpu0 = cpuThread();
+        while (true) {
+            int attesa = 50;
+            if (registrato_) {
+                if (avvio == Cronometro::time_point{}) {
+                    avvio = prossimo = Cronometro::now() + std::chrono::seconds(1);
+                }
+                const auto ora = Cronometro::now();
+                if (ora >= prossimo) {
+                    if (!inizio) inizio = true;
+                    for (int i = 0; i < perPasso; ++i) {
+                        const auto& e = eventi[static_cast<std::size_t>(inviati++) % eventi.size()];
+                        scrivi(fd, Cornice{TipoCornice::notifica, 0,
+                                           std::string(messaggi::nuovoFlusso), e});
+                    }
+                    prossimo += passo;
+                    if (ora - avvio >= std::chrono::duration<double>(secondi_)) break;
+                }
+                attesa = static_cast<int>(std::max<long>(
+                    0, std::chrono::duration_cast<std::chrono::milliseconds>(prossimo - ora)
+                           .count()));
+            }
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, attesa) > 0) {
+                char buffer[65536];
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0) break;
+                lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
+                while (auto c = lettore.prossima()) {
+                    if (c->tipo == TipoCornice::chiamata) rispondi(fd, *c);
+                }
+            }
+        }
+        cpu = cpuThread() - cpu0;
+        fine = true;
+        // Keeps answering until the app has taken everything in.
+        for (int i = 0; i < 40; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char buffer[65536];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
+            while (auto c = lettore.prossima()) {
+                if (c->tipo == TipoCornice::chiamata) rispondi(fd, *c);
+            }
+        }
+        ::close(fd);
+    }
+
+    std::string percorso_;
+    int perSecondo_;
+    double secondi_;
+    int ascolto_ = -1;
+    bool registrato_ = false;
+    std::thread filo_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int perSecondo = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const double secondi = argc > 2 ? std::atof(argv[2]) : 30;
+    if (perSecondo <= 0 || secondi <= 0) {
+        std::fprintf(stderr, "usage: bench-app [events per second] [seconds]\n");
+        return 2;
+    }
+    char modello[] = "/tmp/bench-app-XXXXXX";
+    const std::filesystem::path cartella = ::mkdtemp(modello);
+    ::setenv("OSTRALE_CONTENITORE", cartella.c_str(), 1);
+    QCoreApplication app(argc, argv);
+
+    const std::string socket = (cartella / "canale.sock").string();
+    Estensione estensione(socket, perSecondo, secondi);
+
+    OrologioDiSistema orologio;
+    TemporizzatoreQt temporizzatore;
+    GestoreEsterno gestore;
+    ImpostazioniApp preferenze(QString::fromStdString((cartella / "ostrale.conf").string()));
+    StatoApp stato({orologio, temporizzatore, gestore, preferenze, nullptr,
+                    QString::fromStdString(socket), {}});
+    long ricevuti = 0;
+    QObject::connect(&stato, &StatoApp::flussiCambiati, [&] { ++ricevuti; });
+
+    // The probe: a 5 ms timer; how late each tick comes is how long the loop was busy.
+    std::vector<double> ritardi;
+    QElapsedTimer cronometro;
+    qint64 ultimo = -1;
+    QTimer sonda;
+    sonda.setTimerType(Qt::PreciseTimer);
+    sonda.setInterval(5);
+    QObject::connect(&sonda, &QTimer::timeout, [&] {
+        const qint64 ora = cronometro.nsecsElapsed();
+        if (ultimo >= 0 && estensione.inizio && !estensione.fine) {
+            ritardi.push_back(std::max(0.0, static_cast<double>(ora - ultimo) * 1e-6 - 5.0));
+        }
+        ultimo = ora;
+    });
+
+    std::vector<long> rss;  // one sample per second while events come
+    QTimer memoria;
+    memoria.setInterval(1000);
+    QObject::connect(&memoria, &QTimer::timeout, [&] {
+        if (estensione.inizio && !estensione.fine) rss.push_back(rssKiB());
+    });
+
+    double cpuMain0 = 0, cpuProc0 = 0;
+    bool misura = false;
+    QTimer controllo;
+    controllo.setInterval(20);
+    QObject::connect(&controllo, &QTimer::timeout, [&] {
+        if (estensione.inizio && !misura) {
+            misura = true;
+            cpuMain0 = cpuThread();
+            cpuProc0 = cpuProcesso();
+        }
+        if (estensione.fine && ricevuti >= estensione.inviati) app.quit();
+    });
+    QTimer::singleShot(static_cast<int>((secondi + 15) * 1000), &app, [&] { app.quit(); });
+
+    cronometro.start();
+    sonda.start();
+    memoria.start();
+    controllo.start();
+    stato.avvia();
+    app.exec();
+    const double cpuMain = cpuThread() - cpuMain0;
+    const double cpuProc = cpuProcesso() - cpuProc0;
+    stato.attendiLavori();
+
+    const long inviati = estensione.inviati;
+    std::printf("app intake: %ld events pushed in %.0f s (%d/s), %ld taken in\n", inviati, secondi,
+                perSecondo, ricevuti);
+    std::printf("  loop lateness (5 ms probe, %zu ticks): p50 %.2f ms  p99 %.2f ms  max %.2f ms\n",
+                ritardi.size(), percentile(ritardi, 0.5), percentile(ritardi, 0.99),
+                ritardi.empty() ? 0.0 : *std::max_element(ritardi.begin(), ritardi.end()));
+    std::printf("  main thread: %.1f µs per event (%.1f%% of a core); whole app: %.1f µs\n",
+                cpuMain * 1e6 / std::max(1L, ricevuti), 100 * cpuMain / secondi,
+                (cpuProc - estensione.cpu) * 1e6 / std::max(1L, ricevuti));
+    if (!rss.empty()) {
+        const long picco = *std::max_element(rss.begin(), rss.end());
+        const long aMetà = rss[rss.size() / 2];
+        std::printf("  resident memory: %.1f MiB at 1 s, %.1f MiB halfway, %.1f MiB at the end, "
+                    "peak %.1f MiB\n",
+                    static_cast<double>(rss.front()) / 1024, static_cast<double>(aMetà) / 1024,
+                    static_cast<double>(rss.back()) / 1024, static_cast<double>(picco) / 1024);
+    }
+    std::filesystem::remove_all(cartella);
+    const bool ok = ricevuti >= inviati && percentile(ritardi, 0.99) < 20;
+    std::printf("  goal (every event taken in, p99 lateness < 20 ms): %s\n",
+                ok ? "met" : "NOT met");
+    return ok ? 0 : 1;
+}
