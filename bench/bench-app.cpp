@@ -173,8 +173,8 @@ class Estensione {
                     if (ora - avvio >= std::chrono::duration<double>(secondi_)) break;
                 }
                 attesa = static_cast<int>(std::max<long>(
-                    0, std::chrono::duration_cast<std::chrono::milliseconds>(prossimo - ora)
-                           .count()));
+                    0,
+                    std::chrono::duration_cast<std::chrono::milliseconds>(prossimo - ora).count()));
             }
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, attesa) > 0) {
@@ -233,8 +233,13 @@ int main(int argc, char** argv) {
     TemporizzatoreQt temporizzatore;
     GestoreEsterno gestore;
     ImpostazioniApp preferenze(QString::fromStdString((cartella / "ostrale.conf").string()));
-    StatoApp stato({orologio, temporizzatore, gestore, preferenze, nullptr,
-                    QString::fromStdString(socket), {}});
+    StatoApp stato({orologio,
+                    temporizzatore,
+                    gestore,
+                    preferenze,
+                    nullptr,
+                    QString::fromStdString(socket),
+                    {}});
     long ricevuti = 0;
     QObject::connect(&stato, &StatoApp::flussiCambiati, [&] { ++ricevuti; });
 
@@ -296,10 +301,11 @@ int main(int argc, char** argv) {
     if (!rss.empty()) {
         const long picco = *std::max_element(rss.begin(), rss.end());
         const long aMetà = rss[rss.size() / 2];
-        std::printf("  resident memory: %.1f MiB at 1 s, %.1f MiB halfway, %.1f MiB at the end, "
-                    "peak %.1f MiB\n",
-                    static_cast<double>(rss.front()) / 1024, static_cast<double>(aMetà) / 1024,
-                    static_cast<double>(rss.back()) / 1024, static_cast<double>(picco) / 1024);
+        std::printf(
+            "  resident memory: %.1f MiB at 1 s, %.1f MiB halfway, %.1f MiB at the end, "
+            "peak %.1f MiB\n",
+            static_cast<double>(rss.front()) / 1024, static_cast<double>(aMetà) / 1024,
+            static_cast<double>(rss.back()) / 1024, static_cast<double>(picco) / 1024);
     }
     std::filesystem::remove_all(cartella);
     const bool ok = ricevuti >= inviati && percentile(ritardi, 0.99) < 20;
