@@ -146,6 +146,20 @@ class Estensione {
         scrivi(fd, Cornice{TipoCornice::risposta, c.id, c.nome, std::move(carico)});
     }
 
+    // Answers the calls that come within `attesa` ms; false once the app has hung up.
+    bool ascolta(int fd, LettoreCornici& lettore, int attesa) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, attesa) <= 0) return true;
+        char buffer[65536];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
+        while (auto c = lettore.prossima()) {
+            if (c->tipo == TipoCornice::chiamata) rispondi(fd, *c);
+        }
+        return true;
+    }
+
     void gira() {
         const int fd = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) return;
@@ -176,30 +190,12 @@ class Estensione {
                     0,
                     std::chrono::duration_cast<std::chrono::milliseconds>(prossimo - ora).count()));
             }
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, attesa) > 0) {
-                char buffer[65536];
-                const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n <= 0) break;
-                lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
-                while (auto c = lettore.prossima()) {
-                    if (c->tipo == TipoCornice::chiamata) rispondi(fd, *c);
-                }
-            }
+            if (!ascolta(fd, lettore, attesa)) break;
         }
         cpu = cpuThread() - cpu0;
         fine = true;
         // Keeps answering until the app has taken everything in.
-        for (int i = 0; i < 40; ++i) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            char buffer[65536];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0) break;
-            lettore.aggiungi(std::string_view(buffer, static_cast<std::size_t>(n)));
-            while (auto c = lettore.prossima()) {
-                if (c->tipo == TipoCornice::chiamata) rispondi(fd, *c);
-            }
+        for (int i = 0; i < 40 && ascolta(fd, lettore, 50); ++i) {
         }
         ::close(fd);
     }
