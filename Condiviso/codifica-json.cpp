@@ -136,6 +136,21 @@ void leggi(const Json& j, std::unordered_map<std::string, T>& v) {
     }
 }
 
+template <typename T>
+void leggi(const Json& j, std::map<std::string, T>& v) {
+    if (!j.is_object()) rifiuta("expected an object");
+    v.clear();
+    for (const auto& [chiave, elemento] : j.items()) {
+        T valore{};
+        try {
+            leggi(elemento, valore);
+        } catch (const Errore& e) {
+            rifiuta("\"" + chiave + "\": " + e.what());
+        }
+        v.emplace(chiave, std::move(valore));
+    }
+}
+
 const Json& oggetto(const Json& j) {
     if (!j.is_object()) rifiuta("expected an object");
     return j;
@@ -416,6 +431,19 @@ class Scrittore {
         testo.push_back(']');
     }
     template <typename T>
+    void valore(const std::map<std::string, T>& v) {
+        testo.push_back('{');
+        bool primo = true;
+        for (const auto& [chiave, elemento] : v) {
+            if (!primo) testo.push_back(',');
+            primo = false;
+            stringa(chiave);
+            testo.push_back(':');
+            valore(elemento);
+        }
+        testo.push_back('}');
+    }
+    template <typename T>
     void valore(const std::unordered_map<std::string, T>& v) {
         testo.push_back('{');
         bool primo = true;
@@ -587,6 +615,12 @@ std::string codifica(const RegistroCondiviso& v) {
 std::string codifica(const InformazioniEstensione& v) {
     return comeTesto(v);
 }
+std::string codifica(const Conteggi& v) {
+    return comeTesto(v);
+}
+std::string codifica(const Testi& v) {
+    return comeTesto(v);
+}
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {
@@ -616,5 +650,7 @@ template Risultato<StoricoIP> decodifica(std::string_view);
 template Risultato<PrimeViste> decodifica(std::string_view);
 template Risultato<Abitudini> decodifica(std::string_view);
 template Risultato<InformazioniEstensione> decodifica(std::string_view);
+template Risultato<Conteggi> decodifica(std::string_view);
+template Risultato<Testi> decodifica(std::string_view);
 
 }  // namespace ostrale::json

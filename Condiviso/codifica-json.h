@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +24,9 @@ namespace ostrale::json {
 using Abitudini = std::unordered_map<std::string, std::unordered_set<std::string>>;
 // A log whose events are shared, not copied, between the live memory and a save.
 using RegistroCondiviso = std::vector<std::shared_ptr<const EventoFlusso>>;
+// Plain maps of the app's files: a count per key, a text per key.
+using Conteggi = std::map<std::string, std::int64_t>;
+using Testi = std::map<std::string, std::string>;
 
 std::string codifica(const StatoRegole& valore);
 std::string codifica(const ImpostazioniFiltro& valore);
@@ -37,6 +42,8 @@ std::string codifica(const PrimeViste& valore);
 std::string codifica(const Abitudini& valore);
 std::string codifica(const RegistroCondiviso& valore);
 std::string codifica(const InformazioniEstensione& valore);
+std::string codifica(const Conteggi& valore);
+std::string codifica(const Testi& valore);
 
 // Defined for every type `codifica` accepts.
 template <typename T>

@@ -9,7 +9,7 @@ pacchetti=(
     iptables iproute2 conntrack curl python3 dnsmasq-base dnsutils
     nmap hydra hping3 openssh-server
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev dbus-daemon
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n dbus-daemon
 )
 
 mancanti=()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
+#include "Condiviso/data.h"
 #include "Condiviso/evento-flusso.h"
 
 namespace ostrale {
@@ -19,8 +21,12 @@ class PresentatoreDomande {
     // true for "Consenti l'app", false for "Continua a bloccare".
     virtual void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) = 0;
     // "Connessione sospesa: decidi tu", while the application's flows are held: true for
-    // "Consenti", false for "Blocca". `scadenza` is when the extension gives up waiting.
-    virtual void chiediDecisione(const EventoFlusso& evento, Data scadenza, Risposta risposta) = 0;
+    // "Consenti", false for "Blocca". `scadenza` is when the extension gives up waiting;
+    // `domanda` names the question for `ritira`.
+    virtual void chiediDecisione(std::uint64_t domanda, const EventoFlusso& evento, Data scadenza,
+                                 Risposta risposta) = 0;
+    // The question was answered elsewhere (a notification's button): it goes away unanswered.
+    virtual void ritira(std::uint64_t domanda) = 0;
 };
 
 }  // namespace ostrale

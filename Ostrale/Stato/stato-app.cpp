@@ -9,6 +9,7 @@
 #include "Ostrale/Stato/canale-app.h"
 #include "Ostrale/Stato/coda-seriale.h"
 #include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/notificatore.h"
 
 namespace ostrale {
 namespace {
@@ -27,6 +28,7 @@ StatoApp::StatoApp(Dipendenze d, QObject* parent)
       gestore_(d.gestore),
       preferenze_(d.preferenze),
       domande_(d.domande),
+      notifiche_(d.notifiche),
       versioneApp_(d.versioneApp.isEmpty() ? QStringLiteral(OSTRALE_VERSIONE) : d.versioneApp),
       lavori_(std::make_unique<CodaSeriale>()),
       canale_(new CanaleApp(d.socket.isEmpty() ? socketPredefinito() : d.socket, d.temporizzatore,
@@ -39,9 +41,14 @@ StatoApp::StatoApp(Dipendenze d, QObject* parent)
     connect(canale_, &CanaleApp::interrotta, this, &StatoApp::suInterruzione);
     connect(canale_, &CanaleApp::nuovoFlusso, this, &StatoApp::nuovoFlusso);
     connect(canale_, &CanaleApp::chiediDecisione, this, &StatoApp::chiediDecisione);
+    if (notifiche_) {
+        connect(notifiche_, &Notificatore::azioneScelta, this, &StatoApp::suAzioneNotifica);
+    }
 }
 
 StatoApp::~StatoApp() {
+    // An archive change of this very turn is stored before the app goes.
+    if (salvataggio_.previsto) lavoroSalvataggio()();
     // The worker first: what it still holds (a save) is done, and nothing it posts can reach a
     // controller being taken apart.
     lavori_.reset();
@@ -54,6 +61,7 @@ void StatoApp::avvia() {
     if (avviato_) return;
     avviato_ = true;
     caricaRegole();
+    caricaAttacchi();
     connect(&gestore_, &GestoreFiltro::configurazioneCambiata, this,
             &StatoApp::aggiornaStatoFiltro);
     gestore_.leggiStato([guardia = QPointer(this)](GestoreFiltro::Errore errore, bool attivo) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ namespace ostrale {
 class CanaleApp;
 class CodaSeriale;
 class ImpostazioniApp;
+class Notificatore;
 class PresentatoreDomande;
 
 using ElencoRegole = std::vector<Regola>;
@@ -87,6 +89,15 @@ class StatoApp : public QObject {
     static constexpr double intervalloRianimazione = 600;
     static constexpr int fallimentiPerRianimazione = 5;
     static constexpr double attesaDecisione = 60;  // the extension's own limit for paused flows
+    static constexpr double intervalloNotifiche = 3600;  // per kind and source
+    // The archive's files in the container.
+    static constexpr const char* fileAttacchi = "attacchi.json";
+    static constexpr const char* fileConteggi = "conteggio-attacchi.json";
+    static constexpr const char* fileDecisioni = "decisioni-attacchi.json";
+
+    // Who an attack came from: the remote address (or host) of an inbound event, the
+    // application of an outbound one.
+    static std::string sorgenteAttacco(const EventoFlusso& evento);
 
     struct Dipendenze {
         const Orologio& orologio;
@@ -96,6 +107,7 @@ class StatoApp : public QObject {
         PresentatoreDomande* domande = nullptr;  // without it no question is asked
         QString socket;                          // empty: OSTRALE_SOCKET or the system's
         QString versioneApp;                     // empty: this build's version
+        Notificatore* notifiche = nullptr;       // without it nothing is posted
     };
 
     explicit StatoApp(Dipendenze dipendenze, QObject* parent = nullptr);
@@ -157,6 +169,15 @@ class StatoApp : public QObject {
     void inviaRegoleAlProvider(const std::optional<StatoRegole>& stato = std::nullopt);
     void consegnaBlocklistC2(std::string dati);
 
+    // The attack archive: clearing it whole (the counters stay), clearing one type (its counter
+    // too), and the user's decision about an attack's source, which becomes a rule.
+    void pulisciAttacchi();
+    void pulisciArchivioTipo(TipoAttacco tipo);
+    void decidiSorgente(const EventoFlusso& evento, bool consenti);
+    // Adds the attacks of the extension's flow log (oldest first) the archive does not hold yet
+    // and that no clearing has removed: those the extension saw while the app was away.
+    void unisciAttacchi(const std::vector<EventoFlusso>& eventi);
+
     // What the extension pushes, and the pulls.
     void nuovoFlusso(const std::string& dati);
     void chiediDecisione(const std::string& dati);
@@ -204,7 +225,9 @@ class StatoApp : public QObject {
     // A recorded attack event, and an application that woke towards a new destination, for
     // the notifications.
     void attaccoRegistrato(const ostrale::EventoFlusso& evento);
-    void anomaliaDaNotificare(const ostrale::EventoFlusso& evento);
+    // The user asked for a section of the window (a click on an attack notification opens
+    // "attacchi").
+    void sezioneRichiesta(const QString& sezione);
     // The post-registration sequence has been sent.
     void registrata();
 
@@ -244,9 +267,17 @@ class StatoApp : public QObject {
                          std::size_t presentiAllaRisposta);
     void applicaStorico(PacchettoStorico pacchetto);
     void registraAttacco(const EventoFlusso& evento);
-    void unisciAttacchi(const std::vector<EventoFlusso>& eventi);
+    void caricaAttacchi();
+    // Stores the archive's files changed since the last store, on the worker, once per turn
+    // of the event loop.
+    void salvaAttacchi(bool archivio, bool conteggi, bool decisioni);
+    // The pending stores as one piece of work, on copies of what is to be stored.
+    std::function<void()> lavoroSalvataggio();
+    void notifica(QString titolo, QString corpo, bool apreAttacchi);
     void notificaAnomalia(const EventoFlusso& evento);
     void chiediSuBlocco(const EventoFlusso& evento);
+    void rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNotifica);
+    void suAzioneNotifica(const QString& identificatore, const QString& chiave);
     void lampeggioPer(double secondi);
 
     const Orologio& orologio_;
@@ -254,6 +285,7 @@ class StatoApp : public QObject {
     GestoreFiltro& gestore_;
     ImpostazioniApp& preferenze_;
     PresentatoreDomande* domande_;
+    Notificatore* notifiche_;
     QString versioneApp_;
     std::unique_ptr<CodaSeriale> lavori_;
     CanaleApp* canale_;
@@ -283,7 +315,20 @@ class StatoApp : public QObject {
     double faseAnello_ = 0;
 
     PrimeViste primeVisteStorico_;
+    std::map<std::string, Data> ultimaNotificaAttacco_;
     std::map<std::string, Data> ultimaNotificaAnomalia_;
+    // Paused-flow questions not yet answered, and which notification each was posted as.
+    struct DomandaAperta {
+        std::string firma;
+        QString notifica;  // empty when not posted
+    };
+    std::map<std::uint64_t, DomandaAperta> domandeAperte_;
+    std::uint64_t ultimaDomanda_ = 0;
+    std::deque<QString>
+        notificheAttacco_;  // the latest attack notifications (a click opens the view)
+    struct Salvataggio {
+        bool archivio = false, conteggi = false, decisioni = false, previsto = false;
+    } salvataggio_;
     std::map<std::string, Data> ultimoAvvisoBlocco_;
     bool avvisoBloccoInCorso_ = false;
     std::optional<Temporizzatore::Id> orologioSemaforo_, orologioLampeggio_, orologioAnello_;

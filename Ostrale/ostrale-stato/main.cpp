@@ -17,6 +17,7 @@
 
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
+#include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/scelta-gestore.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/presentatore-domande.h"
@@ -38,6 +39,7 @@ const char* const uso =
     "  --contenitore DIR               the shared container (default OSTRALE_CONTENITORE)\n"
     "  --impostazioni FILE             the app's preferences file\n"
     "  --senza-flussi                  do not print every flow\n"
+    "  --notifiche                     post notifications on the session bus\n"
     "  --durata S                      quit after S seconds\n";
 
 [[noreturn]] void errore(const std::string& messaggio) {
@@ -68,9 +70,11 @@ class PresentatoreFisso final : public PresentatoreDomande {
     void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override {
         rispondi("accesso bloccato: " + descrivi(evento), std::move(risposta));
     }
-    void chiediDecisione(const EventoFlusso& evento, Data, Risposta risposta) override {
+    void chiediDecisione(std::uint64_t, const EventoFlusso& evento, Data,
+                         Risposta risposta) override {
         rispondi("connessione sospesa: " + descrivi(evento), std::move(risposta));
     }
+    void ritira(std::uint64_t) override {}
 
   private:
     void rispondi(const std::string& domanda, Risposta risposta) {
@@ -101,6 +105,7 @@ int main(int argc, char** argv) {
     QString gestore, socket, impostazioni;
     QStringList comando;
     bool flussi = true;
+    bool notifiche = false;
     std::optional<double> durata;
     const QStringList argomenti = QCoreApplication::arguments();
     for (qsizetype i = 1; i < argomenti.size(); ++i) {
@@ -131,6 +136,8 @@ int main(int argc, char** argv) {
             impostazioni = valore();
         } else if (a == QLatin1String("--senza-flussi")) {
             flussi = false;
+        } else if (a == QLatin1String("--notifiche")) {
+            notifiche = true;
         } else if (a == QLatin1String("--durata")) {
             bool ok = false;
             durata = valore().toDouble(&ok);
@@ -159,7 +166,13 @@ int main(int argc, char** argv) {
     OrologioDiSistema orologio;
     TemporizzatoreQt temporizzatore;
     PresentatoreFisso domande(risposta);
-    StatoApp stato({orologio, temporizzatore, *filtro, preferenze, &domande, socket, {}});
+    std::unique_ptr<NotificatoreDBus> notificatore;
+    if (notifiche)
+        notificatore = std::make_unique<NotificatoreDBus>(NotificatoreDBus::iconaPredefinita());
+    StatoApp stato(
+        {orologio, temporizzatore, *filtro, preferenze, &domande, socket, {}, notificatore.get()});
+    QObject::connect(&stato, &StatoApp::sezioneRichiesta,
+                     [](const QString& sezione) { stampa("apri: " + sezione.toStdString()); });
 
     QObject::connect(&stato, &StatoApp::statoEstensioneCambiato,
                      [&] { stampa("estensione: " + stato.statoEstensione().toStdString()); });

@@ -2,12 +2,15 @@
 # The headless app beside the simulated extension and ostralectl: ostralectl's calls and a
 # follower never displace the app, and the app answers a never-seen application's paused flow
 # within a second.
+# After a minute of the scenario, the app's attack archive holds every kind of attack the daemon
+# reported.
 # Usage: app-simulata.sh ESTENSIONE OSTRALECTL OSTRALE-STATO    Exit 0 passed, else failed.
 set -uo pipefail
 estensione=$1
 ctl=$2
 app=$3
 
+inizio=$SECONDS
 lavoro=$(mktemp -d /tmp/ostrale-app-XXXXXX)
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
@@ -74,3 +77,26 @@ kill -0 "${figli[2]}" 2>/dev/null || fallito "the follower still runs"
 connessa || fallito "the app stays connected beside the follower"
 [ "$(grep -c "registrata presso" "$lavoro/app.log")" = 1 ] || fallito "the app registered once"
 passo "a never-seen application answered by the app in $ritardo s while a follower runs"
+
+# A minute of the scenario (more than one cycle of its episodes), then the app quits.
+while [ $((SECONDS - inizio)) -lt 60 ]; do sleep 1; done
+"$ctl" --json attacchi >"$lavoro/attacchi-demone.json" || fallito "the daemon's attacks"
+kill -TERM "${figli[1]}"
+wait "${figli[1]}" 2>/dev/null
+python3 - "$lavoro/attacchi-demone.json" "$OSTRALE_CONTENITORE" <<'PY' || fallito "the app's archive"
+import json, sys
+demone = json.load(open(sys.argv[1]))
+archivio = json.load(open(sys.argv[2] + "/attacchi.json"))
+conteggi = json.load(open(sys.argv[2] + "/conteggio-attacchi.json"))
+tipi = {e["attacco"] for e in demone if "attacco" in e}
+tipiArchivio = {e["attacco"] for e in archivio}
+print("daemon:", sorted(tipi))
+print("archive:", len(archivio), "events;", "counts:", conteggi)
+assert len(tipi) >= 5, "the scenario shows several kinds of attack"
+assert tipi <= tipiArchivio, f"missing from the archive: {tipi - tipiArchivio}"
+assert set(conteggi) == tipiArchivio, "one counter per archived kind"
+assert all(conteggi[t] >= sum(1 for e in archivio if e["attacco"] == t) for t in conteggi)
+chiavi = [(e["data"], e["attacco"]) for e in archivio]
+assert len(chiavi) == len(set(chiavi)), "no attack archived twice"
+PY
+passo "after a minute the archive holds the daemon's attack kinds: $(tr -d '\n' <"$OSTRALE_CONTENITORE/conteggio-attacchi.json")"

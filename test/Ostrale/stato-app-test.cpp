@@ -199,7 +199,11 @@ TEST_F(StatoAppConEstensione, TheLogReplacesAShortLiveListAndLeavesALongOne) {
         EXPECT_EQ(s.attacchi().size(), 1u);
         EXPECT_EQ(s.totaleConsentiti(), live);
         demone_->ferma();
-        std::filesystem::remove(cartella_ / "contenitore" / "registro-flussi.json");
+        stato_.reset();
+        for (const char* nome :
+             {"registro-flussi.json", StatoApp::fileAttacchi, StatoApp::fileConteggi}) {
+            std::filesystem::remove(cartella_ / "contenitore" / nome);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Condiviso/evento-flusso.h"
+#include "Ostrale/Stato/notificatore.h"
 #include "Ostrale/Stato/presentatore-domande.h"
 
 namespace ostrale::test {
@@ -51,16 +52,39 @@ class PresentatoreRegistrato final : public PresentatoreDomande {
         bool sospesa;  // the paused-flow question, else the one after a block
         Data scadenza;
         Risposta risposta;
+        std::uint64_t id = 0;
+        bool ritirata = false;
     };
 
     void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override {
         domande.push_back({evento, false, {}, std::move(risposta)});
     }
-    void chiediDecisione(const EventoFlusso& evento, Data scadenza, Risposta risposta) override {
-        domande.push_back({evento, true, scadenza, std::move(risposta)});
+    void chiediDecisione(std::uint64_t id, const EventoFlusso& evento, Data scadenza,
+                         Risposta risposta) override {
+        domande.push_back({evento, true, scadenza, std::move(risposta), id});
+    }
+    void ritira(std::uint64_t id) override {
+        for (Domanda& d : domande) {
+            if (d.sospesa && d.id == id) d.ritirata = true;
+        }
     }
 
     std::vector<Domanda> domande;
+};
+
+// Notifications as posted, kept for the test; a test plays the user with `scegli`.
+class NotificatoreRegistrato final : public Notificatore {
+  public:
+    void invia(const Notifica& notifica) override { inviate.push_back(notifica); }
+    void ritira(const QString& identificatore) override { ritirate.push_back(identificatore); }
+    bool offreAzioni() const override { return azioni; }
+    void scegli(const QString& identificatore, const QString& chiave) {
+        emit azioneScelta(identificatore, chiave);
+    }
+
+    bool azioni = true;
+    std::vector<Notifica> inviate;
+    std::vector<QString> ritirate;
 };
 
 // An ordinary event of `firma`, `eta` seconds before `adesso`.

@@ -1,0 +1,139 @@
+#include "Ostrale/Stato/testi.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace ostrale::testi {
+namespace {
+
+// A text marked for translation with its disambiguation, as QT_TRANSLATE_NOOP3 gives it.
+struct Testo {
+    const char* sorgente;
+    const char* commento;
+};
+
+struct TestiAttacco {
+    const char* suffisso;
+    Testo etichetta;
+    Testo spiegazione;
+};
+
+// In the declaration order of TipoAttacco.
+constexpr TestiAttacco attacchi[] = {
+    {"scansione", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_scansione", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_scansione", "attacco")},
+    {"forza_bruta", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_forza_bruta", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_forza_bruta", "attacco")},
+    {"raffica", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_raffica", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_raffica", "attacco")},
+    {"tunnel_dns", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_tunnel_dns", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_tunnel_dns", "attacco")},
+    {"beaconing", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_beaconing", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_beaconing", "attacco")},
+    {"domini_sospetti", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_domini_sospetti", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_domini_sospetti", "attacco")},
+    {"scansione_uscita",
+     QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_scansione_uscita", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_scansione_uscita", "attacco")},
+    {"porta_malfamata", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_porta_malfamata", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_porta_malfamata", "attacco")},
+    {"flood_udp", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_flood_udp", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_flood_udp", "attacco")},
+    {"dominio_contraffatto",
+     QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_dominio_contraffatto", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_dominio_contraffatto", "attacco")},
+    {"ip_diretto", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_ip_diretto", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_ip_diretto", "attacco")},
+    {"c2_noto", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_c2_noto", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_c2_noto", "attacco")},
+    {"canale_persistente",
+     QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_canale_persistente", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_canale_persistente", "attacco")},
+    {"esfiltrazione_lenta",
+     QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_esfiltrazione_lenta", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_esfiltrazione_lenta", "attacco")},
+    {"protocollo_anomalo",
+     QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_protocollo_anomalo", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_protocollo_anomalo", "attacco")},
+    {"laterale_lan", QT_TRANSLATE_NOOP3("ostrale::testi", "attacco_laterale_lan", "attacco"),
+     QT_TRANSLATE_NOOP3("ostrale::testi", "spiega_laterale_lan", "attacco")},
+};
+static_assert(std::size(attacchi) == 16);
+
+const TestiAttacco& voce(TipoAttacco tipo) {
+    return attacchi[static_cast<std::size_t>(tipo)];
+}
+
+QString daUtf8(const std::string& testo) {
+    return QString::fromUtf8(testo.data(), static_cast<qsizetype>(testo.size()));
+}
+
+QString corpo(const char* chiave, const EventoFlusso& e) {
+    return QCoreApplication::translate("ostrale::testi", chiave)
+        .arg(daUtf8(e.firmaApp), daUtf8(e.host), daUtf8(e.porta), motivoSenzaRegola(e));
+}
+
+}  // namespace
+
+QString etichettaAttacco(TipoAttacco tipo) {
+    const Testo& t = voce(tipo).etichetta;
+    return QCoreApplication::translate("ostrale::testi", t.sorgente, t.commento);
+}
+
+QString spiegazioneAttacco(TipoAttacco tipo) {
+    const Testo& t = voce(tipo).spiegazione;
+    return QCoreApplication::translate("ostrale::testi", t.sorgente, t.commento);
+}
+
+const char* suffissoAttacco(TipoAttacco tipo) {
+    return voce(tipo).suffisso;
+}
+
+QString motivoSenzaRegola(const EventoFlusso& evento) {
+    if (evento.motivo == MotivoDecisione::quarantena) {
+        return QCoreApplication::translate("ostrale::testi", "è in quarantena (software nuovo)");
+    }
+    return QCoreApplication::translate("ostrale::testi",
+                                       "non ha una regola e la politica blocca le app sconosciute");
+}
+
+QString corpoAvvisoBlocco(const EventoFlusso& evento) {
+    return corpo(QT_TRANSLATE_NOOP("ostrale::testi", "corpo_avviso_blocco"), evento);
+}
+
+QString corpoAvvisoSospeso(const EventoFlusso& evento) {
+    return corpo(QT_TRANSLATE_NOOP("ostrale::testi", "corpo_avviso_sospeso"), evento);
+}
+
+QString promptSpiegami(const QString& firma, const QString& host, const QString& porta,
+                       const QString& protocollo, const QString& direzione, const QString& tracker,
+                       const QString& esito) {
+    return QCoreApplication::translate("ostrale::testi", "prompt_spiegami", "prompt AI")
+        .arg(firma, host, porta, protocollo, direzione, tracker, esito);
+}
+
+QString linguaPer(const QString& scelta) {
+    if (scelta == QLatin1String("it") || scelta == QLatin1String("en")) return scelta;
+    return QLocale().language() == QLocale::Italian ? QStringLiteral("it") : QStringLiteral("en");
+}
+
+bool installaTraduzioni(QCoreApplication& app, const QString& lingua) {
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QStringLiteral("qtbase_") + lingua,
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt);
+    } else {
+        delete qt;
+    }
+    auto* nostra = new QTranslator(&app);
+    if (!nostra->load(QStringLiteral(":/traduzioni/ostrale_") + lingua)) {
+        delete nostra;
+        return false;
+    }
+    QCoreApplication::installTranslator(nostra);
+    return true;
+}
+
+}  // namespace ostrale::testi

@@ -1,0 +1,117 @@
+#include "Ostrale/Viste/finestra-domanda.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "Ostrale/Stato/testi.h"
+
+namespace ostrale {
+
+FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget* parent)
+    : QDialog(parent), tipo_(tipo) {
+    const bool sospesa = tipo == Tipo::sospesa;
+    setObjectName(sospesa ? QStringLiteral("domandaSospesa") : QStringLiteral("domandaBlocco"));
+    setWindowTitle(QStringLiteral("Ostrale"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    setModal(false);
+
+    auto* icona = new QLabel(this);
+    const int lato = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    icona->setPixmap(
+        style()
+            ->standardIcon(sospesa ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning,
+                           nullptr, this)
+            .pixmap(lato, lato));
+    icona->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    auto* titolo = new QLabel(
+        sospesa ? tr("Connessione sospesa: decidi tu") : tr("Accesso bloccato per sicurezza"),
+        this);
+    titolo->setObjectName(QStringLiteral("titolo"));
+    QFont grassetto = titolo->font();
+    grassetto.setBold(true);
+    grassetto.setPointSizeF(grassetto.pointSizeF() * 1.15);
+    titolo->setFont(grassetto);
+    titolo->setWordWrap(true);
+
+    auto* corpo = new QLabel(
+        sospesa ? testi::corpoAvvisoSospeso(evento) : testi::corpoAvvisoBlocco(evento), this);
+    corpo->setObjectName(QStringLiteral("corpo"));
+    corpo->setWordWrap(true);
+    corpo->setTextFormat(Qt::PlainText);
+    corpo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* testo = new QVBoxLayout;
+    testo->setSpacing(10);
+    testo->addWidget(titolo);
+    testo->addWidget(corpo);
+    if (sospesa) {
+        tempo_ = new QLabel(this);
+        tempo_->setObjectName(QStringLiteral("tempo"));
+        tempo_->setWordWrap(true);
+        QPalette p = tempo_->palette();
+        p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
+        tempo_->setPalette(p);
+        testo->addWidget(tempo_);
+    }
+    testo->addStretch(1);
+
+    auto* riga = new QHBoxLayout;
+    riga->setSpacing(16);
+    riga->addWidget(icona, 0, Qt::AlignTop);
+    riga->addLayout(testo, 1);
+
+    auto* bottoni = new QDialogButtonBox(this);
+    auto* blocca = bottoni->addButton(sospesa ? tr("Blocca") : tr("Continua a bloccare"),
+                                      QDialogButtonBox::RejectRole);
+    auto* consenti = bottoni->addButton(sospesa ? tr("Consenti") : tr("Consenti l'app"),
+                                        QDialogButtonBox::AcceptRole);
+    blocca->setObjectName(QStringLiteral("bottoneBlocca"));
+    consenti->setObjectName(QStringLiteral("bottoneConsenti"));
+    // Neither answer is taken by a stray Enter.
+    blocca->setAutoDefault(false);
+    consenti->setAutoDefault(false);
+    connect(blocca, &QPushButton::clicked, this, [this] { rispondi(false); });
+    connect(consenti, &QPushButton::clicked, this, [this] { rispondi(true); });
+
+    auto* tutto = new QVBoxLayout(this);
+    tutto->setContentsMargins(20, 20, 20, 16);
+    tutto->setSpacing(18);
+    tutto->addLayout(riga);
+    tutto->addWidget(bottoni);
+    setMinimumWidth(460);
+    setMaximumWidth(560);
+}
+
+void FinestraDomanda::mostraTempo(double secondiRimasti) {
+    if (!tempo_) return;
+    const int secondi = static_cast<int>(std::ceil(secondiRimasti));
+    if (secondi > 0) {
+        tempo_->setText(tr("Restano %n secondi per decidere.", "", secondi));
+    } else {
+        tempo_->setText(
+            tr("Tempo scaduto: l'estensione ha già deciso da sola per queste "
+               "connessioni. La risposta crea comunque la regola per l'app."));
+    }
+}
+
+void FinestraDomanda::closeEvent(QCloseEvent* evento) {
+    if (!risposto_) evento->ignore();
+}
+
+void FinestraDomanda::rispondi(bool consenti) {
+    if (risposto_) return;
+    risposto_ = true;
+    emit risposta(consenti);
+    close();
+}
+
+}  // namespace ostrale

@@ -1,0 +1,342 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="it_IT">
+<context>
+    <name>ostrale::FinestraDomanda</name>
+    <message>
+        <source>Connessione sospesa: decidi tu</source>
+        <translation>Connection on hold: your call</translation>
+    </message>
+    <message>
+        <source>Accesso bloccato per sicurezza</source>
+        <translation>Access blocked for your safety</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Continua a bloccare</source>
+        <translation>Keep blocking</translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Consenti l&apos;app</source>
+        <translation>Allow the app</translation>
+    </message>
+    <message numerus="yes">
+        <source>Restano %n secondi per decidere.</source>
+        <translation>
+            <numerusform>%n second left to decide.</numerusform>
+            <numerusform>%n seconds left to decide.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola per l&apos;app.</source>
+        <translation>Time&apos;s up: the extension has already dealt with these connections on its own. Your answer still creates the rule for the app.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreEsterno</name>
+    <message>
+        <source>l&apos;estensione è gestita da altri</source>
+        <translation>the extension is managed by someone else</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreLocale</name>
+    <message>
+        <source>%1 non trovato</source>
+        <translation>%1 not found</translation>
+    </message>
+    <message>
+        <source>nessun comando per l&apos;estensione</source>
+        <translation>no command for the extension</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreSystemd</name>
+    <message>
+        <source>%1 non è installata</source>
+        <translation>%1 is not installed</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::StatoApp</name>
+    <message>
+        <source>%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.</source>
+        <translation>%1 — reported, not blocked. Details in the Attacks view.</translation>
+    </message>
+    <message>
+        <source>%1 — sorgente bloccata per 10 minuti. Dettagli nella vista Attacchi.</source>
+        <translation>%1 — source blocked for 10 minutes. Details in the Attacks view.</translation>
+    </message>
+    <message>
+        <source>Possibile attacco: %1</source>
+        <translation>Possible attack: %1</translation>
+    </message>
+    <message>
+        <source>Apri la vista Attacchi</source>
+        <translation>Open the Attacks view</translation>
+    </message>
+    <message>
+        <source>App che si sveglia</source>
+        <translation>App waking up</translation>
+    </message>
+    <message>
+        <source>%1 ha contattato una destinazione nuova: %2</source>
+        <translation>%1 contacted a new destination: %2</translation>
+    </message>
+    <message>
+        <source>Connessione sospesa: decidi tu</source>
+        <translation>Connection on hold: your call</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Estensione non installata</source>
+        <comment>stato</comment>
+        <translation>Extension not installed</translation>
+    </message>
+    <message>
+        <source>Installazione in corso…</source>
+        <comment>stato</comment>
+        <translation>Installing…</translation>
+    </message>
+    <message>
+        <source>Da approvare: serve l&apos;autorizzazione dell&apos;amministratore</source>
+        <comment>stato</comment>
+        <translation>Awaiting approval: the administrator&apos;s authorisation is needed</translation>
+    </message>
+    <message>
+        <source>Estensione installata</source>
+        <comment>stato</comment>
+        <translation>Extension installed</translation>
+    </message>
+    <message>
+        <source>Attiva al prossimo riavvio</source>
+        <comment>stato</comment>
+        <translation>Active after the next restart</translation>
+    </message>
+    <message>
+        <source>Stato sconosciuto</source>
+        <comment>stato</comment>
+        <translation>Unknown state</translation>
+    </message>
+    <message>
+        <source>Errore: %1</source>
+        <comment>stato</comment>
+        <translation>Error: %1</translation>
+    </message>
+    <message>
+        <source>Estensione attiva</source>
+        <comment>stato</comment>
+        <translation>Extension active</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::testi</name>
+    <message>
+        <source>attacco_scansione</source>
+        <comment>attacco</comment>
+        <translation>Port scan</translation>
+    </message>
+    <message>
+        <source>spiega_scansione</source>
+        <comment>attacco</comment>
+        <translation>Someone knocks on many of the computer&apos;s ports in a short time to find out which services are listening: usually the first step before an attack.</translation>
+    </message>
+    <message>
+        <source>attacco_forza_bruta</source>
+        <comment>attacco</comment>
+        <translation>Brute force</translation>
+    </message>
+    <message>
+        <source>spiega_forza_bruta</source>
+        <comment>attacco</comment>
+        <translation>Repeated login attempts on the same service (SSH, remote desktop, mail…) from one source: someone is trying one password after another.</translation>
+    </message>
+    <message>
+        <source>attacco_raffica</source>
+        <comment>attacco</comment>
+        <translation>Connection burst</translation>
+    </message>
+    <message>
+        <source>spiega_raffica</source>
+        <comment>attacco</comment>
+        <translation>An app opens a huge number of connections within seconds, far more than usual: a runaway program, or malware spreading or attacking others.</translation>
+    </message>
+    <message>
+        <source>attacco_tunnel_dns</source>
+        <comment>attacco</comment>
+        <translation>DNS tunnel</translation>
+    </message>
+    <message>
+        <source>spiega_tunnel_dns</source>
+        <comment>attacco</comment>
+        <translation>DNS queries with long, random-looking names under one domain: a way to smuggle data out inside DNS traffic.</translation>
+    </message>
+    <message>
+        <source>attacco_beaconing</source>
+        <comment>attacco</comment>
+        <translation>Beaconing</translation>
+    </message>
+    <message>
+        <source>spiega_beaconing</source>
+        <comment>attacco</comment>
+        <translation>An app contacts the same address at clockwork intervals: the way malware checks in with its command server.</translation>
+    </message>
+    <message>
+        <source>attacco_domini_sospetti</source>
+        <comment>attacco</comment>
+        <translation>Suspicious domains</translation>
+    </message>
+    <message>
+        <source>spiega_domini_sospetti</source>
+        <comment>attacco</comment>
+        <translation>An app looks up many random-looking domain names: malware generates them to find its server even after some are taken down.</translation>
+    </message>
+    <message>
+        <source>attacco_scansione_uscita</source>
+        <comment>attacco</comment>
+        <translation>Outbound scan</translation>
+    </message>
+    <message>
+        <source>spiega_scansione_uscita</source>
+        <comment>attacco</comment>
+        <translation>An app on this computer probes many ports or addresses of other machines: something here is exploring the network.</translation>
+    </message>
+    <message>
+        <source>attacco_porta_malfamata</source>
+        <comment>attacco</comment>
+        <translation>Notorious port</translation>
+    </message>
+    <message>
+        <source>spiega_porta_malfamata</source>
+        <comment>attacco</comment>
+        <translation>A connection uses a port known for backdoors, trojans or services that should never be exposed.</translation>
+    </message>
+    <message>
+        <source>attacco_flood_udp</source>
+        <comment>attacco</comment>
+        <translation>UDP flood</translation>
+    </message>
+    <message>
+        <source>spiega_flood_udp</source>
+        <comment>attacco</comment>
+        <translation>An avalanche of UDP packets from one source or to one destination: an attempt to swamp the network or a service.</translation>
+    </message>
+    <message>
+        <source>attacco_dominio_contraffatto</source>
+        <comment>attacco</comment>
+        <translation>Look-alike domain</translation>
+    </message>
+    <message>
+        <source>spiega_dominio_contraffatto</source>
+        <comment>attacco</comment>
+        <translation>A name that mimics a well-known service with swapped or look-alike letters: the classic phishing trick.</translation>
+    </message>
+    <message>
+        <source>attacco_ip_diretto</source>
+        <comment>attacco</comment>
+        <translation>Direct address</translation>
+    </message>
+    <message>
+        <source>spiega_ip_diretto</source>
+        <comment>attacco</comment>
+        <translation>An app connects to a numeric address without ever looking up a name: ordinary programs use names, malware often does not.</translation>
+    </message>
+    <message>
+        <source>attacco_c2_noto</source>
+        <comment>attacco</comment>
+        <translation>Known command server</translation>
+    </message>
+    <message>
+        <source>spiega_c2_noto</source>
+        <comment>attacco</comment>
+        <translation>The destination is on the public lists of servers that control malware and botnets: a connection there is almost always a bad sign.</translation>
+    </message>
+    <message>
+        <source>attacco_canale_persistente</source>
+        <comment>attacco</comment>
+        <translation>Persistent channel</translation>
+    </message>
+    <message>
+        <source>spiega_canale_persistente</source>
+        <comment>attacco</comment>
+        <translation>A connection stays open for a long time to an unusual destination: it may be a remote-control channel.</translation>
+    </message>
+    <message>
+        <source>attacco_esfiltrazione_lenta</source>
+        <comment>attacco</comment>
+        <translation>Slow exfiltration</translation>
+    </message>
+    <message>
+        <source>spiega_esfiltrazione_lenta</source>
+        <comment>attacco</comment>
+        <translation>Small amounts of data leave for the same destination, a little at a time over a long period: a way to carry data off unnoticed.</translation>
+    </message>
+    <message>
+        <source>attacco_protocollo_anomalo</source>
+        <comment>attacco</comment>
+        <translation>Unusual protocol</translation>
+    </message>
+    <message>
+        <source>spiega_protocollo_anomalo</source>
+        <comment>attacco</comment>
+        <translation>Traffic with a protocol, or on a port, that does not match what the app usually does.</translation>
+    </message>
+    <message>
+        <source>attacco_laterale_lan</source>
+        <comment>attacco</comment>
+        <translation>Lateral movement on the LAN</translation>
+    </message>
+    <message>
+        <source>spiega_laterale_lan</source>
+        <comment>attacco</comment>
+        <translation>A device on the local network tries to get into other devices on the same network: this is how an infection moves from one computer to the next.</translation>
+    </message>
+    <message>
+        <source>è in quarantena (software nuovo)</source>
+        <translation>is in quarantine (new software)</translation>
+    </message>
+    <message>
+        <source>non ha una regola e la politica blocca le app sconosciute</source>
+        <translation>has no rule, and the policy blocks unknown apps</translation>
+    </message>
+    <message>
+        <source>corpo_avviso_blocco</source>
+        <translation>Ostrale blocked %1 while it was connecting to %2 on port %3: the app %4.
+
+Keep blocking it, or let it connect from now on. Your choice becomes a rule for the app.</translation>
+    </message>
+    <message>
+        <source>corpo_avviso_sospeso</source>
+        <translation>%1 wants to connect to %2 on port %3, but the app %4.
+
+The connection is on hold until you decide, for 60 seconds at most. Your answer becomes a rule for the app.</translation>
+    </message>
+    <message>
+        <source>prompt_spiegami</source>
+        <comment>prompt AI</comment>
+        <translation>In a few plain sentences, without jargon, explain what this network flow does and whether there is any reason to worry.
+
+Application: %1
+Destination: %2
+Port: %3
+Protocol: %4
+Direction: %5
+Known tracker: %6
+Outcome: %7</translation>
+    </message>
+</context>
+</TS>

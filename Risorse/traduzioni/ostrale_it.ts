@@ -1,0 +1,342 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="it_IT" sourcelanguage="it_IT">
+<context>
+    <name>ostrale::FinestraDomanda</name>
+    <message>
+        <source>Connessione sospesa: decidi tu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Accesso bloccato per sicurezza</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Continua a bloccare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti l&apos;app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Restano %n secondi per decidere.</source>
+        <translation>
+            <numerusform>Resta %n secondo per decidere.</numerusform>
+            <numerusform>Restano %n secondi per decidere.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola per l&apos;app.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreEsterno</name>
+    <message>
+        <source>l&apos;estensione è gestita da altri</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreLocale</name>
+    <message>
+        <source>%1 non trovato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nessun comando per l&apos;estensione</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::GestoreSystemd</name>
+    <message>
+        <source>%1 non è installata</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::StatoApp</name>
+    <message>
+        <source>%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 — sorgente bloccata per 10 minuti. Dettagli nella vista Attacchi.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Possibile attacco: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apri la vista Attacchi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>App che si sveglia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 ha contattato una destinazione nuova: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connessione sospesa: decidi tu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estensione non installata</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installazione in corso…</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Da approvare: serve l&apos;autorizzazione dell&apos;amministratore</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estensione installata</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attiva al prossimo riavvio</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stato sconosciuto</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Errore: %1</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estensione attiva</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::testi</name>
+    <message>
+        <source>attacco_scansione</source>
+        <comment>attacco</comment>
+        <translation>Scansione delle porte</translation>
+    </message>
+    <message>
+        <source>spiega_scansione</source>
+        <comment>attacco</comment>
+        <translation>Qualcuno bussa a molte porte del computer in poco tempo per scoprire quali servizi sono in ascolto: di solito è il primo passo prima di un attacco.</translation>
+    </message>
+    <message>
+        <source>attacco_forza_bruta</source>
+        <comment>attacco</comment>
+        <translation>Forza bruta</translation>
+    </message>
+    <message>
+        <source>spiega_forza_bruta</source>
+        <comment>attacco</comment>
+        <translation>Tentativi ripetuti di accesso allo stesso servizio (SSH, desktop remoto, posta…) da una sola sorgente: qualcuno prova una password dopo l&apos;altra.</translation>
+    </message>
+    <message>
+        <source>attacco_raffica</source>
+        <comment>attacco</comment>
+        <translation>Raffica di connessioni</translation>
+    </message>
+    <message>
+        <source>spiega_raffica</source>
+        <comment>attacco</comment>
+        <translation>Un&apos;app apre moltissime connessioni in pochi secondi, molto più del solito: può essere un programma impazzito o malware che si diffonde o attacca altri.</translation>
+    </message>
+    <message>
+        <source>attacco_tunnel_dns</source>
+        <comment>attacco</comment>
+        <translation>Tunnel DNS</translation>
+    </message>
+    <message>
+        <source>spiega_tunnel_dns</source>
+        <comment>attacco</comment>
+        <translation>Richieste DNS con nomi lunghi e casuali verso lo stesso dominio: un modo per far passare dati di nascosto dentro il traffico DNS.</translation>
+    </message>
+    <message>
+        <source>attacco_beaconing</source>
+        <comment>attacco</comment>
+        <translation>Beaconing</translation>
+    </message>
+    <message>
+        <source>spiega_beaconing</source>
+        <comment>attacco</comment>
+        <translation>Un&apos;app contatta lo stesso indirizzo a intervalli regolarissimi, come un orologio: è il modo in cui il malware dà notizie di sé al suo centro di comando.</translation>
+    </message>
+    <message>
+        <source>attacco_domini_sospetti</source>
+        <comment>attacco</comment>
+        <translation>Domini sospetti</translation>
+    </message>
+    <message>
+        <source>spiega_domini_sospetti</source>
+        <comment>attacco</comment>
+        <translation>Un&apos;app cerca molti nomi di dominio dall&apos;aspetto casuale: il malware li genera per trovare il suo server anche quando alcuni vengono chiusi.</translation>
+    </message>
+    <message>
+        <source>attacco_scansione_uscita</source>
+        <comment>attacco</comment>
+        <translation>Scansione in uscita</translation>
+    </message>
+    <message>
+        <source>spiega_scansione_uscita</source>
+        <comment>attacco</comment>
+        <translation>Un&apos;app di questo computer prova molte porte o molti indirizzi di altri: qualcosa qui sta esplorando la rete.</translation>
+    </message>
+    <message>
+        <source>attacco_porta_malfamata</source>
+        <comment>attacco</comment>
+        <translation>Porta malfamata</translation>
+    </message>
+    <message>
+        <source>spiega_porta_malfamata</source>
+        <comment>attacco</comment>
+        <translation>Un collegamento usa una porta nota per backdoor, trojan o servizi che non dovrebbero mai essere esposti.</translation>
+    </message>
+    <message>
+        <source>attacco_flood_udp</source>
+        <comment>attacco</comment>
+        <translation>Flood UDP</translation>
+    </message>
+    <message>
+        <source>spiega_flood_udp</source>
+        <comment>attacco</comment>
+        <translation>Una valanga di pacchetti UDP da una stessa sorgente o verso una stessa destinazione: un tentativo di saturare la rete o un servizio.</translation>
+    </message>
+    <message>
+        <source>attacco_dominio_contraffatto</source>
+        <comment>attacco</comment>
+        <translation>Dominio contraffatto</translation>
+    </message>
+    <message>
+        <source>spiega_dominio_contraffatto</source>
+        <comment>attacco</comment>
+        <translation>Un nome che imita quello di un servizio noto con lettere scambiate o simili: il trucco tipico del phishing.</translation>
+    </message>
+    <message>
+        <source>attacco_ip_diretto</source>
+        <comment>attacco</comment>
+        <translation>Indirizzo diretto</translation>
+    </message>
+    <message>
+        <source>spiega_ip_diretto</source>
+        <comment>attacco</comment>
+        <translation>Un&apos;app si collega a un indirizzo numerico senza averne mai cercato il nome: i programmi normali usano i nomi, il malware spesso no.</translation>
+    </message>
+    <message>
+        <source>attacco_c2_noto</source>
+        <comment>attacco</comment>
+        <translation>Server di comando noto</translation>
+    </message>
+    <message>
+        <source>spiega_c2_noto</source>
+        <comment>attacco</comment>
+        <translation>La destinazione è nelle liste pubbliche dei server che comandano malware e botnet: un collegamento qui è quasi sempre cattivo segno.</translation>
+    </message>
+    <message>
+        <source>attacco_canale_persistente</source>
+        <comment>attacco</comment>
+        <translation>Canale persistente</translation>
+    </message>
+    <message>
+        <source>spiega_canale_persistente</source>
+        <comment>attacco</comment>
+        <translation>Un collegamento resta aperto a lungo verso una destinazione poco comune: può essere un canale di controllo remoto.</translation>
+    </message>
+    <message>
+        <source>attacco_esfiltrazione_lenta</source>
+        <comment>attacco</comment>
+        <translation>Esfiltrazione lenta</translation>
+    </message>
+    <message>
+        <source>spiega_esfiltrazione_lenta</source>
+        <comment>attacco</comment>
+        <translation>Piccole quantità di dati escono verso la stessa destinazione, poco alla volta e per molto tempo: un modo per portare via dati senza farsi notare.</translation>
+    </message>
+    <message>
+        <source>attacco_protocollo_anomalo</source>
+        <comment>attacco</comment>
+        <translation>Protocollo anomalo</translation>
+    </message>
+    <message>
+        <source>spiega_protocollo_anomalo</source>
+        <comment>attacco</comment>
+        <translation>Traffico con un protocollo o su una porta che non corrisponde a ciò che l&apos;app fa di solito.</translation>
+    </message>
+    <message>
+        <source>attacco_laterale_lan</source>
+        <comment>attacco</comment>
+        <translation>Movimento laterale in LAN</translation>
+    </message>
+    <message>
+        <source>spiega_laterale_lan</source>
+        <comment>attacco</comment>
+        <translation>Un dispositivo della rete locale prova a entrare in altri dispositivi della stessa rete: così un&apos;infezione passa da un computer all&apos;altro.</translation>
+    </message>
+    <message>
+        <source>è in quarantena (software nuovo)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>non ha una regola e la politica blocca le app sconosciute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>corpo_avviso_blocco</source>
+        <translation>Ostrale ha bloccato %1 mentre si collegava a %2 sulla porta %3: l&apos;app %4.
+
+Puoi continuare a bloccarla o lasciarla collegare da ora in poi. La scelta diventa una regola per l&apos;app.</translation>
+    </message>
+    <message>
+        <source>corpo_avviso_sospeso</source>
+        <translation>%1 vuole collegarsi a %2 sulla porta %3, ma l&apos;app %4.
+
+La connessione resta sospesa finché non decidi, al massimo 60 secondi. La risposta diventa una regola per l&apos;app.</translation>
+    </message>
+    <message>
+        <source>prompt_spiegami</source>
+        <comment>prompt AI</comment>
+        <translation>Spiega in poche frasi semplici, senza gergo tecnico, che cosa fa questo flusso di rete e se c&apos;è motivo di preoccuparsi.
+
+Applicazione: %1
+Destinazione: %2
+Porta: %3
+Protocollo: %4
+Direzione: %5
+Tracker noto: %6
+Esito: %7</translation>
+    </message>
+</context>
+</TS>
