@@ -314,11 +314,9 @@ void StatoApp::rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNo
     if (it == domandeAperte_.end()) return;
     const DomandaAperta aperta = std::move(it->second);
     domandeAperte_.erase(it);
-    if (daNotifica) {
-        if (domande_) domande_->ritira(domanda);
-    } else if (!aperta.notifica.isEmpty() && notifiche_) {
-        notifiche_->ritira(aperta.notifica);
-    }
+    if (daNotifica && domande_) domande_->ritira(domanda);
+    // Also when it answered: a notification that stays until answered goes now.
+    if (!aperta.notifica.isEmpty() && notifiche_) notifiche_->ritira(aperta.notifica);
     fermaLampeggio();
     if (canale_->connesso()) canale_->rispondiFlusso(aperta.firma, consenti);
     aggiungiRegola(aperta.firma, consenti ? AzioneRegola::consenti : AzioneRegola::blocca);

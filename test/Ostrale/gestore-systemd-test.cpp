@@ -96,30 +96,19 @@ class SystemdFinto final : public QDBusVirtualObject {
 class SistemaFinto : public ::testing::Test {
   protected:
     void SetUp() override {
-        bus_.setProgram(QStringLiteral("dbus-daemon"));
-        bus_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
-        bus_.start();
-        ASSERT_TRUE(bus_.waitForStarted(5000)) << "dbus-daemon is missing";
-        ASSERT_TRUE(aspetta([&] { return bus_.canReadLine(); }, 10));
-        indirizzo_ = QString::fromUtf8(bus_.readLine()).trimmed();
-        auto servizio = QDBusConnection::connectToBus(indirizzo_, QStringLiteral("systemd"));
+        ASSERT_FALSE(bus_.indirizzo().isEmpty()) << "dbus-daemon is missing";
+        auto servizio = bus_.connessione(QStringLiteral("systemd"));
         ASSERT_TRUE(servizio.isConnected());
         ASSERT_TRUE(servizio.registerService(QLatin1String(GestoreSystemd::servizio)));
         ASSERT_TRUE(servizio.registerVirtualObject(QLatin1String("/org/freedesktop/systemd1"),
                                                    &systemd_, QDBusConnection::SubPath));
-        cliente_ = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(indirizzo_, QStringLiteral("app")));
+        cliente_ = std::make_unique<QDBusConnection>(bus_.connessione(QStringLiteral("app")));
         ASSERT_TRUE(cliente_->isConnected());
     }
 
     void TearDown() override {
         stato_.reset();
         gestore_.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("app"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("systemd"));
-        bus_.kill();
-        bus_.waitForFinished(2000);
     }
 
     GestoreSystemd& gestore() {
@@ -172,8 +161,7 @@ class SistemaFinto : public ::testing::Test {
         return r.valore;
     }
 
-    QProcess bus_;
-    QString indirizzo_;
+    BusPrivato bus_;
     SystemdFinto systemd_;
     std::unique_ptr<QDBusConnection> cliente_;
     std::unique_ptr<GestoreSystemd> gestore_;

@@ -334,7 +334,8 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
     EXPECT_EQ(s.regole()[0].azione, AzioneRegola::consenti);
     // The window answers the second: its notification is withdrawn.
     domande_.domande[1].risposta(false);
-    EXPECT_EQ(notifiche_.ritirate, std::vector<QString>{notifiche_.inviate[1].identificatore});
+    EXPECT_EQ(notifiche_.ritirate, (std::vector<QString>{notifiche_.inviate[0].identificatore,
+                                                         notifiche_.inviate[1].identificatore}));
     notifiche_.scegli(notifiche_.inviate[1].identificatore, QStringLiteral("consenti"));
     ASSERT_EQ(s.regole().size(), 2u);
     EXPECT_EQ(s.regole()[1].azione, AzioneRegola::blocca);

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/codifica-json.h"
@@ -309,6 +311,83 @@ TEST_F(StatoAppConEstensione, ObserversLeaveTheAppConnectedAndItsQuestionsReachI
     EXPECT_EQ(registrazioni_, 1);
     EXPECT_NE(ctl("--json stato").find("\"appConnessa\":true"), std::string::npos);
     EXPECT_TRUE(segui.inEsecuzione());
+    s.attendiLavori();
+    const auto salvate = json::decodifica<StatoRegole>(
+        ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole).value_or(""));
+    ASSERT_TRUE(salvate.ok());
+    EXPECT_TRUE(std::any_of(salvate->regole.begin(), salvate->regole.end(), [&](const Regola& r) {
+        return r.firmaApp == firma && r.azione == AzioneRegola::consenti;
+    }));
+}
+
+TEST_F(StatoAppConEstensione, AnAnswerAfterTheLinkDroppedOnlyMakesTheRule) {
+    StatoRegole regole;
+    regole.impostazioni.chiediPrima = true;
+    regole.impostazioni.bloccaSconosciute = true;
+    ArchivioCondiviso::salva(regole);
+    demone({"--velocita", "20"}).avvia();
+    StatoApp& s = crea();
+    s.avvia();
+    ASSERT_TRUE(aspetta([&] { return !domande_.domande.empty(); }));
+    demone_->uccidi();
+    ASSERT_TRUE(aspetta([&] { return !s.connesso(); }));
+    const std::string firma = domande_.domande.front().evento.firmaApp;
+    domande_.domande.front().risposta(false);
+    ASSERT_TRUE(std::any_of(s.regole().begin(), s.regole().end(), [&](const Regola& r) {
+        return r.firmaApp == firma && r.azione == AzioneRegola::blocca;
+    }));
+    s.attendiLavori();
+    const auto salvate = json::decodifica<StatoRegole>(
+        ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole).value_or(""));
+    ASSERT_TRUE(salvate.ok());
+    EXPECT_TRUE(std::any_of(salvate->regole.begin(), salvate->regole.end(),
+                            [&](const Regola& r) { return r.firmaApp == firma; }));
+    // The rule reaches the extension with the next delivery, once it is back.
+    demone_->avvia();
+    tempo_.avanza(StatoApp::attesaRiconnessione);
+    ASSERT_TRUE(registrataVolte(2));
+    EXPECT_NE(ctl("--json regole").find(firma), std::string::npos);
+}
+
+TEST_F(StatoAppConEstensione, AttacksSeenWhileTheAppWasClosedAreArchivedOnce) {
+    // The scenario's episodes, a day compressed: the sentinel finds attacks with no app there.
+    demone({"--velocita", "2", "--accelera", "25"}).avvia();
+    std::vector<EventoFlusso> visti;
+    auto tipi = [](const std::vector<EventoFlusso>& v) {
+        std::set<TipoAttacco> t;
+        for (const auto& e : v) {
+            if (e.attacco) t.insert(*e.attacco);
+        }
+        return t;
+    };
+    ASSERT_TRUE(aspetta(
+        [&] {
+            auto letti = json::decodifica<std::vector<EventoFlusso>>(ctl("--json attacchi"));
+            if (letti) visti = std::move(letti).valore();
+            return tipi(visti).size() >= 2;
+        },
+        60));
+    auto chiave = [](const EventoFlusso& e) {
+        return std::pair(e.data.secondiUnix(), e.attacco.value_or(TipoAttacco::scansione));
+    };
+    auto controlla = [&](StatoApp& s) {
+        std::map<std::pair<double, TipoAttacco>, int> volte;
+        for (const auto& e : s.attacchi()) ++volte[chiave(e)];
+        for (const auto& [k, n] : volte) EXPECT_EQ(n, 1) << "an attack archived twice";
+        for (const auto& e : visti) EXPECT_EQ(volte.count(chiave(e)), 1u) << "a missed attack";
+    };
+    for (int avvio = 1; avvio <= 2; ++avvio) {
+        SCOPED_TRACE(avvio);
+        StatoApp& s = crea();
+        s.avvia();
+        ASSERT_TRUE(registrataVolte(avvio));
+        assesta();
+        controlla(s);
+        for (const auto t : tipi(visti)) {
+            EXPECT_GE(s.conteggioAttacchi().at(std::string(valoreGrezzo(t))), 1);
+        }
+        stato_.reset();  // the app quits and starts again
+    }
 }
 
 TEST_F(StatoAppConEstensione, ARuleChangedByOstralectlIsAdoptedAndNotOverwritten) {

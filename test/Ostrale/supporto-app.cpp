@@ -129,6 +129,27 @@ void DemoneSimulato::ferma() {
     attendiFine();
 }
 
+BusPrivato::BusPrivato() {
+    processo_.setProgram(QStringLiteral("dbus-daemon"));
+    processo_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+    processo_.start();
+    if (!processo_.waitForStarted(5000)) return;
+    if (!aspetta([&] { return processo_.canReadLine(); }, 10)) return;
+    indirizzo_ = QString::fromUtf8(processo_.readLine()).trimmed();
+}
+
+BusPrivato::~BusPrivato() {
+    for (const QString& nome : nomi_) QDBusConnection::disconnectFromBus(nome);
+    processo_.kill();
+    processo_.waitForFinished(2000);
+}
+
+QDBusConnection BusPrivato::connessione(const QString& nome) {
+    nomi_ << nome;
+    return QDBusConnection::connectToBus(indirizzo_, nome);
+}
+
 EventoFlusso evento(Data adesso, std::string firma, bool consentito, double eta,
                     std::optional<MotivoDecisione> motivo) {
     EventoFlusso e;

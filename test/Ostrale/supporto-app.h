@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <QDBusConnection>
+#include <QProcess>
+#include <QStringList>
+
 #include "Condiviso/evento-flusso.h"
 #include "Ostrale/Stato/notificatore.h"
 #include "Ostrale/Stato/presentatore-domande.h"
@@ -85,6 +89,24 @@ class NotificatoreRegistrato final : public Notificatore {
     bool azioni = true;
     std::vector<Notifica> inviate;
     std::vector<QString> ritirate;
+};
+
+// A message bus of the test's own (`dbus-daemon --session`), stopped with the object.
+class BusPrivato {
+  public:
+    BusPrivato();
+    ~BusPrivato();
+    BusPrivato(const BusPrivato&) = delete;
+    BusPrivato& operator=(const BusPrivato&) = delete;
+    // Empty when the bus could not be started.
+    const QString& indirizzo() const { return indirizzo_; }
+    // A connection of its own to the bus, named `nome` (closed with the bus).
+    QDBusConnection connessione(const QString& nome);
+
+  private:
+    QProcess processo_;
+    QString indirizzo_;
+    QStringList nomi_;
 };
 
 // An ordinary event of `firma`, `eta` seconds before `adesso`.
