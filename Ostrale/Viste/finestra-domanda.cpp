@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -57,6 +56,9 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget*
         tempo_ = new QLabel(this);
         tempo_->setObjectName(QStringLiteral("tempo"));
         tempo_->setWordWrap(true);
+        tempo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // Room from the start for the longer text that comes when the time is up.
+        tempo_->setMinimumHeight(tempo_->fontMetrics().lineSpacing() * 2 + 2);
         QPalette p = tempo_->palette();
         p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
         tempo_->setPalette(p);
@@ -69,11 +71,13 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget*
     riga->addWidget(icona, 0, Qt::AlignTop);
     riga->addLayout(testo, 1);
 
-    auto* bottoni = new QDialogButtonBox(this);
-    auto* blocca = bottoni->addButton(sospesa ? tr("Blocca") : tr("Continua a bloccare"),
-                                      QDialogButtonBox::RejectRole);
-    auto* consenti = bottoni->addButton(sospesa ? tr("Consenti") : tr("Consenti l'app"),
-                                        QDialogButtonBox::AcceptRole);
+    // The cautious answer first, as the question lists them; neither is the default.
+    auto* blocca = new QPushButton(sospesa ? tr("Blocca") : tr("Continua a bloccare"), this);
+    auto* consenti = new QPushButton(sospesa ? tr("Consenti") : tr("Consenti l'app"), this);
+    auto* bottoni = new QHBoxLayout;
+    bottoni->addStretch(1);
+    bottoni->addWidget(blocca);
+    bottoni->addWidget(consenti);
     blocca->setObjectName(QStringLiteral("bottoneBlocca"));
     consenti->setObjectName(QStringLiteral("bottoneConsenti"));
     // Neither answer is taken by a stray Enter.
@@ -86,7 +90,7 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget*
     tutto->setContentsMargins(20, 20, 20, 16);
     tutto->setSpacing(18);
     tutto->addLayout(riga);
-    tutto->addWidget(bottoni);
+    tutto->addLayout(bottoni);
     setMinimumWidth(460);
     setMaximumWidth(560);
 }
