@@ -2,9 +2,13 @@
 // controller with time moved by the test.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <ctime>
 #include <fstream>
 #include <memory>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/codifica-json.h"
@@ -246,6 +250,32 @@ TEST_F(ArchivioAttacchi, BrokenFilesGiveEmptyValuesAndLostCountersAreCountedAgai
     EXPECT_EQ(s.conteggioAttacchi(), (MappaConteggi{{"beaconing", 2}, {"ipDiretto", 1}}));
     salvati();
     EXPECT_EQ(leggiFile<json::Conteggi>(StatoApp::fileConteggi), s.conteggioAttacchi());
+}
+
+TEST_F(ArchivioAttacchi, AKillDuringASaveLeavesTheOldArchiveOrTheNewOneWhole) {
+    // Two full archives of different sizes, written over and over by a child killed at random.
+    std::vector<EventoFlusso> a, b;
+    for (int i = 0; i < 500; ++i) a.push_back(attacco(TipoAttacco::scansione, "198.51.100.7", i));
+    for (int i = 0; i < 300; ++i) b.push_back(attacco(TipoAttacco::c2Noto, "/usr/bin/spia", i));
+    ArchivioCondiviso::salvaJSON(a, StatoApp::fileAttacchi);
+    for (int giro = 0; giro < 20; ++giro) {
+        const pid_t figlio = ::fork();
+        ASSERT_GE(figlio, 0);
+        if (figlio == 0) {
+            for (int i = 0; i < 1000; ++i) {
+                ArchivioCondiviso::salvaJSON(i % 2 ? a : b, StatoApp::fileAttacchi);
+            }
+            ::_exit(0);
+        }
+        ::usleep(static_cast<useconds_t>(2000 + 1500 * giro));
+        ::kill(figlio, SIGKILL);
+        int stato = 0;
+        ::waitpid(figlio, &stato, 0);
+        const auto letto = leggiFile<std::vector<EventoFlusso>>(StatoApp::fileAttacchi);
+        EXPECT_TRUE(letto == a || letto == b) << "a torn archive at round " << giro;
+    }
+    // What a killed save left behind does not stop the app from reading the archive.
+    EXPECT_FALSE(crea().attacchi().empty());
 }
 
 TEST_F(ArchivioAttacchi, ADecisionOnASourceBecomesARuleAndIsStored) {
