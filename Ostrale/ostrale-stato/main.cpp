@@ -23,6 +23,7 @@
 #include "Ostrale/Stato/presentatore-domande.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/temporizzatore.h"
+#include "Ostrale/Stato/testi.h"
 
 namespace {
 
@@ -161,6 +162,9 @@ int main(int argc, char** argv) {
 
     ImpostazioniApp preferenze(impostazioni.isEmpty() ? ImpostazioniApp::percorsoPredefinito()
                                                       : impostazioni);
+    // The language of the texts it passes on (notifications), as the app chooses it.
+    testi::installaTraduzioni(
+        app, testi::linguaPer(preferenze.comeTesto(ImpostazioniApp::linguaScelta)));
     auto filtro = creaGestoreFiltro(gestore, preferenze, comando);
     if (!filtro) errore("unknown manager '" + gestore.toStdString() + "'");
     OrologioDiSistema orologio;
