@@ -9,6 +9,7 @@ pacchetti=(
     iptables iproute2 conntrack curl python3 dnsmasq-base dnsutils
     nmap hydra hping3 openssh-server
     libgtest-dev libgmock-dev libbenchmark-dev
+    zlib1g-dev libmaxminddb-dev mmdb-bin libmaxmind-db-writer-perl
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n dbus-daemon
 )
 

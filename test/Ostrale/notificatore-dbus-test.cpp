@@ -124,7 +124,7 @@ TEST_F(NotificheSulBus, PostsAsTheAppAndReportsOnlyItsOwnActions) {
              true});
     n.invia({QStringLiteral("seconda"), QStringLiteral("Altro"), QStringLiteral("x"), {}});
     ASSERT_TRUE(aspetta([&] { return server_->ricevute.size() == 2; }));
-    const auto& r = server_->ricevute[0];
+    const auto r = server_->ricevute[0];
     EXPECT_EQ(r.app, QStringLiteral("Ostrale"));
     EXPECT_EQ(r.icona, QStringLiteral("/percorso/icona.svg"));
     EXPECT_EQ(r.titolo, QStringLiteral("Titolo"));
