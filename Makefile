@@ -10,6 +10,7 @@ all: build
 
 deps:
 	@strumenti/installa-dipendenze.sh
+	@strumenti/scarica-geodb.sh
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -51,8 +52,8 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	      -DOSTRALE_FUZZ=ON -DOSTRALE_SANITIZZATORI=ON -DOSTRALE_TEST=ON -DOSTRALE_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz-stato-regole fuzz-eventi-flusso fuzz-pacchetto-storico fuzz-cornici fuzz-archivi-app fuzz-dns
-	for t in stato-regole eventi-flusso pacchetto-storico cornici archivi-app dns; do \
+	cmake --build build-fuzz -j $(JOBS) --target fuzz-stato-regole fuzz-eventi-flusso fuzz-pacchetto-storico fuzz-cornici fuzz-archivi-app fuzz-dns fuzz-geodb
+	for t in stato-regole eventi-flusso pacchetto-storico cornici archivi-app dns geodb; do \
 	    mkdir -p build-fuzz/corpus/$$t; \
 	    build-fuzz/test/fuzz/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) \
 	        build-fuzz/corpus/$$t test/fuzz/corpus/$$t || exit 1; \
