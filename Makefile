@@ -45,6 +45,7 @@ bench: build
 	$(BUILD)/bench/bench-sentinella
 	$(BUILD)/bench/bench-verdetto
 	$(BUILD)/bench/bench-app
+	$(BUILD)/bench/bench-geodb
 	bench/latenza/latenza.sh $(BUILD) $(LATENZA) || [ $$? = 77 ]
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.

@@ -145,13 +145,14 @@ class Lettore {
                                        F&& voce) const {
         std::size_t p = h.carico;
         for (std::size_t i = 0; i < h.dimensione; ++i) {
-            const auto chiave = stringaGrezza(p, base, profondità + 1);
-            if (!chiave) return std::nullopt;
-            const auto dopoChiave = salta(p, base, profondità + 1);
-            if (!dopoChiave) return std::nullopt;
-            const auto dopoValore = salta(*dopoChiave, base, profondità + 1);
+            const auto chiave = testa(p, base, profondità + 1);
+            if (!chiave || chiave->tipo != stringa) return std::nullopt;
+            const std::size_t dopoChiave = chiave->fine;
+            const auto dopoValore = salta(dopoChiave, base, profondità + 1);
             if (!dopoValore) return std::nullopt;
-            voce(*chiave, *dopoChiave);
+            voce(std::string_view(reinterpret_cast<const char*>(d_ + chiave->carico),
+                                  chiave->dimensione),
+                 dopoChiave);
             p = *dopoValore;
         }
         return p;
@@ -169,7 +170,9 @@ class Lettore {
     std::optional<std::string> testo(std::size_t off, std::size_t base, int profondità) const {
         const auto v = stringaGrezza(off, base, profondità);
         if (!v) return std::nullopt;
-        return testo::èUtf8Valido(*v) ? std::string(*v) : std::string();
+        const bool ascii = std::all_of(v->begin(), v->end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        return ascii || testo::èUtf8Valido(*v) ? std::string(*v) : std::string();
     }
 
     // A double or a float, widened.
@@ -232,6 +235,8 @@ struct GeoDB::Archivio {
     void* mappato = nullptr;
     std::string proprio;
     Metadati m;
+    std::uint64_t larghezza = 0;    // bytes of a node
+    std::uint64_t nodiNelFile = 0;  // nodes whose bytes lie inside the file
 
     ~Archivio() {
         if (mappato) ::munmap(mappato, lunghezza);
@@ -277,6 +282,8 @@ struct GeoDB::Archivio {
         m.treeSize = m.nodeCount * m.recordSize / 4;
         if (m.nodeCount < 1 || (m.recordSize != 24 && m.recordSize != 28 && m.recordSize != 32))
             return;
+        larghezza = static_cast<std::uint64_t>(m.recordSize) / 4;
+        nodiNelFile = lunghezza / larghezza;
         if (m.ipVersion == 6) {
             std::uint64_t nodo = 0;
             for (int i = 0; i < 96 && nodo < static_cast<std::uint64_t>(m.nodeCount); ++i) {
@@ -294,10 +301,8 @@ struct GeoDB::Archivio {
 
     // One of node n's records; none when the node lies past the end of the file.
     std::optional<std::uint64_t> record(std::uint64_t n, bool destro) const {
-        const std::uint64_t larghezza = static_cast<std::uint64_t>(m.recordSize) / 4;
-        if (n > lunghezza / larghezza) return std::nullopt;
+        if (n >= nodiNelFile) return std::nullopt;
         const std::uint64_t off = n * larghezza;
-        if (off + larghezza > lunghezza) return std::nullopt;
         const unsigned char* b = dati + off;
         switch (m.recordSize) {
             case 24:
@@ -497,9 +502,22 @@ void GeoDB::sostituisci(std::shared_ptr<const GeoDB> nuovo) {
 }
 
 GeoDB::GeoDB(std::vector<std::unique_ptr<Archivio>> archivi) : archivi_(std::move(archivi)) {
+    std::vector<const Archivio*> pronti;
     for (auto& a : archivi_) {
         a->leggiMetadati();
         metadati_.push_back(a->m);
+        if (a->m.pronto) pronti.push_back(a.get());
+    }
+    if (pronti.empty()) return;
+    perIPv4_ = perIPv6_ = pronti[0];
+    if (pronti.size() == 1) return;
+    // A pair: each family to its own file.
+    for (const Archivio* a : pronti) {
+        if (a->m.ipVersion == 6) {
+            perIPv6_ = a;
+        } else {
+            perIPv4_ = a;
+        }
     }
 }
 
@@ -553,17 +571,7 @@ std::optional<Data> GeoDB::dataCostruzione() const {
 }
 
 const GeoDB::Archivio* GeoDB::per(bool ipv6) const {
-    std::vector<const Archivio*> pronti;
-    for (const auto& a : archivi_) {
-        if (a->m.pronto) pronti.push_back(a.get());
-    }
-    if (pronti.empty()) return nullptr;
-    if (pronti.size() == 1) return pronti[0];
-    // A pair: each family to its own file.
-    for (const Archivio* a : pronti) {
-        if ((a->m.ipVersion == 6) == ipv6) return a;
-    }
-    return pronti[0];
+    return ipv6 ? perIPv6_ : perIPv4_;
 }
 
 std::optional<PosizioneIP> GeoDB::cerca(std::string_view ip) const {

@@ -72,6 +72,8 @@ class GeoDB {
 
     std::vector<std::unique_ptr<Archivio>> archivi_;
     std::vector<Metadati> metadati_;
+    const Archivio* perIPv4_ = nullptr;  // the file each family is looked up in
+    const Archivio* perIPv6_ = nullptr;
 };
 
 }  // namespace ostrale
