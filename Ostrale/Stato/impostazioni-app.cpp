@@ -43,6 +43,11 @@ const Voce* tabella(const char* chiave) {
         {ImpostazioniApp::vistaFlussiCruscotto, QStringLiteral("particelle")},
         // The filter switch when the app runs the extension itself (no systemd).
         {ImpostazioniApp::filtroLocaleAttivo, true},
+        // Who serves the two command-and-control feeds and the monthly city database: a host
+        // (reached over HTTPS), or a base URL with its scheme (a test's server on loopback).
+        {ImpostazioniApp::hostFeodo, QStringLiteral("feodotracker.abuse.ch")},
+        {ImpostazioniApp::hostThreatFox, QStringLiteral("threatfox.abuse.ch")},
+        {ImpostazioniApp::hostDBIP, QStringLiteral("download.db-ip.com")},
     };
     for (const Voce& v : voci) {
         if (std::strcmp(v.chiave, chiave) == 0) return &v;

@@ -26,6 +26,9 @@ class ImpostazioniApp : public QObject {
     static constexpr const char* linguaScelta = "linguaScelta";
     static constexpr const char* vistaFlussiCruscotto = "vistaFlussiCruscotto";
     static constexpr const char* filtroLocaleAttivo = "filtroLocaleAttivo";
+    static constexpr const char* hostFeodo = "hostFeodo";
+    static constexpr const char* hostThreatFox = "hostThreatFox";
+    static constexpr const char* hostDBIP = "hostDBIP";
 
     // OSTRALE_IMPOSTAZIONI, else $XDG_CONFIG_HOME/ostrale/ostrale.conf.
     static QString percorsoPredefinito();

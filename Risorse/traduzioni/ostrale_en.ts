@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="it_IT">
 <context>
+    <name>ostrale::AggiornatoreC2</name>
+    <message>
+        <source>Scaricamento non riuscito: resta la lista precedente.</source>
+        <translation>Download failed: the previous list stays.</translation>
+    </message>
+    <message>
+        <source>Lista aggiornata: %1 indirizzi</source>
+        <translation>List updated: %1 addresses</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>

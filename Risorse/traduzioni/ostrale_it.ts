@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT" sourcelanguage="it_IT">
 <context>
+    <name>ostrale::AggiornatoreC2</name>
+    <message>
+        <source>Scaricamento non riuscito: resta la lista precedente.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lista aggiornata: %1 indirizzi</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
