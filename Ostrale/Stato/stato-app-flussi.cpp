@@ -159,4 +159,33 @@ void StatoApp::aggiornaQuarantena() {
     emit appInQuarantenaCambiata();
 }
 
+// ---- positions ----
+
+void StatoApp::aggiungiPosizioni(const MappaPosizioni& posizioni) {
+    bool cambiate = false;
+    for (const auto& [ip, p] : posizioni) {
+        auto [it, nuova] = geoPosizioni_.try_emplace(ip, p);
+        if (!nuova && it->second != p) {
+            it->second = p;
+            cambiate = true;
+        }
+        cambiate |= nuova;
+    }
+    if (cambiate) emit geoPosizioniCambiate();
+}
+
+void StatoApp::impostaPosizioneMia(const PosizioneFacoltativa& posizione) {
+    if (posizioneMia_ == posizione) return;
+    posizioneMia_ = posizione;
+    emit posizioneMiaCambiata();
+}
+
+void StatoApp::ricaricaPosizioni() {
+    if (!geoPosizioni_.empty()) {
+        geoPosizioni_.clear();
+        emit geoPosizioniCambiate();
+    }
+    aggiornaDaStorico();
+}
+
 }  // namespace ostrale

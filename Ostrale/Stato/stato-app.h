@@ -174,6 +174,13 @@ class StatoApp : public QObject {
     void pulisciAttacchi();
     void pulisciArchivioTipo(TipoAttacco tipo);
     void decidiSorgente(const EventoFlusso& evento, bool consenti);
+    // Positions found for remote addresses (a new one replaces the old), this computer's own,
+    // and the reload after a new city database: positions forgotten, the history read again so
+    // that every address is looked up anew.
+    void aggiungiPosizioni(const MappaPosizioni& posizioni);
+    void impostaPosizioneMia(const PosizioneFacoltativa& posizione);
+    void ricaricaPosizioni();
+
     // Adds the attacks of the extension's flow log (oldest first) the archive does not hold yet
     // and that no clearing has removed: those the extension saw while the app was away.
     void unisciAttacchi(const std::vector<EventoFlusso>& eventi);

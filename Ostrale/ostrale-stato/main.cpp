@@ -17,7 +17,9 @@
 
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
+#include "Ostrale/Dati/servizi-dati.h"
 #include "Ostrale/Linux/notificatore-dbus.h"
+#include "Ostrale/Linux/posizione-locale.h"
 #include "Ostrale/Linux/scelta-gestore.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/presentatore-domande.h"
@@ -175,6 +177,23 @@ int main(int argc, char** argv) {
         notificatore = std::make_unique<NotificatoreDBus>(NotificatoreDBus::iconaPredefinita());
     StatoApp stato(
         {orologio, temporizzatore, *filtro, preferenze, &domande, socket, {}, notificatore.get()});
+    // The threat and location data: C2 list, positions, the city database, this computer.
+    ServiziDati dati(stato, preferenze, orologio, temporizzatore);
+    PosizioneLocale posizione;
+    QObject::connect(&posizione, &PosizioneLocale::aggiornata, &stato,
+                     [&](const PosizioneIP& p) { stato.impostaPosizioneMia(p); });
+    std::size_t posizioniStampate = 0;
+    QObject::connect(&stato, &StatoApp::geoPosizioniCambiate, [&] {
+        if (stato.geoPosizioni().size() == posizioniStampate) return;
+        posizioniStampate = stato.geoPosizioni().size();
+        stampa("posizioni: " + std::to_string(posizioniStampate) + " indirizzi");
+    });
+    QObject::connect(&dati.c2(), &AggiornatoreC2::esitoCambiato, [&] {
+        if (!dati.c2().esito().isNull()) stampa("c2: " + dati.c2().esito().toStdString());
+    });
+    QObject::connect(&dati.geoDB(), &AggiornatoreGeoDB::esitoCambiato, [&] {
+        if (!dati.geoDB().esito().isNull()) stampa("geodb: " + dati.geoDB().esito().toStdString());
+    });
     QObject::connect(&stato, &StatoApp::sezioneRichiesta,
                      [](const QString& sezione) { stampa("apri: " + sezione.toStdString()); });
 
@@ -212,6 +231,8 @@ int main(int argc, char** argv) {
     });
     if (durata) QTimer::singleShot(static_cast<int>(*durata * 1000), &app, &QCoreApplication::quit);
     stato.avvia();
+    dati.avvia();
+    posizione.richiedi([&](PosizioneFacoltativa p) { stato.impostaPosizioneMia(p); });
     const int esito = QCoreApplication::exec();
     stampa("fine");
     return esito;

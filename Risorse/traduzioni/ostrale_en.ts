@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>ostrale::AggiornatoreGeoDB</name>
+    <message>
+        <source>Scaricamento non riuscito: riprova più tardi.</source>
+        <translation>Download failed: try again later.</translation>
+    </message>
+    <message>
+        <source>Errore: %1</source>
+        <translation>Error: %1</translation>
+    </message>
+    <message>
+        <source>Spacchettamento non riuscito.</source>
+        <translation>Could not unpack the download.</translation>
+    </message>
+    <message>
+        <source>Il database scaricato non è leggibile: tengo quello di prima.</source>
+        <translation>The downloaded database is unreadable: keeping the previous one.</translation>
+    </message>
+    <message>
+        <source>Database aggiornato (%1).</source>
+        <translation>Database updated (%1).</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>

@@ -13,6 +13,29 @@
     </message>
 </context>
 <context>
+    <name>ostrale::AggiornatoreGeoDB</name>
+    <message>
+        <source>Scaricamento non riuscito: riprova più tardi.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Errore: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spacchettamento non riuscito.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il database scaricato non è leggibile: tengo quello di prima.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database aggiornato (%1).</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>

@@ -83,3 +83,16 @@ my @piatti6 = (
 );
 scrivi('piatto-ipv4.mmdb', voci => \@piatti4, tipi => \%piatti, ip_version => 4, record_size => 24);
 scrivi('piatto-ipv6.mmdb', voci => \@piatti6, tipi => \%piatti, ip_version => 6, record_size => 24);
+
+# The documentation ranges the simulated machine talks to, placed (tests of the app beside it).
+scrivi('documentazione.mmdb', tipi => \%tipi, ip_version => 6, record_size => 28, voci => [
+    ['192.0.2.0/24', { city => { names => nome('Roma', 'Rome') },
+                       country => { names => nome('Italia', 'Italy'), iso_code => 'IT' },
+                       location => { latitude => 41.89, longitude => 12.51 } }],
+    ['198.51.100.0/24', { city => { names => nome('Francoforte', 'Frankfurt') },
+                          country => { names => nome('Germania', 'Germany'), iso_code => 'DE' },
+                          location => { latitude => 50.11, longitude => 8.68 } }],
+    ['203.0.113.0/24', { city => { names => nome(undef, 'Ashburn') },
+                         country => { names => nome('Stati Uniti', 'United States') },
+                         location => { latitude => 39.04, longitude => -77.49 } }],
+]);

@@ -4,22 +4,28 @@
 # within a second.
 # After a minute of the scenario, the app's attack archive holds every kind of attack the daemon
 # reported.
-# Usage: app-simulata.sh ESTENSIONE OSTRALECTL OSTRALE-STATO    Exit 0 passed, else failed.
+# The app's data services beside it: the C2 feeds from a server on loopback reach the daemon
+# merged, and the scenario's addresses are placed on the map (a city database of the test's own
+# written by MaxMind's writer, covering the documentation ranges the scenario uses).
+# Usage: app-simulata.sh ESTENSIONE OSTRALECTL OSTRALE-STATO SCRIVI-MMDB
+#        Exit 0 passed, else failed.
 set -uo pipefail
 estensione=$1
 ctl=$2
 app=$3
+scriviMmdb=$4
 
 inizio=$SECONDS
 lavoro=$(mktemp -d /tmp/ostrale-app-XXXXXX)
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
+export XDG_DATA_HOME=$lavoro/dati
 mkdir -p "$OSTRALE_CONTENITORE"
 figli=()
 fine() {
     for p in "${figli[@]}"; do kill -TERM "$p" 2>/dev/null; done
     for p in "${figli[@]}"; do wait "$p" 2>/dev/null; done
-    rm -rf "$lavoro"
+    [ -n "${OSTRALE_TIENI:-}" ] || rm -rf "$lavoro"
 }
 trap fine EXIT
 fallito() {
@@ -33,6 +39,23 @@ passo() { echo "ok: $*"; }
 marca() { while IFS= read -r riga; do printf '%s %s\n' "$EPOCHREALTIME" "$riga"; done; }
 connessa() { "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true'; }
 
+# The feeds on loopback: 60 addresses in the plain list, 40 in the CSV, 10 of them in both.
+mkdir -p "$lavoro/feed/downloads" "$lavoro/feed/export/csv/ip-port/recent" "$lavoro/mmdb"
+{ echo "# Feodo Tracker"; for i in $(seq 1 60); do echo "198.18.0.$i"; done; } \
+    >"$lavoro/feed/downloads/ipblocklist.txt"
+{ echo "# ThreatFox"; for i in $(seq 51 90); do
+      echo "\"2026-12-07 10:00:00\",\"$((1000 + i))\",\"198.18.0.$i:443\",\"ip:port\""; done; } \
+    >"$lavoro/feed/export/csv/ip-port/recent/index.html"
+python3 -u -m http.server --bind 127.0.0.1 --directory "$lavoro/feed" 0 >"$lavoro/http.log" 2>&1 &
+figli+=($!)
+for _ in $(seq 50); do grep -q "port" "$lavoro/http.log" && break; sleep 0.1; done
+porta=$(grep -o 'port [0-9]*' "$lavoro/http.log" | head -1 | cut -d' ' -f2)
+[ -n "$porta" ] || fallito "the feed server starts"
+printf '[General]\nhostFeodo=http://127.0.0.1:%s\nhostThreatFox=http://127.0.0.1:%s\nhostDBIP=http://127.0.0.1:%s\n' \
+    "$porta" "$porta" "$porta" >"$OSTRALE_IMPOSTAZIONI"
+perl "$scriviMmdb" "$lavoro/mmdb" || fallito "the test city database"
+export GEODB_PERCORSO=$lavoro/mmdb/documentazione.mmdb
+
 # The simulated machine, a day compressed: its never-seen editor shows up after about 10 s.
 "$estensione" --sorgente simulata --contenitore "$OSTRALE_CONTENITORE" --verboso \
     --velocita 2 --accelera 25 > >(marca >"$lavoro/estensione.log") 2>&1 &
@@ -41,7 +64,7 @@ for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" stato >/dev/null || fallito "the daemon answers"
 "$ctl" --json stato | grep -q '"appConnessa":false' || fallito "no app at first"
 
-"$app" --gestore esterno --rispondi consenti --senza-flussi > >(marca >"$lavoro/app.log") 2>&1 &
+OSTRALE_DEBUG=1 "$app" --gestore esterno --rispondi consenti --senza-flussi > >(marca >"$lavoro/app.log") 2>&1 &
 figli+=($!)
 for _ in $(seq 100); do connessa && break; sleep 0.1; done
 connessa || fallito "the app registers"
@@ -72,7 +95,7 @@ grep -q "consenti  $editor .*(regola)" "$lavoro/estensione.log" ||
 ritardo=$(awk -v a="$sospeso" -v b="$risposta" 'BEGIN { printf "%.3f", b - a }')
 awk -v r="$ritardo" 'BEGIN { exit !(r < 1) }' || fallito "answered in $ritardo s, not within 1 s"
 "$ctl" --json regole | grep -q "$editor" || fallito "the rule is stored"
-kill -0 "${figli[2]}" 2>/dev/null || fallito "the follower still runs"
+kill -0 "${figli[3]}" 2>/dev/null || fallito "the follower still runs"
 [ -s "$lavoro/segui.log" ] || fallito "the follower saw flows"
 connessa || fallito "the app stays connected beside the follower"
 [ "$(grep -c "registrata presso" "$lavoro/app.log")" = 1 ] || fallito "the app registered once"
@@ -81,8 +104,16 @@ passo "a never-seen application answered by the app in $ritardo s while a follow
 # A minute of the scenario (more than one cycle of its episodes), then the app quits.
 while [ $((SECONDS - inizio)) -lt 60 ]; do sleep 1; done
 "$ctl" --json attacchi >"$lavoro/attacchi-demone.json" || fallito "the daemon's attacks"
-kill -TERM "${figli[1]}"
-wait "${figli[1]}" 2>/dev/null
+grep -q "Blocklist C2 aggiornata: 90 indirizzi" "$lavoro/estensione.log" ||
+    fallito "the merged C2 list (90 addresses) reaches the daemon"
+passo "the C2 feeds from loopback reach the daemon merged: 90 addresses"
+posizioni=$(grep -o 'posizioni: [0-9]*' "$lavoro/app.log" | tail -1 | cut -d' ' -f2)
+[ "${posizioni:-0}" -ge 3 ] || fallito "the scenario's addresses are placed (${posizioni:-0})"
+grep -q "Posizione 198.51.100.* Francoforte, Germania" "$lavoro/app.log" ||
+    fallito "the positions are logged at debug level"
+passo "$posizioni of the scenario's addresses placed"
+kill -TERM "${figli[2]}"
+wait "${figli[2]}" 2>/dev/null
 python3 - "$lavoro/attacchi-demone.json" "$OSTRALE_CONTENITORE" <<'PY' || fallito "the app's archive"
 import json, sys
 demone = json.load(open(sys.argv[1]))

@@ -1,0 +1,203 @@
+#include "Ostrale/Dati/aggiornatore-geodb.h"
+
+#include <zlib.h>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QTimeZone>
+
+#include "Condiviso/registro.h"
+#include "Ostrale/Dati/geo-db.h"
+#include "Ostrale/Dati/scaricatore.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+
+namespace ostrale {
+namespace {
+
+const Registro& registro() {
+    static const Registro r("it.brelt.ostrale", "geo");
+    return r;
+}
+
+// A few addresses any city database places; a new file must place one of them.
+bool rispondeAUnaRicerca(const GeoDB& db) {
+    for (const char* ip : {"8.8.8.8", "1.1.1.1", "81.2.69.160", "2001:4860:4860::8888"}) {
+        if (db.cerca(ip)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+AggiornatoreGeoDB::AggiornatoreGeoDB(ImpostazioniApp& preferenze, const Orologio& orologio,
+                                     QNetworkAccessManager& rete, QObject* parent)
+    : QObject(parent), preferenze_(preferenze), orologio_(orologio), rete_(rete) {
+    lavori_.setMaxThreadCount(1);
+}
+
+AggiornatoreGeoDB::~AggiornatoreGeoDB() {
+    lavori_.waitForDone();
+}
+
+QString AggiornatoreGeoDB::mese(Data quando) {
+    const auto istante = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(quando.secondiUnix() * 1000), QTimeZone::systemTimeZone());
+    return QLocale::c().toString(istante, QStringLiteral("yyyy-MM"));
+}
+
+bool AggiornatoreGeoDB::spacchetta(const std::filesystem::path& da, const std::filesystem::path& a,
+                                   qint64 massimo) {
+    gzFile in = gzopen(da.c_str(), "rb");
+    if (!in) return false;
+    QFile out(QString::fromStdString(a.string()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        gzclose(in);
+        return false;
+    }
+    std::vector<char> buffer(1 << 20);
+    qint64 totale = 0;
+    bool ok = true;
+    while (true) {
+        const int n = gzread(in, buffer.data(), static_cast<unsigned>(buffer.size()));
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        totale += n;
+        if (totale > massimo || out.write(buffer.data(), n) != n) {
+            ok = false;
+            break;
+        }
+    }
+    // zlib passes a file that is not gzip through as it is: that is no edition.
+    if (gzdirect(in)) ok = false;
+    // A stream that ended early (a truncated download) reports it here.
+    int codice = Z_OK;
+    gzerror(in, &codice);
+    if (codice != Z_OK && codice != Z_STREAM_END) ok = false;
+    if (gzclose(in) != Z_OK) ok = false;
+    if (!out.flush()) ok = false;
+    out.close();
+    return ok && totale > 0;
+}
+
+void AggiornatoreGeoDB::controllaAutomaticamente(Dopo dopo) {
+    if (inCorso_) return;
+    const auto costruzione = GeoDB::condiviso()->dataCostruzione();
+    const QString installato = costruzione ? mese(*costruzione) : QString();
+    const Data adesso = orologio_.adesso();
+    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(adesso.secondiUnix() * 1000), QTimeZone::systemTimeZone());
+    QStringList mesi;
+    for (const QString& m : {QLocale::c().toString(ora, QStringLiteral("yyyy-MM")),
+                             QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"))}) {
+        if (m > installato) mesi << m;
+    }
+    if (mesi.isEmpty()) return;  // current
+    inCorso_ = true;
+    emit inCorsoCambiato();
+    if (!esito_.isNull()) {
+        esito_ = QString();
+        emit esitoCambiato();
+    }
+    prova(std::move(mesi), std::move(dopo));
+}
+
+void AggiornatoreGeoDB::aggiorna(Dopo dopo) {
+    if (inCorso_) return;
+    inCorso_ = true;
+    emit inCorsoCambiato();
+    if (!esito_.isNull()) {
+        esito_ = QString();
+        emit esitoCambiato();
+    }
+    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(orologio_.adesso().secondiUnix() * 1000), QTimeZone::systemTimeZone());
+    prova({QLocale::c().toString(ora, QStringLiteral("yyyy-MM")),
+           QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"))},
+          std::move(dopo));
+}
+
+void AggiornatoreGeoDB::prova(QStringList mesi, Dopo dopo) {
+    if (mesi.isEmpty()) {
+        concludi(tr("Scaricamento non riuscito: riprova più tardi."), {});
+        return;
+    }
+    const QString m = mesi.takeFirst();
+    QUrl url = Scaricamento::base(preferenze_.comeTesto(ImpostazioniApp::hostDBIP));
+    url.setPath(QStringLiteral("/free/dbip-city-lite-") + m + QStringLiteral(".mmdb.gz"));
+    const std::filesystem::path destinazione = GeoDB::percorsoScaricato();
+    std::error_code errore;
+    std::filesystem::create_directories(destinazione.parent_path(), errore);
+    if (errore) {
+        concludi(tr("Errore: %1").arg(QString::fromStdString(errore.message())), {});
+        return;
+    }
+    const QString scaricato = QString::fromStdString(destinazione.string() + ".gz.parziale");
+    Scaricamento::avvia(
+        rete_, url, scaricatoMassimo,
+        [guardia = QPointer(this), mesi, m, scaricato, dopo](Scaricamento::Esito e) mutable {
+            if (!guardia) return;
+            if (!e.riuscito) {
+                registro().info("Edizione " + m.toStdString() + " non scaricata: " +
+                                (e.troppoGrande       ? std::string("troppo grande")
+                                 : e.errore.isEmpty() ? "codice " + std::to_string(e.stato)
+                                                      : e.errore.toStdString()));
+                QFile::remove(scaricato);
+                guardia->prova(std::move(mesi), std::move(dopo));
+                return;
+            }
+            guardia->installa(scaricato, m, std::move(dopo));
+        },
+        scaricato);
+}
+
+void AggiornatoreGeoDB::installa(const QString& scaricato, const QString& m, Dopo dopo) {
+    // Decompressing and checking tens of megabytes: off the main thread.
+    lavori_.start([guardia = QPointer(this), scaricato, m, dopo = std::move(dopo)]() mutable {
+        const std::filesystem::path destinazione = GeoDB::percorsoScaricato();
+        const std::filesystem::path nuovo = destinazione.string() + ".nuovo";
+        QString testo;
+        bool riuscito = false;
+        if (!spacchetta(scaricato.toStdString(), nuovo, spacchettatoMassimo)) {
+            testo = tr("Spacchettamento non riuscito.");
+        } else if (const GeoDB prova({nuovo}); !prova.pronto() || !rispondeAUnaRicerca(prova)) {
+            testo = tr("Il database scaricato non è leggibile: tengo quello di prima.");
+        } else {
+            std::error_code errore;
+            std::filesystem::rename(nuovo, destinazione, errore);
+            if (errore) {
+                testo = tr("Errore: %1").arg(QString::fromStdString(errore.message()));
+            } else {
+                GeoDB::sostituisci(std::make_shared<const GeoDB>());
+                testo = tr("Database aggiornato (%1).").arg(m);
+                riuscito = true;
+            }
+        }
+        std::error_code ignora;
+        std::filesystem::remove(nuovo, ignora);
+        QFile::remove(scaricato);
+        QObject* contesto = guardia.data();
+        if (!contesto) return;
+        QMetaObject::invokeMethod(
+            contesto,
+            [guardia, testo, riuscito, dopo = std::move(dopo)]() mutable {
+                if (guardia) guardia->concludi(testo, riuscito ? std::move(dopo) : Dopo{});
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AggiornatoreGeoDB::concludi(const QString& testo, Dopo dopo) {
+    inCorso_ = false;
+    emit inCorsoCambiato();
+    esito_ = testo;
+    emit esitoCambiato();
+    if (dopo) dopo();
+}
+
+}  // namespace ostrale
