@@ -432,19 +432,15 @@ class Scrittore {
     }
     template <typename T>
     void valore(const std::map<std::string, T>& v) {
-        testo.push_back('{');
-        bool primo = true;
-        for (const auto& [chiave, elemento] : v) {
-            if (!primo) testo.push_back(',');
-            primo = false;
-            stringa(chiave);
-            testo.push_back(':');
-            valore(elemento);
-        }
-        testo.push_back('}');
+        mappa(v);
     }
     template <typename T>
     void valore(const std::unordered_map<std::string, T>& v) {
+        mappa(v);
+    }
+    // An object of a map's entries, in the map's order.
+    template <typename M>
+    void mappa(const M& v) {
         testo.push_back('{');
         bool primo = true;
         for (const auto& [chiave, elemento] : v) {

@@ -19,20 +19,11 @@
 namespace ostrale::test {
 namespace {
 
-std::string leggiTutto(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 class LettoreMMDB : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         cartella_ = new CartellaTemporanea();
-        ASSERT_EQ(esegui({"/usr/bin/perl", OSTRALE_SORGENTI "/test/Dati/scrivi-mmdb.pl",
-                          cartella_->percorso().string()}),
-                  0)
+        ASSERT_TRUE(scriviDatabaseDiProva(cartella_->percorso()))
             << "MaxMind's writer (libmaxmind-db-writer-perl) is missing";
     }
     static void TearDownTestSuite() {

@@ -22,13 +22,6 @@
 namespace ostrale::test {
 namespace {
 
-std::string leggi(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // `quanti` zero bytes, compressed piece by piece (a bomb: a few hundred KiB for 512 MiB).
 QByteArray bomba(std::size_t quanti) {
     z_stream z{};
@@ -74,9 +67,7 @@ class DatiGeo : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         scritti_ = new CartellaTemporanea();
-        ASSERT_EQ(esegui({"/usr/bin/perl", OSTRALE_SORGENTI "/test/Dati/scrivi-mmdb.pl",
-                          scritti_->percorso().string()}),
-                  0);
+        ASSERT_TRUE(scriviDatabaseDiProva(scritti_->percorso()));
     }
     static void TearDownTestSuite() {
         delete scritti_;
@@ -160,7 +151,7 @@ TEST_F(DatiGeo, AMissingMonthFallsBackToThePreviousOneWhichIsPickedUpWithoutARes
     const QString scorso = QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"));
     // The shipped copy is old (its build date is the writer's, today: make it older by using
     // the manual update, which does not compare).
-    server_.imposta(percorsoMese(scorso), {200, gzip(leggi(scritto("annidato-28.mmdb")))});
+    server_.imposta(percorsoMese(scorso), {200, gzip(leggiTutto(scritto("annidato-28.mmdb")))});
     EXPECT_FALSE(GeoDB::condiviso()->cerca("2001:db8:1::1"));  // the IPv4-only shipped copy
     EXPECT_TRUE(attendi(false));
     EXPECT_EQ(aggiornatore_.esito(), QStringLiteral("Database aggiornato (%1).").arg(scorso));
@@ -187,7 +178,7 @@ TEST_F(DatiGeo, BadDownloadsKeepTheDatabaseInUse) {
         EXPECT_FALSE(std::filesystem::exists(GeoDB::percorsoScaricato()));
         EXPECT_TRUE(GeoDB::condiviso()->cerca("81.2.69.1"));
     };
-    const QByteArray buono = gzip(leggi(scritto("annidato-28.mmdb")));
+    const QByteArray buono = gzip(leggiTutto(scritto("annidato-28.mmdb")));
     // Truncated, not gzip at all, gzip of something that is not a database, a bomb past the
     // 512 MiB cap, and nothing published.
     prova({200, buono.left(buono.size() / 2)}, QStringLiteral("Spacchettamento non riuscito."));

@@ -51,6 +51,19 @@ class StatoAppConEstensione : public ::testing::Test {
         return *stato_;
     }
 
+    // A daemon that asks about never-seen applications (chiediPrima, bloccaSconosciute) and
+    // the app started beside it.
+    StatoApp& conDomande() {
+        StatoRegole regole;
+        regole.impostazioni.chiediPrima = true;
+        regole.impostazioni.bloccaSconosciute = true;
+        ArchivioCondiviso::salva(regole);
+        demone({"--velocita", "20"}).avvia();
+        StatoApp& s = crea();
+        s.avvia();
+        return s;
+    }
+
     // Turns the loop until the controller has registered `n` times in all.
     bool registrataVolte(int n, double secondi = 10) {
         return aspetta([&] { return registrazioni_ >= n; }, secondi);
@@ -274,13 +287,7 @@ TEST_F(StatoAppConEstensione, ReconnectsAndRegistersAgainAfterTheDaemonDies) {
 }
 
 TEST_F(StatoAppConEstensione, ObserversLeaveTheAppConnectedAndItsQuestionsReachIt) {
-    StatoRegole regole;
-    regole.impostazioni.chiediPrima = true;
-    regole.impostazioni.bloccaSconosciute = true;
-    ArchivioCondiviso::salva(regole);
-    demone({"--velocita", "20"}).avvia();
-    StatoApp& s = crea();
-    s.avvia();
+    StatoApp& s = conDomande();
     ASSERT_TRUE(registrataVolte(1));
     ProcessoFiglio segui({OSTRALE_CTL, "flussi", "--segui"});
     for (int i = 0; i < 50; ++i) {
@@ -321,13 +328,7 @@ TEST_F(StatoAppConEstensione, ObserversLeaveTheAppConnectedAndItsQuestionsReachI
 }
 
 TEST_F(StatoAppConEstensione, AnAnswerAfterTheLinkDroppedOnlyMakesTheRule) {
-    StatoRegole regole;
-    regole.impostazioni.chiediPrima = true;
-    regole.impostazioni.bloccaSconosciute = true;
-    ArchivioCondiviso::salva(regole);
-    demone({"--velocita", "20"}).avvia();
-    StatoApp& s = crea();
-    s.avvia();
+    StatoApp& s = conDomande();
     ASSERT_TRUE(aspetta([&] { return !domande_.domande.empty(); }));
     demone_->uccidi();
     ASSERT_TRUE(aspetta([&] { return !s.connesso(); }));

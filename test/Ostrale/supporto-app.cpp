@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -148,6 +150,18 @@ BusPrivato::~BusPrivato() {
 QDBusConnection BusPrivato::connessione(const QString& nome) {
     nomi_ << nome;
     return QDBusConnection::connectToBus(indirizzo_, nome);
+}
+
+std::string leggiTutto(const std::filesystem::path& percorso) {
+    std::ifstream f(percorso, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool scriviDatabaseDiProva(const std::filesystem::path& cartella) {
+    return esegui({"/usr/bin/perl", OSTRALE_SORGENTI "/test/Dati/scrivi-mmdb.pl",
+                   cartella.string()}) == 0;
 }
 
 EventoFlusso evento(Data adesso, std::string firma, bool consentito, double eta,

@@ -109,6 +109,11 @@ class BusPrivato {
     QStringList nomi_;
 };
 
+// A whole file's bytes (empty when it cannot be read).
+std::string leggiTutto(const std::filesystem::path& percorso);
+// Writes the test city databases (MaxMind's writer, test/Dati/scrivi-mmdb.pl) into `cartella`.
+bool scriviDatabaseDiProva(const std::filesystem::path& cartella);
+
 // An ordinary event of `firma`, `eta` seconds before `adesso`.
 EventoFlusso evento(Data adesso, std::string firma, bool consentito, double eta = 0,
                     std::optional<MotivoDecisione> motivo = MotivoDecisione::predefinita);
