@@ -258,12 +258,14 @@ void StatoApp::chiediSuBlocco(const EventoFlusso& evento) {
         return;
     ultimoAvvisoBlocco_[evento.firmaApp] = adesso;
     avvisoBloccoInCorso_ = true;
+    emit domandaInAttesaCambiata();
     avviaLampeggio();
     domande_->chiediSuBlocco(evento, [guardia = QPointer(this),
                                       firma = evento.firmaApp](bool consenti) {
         if (!guardia || !guardia->avvisoBloccoInCorso_) return;
         guardia->fermaLampeggio();
         guardia->avvisoBloccoInCorso_ = false;
+        emit guardia->domandaInAttesaCambiata();
         guardia->aggiungiRegola(firma, consenti ? AzioneRegola::consenti : AzioneRegola::blocca);
     });
 }
@@ -288,6 +290,7 @@ void StatoApp::chiediDecisione(const std::string& dati) {
     const std::uint64_t domanda = ++ultimaDomanda_;
     DomandaAperta& aperta = domandeAperte_[domanda];
     aperta.firma = evento->firmaApp;
+    if (domandeAperte_.size() == 1) emit domandaInAttesaCambiata();
     avviaLampeggio();
     if (notifiche_ && notifiche_->offreAzioni()) {
         aperta.notifica = nuovoIdentificatore();
@@ -314,6 +317,7 @@ void StatoApp::rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNo
     if (it == domandeAperte_.end()) return;
     const DomandaAperta aperta = std::move(it->second);
     domandeAperte_.erase(it);
+    if (domandeAperte_.empty()) emit domandaInAttesaCambiata();
     if (daNotifica && domande_) domande_->ritira(domanda);
     // Also when it answered: a notification that stays until answered goes now.
     if (!aperta.notifica.isEmpty() && notifiche_) notifiche_->ritira(aperta.notifica);

@@ -143,6 +143,10 @@ class StatoApp : public QObject {
     // Plain state.
     int collegamentiFalliti() const { return collegamentiFalliti_; }
     int richiesteInAttesa() const { return richiesteInAttesa_; }
+    // A question waits for the user (the tray shows the request icon).
+    bool domandaInAttesa() const { return !domandeAperte_.empty() || avvisoBloccoInCorso_; }
+    // The ring runs (the filter is on): the tray draws it at `faseAnello`.
+    bool anelloAttivo() const { return orologioAnello_.has_value(); }
     const PrimeViste& primeVisteStorico() const { return primeVisteStorico_; }
     bool connesso() const;
     // The version the extension answered, empty until it has.
@@ -226,6 +230,7 @@ class StatoApp : public QObject {
     void conteggioAttacchiCambiato();
     void decisioniAttaccoCambiate();
     void faseAnelloCambiata();
+    void domandaInAttesaCambiata();
 
     // An address to locate (the geolocation service skips local and malformed ones).
     void localizza(const std::string& indirizzo);

@@ -36,6 +36,95 @@
     </message>
 </context>
 <context>
+    <name>ostrale::Cruscotto</name>
+    <message>
+        <source>Ostrale vers. %1</source>
+        <translation>Ostrale version %1</translation>
+    </message>
+    <message>
+        <source>La sentinella di rete del tuo computer</source>
+        <translation>The network sentinel of your computer</translation>
+    </message>
+    <message>
+        <source>Firewall attivo</source>
+        <translation>Firewall on</translation>
+    </message>
+    <message>
+        <source>Installa estensione</source>
+        <translation>Install extension</translation>
+    </message>
+    <message>
+        <source>Consentiti</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Regole</source>
+        <translation>Rules</translation>
+    </message>
+    <message>
+        <source>Attacchi</source>
+        <translation>Attacks</translation>
+    </message>
+    <message>
+        <source>Attacchi riconosciuti</source>
+        <translation>Attacks detected</translation>
+    </message>
+    <message>
+        <source>Pulisci</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Ultimi flussi bloccati</source>
+        <translation>Latest blocked flows</translation>
+    </message>
+    <message>
+        <source>In quarantena</source>
+        <translation>In quarantine</translation>
+    </message>
+    <message>
+        <source>Il traffico viene filtrato</source>
+        <translation>Traffic is being filtered</translation>
+    </message>
+    <message>
+        <source>Il traffico passa senza controlli</source>
+        <translation>Traffic passes unchecked</translation>
+    </message>
+    <message>
+        <source>Segnalato</source>
+        <translation>Reported</translation>
+    </message>
+    <message>
+        <source>Sorgente bloccata</source>
+        <translation>Source blocked</translation>
+    </message>
+    <message>
+        <source>Dall&apos;indirizzo %1 verso la porta %2 del computer</source>
+        <comment>attacchi</comment>
+        <translation>From address %1 to port %2 of the computer</translation>
+    </message>
+    <message>
+        <source>App %1 — ultima destinazione %2</source>
+        <comment>attacchi</comment>
+        <translation>App %1 — last destination %2</translation>
+    </message>
+    <message>
+        <source>Nessun flusso bloccato finora</source>
+        <translation>No blocked flows yet</translation>
+    </message>
+    <message>
+        <source>Promuovi</source>
+        <translation>Promote</translation>
+    </message>
+    <message>
+        <source>Nessuna app in quarantena</source>
+        <translation>No apps in quarantine</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -74,6 +163,77 @@
     </message>
 </context>
 <context>
+    <name>ostrale::FinestraPrincipale</name>
+    <message>
+        <source>Cruscotto</source>
+        <translation>Dashboard</translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation>Flows</translation>
+    </message>
+    <message>
+        <source>Regole</source>
+        <translation>Rules</translation>
+    </message>
+    <message>
+        <source>Pagella</source>
+        <translation>Report card</translation>
+    </message>
+    <message>
+        <source>Storico</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Mappa</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Attacchi</source>
+        <translation>Attacks</translation>
+    </message>
+    <message>
+        <source>Interruttori</source>
+        <translation>Switches</translation>
+    </message>
+    <message>
+        <source>Informazioni su Ostrale</source>
+        <translation>About Ostrale</translation>
+    </message>
+    <message>
+        <source>Come il sistema</source>
+        <translation>Same as the system</translation>
+    </message>
+    <message>
+        <source>Lingua dell&apos;interfaccia</source>
+        <translation>Interface language</translation>
+    </message>
+    <message>
+        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
+        <translation>The language changes the next time Ostrale opens.</translation>
+    </message>
+    <message>
+        <source>Riapri adesso</source>
+        <translation>Reopen now</translation>
+    </message>
+    <message>
+        <source>La sentinella di rete del tuo computer</source>
+        <translation>The network sentinel of your computer</translation>
+    </message>
+    <message>
+        <source>Versione %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Ostrale controlla le connessioni del tuo computer con un&apos;estensione di sistema: regole per app, quarantena del software nuovo, pagella privacy e mappa dei collegamenti. Tutto resta sul tuo computer.</source>
+        <translation>Ostrale watches your computer&apos;s connections with a system extension: per-app rules, quarantine for new software, a privacy report card and a map of connections. Everything stays on your computer.</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.</source>
+        <translation>&lt;b&gt;Data used&lt;/b&gt;&lt;br&gt;Geolocation: DB-IP City Lite, © DB-IP.com, CC BY 4.0 licence (shipped with the app).&lt;br&gt;Advertising and tracking domains: EasyList and EasyPrivacy, © The EasyList authors, GPL v3+ or CC BY-SA 3.0+.&lt;br&gt;Command-and-control addresses: Feodo Tracker and ThreatFox by abuse.ch, CC0.</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::GestoreEsterno</name>
     <message>
         <source>l&apos;estensione è gestita da altri</source>
@@ -96,6 +256,29 @@
     <message>
         <source>%1 non è installata</source>
         <translation>%1 is not installed</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::IconaBarra</name>
+    <message>
+        <source>Tutto regolare</source>
+        <comment>semaforo</comment>
+        <translation>All clear</translation>
+    </message>
+    <message>
+        <source>Flussi bloccati di recente</source>
+        <comment>semaforo</comment>
+        <translation>Flows blocked recently</translation>
+    </message>
+    <message>
+        <source>Molti flussi bloccati</source>
+        <comment>semaforo</comment>
+        <translation>Many flows blocked</translation>
+    </message>
+    <message>
+        <source>Firewall spento</source>
+        <comment>semaforo</comment>
+        <translation>Firewall off</translation>
     </message>
 </context>
 <context>
@@ -175,6 +358,56 @@
         <source>Estensione attiva</source>
         <comment>stato</comment>
         <translation>Extension active</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaBarraMenu</name>
+    <message>
+        <source>Filtro</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Nessun flusso registrato</source>
+        <translation>No flows recorded</translation>
+    </message>
+    <message>
+        <source>Apri Ostrale</source>
+        <translation>Open Ostrale</translation>
+    </message>
+    <message>
+        <source>Esci</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaPagella</name>
+    <message>
+        <source>%1 flussi</source>
+        <translation>%1 flows</translation>
+    </message>
+    <message>
+        <source>%1 bloccati</source>
+        <translation>%1 blocked</translation>
+    </message>
+    <message>
+        <source>%1 anomalie</source>
+        <translation>%1 anomalies</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Nessun dato ancora</source>
+        <translation>No data yet</translation>
+    </message>
+    <message>
+        <source>La pagella si riempie man mano che arrivano i flussi con il firewall acceso.</source>
+        <translation>The report card fills up as flows arrive with the firewall on.</translation>
+    </message>
+    <message>
+        <source>Voti sulla quota di connessioni verso domini tracker/pubblicità (lista locale, %1 domini), sull&apos;intero storico. A = pulita, D = più di metà tracker.</source>
+        <translation>Grades on the share of connections to tracker/advertising domains (local list, %1 domains), over the whole history. A = clean, D = more than half trackers.</translation>
     </message>
 </context>
 <context>

@@ -36,6 +36,95 @@
     </message>
 </context>
 <context>
+    <name>ostrale::Cruscotto</name>
+    <message>
+        <source>Ostrale vers. %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La sentinella di rete del tuo computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Firewall attivo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Installa estensione</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consentiti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attacchi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attacchi riconosciuti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pulisci</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ultimi flussi bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In quarantena</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il traffico viene filtrato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il traffico passa senza controlli</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Segnalato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sorgente bloccata</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dall&apos;indirizzo %1 verso la porta %2 del computer</source>
+        <comment>attacchi</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>App %1 — ultima destinazione %2</source>
+        <comment>attacchi</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun flusso bloccato finora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Promuovi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessuna app in quarantena</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -74,6 +163,77 @@
     </message>
 </context>
 <context>
+    <name>ostrale::FinestraPrincipale</name>
+    <message>
+        <source>Cruscotto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pagella</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Storico</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mappa</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Attacchi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interruttori</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Informazioni su Ostrale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Come il sistema</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lingua dell&apos;interfaccia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Riapri adesso</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La sentinella di rete del tuo computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Versione %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ostrale controlla le connessioni del tuo computer con un&apos;estensione di sistema: regole per app, quarantena del software nuovo, pagella privacy e mappa dei collegamenti. Tutto resta sul tuo computer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::GestoreEsterno</name>
     <message>
         <source>l&apos;estensione è gestita da altri</source>
@@ -95,6 +255,29 @@
     <name>ostrale::GestoreSystemd</name>
     <message>
         <source>%1 non è installata</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::IconaBarra</name>
+    <message>
+        <source>Tutto regolare</source>
+        <comment>semaforo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flussi bloccati di recente</source>
+        <comment>semaforo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Molti flussi bloccati</source>
+        <comment>semaforo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Firewall spento</source>
+        <comment>semaforo</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -174,6 +357,56 @@
     <message>
         <source>Estensione attiva</source>
         <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaBarraMenu</name>
+    <message>
+        <source>Filtro</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun flusso registrato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apri Ostrale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Esci</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaPagella</name>
+    <message>
+        <source>%1 flussi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 anomalie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun dato ancora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La pagella si riempie man mano che arrivano i flussi con il firewall acceso.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Voti sulla quota di connessioni verso domini tracker/pubblicità (lista locale, %1 domini), sull&apos;intero storico. A = pulita, D = più di metà tracker.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

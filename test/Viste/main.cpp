@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Ostrale/Stato/testi.h"
+#include "test/Ostrale/supporto-app.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     ::setenv("LANG", "it_IT.UTF-8", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ostrale-test"));
+    // A session bus of the tests' own, before anything uses one.
+    ostrale::test::BusPrivato bus;
+    if (bus.indirizzo().isEmpty()) return 1;
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.indirizzo().toUtf8().constData(), 1);
     if (!ostrale::testi::installaTraduzioni(app, QStringLiteral("it"))) return 1;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

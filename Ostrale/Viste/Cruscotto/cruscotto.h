@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace ostrale {
+
+class StatoApp;
+class ImpostazioniApp;
+
+// The dashboard: the filter's state and the extension's, the four counters, the attacks
+// recognised (the first four), the last five blocked flows and the quarantine.
+class Cruscotto : public QScrollArea {
+    Q_OBJECT
+  public:
+    static constexpr int righeAttacchi = 4;
+    static constexpr int righeBloccati = 5;
+
+    Cruscotto(StatoApp& stato, QWidget* parent = nullptr);
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    void aggiornaStato();
+    void aggiornaContatori();
+    void aggiornaAttacchi();
+    void aggiornaBloccati();
+    void aggiornaQuarantena();
+    // Runs `f` once at the end of this turn of the loop, and only while the view shows.
+    void piùTardi(bool& sporco, void (Cruscotto::*f)());
+
+    StatoApp& stato_;
+    QCheckBox* interruttore_;
+    QLabel* traffico_;
+    QLabel* iconaEstensione_;
+    QLabel* testoEstensione_;
+    QPushButton* installa_;
+    QLabel* numeri_[4];
+    QGroupBox* attacchi_;
+    QVBoxLayout* righeAttacchi_;
+    QGroupBox* bloccati_;
+    QVBoxLayout* righeBloccati_;
+    QGroupBox* quarantena_;
+    QVBoxLayout* righeQuarantena_;
+    bool contatoriSporchi_ = false, attacchiSporchi_ = false, bloccatiSporchi_ = false;
+};
+
+}  // namespace ostrale

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QColor>
+#include <QLabel>
+#include <QListView>
+#include <QStackedLayout>
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "Ostrale/Stato/contatori-app.h"
+
+namespace ostrale {
+
+class StatoApp;
+
+// A grade of the privacy report card: the share of an application's flows that went to tracker
+// and advertising domains.
+struct Voto {
+    static double quota(const ContatoriApp& c);
+    static QString lettera(const ContatoriApp& c);  // "A" … "D"
+    static QColor colore(const ContatoriApp& c);
+};
+
+// The report card's rows, worst first: larger quota, then more flows.
+class ModelloPagella : public QAbstractListModel {
+    Q_OBJECT
+  public:
+    enum Ruolo { firma = Qt::UserRole + 1, contatori };
+    explicit ModelloPagella(StatoApp& stato, QObject* parent = nullptr);
+    int rowCount(const QModelIndex& genitore = {}) const override;
+    QVariant data(const QModelIndex& indice, int ruolo) const override;
+    void ricarica();
+
+  private:
+    StatoApp& stato_;
+    std::vector<std::pair<std::string, ContatoriApp>> righe_;
+};
+
+// The privacy report card section: one grade per application, a button to block it.
+class VistaPagella : public QWidget {
+    Q_OBJECT
+  public:
+    explicit VistaPagella(StatoApp& stato, QWidget* parent = nullptr);
+    ModelloPagella& modello() { return modello_; }
+    // How many domains the local tracker list holds (read off the main thread by the window).
+    void impostaDominiTracker(std::size_t quanti);
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    void aggiorna();
+
+    StatoApp& stato_;
+    ModelloPagella modello_;
+    QListView* elenco_;
+    QLabel* piede_;
+    QStackedLayout* pile_;
+    bool sporca_ = true;
+    std::size_t dominiTracker_ = 0;
+};
+
+}  // namespace ostrale

@@ -1,0 +1,240 @@
+#include "Ostrale/Viste/finestra-principale.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QThreadPool>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "Condiviso/tracker.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/testi.h"
+#include "Ostrale/Viste/Cruscotto/cruscotto.h"
+#include "Ostrale/Viste/Pagella/vista-pagella.h"
+
+namespace ostrale {
+namespace {
+
+struct Sezione {
+    const char* nome;
+    const char* etichetta;  // translated in the sidebar
+    const char* tema;       // the freedesktop icon-theme name
+};
+
+constexpr Sezione tutte[] = {
+    {"cruscotto", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Cruscotto"),
+     "utilities-system-monitor"},
+    {"flussi", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Flussi"),
+     "network-transmit-receive"},
+    {"regole", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Regole"), "view-list-details"},
+    {"pagella", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Pagella"), "security-high"},
+    {"storico", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Storico"), "office-chart-bar"},
+    {"mappa", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Mappa"), "applications-internet"},
+    {"attacchi", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Attacchi"), "security-low"},
+    {"interruttori", QT_TRANSLATE_NOOP("ostrale::FinestraPrincipale", "Interruttori"),
+     "preferences-system"},
+};
+
+}  // namespace
+
+const std::vector<QString>& FinestraPrincipale::sezioni() {
+    static const std::vector<QString> nomi = [] {
+        std::vector<QString> v;
+        for (const Sezione& s : tutte) v.push_back(QString::fromLatin1(s.nome));
+        return v;
+    }();
+    return nomi;
+}
+
+FinestraPrincipale::FinestraPrincipale(StatoApp& stato, ImpostazioniApp& preferenze,
+                                       QWidget* parent)
+    : QMainWindow(parent), stato_(stato), preferenze_(preferenze) {
+    setObjectName(QStringLiteral("principale"));
+    setWindowTitle(QString());
+    setMinimumSize(780, 520);
+    resize(980, 680);
+
+    viste_ = new QStackedWidget(this);
+    barra_ = new QListWidget(this);
+    barra_->setObjectName(QStringLiteral("barraSezioni"));
+    barra_->setIconSize(QSize(20, 20));
+    barra_->setFrameShape(QFrame::NoFrame);
+    barra_->setSpacing(2);
+
+    auto* cruscotto = new Cruscotto(stato_, viste_);
+    pagella_ = new VistaPagella(stato_, viste_);
+    const std::map<QString, QWidget*> costruite{{QStringLiteral("cruscotto"), cruscotto},
+                                                {QStringLiteral("pagella"), pagella_}};
+    for (const Sezione& s : tutte) {
+        const QString nome = QString::fromLatin1(s.nome);
+        const auto vista = costruite.find(nome);
+        if (vista == costruite.end()) continue;
+        auto* voce = new QListWidgetItem(
+            QIcon::fromTheme(QLatin1String(s.tema),
+                             QIcon(QStringLiteral(":/icone/") + nome + QStringLiteral(".svg"))),
+            tr(s.etichetta), barra_);
+        voce->setData(Qt::UserRole, nome);
+        voce->setSizeHint(QSize(0, 32));
+        viste_->addWidget(vista->second);
+        costruite_.push_back(nome);
+    }
+    connect(barra_, &QListWidget::currentRowChanged, viste_, &QStackedWidget::setCurrentIndex);
+
+    // The sidebar's foot: the logo (credits) and the interface language.
+    auto* logo = new QToolButton(this);
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
+    logo->setIconSize(QSize(36, 36));
+    logo->setAutoRaise(true);
+    logo->setToolTip(tr("Informazioni su Ostrale"));
+    connect(logo, &QToolButton::clicked, this, [this] {
+        crediti()->show();
+        crediti()->raise();
+        crediti()->activateWindow();
+    });
+    lingua_ = new QComboBox(this);
+    lingua_->setObjectName(QStringLiteral("lingua"));
+    lingua_->addItem(tr("Come il sistema"), QStringLiteral("auto"));
+    lingua_->addItem(QStringLiteral("Italiano"), QStringLiteral("it"));
+    lingua_->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    lingua_->setToolTip(tr("Lingua dell'interfaccia"));
+    const QString scelta = preferenze_.comeTesto(ImpostazioniApp::linguaScelta);
+    lingua_->setCurrentIndex(std::max(0, lingua_->findData(scelta)));
+    notaLingua_ = new QWidget(this);
+    auto* nota = new QVBoxLayout(notaLingua_);
+    nota->setContentsMargins(0, 0, 0, 0);
+    auto* testoNota =
+        new QLabel(tr("La lingua cambia alla prossima apertura di Ostrale."), notaLingua_);
+    testoNota->setWordWrap(true);
+    auto* riapri = new QPushButton(tr("Riapri adesso"), notaLingua_);
+    riapri->setObjectName(QStringLiteral("riapriAdesso"));
+    connect(riapri, &QPushButton::clicked, this, &FinestraPrincipale::riavvioRichiesto);
+    nota->addWidget(testoNota);
+    nota->addWidget(riapri);
+    notaLingua_->hide();
+    connect(lingua_, &QComboBox::activated, this, [this](int i) {
+        preferenze_.imposta(ImpostazioniApp::linguaScelta, lingua_->itemData(i));
+        preferenze_.sincronizza();
+        notaLingua_->show();
+    });
+
+    auto* colonna = new QWidget(this);
+    colonna->setObjectName(QStringLiteral("colonnaSezioni"));
+    auto* c = new QVBoxLayout(colonna);
+    c->setContentsMargins(8, 10, 8, 10);
+    c->addWidget(barra_, 1);
+    c->addWidget(notaLingua_);
+    auto* piede = new QHBoxLayout;
+    piede->addWidget(logo);
+    piede->addStretch(1);
+    c->addLayout(piede);
+    c->addWidget(lingua_);
+    colonna->setMinimumWidth(160);
+    colonna->setMaximumWidth(240);
+
+    auto* divisore = new QSplitter(this);
+    divisore->addWidget(colonna);
+    divisore->addWidget(viste_);
+    divisore->setStretchFactor(1, 1);
+    divisore->setSizes({180, 800});
+    divisore->setChildrenCollapsible(false);
+    setCentralWidget(divisore);
+
+    if (!mostraSezione(preferenze_.comeTesto(ImpostazioniApp::sezioneApertura))) {
+        mostraSezione(QStringLiteral("cruscotto"));
+    }
+    // "it.brelt.ostrale.spento" on the session bus: interface it.brelt.ostrale, signal spento,
+    // from anyone, with a section's name.
+    QDBusConnection::sessionBus().connect(QString(), QString(), QStringLiteral("it.brelt.ostrale"),
+                                          QStringLiteral("spento"), this,
+                                          SLOT(suRichiestaSezione(QString)));
+    // The tracker list is read off the main thread; the report card's footer shows its size.
+    QThreadPool::globalInstance()->start([guardia = QPointer(pagella_)] {
+        const std::size_t quanti = Tracker::condiviso().domini().size();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guardia, quanti] {
+                if (guardia) guardia->impostaDominiTracker(quanti);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool FinestraPrincipale::mostraSezione(const QString& nome) {
+    const auto it = std::find(costruite_.begin(), costruite_.end(), nome);
+    if (it == costruite_.end()) return false;
+    barra_->setCurrentRow(static_cast<int>(it - costruite_.begin()));
+    return true;
+}
+
+QString FinestraPrincipale::sezioneCorrente() const {
+    const int riga = barra_->currentRow();
+    return riga >= 0 ? costruite_[static_cast<std::size_t>(riga)] : QString();
+}
+
+void FinestraPrincipale::suRichiestaSezione(const QString& nome) {
+    mostraSezione(nome);
+}
+
+QWidget* FinestraPrincipale::crediti() {
+    if (crediti_) return crediti_;
+    auto* w = new QWidget(this, Qt::Window);
+    w->setObjectName(QStringLiteral("crediti"));
+    w->setWindowTitle(tr("Informazioni su Ostrale"));
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(28, 24, 28, 24);
+    l->setSpacing(10);
+    auto* icona = new QLabel(w);
+    icona->setPixmap(QIcon(QStringLiteral(":/icone/ostrale.svg")).pixmap(72, 72));
+    icona->setAlignment(Qt::AlignCenter);
+    auto* nome = new QLabel(QStringLiteral("Ostrale"), w);
+    QFont f = nome->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.6);
+    nome->setFont(f);
+    nome->setAlignment(Qt::AlignCenter);
+    auto* motto = new QLabel(tr("La sentinella di rete del tuo computer"), w);
+    motto->setAlignment(Qt::AlignCenter);
+    auto* versione = new QLabel(tr("Versione %1").arg(stato_.versioneApp()), w);
+    versione->setAlignment(Qt::AlignCenter);
+    versione->setEnabled(false);
+    auto* descrizione = new QLabel(
+        tr("Ostrale controlla le connessioni del tuo computer con un'estensione di sistema: regole "
+           "per app, quarantena del software nuovo, pagella privacy e mappa dei collegamenti. "
+           "Tutto resta sul tuo computer."),
+        w);
+    descrizione->setWordWrap(true);
+    descrizione->setAlignment(Qt::AlignCenter);
+    auto* fonti = new QLabel(
+        tr("<b>Dati usati</b><br>"
+           "Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso "
+           "nell'app).<br>"
+           "Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, "
+           "GPL v3+ o CC BY-SA 3.0+.<br>"
+           "Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0."),
+        w);
+    fonti->setObjectName(QStringLiteral("attribuzioni"));
+    fonti->setWordWrap(true);
+    fonti->setTextFormat(Qt::RichText);
+    l->addWidget(icona);
+    l->addWidget(nome);
+    l->addWidget(motto);
+    l->addWidget(versione);
+    l->addSpacing(6);
+    l->addWidget(descrizione);
+    l->addSpacing(6);
+    l->addWidget(fonti);
+    w->setFixedWidth(460);
+    w->adjustSize();
+    crediti_ = w;
+    return w;
+}
+
+}  // namespace ostrale

@@ -1,0 +1,156 @@
+#include "Ostrale/Viste/vista-barra-menu.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Viste/colori.h"
+#include "Ostrale/Viste/icona-barra.h"
+
+namespace ostrale {
+namespace {
+
+QPixmap cerchio(const QColor& colore, int lato, qreal scala) {
+    QPixmap p(QSize(lato, lato) * scala);
+    p.setDevicePixelRatio(scala);
+    p.fill(Qt::transparent);
+    QPainter q(&p);
+    q.setRenderHint(QPainter::Antialiasing);
+    q.setPen(Qt::NoPen);
+    q.setBrush(colore);
+    q.drawEllipse(QRectF(0.5, 0.5, lato - 1, lato - 1));
+    return p;
+}
+
+QFrame* linea(QWidget* genitore) {
+    auto* l = new QFrame(genitore);
+    l->setFrameShape(QFrame::HLine);
+    l->setFrameShadow(QFrame::Sunken);
+    return l;
+}
+
+}  // namespace
+
+VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(parent), stato_(stato) {
+    setObjectName(QStringLiteral("barraMenu"));
+    pallino_ = new QLabel(this);
+    descrizione_ = new QLabel(this);
+    descrizione_->setObjectName(QStringLiteral("descrizioneLuce"));
+    QFont grassetto = descrizione_->font();
+    grassetto.setBold(true);
+    descrizione_->setFont(grassetto);
+    interruttore_ = new QCheckBox(tr("Filtro"), this);
+    interruttore_->setObjectName(QStringLiteral("interruttoreFiltro"));
+    connect(interruttore_, &QCheckBox::clicked, this,
+            [this](bool attivo) { stato_.impostaFiltro(attivo); });
+
+    auto* testa = new QHBoxLayout;
+    testa->addWidget(pallino_);
+    testa->addWidget(descrizione_, 1);
+    testa->addWidget(interruttore_);
+
+    consentiti_ = new QLabel(this);
+    consentiti_->setObjectName(QStringLiteral("totaleConsentiti"));
+    bloccati_ = new QLabel(this);
+    bloccati_->setObjectName(QStringLiteral("totaleBloccati"));
+    auto* contatori = new QHBoxLayout;
+    contatori->addWidget(consentiti_);
+    contatori->addSpacing(16);
+    contatori->addWidget(bloccati_);
+    contatori->addStretch(1);
+
+    flussi_ = new QListWidget(this);
+    flussi_->setObjectName(QStringLiteral("ultimiFlussi"));
+    flussi_->setFrameShape(QFrame::NoFrame);
+    flussi_->setSelectionMode(QAbstractItemView::NoSelection);
+    flussi_->setFocusPolicy(Qt::NoFocus);
+    flussi_->setUniformItemSizes(true);
+    flussi_->setTextElideMode(Qt::ElideRight);
+    flussi_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    flussi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    flussi_->setStyleSheet(QStringLiteral("QListWidget { background: transparent; }"));
+    vuoto_ = new QLabel(tr("Nessun flusso registrato"), this);
+    vuoto_->setObjectName(QStringLiteral("nessunFlusso"));
+    vuoto_->setEnabled(false);
+
+    auto* apri = new QPushButton(tr("Apri Ostrale"), this);
+    apri->setObjectName(QStringLiteral("apriOstrale"));
+    auto* esci = new QPushButton(tr("Esci"), this);
+    esci->setObjectName(QStringLiteral("esci"));
+    connect(apri, &QPushButton::clicked, this, &VistaBarraMenu::apriRichiesto);
+    connect(esci, &QPushButton::clicked, this, &VistaBarraMenu::esciRichiesto);
+    auto* bottoni = new QHBoxLayout;
+    bottoni->addWidget(apri);
+    bottoni->addStretch(1);
+    bottoni->addWidget(esci);
+
+    auto* tutto = new QVBoxLayout(this);
+    tutto->setContentsMargins(14, 12, 14, 12);
+    tutto->setSpacing(8);
+    tutto->addLayout(testa);
+    tutto->addLayout(contatori);
+    tutto->addWidget(linea(this));
+    tutto->addWidget(flussi_);
+    tutto->addWidget(vuoto_);
+    tutto->addWidget(linea(this));
+    tutto->addLayout(bottoni);
+    setMinimumWidth(320);
+
+    connect(&stato_, &StatoApp::coloreBarraCambiato, this, &VistaBarraMenu::aggiornaLuce);
+    connect(&stato_, &StatoApp::filtroAttivoCambiato, this, &VistaBarraMenu::aggiornaLuce);
+    connect(&stato_, &StatoApp::totaleConsentitiCambiato, this, &VistaBarraMenu::aggiornaLuce);
+    connect(&stato_, &StatoApp::totaleBloccatiCambiato, this, &VistaBarraMenu::aggiornaLuce);
+    // Thousands of events a second: the list is redone at most once per turn of the loop, and
+    // only while the popup shows.
+    connect(&stato_, &StatoApp::flussiCambiati, this, [this] {
+        if (flussiDaRifare_) return;
+        flussiDaRifare_ = true;
+        if (isVisible())
+            QMetaObject::invokeMethod(
+                this, [this] { aggiornaFlussi(); }, Qt::QueuedConnection);
+    });
+    aggiornaLuce();
+    aggiornaFlussi();
+}
+
+void VistaBarraMenu::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    aggiornaFlussi();
+}
+
+void VistaBarraMenu::aggiornaLuce() {
+    pallino_->setPixmap(cerchio(colori::semaforo(stato_.coloreBarra()), 12, devicePixelRatioF()));
+    descrizione_->setText(IconaBarra::descrizione(stato_.coloreBarra()));
+    interruttore_->setChecked(stato_.filtroAttivo());
+    consentiti_->setText(QStringLiteral("<span style='color:%1'>✔</span> %2")
+                             .arg(colori::verde.name())
+                             .arg(stato_.totaleConsentiti()));
+    bloccati_->setText(QStringLiteral("<span style='color:%1'>✖</span> %2")
+                           .arg(colori::rosso.name())
+                           .arg(stato_.totaleBloccati()));
+}
+
+void VistaBarraMenu::aggiornaFlussi() {
+    if (!flussiDaRifare_) return;
+    flussiDaRifare_ = false;
+    flussi_->clear();
+    const auto& tutti = stato_.flussi();
+    const std::size_t n = std::min<std::size_t>(tutti.size(), righeFlussi);
+    const qreal scala = devicePixelRatioF();
+    for (std::size_t i = 0; i < n; ++i) {
+        const EventoFlusso& e = tutti[i];
+        auto* voce = new QListWidgetItem(
+            QIcon(cerchio(e.consentito ? colori::verde : colori::rosso, 8, scala)),
+            QString::fromStdString(e.host.empty() ? e.indirizzoIP.value_or("?") : e.host), flussi_);
+        voce->setToolTip(QString::fromStdString(e.firmaApp));
+    }
+    flussi_->setVisible(n > 0);
+    vuoto_->setVisible(n == 0);
+    const int riga = flussi_->sizeHintForRow(0) > 0 ? flussi_->sizeHintForRow(0) : 18;
+    flussi_->setFixedHeight(static_cast<int>(n) * riga + 2);
+}
+
+}  // namespace ostrale

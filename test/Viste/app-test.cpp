@@ -1,0 +1,274 @@
+// The main window, the tray's popup and icon, the dashboard and the report card: real widgets on
+// the offscreen platform, the controller beside the real simulated daemon where the data must be
+// real, and pictures of each in Italian and English.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTranslator>
+#include <cstdlib>
+#include <ctime>
+
+#include "Condiviso/codifica-json.h"
+#include "Ostrale/Linux/gestore-esterno.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Viste/Pagella/vista-pagella.h"
+#include "Ostrale/Viste/colori.h"
+#include "Ostrale/Viste/finestra-principale.h"
+#include "Ostrale/Viste/icona-barra.h"
+#include "Ostrale/Viste/vassoio.h"
+#include "Ostrale/Viste/vista-barra-menu.h"
+#include "test/Ostrale/supporto-app.h"
+#include "test/supporto/cartella-temporanea.h"
+
+namespace ostrale::test {
+namespace {
+
+void fotografa(QWidget* w, const QString& nome) {
+    const QString cartella = QStringLiteral(OSTRALE_SCHERMATE);
+    QDir().mkpath(cartella);
+    EXPECT_TRUE(w->grab().save(cartella + QLatin1Char('/') + nome)) << nome.toStdString();
+}
+
+// A controller with no extension behind it, fed by the test.
+class AppSenzaEstensione : public ::testing::Test {
+  protected:
+    AppSenzaEstensione() { std::filesystem::create_directories(cartella_ / "c"); }
+
+    StatoApp& stato() {
+        if (!stato_) {
+            stato_ = std::make_unique<StatoApp>(
+                StatoApp::Dipendenze{orologio_,
+                                     tempo_,
+                                     gestore_,
+                                     preferenze_,
+                                     nullptr,
+                                     QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                                     {}});
+        }
+        return *stato_;
+    }
+    void flussi(int quanti) {
+        for (int i = 0; i < quanti; ++i) {
+            EventoFlusso e =
+                evento(orologio_.adesso(), "/usr/bin/app" + std::to_string(i), i % 3 != 0);
+            e.host = "servizio" + std::to_string(i) + ".example.test";
+            stato().nuovoFlusso(json::codifica(e));
+        }
+    }
+
+    CartellaTemporanea cartella_;
+    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
+    OrologioFinto orologio_{Data::daUnix(static_cast<double>(std::time(nullptr)))};
+    TemporizzatoreFinto tempo_{orologio_};
+    GestoreEsterno gestore_;
+    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
+    std::unique_ptr<StatoApp> stato_;
+};
+
+TEST_F(AppSenzaEstensione, TheOpeningSectionAndRequestsFromTheSessionBus) {
+    preferenze_.imposta(ImpostazioniApp::sezioneApertura, QStringLiteral("pagella"));
+    {
+        FinestraPrincipale f(stato(), preferenze_);
+        EXPECT_EQ(f.sezioneCorrente(), QStringLiteral("pagella"));
+        EXPECT_GE(f.minimumWidth(), 780);
+        EXPECT_GE(f.minimumHeight(), 520);
+    }
+    for (const char* altro : {"niente", "mappa", ""}) {  // the map is not built yet
+        preferenze_.imposta(ImpostazioniApp::sezioneApertura, QString::fromLatin1(altro));
+        FinestraPrincipale f(stato(), preferenze_);
+        EXPECT_EQ(f.sezioneCorrente(), QStringLiteral("cruscotto")) << altro;
+    }
+    // Only the sections that exist are listed, in the design's order.
+    FinestraPrincipale f(stato(), preferenze_);
+    auto* barra = f.findChild<QListWidget*>(QStringLiteral("barraSezioni"));
+    ASSERT_NE(barra, nullptr);
+    ASSERT_EQ(barra->count(), 2);
+    EXPECT_EQ(barra->item(0)->text(), QStringLiteral("Cruscotto"));
+    EXPECT_EQ(barra->item(1)->text(), QStringLiteral("Pagella"));
+    // The signal on the session bus (a private one of the test's, see main).
+    auto manda = [](const QVariantList& argomenti) {
+        auto s = QDBusMessage::createSignal(QStringLiteral("/"), QStringLiteral("it.brelt.ostrale"),
+                                            QStringLiteral("spento"));
+        s.setArguments(argomenti);
+        QDBusConnection::sessionBus().send(s);
+    };
+    manda({QStringLiteral("pagella")});
+    QTRY_COMPARE(f.sezioneCorrente(), QStringLiteral("pagella"));
+    manda({QStringLiteral("nessuna")});
+    manda({42});
+    manda({});
+    manda({QStringLiteral("cruscotto")});
+    QTRY_COMPARE(f.sezioneCorrente(), QStringLiteral("cruscotto"));
+}
+
+TEST_F(AppSenzaEstensione, ThePopupShowsTheLastEightFlowsOrSaysThereAreNone) {
+    VistaBarraMenu barra(stato());
+    barra.show();
+    auto* elenco = barra.findChild<QListWidget*>(QStringLiteral("ultimiFlussi"));
+    auto* vuoto = barra.findChild<QLabel*>(QStringLiteral("nessunFlusso"));
+    ASSERT_TRUE(elenco && vuoto);
+    EXPECT_TRUE(vuoto->isVisible());
+    EXPECT_EQ(vuoto->text(), QStringLiteral("Nessun flusso registrato"));
+    fotografa(&barra, QStringLiteral("barra-menu-vuota.png"));
+    flussi(3);
+    QTRY_COMPARE(elenco->count(), 3);
+    EXPECT_FALSE(vuoto->isVisible());
+    flussi(17);
+    QTRY_COMPARE(elenco->count(), 8);
+    EXPECT_EQ(elenco->item(0)->text(), QStringLiteral("servizio16.example.test"));  // newest first
+    EXPECT_EQ(barra.findChild<QLabel*>(QStringLiteral("totaleBloccati"))->text().right(1),
+              QStringLiteral("7"));
+    fotografa(&barra, QStringLiteral("barra-menu.png"));
+}
+
+TEST(VotoPagella, GradesAtTheBoundaries) {
+    auto voto = [](std::int64_t totale, std::int64_t tracker) {
+        return Voto::lettera(ContatoriApp{totale, tracker, 0, 0});
+    };
+    EXPECT_EQ(voto(0, 0), QStringLiteral("A"));
+    EXPECT_EQ(voto(100, 4), QStringLiteral("A"));
+    EXPECT_EQ(voto(100, 5), QStringLiteral("B"));
+    EXPECT_EQ(voto(100, 20), QStringLiteral("C"));
+    EXPECT_EQ(voto(100, 50), QStringLiteral("D"));
+    EXPECT_EQ(voto(3, 1), QStringLiteral("C"));
+    EXPECT_EQ(static_cast<int>(Voto::quota({3, 1, 0, 0}) * 100), 33);
+    EXPECT_EQ(voto(3, 2), QStringLiteral("D"));
+    EXPECT_EQ(static_cast<int>(Voto::quota({3, 2, 0, 0}) * 100), 66);
+    EXPECT_EQ(Voto::colore({0, 0, 0, 0}), colori::verde);
+}
+
+// The tray icon at each light and a few ring phases, against the reference pictures kept in
+// test/Viste/riferimenti (OSTRALE_RISCRIVI_RIFERIMENTI=1 writes them anew).
+TEST(IconaVassoio, MatchesTheReferencePictures) {
+    const QString cartella = QStringLiteral(OSTRALE_SORGENTI "/test/Viste/riferimenti");
+    const bool riscrivi = std::getenv("OSTRALE_RISCRIVI_RIFERIMENTI") != nullptr;
+    struct Caso {
+        const char* nome;
+        ColoreSemaforo luce;
+        bool anello;
+        double fase;
+        bool richiesta;
+    };
+    const Caso casi[] = {
+        {"spento", ColoreSemaforo::spento, false, 0, false},
+        {"verde", ColoreSemaforo::verde, false, 0, false},
+        {"arancio", ColoreSemaforo::arancio, false, 0, false},
+        {"rosso", ColoreSemaforo::rosso, false, 0, false},
+        {"verde-anello-0", ColoreSemaforo::verde, true, 0, false},
+        {"verde-anello-21", ColoreSemaforo::verde, true, -21, false},
+        {"arancio-anello-42", ColoreSemaforo::arancio, true, -42, false},
+        {"richiesta", ColoreSemaforo::verde, true, -9, true},
+    };
+    for (const Caso& c : casi) {
+        SCOPED_TRACE(c.nome);
+        const QImage fatta = IconaBarra::disegna(c.luce, c.anello, c.fase, c.richiesta, 2)
+                                 .convertToFormat(QImage::Format_ARGB32);
+        const QString percorso =
+            cartella + QStringLiteral("/icona-") + QLatin1String(c.nome) + QStringLiteral(".png");
+        fatta.save(QStringLiteral(OSTRALE_SCHERMATE "/icona-") + QLatin1String(c.nome) +
+                   QStringLiteral(".png"));
+        if (riscrivi) {
+            QDir().mkpath(cartella);
+            ASSERT_TRUE(fatta.save(percorso));
+            continue;
+        }
+        const QImage attesa = QImage(percorso).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(attesa.isNull()) << "no reference " << percorso.toStdString();
+        ASSERT_EQ(attesa.size(), fatta.size());
+        int diversi = 0;
+        for (int y = 0; y < attesa.height(); ++y) {
+            for (int x = 0; x < attesa.width(); ++x) {
+                const QColor a = attesa.pixelColor(x, y), b = fatta.pixelColor(x, y);
+                if (std::abs(a.red() - b.red()) > 8 || std::abs(a.green() - b.green()) > 8 ||
+                    std::abs(a.blue() - b.blue()) > 8 || std::abs(a.alpha() - b.alpha()) > 8)
+                    ++diversi;
+            }
+        }
+        EXPECT_EQ(diversi, 0);
+    }
+    // The ring moves: two phases differ, a whole period (56) later it is the same again.
+    EXPECT_NE(IconaBarra::disegna(ColoreSemaforo::verde, true, 0, false),
+              IconaBarra::disegna(ColoreSemaforo::verde, true, -21, false));
+}
+
+// Beside the real simulated daemon: the dashboard, the report card, the popup and the credits,
+// filled by what the scenario does, pictured in Italian and in English.
+TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
+    CartellaTemporanea cartella;
+    std::filesystem::create_directories(cartella / "c");
+    VariabileAmbiente contenitore("OSTRALE_CONTENITORE", (cartella / "c").string());
+    DemoneSimulato demone(cartella / "c", cartella / "ostrale.sock",
+                          {"--velocita", "20", "--accelera", "25"});
+    demone.avvia();
+    OrologioDiSistema orologio;
+    TemporizzatoreQt tempo;
+    GestoreEsterno gestore;
+    ImpostazioniApp preferenze(QString::fromStdString((cartella / "ostrale.conf").string()));
+    StatoApp stato({orologio,
+                    tempo,
+                    gestore,
+                    preferenze,
+                    nullptr,
+                    QString::fromStdString((cartella / "ostrale.sock").string()),
+                    {}});
+    stato.avvia();
+    ASSERT_TRUE(aspetta([&] { return stato.estensionePronta(); }, 20));
+    // Enough of the scenario for attacks, blocks and a report card.
+    ASSERT_TRUE(
+        aspetta([&] { return !stato.attacchi().empty() && stato.totaleBloccati() >= 5; }, 60));
+    ASSERT_TRUE(aspetta([&] { return stato.pagella().size() >= 5; }, 30));
+    for (const char* lingua : {"it", "en"}) {
+        SCOPED_TRACE(lingua);
+        QTranslator inglese;
+        if (std::string(lingua) == "en") {
+            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
+            QCoreApplication::installTranslator(&inglese);
+        }
+        const QString suffisso =
+            QStringLiteral("-") + QLatin1String(lingua) + QStringLiteral(".png");
+        FinestraPrincipale f(stato, preferenze);
+        f.resize(1000, 760);
+        f.show();
+        f.pagella().impostaDominiTracker(41000);
+        gira(0.3);
+        EXPECT_TRUE(f.findChild<QWidget*>(QStringLiteral("riquadroAttacchi"))->isVisible());
+        fotografa(&f, QStringLiteral("cruscotto") + suffisso);
+        ASSERT_TRUE(f.mostraSezione(QStringLiteral("pagella")));
+        gira(0.2);
+        auto* elenco = f.findChild<QListView*>(QStringLiteral("elencoPagella"));
+        ASSERT_NE(elenco, nullptr);
+        EXPECT_EQ(elenco->model()->rowCount(), static_cast<int>(stato.pagella().size()));
+        fotografa(&f, QStringLiteral("pagella") + suffisso);
+        auto* crediti = f.crediti();
+        crediti->show();
+        gira(0.1);
+        fotografa(crediti, QStringLiteral("crediti") + suffisso);
+        crediti->hide();
+        Vassoio vassoio(stato);
+        vassoio.barraMenu().show();
+        gira(0.2);
+        fotografa(&vassoio.barraMenu(), QStringLiteral("barra-menu") + suffisso);
+        // The language is stored when chosen.
+        auto* scelta = f.findChild<QComboBox*>(QStringLiteral("lingua"));
+        scelta->setCurrentIndex(scelta->findData(QLatin1String(lingua)));
+        emit scelta->activated(scelta->currentIndex());
+        EXPECT_EQ(preferenze.comeTesto(ImpostazioniApp::linguaScelta), QLatin1String(lingua));
+        EXPECT_TRUE(f.findChild<QPushButton*>(QStringLiteral("riapriAdesso"))->isVisible());
+        QCoreApplication::removeTranslator(&inglese);
+    }
+    demone.ferma();
+}
+
+}  // namespace
+}  // namespace ostrale::test
