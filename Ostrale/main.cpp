@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     QObject::connect(&posizione, &PosizioneLocale::aggiornata, &stato,
                      [&](const PosizioneIP& p) { stato.impostaPosizioneMia(p); });
 
-    FinestraPrincipale finestra(stato, preferenze);
+    FinestraPrincipale finestra(stato);
     Vassoio vassoio(stato);
     auto apri = [&] {
         finestra.show();

@@ -57,6 +57,15 @@ StatoApp::~StatoApp() {
     }
 }
 
+QVariant StatoApp::preferenza(const char* chiave) const {
+    return preferenze_.valore(chiave);
+}
+
+void StatoApp::impostaPreferenza(const char* chiave, const QVariant& valore) {
+    preferenze_.imposta(chiave, valore);
+    preferenze_.sincronizza();
+}
+
 void StatoApp::avvia() {
     if (avviato_) return;
     avviato_ = true;

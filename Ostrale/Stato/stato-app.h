@@ -152,6 +152,10 @@ class StatoApp : public QObject {
     // The version the extension answered, empty until it has.
     const std::string& versioneEstensione() const { return versioneEstensione_; }
     const QString& versioneApp() const { return versioneApp_; }
+    // The clock the views animate by, and the app's preferences as the views read and store them.
+    const Orologio& orologio() const { return orologio_; }
+    QVariant preferenza(const char* chiave) const;
+    void impostaPreferenza(const char* chiave, const QVariant& valore);
 
     // The extension and the filter switch.
     void installaEstensione();

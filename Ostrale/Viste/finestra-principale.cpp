@@ -52,9 +52,8 @@ const std::vector<QString>& FinestraPrincipale::sezioni() {
     return nomi;
 }
 
-FinestraPrincipale::FinestraPrincipale(StatoApp& stato, ImpostazioniApp& preferenze,
-                                       QWidget* parent)
-    : QMainWindow(parent), stato_(stato), preferenze_(preferenze) {
+FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
+    : QMainWindow(parent), stato_(stato) {
     setObjectName(QStringLiteral("principale"));
     setWindowTitle(QString());
     setMinimumSize(780, 520);
@@ -104,7 +103,7 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, ImpostazioniApp& prefere
     lingua_->addItem(QStringLiteral("Italiano"), QStringLiteral("it"));
     lingua_->addItem(QStringLiteral("English"), QStringLiteral("en"));
     lingua_->setToolTip(tr("Lingua dell'interfaccia"));
-    const QString scelta = preferenze_.comeTesto(ImpostazioniApp::linguaScelta);
+    const QString scelta = stato_.preferenza(ImpostazioniApp::linguaScelta).toString();
     lingua_->setCurrentIndex(std::max(0, lingua_->findData(scelta)));
     notaLingua_ = new QWidget(this);
     auto* nota = new QVBoxLayout(notaLingua_);
@@ -119,8 +118,7 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, ImpostazioniApp& prefere
     nota->addWidget(riapri);
     notaLingua_->hide();
     connect(lingua_, &QComboBox::activated, this, [this](int i) {
-        preferenze_.imposta(ImpostazioniApp::linguaScelta, lingua_->itemData(i));
-        preferenze_.sincronizza();
+        stato_.impostaPreferenza(ImpostazioniApp::linguaScelta, lingua_->itemData(i));
         notaLingua_->show();
     });
 
@@ -146,7 +144,7 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, ImpostazioniApp& prefere
     divisore->setChildrenCollapsible(false);
     setCentralWidget(divisore);
 
-    if (!mostraSezione(preferenze_.comeTesto(ImpostazioniApp::sezioneApertura))) {
+    if (!mostraSezione(stato_.preferenza(ImpostazioniApp::sezioneApertura).toString())) {
         mostraSezione(QStringLiteral("cruscotto"));
     }
     // "it.brelt.ostrale.spento" on the session bus: interface it.brelt.ostrale, signal spento,

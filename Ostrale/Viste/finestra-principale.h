@@ -10,7 +10,6 @@
 
 namespace ostrale {
 
-class ImpostazioniApp;
 class StatoApp;
 class VistaPagella;
 
@@ -23,7 +22,7 @@ class FinestraPrincipale : public QMainWindow {
     // The eight sections in the sidebar's order; those without a view yet are not listed.
     static const std::vector<QString>& sezioni();
 
-    FinestraPrincipale(StatoApp& stato, ImpostazioniApp& preferenze, QWidget* parent = nullptr);
+    explicit FinestraPrincipale(StatoApp& stato, QWidget* parent = nullptr);
 
     // Selects a section by its name; false (nothing changes) when no built section has it.
     bool mostraSezione(const QString& nome);
@@ -42,7 +41,6 @@ class FinestraPrincipale : public QMainWindow {
 
   private:
     StatoApp& stato_;
-    ImpostazioniApp& preferenze_;
     QListWidget* barra_;
     QStackedWidget* viste_;
     std::vector<QString> costruite_;

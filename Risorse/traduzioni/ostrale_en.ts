@@ -123,6 +123,10 @@
         <source>Nessuna app in quarantena</source>
         <translation>No apps in quarantine</translation>
     </message>
+    <message>
+        <source>Clic: cambia vista</source>
+        <translation>Click: switch view</translation>
+    </message>
 </context>
 <context>
     <name>ostrale::FinestraDomanda</name>

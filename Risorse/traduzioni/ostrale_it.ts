@@ -123,6 +123,10 @@
         <source>Nessuna app in quarantena</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Clic: cambia vista</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ostrale::FinestraDomanda</name>

@@ -22,6 +22,7 @@
 #include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Viste/Cruscotto/visualizzazioni.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 #include "Ostrale/Viste/colori.h"
 #include "Ostrale/Viste/finestra-principale.h"
@@ -79,18 +80,18 @@ class AppSenzaEstensione : public ::testing::Test {
 TEST_F(AppSenzaEstensione, TheOpeningSectionAndRequestsFromTheSessionBus) {
     preferenze_.imposta(ImpostazioniApp::sezioneApertura, QStringLiteral("pagella"));
     {
-        FinestraPrincipale f(stato(), preferenze_);
+        FinestraPrincipale f(stato());
         EXPECT_EQ(f.sezioneCorrente(), QStringLiteral("pagella"));
         EXPECT_GE(f.minimumWidth(), 780);
         EXPECT_GE(f.minimumHeight(), 520);
     }
     for (const char* altro : {"niente", "mappa", ""}) {  // the map is not built yet
         preferenze_.imposta(ImpostazioniApp::sezioneApertura, QString::fromLatin1(altro));
-        FinestraPrincipale f(stato(), preferenze_);
+        FinestraPrincipale f(stato());
         EXPECT_EQ(f.sezioneCorrente(), QStringLiteral("cruscotto")) << altro;
     }
     // Only the sections that exist are listed, in the design's order.
-    FinestraPrincipale f(stato(), preferenze_);
+    FinestraPrincipale f(stato());
     auto* barra = f.findChild<QListWidget*>(QStringLiteral("barraSezioni"));
     ASSERT_NE(barra, nullptr);
     ASSERT_EQ(barra->count(), 2);
@@ -130,6 +131,55 @@ TEST_F(AppSenzaEstensione, ThePopupShowsTheLastEightFlowsOrSaysThereAreNone) {
     EXPECT_EQ(barra.findChild<QLabel*>(QStringLiteral("totaleBloccati"))->text().right(1),
               QStringLiteral("7"));
     fotografa(&barra, QStringLiteral("barra-menu.png"));
+}
+
+TEST_F(AppSenzaEstensione, TheFlowPicturesKeepTheirLimitsAndRestWhenHidden) {
+    FlussoParticelle fiume(stato(), orologio_);
+    for (int i = 0; i < 10; ++i) {  // ten allowed flows within 0.1 s
+        fiume.genera(false);
+        orologio_.avanza(0.01);
+    }
+    EXPECT_EQ(fiume.particelle().size(), 1u);
+    orologio_.avanza(0.03);
+    fiume.genera(false);
+    EXPECT_EQ(fiume.particelle().size(), 2u);
+    std::size_t massimo = 0;
+    for (int i = 0; i < 300; ++i) {
+        orologio_.avanza(0.121);
+        fiume.genera(false);
+        fiume.genera(true);
+        massimo = std::max(massimo, fiume.particelle().size());
+        ASSERT_LE(fiume.particelle().size(), FlussoParticelle::massimo);
+    }
+    EXPECT_EQ(massimo, FlussoParticelle::massimo);  // reached, and the oldest went
+
+    RadarSonar radar(stato(), orologio_);
+    radar.genera(true);
+    orologio_.avanza(2.41);
+    radar.genera(false);
+    ASSERT_EQ(radar.onde().size(), 1u);  // the first wave is gone 2.4 s after its birth
+    EXPECT_FALSE(radar.onde().front().forte);
+    for (int i = 0; i < 100; ++i) {
+        orologio_.avanza(0.151);
+        radar.genera(true);
+        radar.genera(false);
+        ASSERT_LE(radar.onde().size(), RadarSonar::massimo);
+    }
+    EXPECT_EQ(radar.onde().size(), RadarSonar::massimo);
+
+    // Animated only while shown and not minimised.
+    EXPECT_FALSE(fiume.anima());
+    fiume.show();
+    EXPECT_TRUE(fiume.anima());
+    fotografa(&fiume, QStringLiteral("flusso-particelle.png"));
+    fiume.showMinimized();
+    QTRY_VERIFY(!fiume.anima());
+    fiume.showNormal();
+    QTRY_VERIFY(fiume.anima());
+    fiume.hide();
+    EXPECT_FALSE(fiume.anima());
+    radar.show();
+    fotografa(&radar, QStringLiteral("radar-sonar.png"));
 }
 
 TEST(VotoPagella, GradesAtTheBoundaries) {
@@ -237,7 +287,7 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
         }
         const QString suffisso =
             QStringLiteral("-") + QLatin1String(lingua) + QStringLiteral(".png");
-        FinestraPrincipale f(stato, preferenze);
+        FinestraPrincipale f(stato);
         f.resize(1000, 760);
         f.show();
         f.pagella().impostaDominiTracker(41000);

@@ -1,6 +1,7 @@
 #include "Ostrale/Viste/Cruscotto/cruscotto.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,8 +11,10 @@
 #include <QStyle>
 #include <QTimeZone>
 
+#include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
+#include "Ostrale/Viste/Cruscotto/visualizzazioni.h"
 #include "Ostrale/Viste/colori.h"
 #include "Ostrale/Viste/icona-barra.h"
 
@@ -108,10 +111,27 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     grande.setPointSizeF(grande.pointSizeF() * 1.4);
     grande.setBold(true);
     versione->setFont(grande);
+    nomi->addStretch(1);
     nomi->addWidget(versione);
     nomi->addWidget(secondario(tr("La sentinella di rete del tuo computer"), this));
+    nomi->addStretch(1);
     testa->addWidget(logo);
     testa->addLayout(nomi, 1);
+    // The live picture, particles or radar; a click switches and the choice is kept.
+    immagine_ = new QStackedWidget(this);
+    immagine_->setObjectName(QStringLiteral("visualizzaFlussi"));
+    immagine_->setCursor(Qt::PointingHandCursor);
+    immagine_->setToolTip(tr("Clic: cambia vista"));
+    particelle_ = new FlussoParticelle(stato_, stato_.orologio(), immagine_);
+    radar_ = new RadarSonar(stato_, stato_.orologio(), immagine_);
+    immagine_->addWidget(particelle_);
+    immagine_->addWidget(radar_);
+    immagine_->setFixedSize(300, 124);
+    immagine_->installEventFilter(this);
+    particelle_->installEventFilter(this);
+    radar_->installEventFilter(this);
+    mostraImmagine(stato_.preferenza(ImpostazioniApp::vistaFlussiCruscotto).toString());
+    testa->addWidget(immagine_);
     colonna->addLayout(testa);
 
     // Status.
@@ -227,6 +247,30 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     aggiornaAttacchi();
     aggiornaBloccati();
     aggiornaQuarantena();
+}
+
+bool Cruscotto::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonRelease &&
+        (o == immagine_ || o == particelle_ || o == radar_)) {
+        const QString ora = stato_.preferenza(ImpostazioniApp::vistaFlussiCruscotto).toString() ==
+                                    QLatin1String("radar")
+                                ? QStringLiteral("particelle")
+                                : QStringLiteral("radar");
+        stato_.impostaPreferenza(ImpostazioniApp::vistaFlussiCruscotto, ora);
+        mostraImmagine(ora);
+        return true;
+    }
+    return QScrollArea::eventFilter(o, e);
+}
+
+void Cruscotto::mostraImmagine(const QString& vista) {
+    immagine_->setCurrentWidget(vista == QLatin1String("radar") ? static_cast<QWidget*>(radar_)
+                                                                : particelle_);
+    if (vista == QLatin1String("radar")) {
+        immagine_->setFixedSize(134, 124);
+    } else {
+        immagine_->setFixedSize(300, 124);
+    }
 }
 
 void Cruscotto::piùTardi(bool& sporco, void (Cruscotto::*f)()) {

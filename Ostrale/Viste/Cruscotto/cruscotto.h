@@ -5,13 +5,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 #include <QWidget>
 
 namespace ostrale {
 
 class StatoApp;
-class ImpostazioniApp;
+class FlussoParticelle;
+class RadarSonar;
 
 // The dashboard: the filter's state and the extension's, the four counters, the attacks
 // recognised (the first four), the last five blocked flows and the quarantine.
@@ -21,10 +23,13 @@ class Cruscotto : public QScrollArea {
     static constexpr int righeAttacchi = 4;
     static constexpr int righeBloccati = 5;
 
-    Cruscotto(StatoApp& stato, QWidget* parent = nullptr);
+    explicit Cruscotto(StatoApp& stato, QWidget* parent = nullptr);
+    FlussoParticelle& particelle() { return *particelle_; }
+    RadarSonar& radar() { return *radar_; }
 
   protected:
     void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
     void aggiornaStato();
@@ -35,7 +40,12 @@ class Cruscotto : public QScrollArea {
     // Runs `f` once at the end of this turn of the loop, and only while the view shows.
     void piùTardi(bool& sporco, void (Cruscotto::*f)());
 
+    void mostraImmagine(const QString& vista);
+
     StatoApp& stato_;
+    QStackedWidget* immagine_;
+    FlussoParticelle* particelle_;
+    RadarSonar* radar_;
     QCheckBox* interruttore_;
     QLabel* traffico_;
     QLabel* iconaEstensione_;
