@@ -1,5 +1,13 @@
 // ostrale: the desktop app. One controller, the main window and the tray built on it.
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QGuiApplication>
+#include <string_view>
 #include <QProcess>
 #include <QTimer>
 
@@ -17,14 +25,41 @@
 #include "Ostrale/Viste/presentatore-finestre.h"
 #include "Ostrale/Viste/vassoio.h"
 
+namespace {
+
+int tuboSegnali[2] = {-1, -1};
+
+void suSegnale(int) {
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(tuboSegnali[1], &c, 1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace ostrale;
+    // `--puo-disegnare`: whether a display can be opened here (the demo asks before it starts).
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--puo-disegnare") {
+            QGuiApplication::setAttribute(Qt::AA_UseSoftwareOpenGL);
+            int n = 1;
+            char* nome[] = {argv[0], nullptr};
+            QGuiApplication prova(n, nome);
+            return 0;  // a platform that cannot start ends the process before this
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ostrale"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ostrale"));
     QApplication::setDesktopFileName(QStringLiteral("ostrale"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the app
+    // SIGTERM and SIGINT quit through the event loop, so the extension the app runs stops too.
+    if (::pipe2(tuboSegnali, O_CLOEXEC) != 0) return 1;
+    std::signal(SIGINT, suSegnale);
+    std::signal(SIGTERM, suSegnale);
+    QSocketNotifier segnali(tuboSegnali[0], QSocketNotifier::Read);
+    QObject::connect(&segnali, &QSocketNotifier::activated, &app, &QApplication::quit);
     Registro::impostaSottosistema("it.brelt.ostrale");
 
     ImpostazioniApp preferenze;

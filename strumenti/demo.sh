@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# The filter daemon on its simulated traffic, in a temporary container, and `ostralectl flussi
-# --segui` beside it showing the verdicts as the app would receive them over the local channel.
-# Ctrl-C stops both cleanly: the daemon saves its memory, then the container is shown and removed.
+# The demonstration, in a temporary container. On a desktop (a display to draw on): the app, which
+# starts the filter daemon on its simulated traffic as its own child and shows the dashboard, the
+# report card and the tray. Without a display: the daemon, and `ostralectl flussi --segui` beside
+# it showing the verdicts as the app would receive them over the local channel.
+# Ctrl-C (or quitting the app) stops everything cleanly: the daemon saves its memory, then the
+# container is shown and removed.
 set -euo pipefail
 build=${1:-build}
 contenitore=$(mktemp -d /tmp/ostrale-demo-XXXXXX)
 export OSTRALE_SOCKET="$contenitore/ostrale.sock"
 demone=""
+app=""
 fine() {
+    if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then
+        kill -TERM "$app"
+        wait "$app" || true
+    fi
     if [ -n "$demone" ] && kill -0 "$demone" 2>/dev/null; then
         kill -TERM "$demone"
         wait "$demone" || true
@@ -19,6 +27,31 @@ fine() {
 }
 trap fine EXIT
 trap 'exit 0' INT TERM
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/Ostrale/ostrale" ] &&
+    { [ -n "${WAYLAND_DISPLAY:-}" ] || "$build/Ostrale/ostrale" --puo-disegnare 2>/dev/null; }; then
+    cat <<MSG
+Ostrale, a per-application network firewall for Linux desktops.
+
+The app is opening on a simulated desktop: it runs the filter daemon itself (no systemd service
+is touched) on browsers, everyday applications, a never-seen application in quarantine and, every
+minute or so, attacks. Watch the dashboard's counters and picture, the report card and the tray
+icon. The feeds and the city database are not downloaded in the demonstration.
+Daemon log: $contenitore/estensione.log      Quit from the tray ("Esci") or with Ctrl-C.
+
+MSG
+    export OSTRALE_CONTENITORE=$contenitore OSTRALE_GESTORE=locale
+    export OSTRALE_IMPOSTAZIONI=$contenitore/ostrale.conf
+    export OSTRALE_COMANDO_ESTENSIONE="$build/Estensione/ostrale-estensione --sorgente simulata --contenitore $contenitore --velocita 2 --accelera 20"
+    printf '[General]\nhostFeodo=http://127.0.0.1:9\nhostThreatFox=http://127.0.0.1:9\nhostDBIP=http://127.0.0.1:9\n' \
+        >"$OSTRALE_IMPOSTAZIONI"
+    "$build/Ostrale/ostrale" "${@:2}" 2>"$contenitore/app.log" &
+    app=$!
+    wait "$app" || true
+    app=""
+    exit 0
+fi
+[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && echo "No display here: the demonstration runs in the terminal."
 
 cat <<MSG
 Ostrale, a per-application network firewall for Linux desktops.

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# `make demo`'s own script on a real X server (Xvfb) with a real session bus: the app opens on
+# the simulated daemon it runs itself, flows reach it, the screen is pictured, and quitting stops
+# the daemon with it.
+# Usage: demo-xvfb.sh BUILD FOTOGRAFA-SCHERMO SCHERMATA.png    Exit 0 passed, 77 skipped.
+set -uo pipefail
+build=$1
+fotografa=$2
+schermata=$3
+radice=$(cd "$(dirname "$0")/../.." && pwd)
+command -v Xvfb >/dev/null || { echo "Xvfb is missing"; exit 77; }
+command -v dbus-run-session >/dev/null || { echo "dbus-run-session is missing"; exit 77; }
+lavoro=$(mktemp -d /tmp/ostrale-xvfb-XXXXXX)
+schermo=:$((90 + RANDOM % 100))
+Xvfb "$schermo" -screen 0 1280x860x24 -nolisten tcp >"$lavoro/xvfb.log" 2>&1 &
+xvfb=$!
+demo=""
+fine() {
+    [ -n "$demo" ] && kill -TERM "$demo" 2>/dev/null && wait "$demo" 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    rm -rf "$lavoro"
+}
+trap fine EXIT
+fallito() { echo "FAILED: $*"; tail -n 30 "$lavoro/demo.log"; exit 1; }
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${schermo#:}" ] && break; sleep 0.1; done
+export DISPLAY=$schermo QT_QPA_PLATFORM=xcb
+setsid dbus-run-session -- "$radice/strumenti/demo.sh" "$build" >"$lavoro/demo.log" 2>&1 &
+demo=$!
+contenitore=""
+for _ in $(seq 100); do
+    contenitore=$(grep -o '/tmp/ostrale-demo-[A-Za-z0-9]*' "$lavoro/demo.log" | head -1)
+    [ -n "$contenitore" ] && break
+    sleep 0.1
+done
+[ -n "$contenitore" ] || fallito "the demo starts the app"
+grep -q "The app is opening" "$lavoro/demo.log" || fallito "the demo chose the app"
+# The daemon the app runs judges flows and the app takes them in.
+for _ in $(seq 150); do
+    [ -f "$contenitore/ostrale.conf" ] && pgrep -f "contenitore $contenitore" >/dev/null && break
+    sleep 0.1
+done
+pgrep -f "contenitore $contenitore" >/dev/null || fallito "the app starts the simulated daemon"
+sleep 8
+pgrep -f "$build/Ostrale/ostrale" >/dev/null || fallito "the app still runs"
+"$fotografa" "$schermata" || fallito "the screen is pictured"
+echo "ok: the app runs on the simulated daemon under Xvfb; picture in $schermata"
+kill -TERM -- "-$demo" 2>/dev/null || kill -TERM "$demo"
+wait "$demo" 2>/dev/null
+demo=""
+for _ in $(seq 100); do pgrep -f "contenitore $contenitore" >/dev/null || break; sleep 0.1; done
+pgrep -f "contenitore $contenitore" >/dev/null && fallito "the daemon stops with the app"
+echo "ok: quitting stops the daemon the app ran"
