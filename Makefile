@@ -46,6 +46,7 @@ bench: build
 	$(BUILD)/bench/bench-verdetto
 	$(BUILD)/bench/bench-app
 	$(BUILD)/bench/bench-geodb
+	$(BUILD)/bench/bench-finestra
 	bench/latenza/latenza.sh $(BUILD) $(LATENZA) || [ $$? = 77 ]
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.

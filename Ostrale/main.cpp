@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QGuiApplication>
-#include <string_view>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <string_view>
 
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"

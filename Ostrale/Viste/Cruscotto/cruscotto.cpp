@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTimeZone>
+#include <QTimer>
 
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
@@ -277,8 +278,8 @@ void Cruscotto::piùTardi(bool& sporco, void (Cruscotto::*f)()) {
     if (sporco) return;
     sporco = true;
     if (!isVisible()) return;  // redone when it shows
-    QMetaObject::invokeMethod(
-        this, [this, f] { (this->*f)(); }, Qt::QueuedConnection);
+    // Thousands of events a second: the tiles follow at most five times a second.
+    QTimer::singleShot(intervalloAggiornamento, this, [this, f] { (this->*f)(); });
 }
 
 void Cruscotto::showEvent(QShowEvent* e) {

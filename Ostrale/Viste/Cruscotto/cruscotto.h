@@ -22,6 +22,7 @@ class Cruscotto : public QScrollArea {
   public:
     static constexpr int righeAttacchi = 4;
     static constexpr int righeBloccati = 5;
+    static constexpr int intervalloAggiornamento = 200;  // ms
 
     explicit Cruscotto(StatoApp& stato, QWidget* parent = nullptr);
     FlussoParticelle& particelle() { return *particelle_; }
