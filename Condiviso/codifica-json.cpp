@@ -120,13 +120,13 @@ void leggi(const Json& j, std::unordered_set<std::string>& v) {
     }
 }
 
-template <typename T>
-void leggi(const Json& j, std::unordered_map<std::string, T>& v) {
+// An object into a map of its keys (either kind of map).
+template <typename M>
+void leggiMappa(const Json& j, M& v) {
     if (!j.is_object()) rifiuta("expected an object");
     v.clear();
-    v.reserve(j.size());
     for (const auto& [chiave, elemento] : j.items()) {
-        T valore{};
+        typename M::mapped_type valore{};
         try {
             leggi(elemento, valore);
         } catch (const Errore& e) {
@@ -137,18 +137,14 @@ void leggi(const Json& j, std::unordered_map<std::string, T>& v) {
 }
 
 template <typename T>
+void leggi(const Json& j, std::unordered_map<std::string, T>& v) {
+    if (j.is_object()) v.reserve(j.size());
+    leggiMappa(j, v);
+}
+
+template <typename T>
 void leggi(const Json& j, std::map<std::string, T>& v) {
-    if (!j.is_object()) rifiuta("expected an object");
-    v.clear();
-    for (const auto& [chiave, elemento] : j.items()) {
-        T valore{};
-        try {
-            leggi(elemento, valore);
-        } catch (const Errore& e) {
-            rifiuta("\"" + chiave + "\": " + e.what());
-        }
-        v.emplace(chiave, std::move(valore));
-    }
+    leggiMappa(j, v);
 }
 
 const Json& oggetto(const Json& j) {

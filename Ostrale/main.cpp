@@ -1,13 +1,7 @@
 // ostrale: the desktop app. One controller, the main window and the tray built on it.
-#include <csignal>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <string_view>
 
@@ -17,6 +11,7 @@
 #include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/posizione-locale.h"
 #include "Ostrale/Linux/scelta-gestore.h"
+#include "Ostrale/Linux/uscita-su-segnale.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/temporizzatore.h"
@@ -24,17 +19,6 @@
 #include "Ostrale/Viste/finestra-principale.h"
 #include "Ostrale/Viste/presentatore-finestre.h"
 #include "Ostrale/Viste/vassoio.h"
-
-namespace {
-
-int tuboSegnali[2] = {-1, -1};
-
-void suSegnale(int) {
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(tuboSegnali[1], &c, 1);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace ostrale;
@@ -54,12 +38,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("ostrale"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the app
-    // SIGTERM and SIGINT quit through the event loop, so the extension the app runs stops too.
-    if (::pipe2(tuboSegnali, O_CLOEXEC) != 0) return 1;
-    std::signal(SIGINT, suSegnale);
-    std::signal(SIGTERM, suSegnale);
-    QSocketNotifier segnali(tuboSegnali[0], QSocketNotifier::Read);
-    QObject::connect(&segnali, &QSocketNotifier::activated, &app, &QApplication::quit);
+    // SIGTERM and SIGINT quit through the event loop, so the extension it runs stops too.
+    if (!esciSuSegnale(app)) return 1;
     Registro::impostaSottosistema("it.brelt.ostrale");
 
     ImpostazioniApp preferenze;

@@ -6,6 +6,7 @@
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/codifica-json.h"
 #include "Condiviso/modifica-regole.h"
+#include "Condiviso/tracker.h"
 #include "Ostrale/Stato/canale-app.h"
 #include "Ostrale/Stato/coda-seriale.h"
 #include "Ostrale/Stato/impostazioni-app.h"
@@ -71,6 +72,17 @@ void StatoApp::avvia() {
     avviato_ = true;
     caricaRegole();
     caricaAttacchi();
+    // The tracker list (tens of thousands of domains) is read off the main thread.
+    lavori_->accoda([this] {
+        const std::size_t quanti = Tracker::condiviso().domini().size();
+        QMetaObject::invokeMethod(
+            this,
+            [this, quanti] {
+                dominiTracker_ = quanti;
+                emit dominiTrackerCambiati();
+            },
+            Qt::QueuedConnection);
+    });
     connect(&gestore_, &GestoreFiltro::configurazioneCambiata, this,
             &StatoApp::aggiornaStatoFiltro);
     gestore_.leggiStato([guardia = QPointer(this)](GestoreFiltro::Errore errore, bool attivo) {

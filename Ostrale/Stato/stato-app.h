@@ -154,6 +154,8 @@ class StatoApp : public QObject {
     const QString& versioneApp() const { return versioneApp_; }
     // The clock the views animate by, and the app's preferences as the views read and store them.
     const Orologio& orologio() const { return orologio_; }
+    // How many domains the local tracker list holds (read off the main thread at start; 0 until).
+    std::size_t dominiTracker() const { return dominiTracker_; }
     QVariant preferenza(const char* chiave) const;
     void impostaPreferenza(const char* chiave, const QVariant& valore);
 
@@ -235,6 +237,7 @@ class StatoApp : public QObject {
     void decisioniAttaccoCambiate();
     void faseAnelloCambiata();
     void domandaInAttesaCambiata();
+    void dominiTrackerCambiati();
 
     // An address to locate (the geolocation service skips local and malformed ones).
     void localizza(const std::string& indirizzo);
@@ -357,6 +360,7 @@ class StatoApp : public QObject {
     StatoRegole regoleNote_;  // what "regole.json" held when the app last read or wrote it
     std::uint64_t generazioneRegole_ = 0;  // the app's own edits of the rules so far
     bool avviato_ = false;
+    std::size_t dominiTracker_ = 0;
 };
 
 }  // namespace ostrale

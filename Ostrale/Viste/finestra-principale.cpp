@@ -7,11 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
-#include <QThreadPool>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Condiviso/tracker.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
@@ -152,16 +150,6 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
     QDBusConnection::sessionBus().connect(QString(), QString(), QStringLiteral("it.brelt.ostrale"),
                                           QStringLiteral("spento"), this,
                                           SLOT(suRichiestaSezione(QString)));
-    // The tracker list is read off the main thread; the report card's footer shows its size.
-    QThreadPool::globalInstance()->start([guardia = QPointer(pagella_)] {
-        const std::size_t quanti = Tracker::condiviso().domini().size();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guardia, quanti] {
-                if (guardia) guardia->impostaDominiTracker(quanti);
-            },
-            Qt::QueuedConnection);
-    });
 }
 
 bool FinestraPrincipale::mostraSezione(const QString& nome) {

@@ -8,22 +8,11 @@
 
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Viste/colori.h"
+#include "Ostrale/Viste/disegni.h"
 #include "Ostrale/Viste/icona-barra.h"
 
 namespace ostrale {
 namespace {
-
-QPixmap cerchio(const QColor& colore, int lato, qreal scala) {
-    QPixmap p(QSize(lato, lato) * scala);
-    p.setDevicePixelRatio(scala);
-    p.fill(Qt::transparent);
-    QPainter q(&p);
-    q.setRenderHint(QPainter::Antialiasing);
-    q.setPen(Qt::NoPen);
-    q.setBrush(colore);
-    q.drawEllipse(QRectF(0.5, 0.5, lato - 1, lato - 1));
-    return p;
-}
 
 QFrame* linea(QWidget* genitore) {
     auto* l = new QFrame(genitore);
@@ -122,7 +111,8 @@ void VistaBarraMenu::showEvent(QShowEvent* e) {
 }
 
 void VistaBarraMenu::aggiornaLuce() {
-    pallino_->setPixmap(cerchio(colori::semaforo(stato_.coloreBarra()), 12, devicePixelRatioF()));
+    pallino_->setPixmap(
+        disegni::disco(colori::semaforo(stato_.coloreBarra()), 12, devicePixelRatioF()));
     descrizione_->setText(IconaBarra::descrizione(stato_.coloreBarra()));
     interruttore_->setChecked(stato_.filtroAttivo());
     consentiti_->setText(QStringLiteral("<span style='color:%1'>✔</span> %2")
@@ -143,7 +133,7 @@ void VistaBarraMenu::aggiornaFlussi() {
     for (std::size_t i = 0; i < n; ++i) {
         const EventoFlusso& e = tutti[i];
         auto* voce = new QListWidgetItem(
-            QIcon(cerchio(e.consentito ? colori::verde : colori::rosso, 8, scala)),
+            QIcon(disegni::disco(e.consentito ? colori::verde : colori::rosso, 8, scala)),
             QString::fromStdString(e.host.empty() ? e.indirizzoIP.value_or("?") : e.host), flussi_);
         voce->setToolTip(QString::fromStdString(e.firmaApp));
     }

@@ -7,12 +7,8 @@
 #include <ctime>
 #include <iostream>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include "Condiviso/orologio.h"
@@ -21,6 +17,7 @@
 #include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/posizione-locale.h"
 #include "Ostrale/Linux/scelta-gestore.h"
+#include "Ostrale/Linux/uscita-su-segnale.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/presentatore-domande.h"
 #include "Ostrale/Stato/stato-app.h"
@@ -92,13 +89,6 @@ class PresentatoreFisso final : public PresentatoreDomande {
     std::optional<bool> risposta_;
 };
 
-int tuboSegnali[2] = {-1, -1};
-
-void suSegnale(int) {
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(tuboSegnali[1], &c, 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,12 +145,8 @@ int main(int argc, char** argv) {
     }
     Registro::impostaSottosistema("it.brelt.ostrale");
 
-    if (::pipe2(tuboSegnali, O_CLOEXEC) != 0) return 1;
-    std::signal(SIGINT, suSegnale);
-    std::signal(SIGTERM, suSegnale);
+    if (!esciSuSegnale(app)) return 1;
     std::signal(SIGPIPE, SIG_IGN);
-    QSocketNotifier segnali(tuboSegnali[0], QSocketNotifier::Read);
-    QObject::connect(&segnali, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     ImpostazioniApp preferenze(impostazioni.isEmpty() ? ImpostazioniApp::percorsoPredefinito()
                                                       : impostazioni);

@@ -290,11 +290,11 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
         FinestraPrincipale f(stato);
         f.resize(1000, 760);
         f.show();
-        f.pagella().impostaDominiTracker(41000);
         gira(0.3);
         EXPECT_TRUE(f.findChild<QWidget*>(QStringLiteral("riquadroAttacchi"))->isVisible());
         fotografa(&f, QStringLiteral("cruscotto") + suffisso);
         ASSERT_TRUE(f.mostraSezione(QStringLiteral("pagella")));
+        ASSERT_TRUE(aspetta([&] { return stato.dominiTracker() > 1000; }));
         gira(0.2);
         auto* elenco = f.findChild<QListView*>(QStringLiteral("elencoPagella"));
         ASSERT_NE(elenco, nullptr);

@@ -161,6 +161,15 @@ TEST_F(Domande, InEnglish) {
               QStringLiteral("Allow"));
     fotografa(finestre[0], QStringLiteral("domanda-sospesa-en.png"));
     presentatore_.ritira(7);
+    bool risposto = false;
+    presentatore_.chiediSuBlocco(sospeso("/usr/bin/curl", MotivoDecisione::quarantena),
+                                 [&](bool) { risposto = true; });
+    auto blocco = aperte(QStringLiteral("domandaBlocco"));
+    ASSERT_EQ(blocco.size(), 1u);
+    EXPECT_EQ(testo(blocco[0], "titolo"), QStringLiteral("Access blocked for your safety"));
+    fotografa(blocco[0], QStringLiteral("domanda-blocco-en.png"));
+    clicca(blocco[0], "bottoneConsenti");
+    EXPECT_TRUE(risposto);
     QCoreApplication::removeTranslator(&inglese);
 }
 

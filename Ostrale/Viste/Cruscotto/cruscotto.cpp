@@ -17,6 +17,7 @@
 #include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/Cruscotto/visualizzazioni.h"
 #include "Ostrale/Viste/colori.h"
+#include "Ostrale/Viste/disegni.h"
 #include "Ostrale/Viste/icona-barra.h"
 
 namespace ostrale {
@@ -46,23 +47,10 @@ QLabel* secondario(const QString& testo, QWidget* genitore) {
     return l;
 }
 
-QPixmap scudo(const QColor& colore, int lato, qreal scala);
-
-// The round sign of a blocked flow: a disc with a white bar.
+// The round sign of a blocked flow.
 QLabel* divieto(const QColor& colore, QWidget* genitore) {
-    const qreal scala = genitore->devicePixelRatioF();
-    QPixmap p(QSize(16, 16) * scala);
-    p.setDevicePixelRatio(scala);
-    p.fill(Qt::transparent);
-    QPainter q(&p);
-    q.setRenderHint(QPainter::Antialiasing);
-    q.setPen(Qt::NoPen);
-    q.setBrush(colore);
-    q.drawEllipse(QRectF(1, 1, 14, 14));
-    q.setBrush(Qt::white);
-    q.drawRoundedRect(QRectF(4, 7, 8, 2.2), 1, 1);
     auto* l = new QLabel(genitore);
-    l->setPixmap(p);
+    l->setPixmap(disegni::divieto(colore, 16, genitore->devicePixelRatioF()));
     l->setFixedWidth(22);
     l->setAlignment(Qt::AlignCenter);
     return l;
@@ -71,22 +59,10 @@ QLabel* divieto(const QColor& colore, QWidget* genitore) {
 // A small shield of a colour.
 QLabel* scudetto(const QColor& colore, QWidget* genitore) {
     auto* l = new QLabel(genitore);
-    l->setPixmap(scudo(colore, 16, genitore->devicePixelRatioF()));
+    l->setPixmap(disegni::scudo(colore, 16, genitore->devicePixelRatioF()));
     l->setFixedWidth(22);
     l->setAlignment(Qt::AlignCenter | Qt::AlignTop);
     return l;
-}
-
-QPixmap scudo(const QColor& colore, int lato, qreal scala) {
-    QPixmap p(QSize(lato, lato) * scala);
-    p.setDevicePixelRatio(scala);
-    p.fill(Qt::transparent);
-    QPainter q(&p);
-    q.setRenderHint(QPainter::Antialiasing);
-    q.setPen(Qt::NoPen);
-    q.setBrush(colore);
-    q.drawPath(IconaBarra::scudo(QRectF(1, 1, lato - 2, lato - 2)));
-    return p;
 }
 
 }  // namespace
@@ -105,7 +81,7 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     // Header: logo, version, tagline.
     auto* testa = new QHBoxLayout;
     auto* logo = new QLabel(this);
-    logo->setPixmap(scudo(colori::verde, 44, devicePixelRatioF()));
+    logo->setPixmap(disegni::scudo(colori::verde, 44, devicePixelRatioF()));
     auto* nomi = new QVBoxLayout;
     auto* versione = new QLabel(tr("Ostrale vers. %1").arg(stato_.versioneApp()), this);
     QFont grande = versione->font();

@@ -214,15 +214,14 @@ VistaPagella::VistaPagella(StatoApp& stato, QWidget* parent)
     pile_ = new QStackedLayout(this);
     pile_->addWidget(vuoto);
     pile_->addWidget(pieno);
+    connect(&stato_, &StatoApp::dominiTrackerCambiati, this, [this] {
+        sporca_ = true;
+        if (isVisible()) aggiorna();
+    });
     connect(&stato_, &StatoApp::pagellaCambiata, this, [this] {
         sporca_ = true;
         if (isVisible()) aggiorna();
     });
-    aggiorna();
-}
-
-void VistaPagella::impostaDominiTracker(std::size_t quanti) {
-    dominiTracker_ = quanti;
     aggiorna();
 }
 
@@ -238,7 +237,7 @@ void VistaPagella::aggiorna() {
     piede_->setText(tr("Voti sulla quota di connessioni verso domini tracker/pubblicità (lista "
                        "locale, %1 domini), sull'intero storico. A = pulita, D = più di metà "
                        "tracker.")
-                        .arg(QLocale().toString(static_cast<qint64>(dominiTracker_))));
+                        .arg(QLocale().toString(static_cast<qint64>(stato_.dominiTracker()))));
 }
 
 }  // namespace ostrale

@@ -45,8 +45,6 @@ class VistaPagella : public QWidget {
   public:
     explicit VistaPagella(StatoApp& stato, QWidget* parent = nullptr);
     ModelloPagella& modello() { return modello_; }
-    // How many domains the local tracker list holds (read off the main thread by the window).
-    void impostaDominiTracker(std::size_t quanti);
 
   protected:
     void showEvent(QShowEvent* e) override;
@@ -60,7 +58,6 @@ class VistaPagella : public QWidget {
     QLabel* piede_;
     QStackedLayout* pile_;
     bool sporca_ = true;
-    std::size_t dominiTracker_ = 0;
 };
 
 }  // namespace ostrale
