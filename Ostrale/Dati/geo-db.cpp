@@ -25,6 +25,8 @@ constexpr unsigned char marcatore[] = {0xAB, 0xCD, 0xEF, 'M', 'a', 'x', 'M',
 constexpr std::size_t codaMetadati = 128 * 1024;
 // Maps, arrays and pointers nest at most this deep; deeper is a damaged file.
 constexpr int profonditàMassima = 24;
+// Steps (value heads read) of one lookup or of the metadata: a real record takes a few hundred.
+constexpr std::size_t passiMassimi = 100'000;
 
 enum Tipo : int {
     puntatore = 1,
@@ -59,6 +61,9 @@ class Lettore {
     };
 
     std::optional<Testa> testa(std::size_t off, std::size_t base, int profondità) const {
+        // A damaged file can fan pointers out so that decoding never ends within the depth
+        // bound: one reading does at most this many steps.
+        if (++passi_ > passiMassimi) return std::nullopt;
         if (profondità > profonditàMassima || off >= n_) return std::nullopt;
         const unsigned c = d_[off];
         int t = static_cast<int>(c >> 5);
@@ -224,6 +229,7 @@ class Lettore {
 
     const unsigned char* d_;
     std::size_t n_;
+    mutable std::size_t passi_ = 0;
 };
 
 }  // namespace

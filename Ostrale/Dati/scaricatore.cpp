@@ -29,13 +29,6 @@ void Scaricamento::avvia(QNetworkAccessManager& rete, const QUrl& url, qint64 ma
     };
     auto stato = std::make_shared<Stato>();
     stato->fine = std::move(fine);
-    if (!file.isEmpty()) {
-        stato->file = std::make_unique<QFile>(file);
-        if (!stato->file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            stato->esito.errore = stato->file->errorString();
-            risposta->abort();
-        }
-    }
     QObject::connect(risposta, &QNetworkReply::readyRead, risposta, [risposta, stato, massimo] {
         if (stato->esito.troppoGrande) return;
         const QByteArray pezzo = risposta->readAll();
@@ -81,6 +74,17 @@ void Scaricamento::avvia(QNetworkAccessManager& rete, const QUrl& url, qint64 ma
         if (!e.riuscito) e.corpo.clear();
         stato->fine(std::move(e));
     });
+    // The file once the answer is wired: a file that cannot be written ends the transfer, and
+    // the end is still reported (abort() reports it at once, so not from here).
+    if (!file.isEmpty()) {
+        stato->file = std::make_unique<QFile>(file);
+        if (!stato->file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            stato->esito.errore = stato->file->errorString();
+            stato->file.reset();
+            QMetaObject::invokeMethod(
+                risposta, [risposta] { risposta->abort(); }, Qt::QueuedConnection);
+        }
+    }
 }
 
 }  // namespace ostrale

@@ -47,6 +47,14 @@ T leggiArchivio(const char* nome, const Registro& log) {
 
 constexpr std::size_t notificheAttaccoRicordate = 64;
 constexpr std::size_t domandeAperteMassime = 256;
+// Past this many throttle entries, those older than the throttle go (they no longer hold back).
+constexpr std::size_t voltePrimaDiPotare = 4096;
+
+void pota(std::map<std::string, Data>& ultime, Data adesso, double intervallo) {
+    if (ultime.size() <= voltePrimaDiPotare) return;
+    std::erase_if(ultime,
+                  [&](const auto& voce) { return adesso.secondiDa(voce.second) >= intervallo; });
+}
 
 }  // namespace
 
@@ -126,6 +134,7 @@ void StatoApp::registraAttacco(const EventoFlusso& evento) {
     if (it != ultimaNotificaAttacco_.end() && adesso.secondiDa(it->second) < intervalloNotifiche)
         return;
     ultimaNotificaAttacco_[chiave] = adesso;
+    pota(ultimaNotificaAttacco_, adesso, intervalloNotifiche);
     const QString corpo =
         evento.consentito
             ? tr("%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.")
@@ -224,6 +233,7 @@ void StatoApp::notificaAnomalia(const EventoFlusso& evento) {
     if (it != ultimaNotificaAnomalia_.end() && adesso.secondiDa(it->second) < intervalloNotifiche)
         return;
     ultimaNotificaAnomalia_[evento.firmaApp] = adesso;
+    pota(ultimaNotificaAnomalia_, adesso, intervalloNotifiche);
     notifica(tr("App che si sveglia"),
              tr("%1 ha contattato una destinazione nuova: %2")
                  .arg(daUtf8(evento.firmaApp), daUtf8(evento.host)),
@@ -257,6 +267,7 @@ void StatoApp::chiediSuBlocco(const EventoFlusso& evento) {
     if (it != ultimoAvvisoBlocco_.end() && adesso.secondiDa(it->second) < intervalloNotifiche)
         return;
     ultimoAvvisoBlocco_[evento.firmaApp] = adesso;
+    pota(ultimoAvvisoBlocco_, adesso, intervalloNotifiche);
     avvisoBloccoInCorso_ = true;
     emit domandaInAttesaCambiata();
     avviaLampeggio();

@@ -88,10 +88,18 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
     tutto->addLayout(bottoni);
     setMinimumWidth(320);
 
-    connect(&stato_, &StatoApp::coloreBarraCambiato, this, &VistaBarraMenu::aggiornaLuce);
-    connect(&stato_, &StatoApp::filtroAttivoCambiato, this, &VistaBarraMenu::aggiornaLuce);
-    connect(&stato_, &StatoApp::totaleConsentitiCambiato, this, &VistaBarraMenu::aggiornaLuce);
-    connect(&stato_, &StatoApp::totaleBloccatiCambiato, this, &VistaBarraMenu::aggiornaLuce);
+    // Every flow changes a total: redrawn at most once per turn, and only while shown.
+    for (auto segnale : {&StatoApp::coloreBarraCambiato, &StatoApp::filtroAttivoCambiato,
+                         &StatoApp::totaleConsentitiCambiato, &StatoApp::totaleBloccatiCambiato}) {
+        connect(&stato_, segnale, this, [this] {
+            if (luceDaRifare_) return;
+            luceDaRifare_ = true;
+            if (isVisible()) {
+                QMetaObject::invokeMethod(
+                    this, [this] { aggiornaLuce(); }, Qt::QueuedConnection);
+            }
+        });
+    }
     // Thousands of events a second: the list is redone at most once per turn of the loop, and
     // only while the popup shows.
     connect(&stato_, &StatoApp::flussiCambiati, this, [this] {
@@ -107,10 +115,12 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
 
 void VistaBarraMenu::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    if (luceDaRifare_) aggiornaLuce();
     aggiornaFlussi();
 }
 
 void VistaBarraMenu::aggiornaLuce() {
+    luceDaRifare_ = false;
     pallino_->setPixmap(
         disegni::disco(colori::semaforo(stato_.coloreBarra()), 12, devicePixelRatioF()));
     descrizione_->setText(IconaBarra::descrizione(stato_.coloreBarra()));

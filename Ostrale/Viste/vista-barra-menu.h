@@ -38,6 +38,7 @@ class VistaBarraMenu : public QWidget {
     QListWidget* flussi_;
     QLabel* vuoto_;
     bool flussiDaRifare_ = true;
+    bool luceDaRifare_ = false;
 };
 
 }  // namespace ostrale

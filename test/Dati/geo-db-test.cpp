@@ -221,6 +221,26 @@ TEST(LettoreMMDBFatto, DamagedFilesGiveNoAnswerNeverAReadOutside) {
         EXPECT_TRUE(db.pronto());
         EXPECT_FALSE(db.cerca("1.2.3.4"));
     }
+    // Maps of eight entries, each pointing at the next map, eleven deep: within the nesting
+    // bound, but 8^11 steps to decode whole. The work is bounded: no answer, at once.
+    {
+        std::string catena;
+        const int livelli = 11, voci = 8;
+        const std::size_t larghezza = 1 + voci * 4;  // map head, then key "a" + 2-byte pointer
+        for (int l = 0; l < livelli; ++l) {
+            catena += m(voci);
+            const std::size_t prossimo = (l + 1) * larghezza;
+            for (int v = 0; v < voci; ++v) {
+                catena += s("a");
+                catena += std::string{char(0x20 | (prossimo >> 8)), char(prossimo & 0xFF)};
+            }
+        }
+        catena += u(1);
+        const GeoDB db = GeoDB::daByte(fatto(catena, metadatiBuoni));
+        EXPECT_FALSE(db.cerca("1.2.3.4"));
+        // The same fan-out in the metadata leaves the reader not ready, without hanging.
+        EXPECT_FALSE(GeoDB::daByte(fatto(luogo("x"), catena)).pronto());
+    }
     // A node index past the end of the file.
     std::string oltre = fatto(luogo("x"), m(3) + s("node_count") + u(200) + s("record_size") +
                                               u(24) + s("ip_version") + u(4));

@@ -188,6 +188,15 @@ TEST_F(DatiGeo, BadDownloadsKeepTheDatabaseInUse) {
     prova({200, bomba((std::size_t{512} << 20) + 1)},
           QStringLiteral("Spacchettamento non riuscito."));
     prova({404}, QStringLiteral("Scaricamento non riuscito: riprova più tardi."));
+    // A download that cannot be written: the update still ends, and the next one can run.
+    server_.imposta(percorsoMese(questo), {200, buono});
+    std::filesystem::create_directories(GeoDB::percorsoScaricato().string() + ".gz.parziale");
+    EXPECT_FALSE(attendi(false));
+    EXPECT_FALSE(aggiornatore_.inCorso());
+    EXPECT_EQ(aggiornatore_.esito(),
+              QStringLiteral("Scaricamento non riuscito: riprova più tardi."));
+    std::filesystem::remove_all(GeoDB::percorsoScaricato().string() + ".gz.parziale");
+    EXPECT_TRUE(attendi(false));
 }
 
 TEST(PosizioneDelComputer, WithoutALocationServiceTheTimeZoneDecides) {
