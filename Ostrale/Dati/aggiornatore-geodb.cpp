@@ -43,9 +43,16 @@ AggiornatoreGeoDB::~AggiornatoreGeoDB() {
 }
 
 QString AggiornatoreGeoDB::mese(Data quando) {
-    const auto istante = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(quando.secondiUnix() * 1000), QTimeZone::systemTimeZone());
-    return QLocale::c().toString(istante, QStringLiteral("yyyy-MM"));
+    return QLocale::c().toString(
+        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(quando.secondiUnix() * 1000),
+                                       QTimeZone::systemTimeZone()),
+        QStringLiteral("yyyy-MM"));
+}
+
+QStringList AggiornatoreGeoDB::mesiDaProvare(Data adesso) {
+    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(adesso.secondiUnix() * 1000), QTimeZone::systemTimeZone());
+    return {mese(adesso), QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"))};
 }
 
 bool AggiornatoreGeoDB::spacchetta(const std::filesystem::path& da, const std::filesystem::path& a,
@@ -89,15 +96,18 @@ void AggiornatoreGeoDB::controllaAutomaticamente(Dopo dopo) {
     if (inCorso_) return;
     const auto costruzione = GeoDB::condiviso()->dataCostruzione();
     const QString installato = costruzione ? mese(*costruzione) : QString();
-    const Data adesso = orologio_.adesso();
-    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(adesso.secondiUnix() * 1000), QTimeZone::systemTimeZone());
-    QStringList mesi;
-    for (const QString& m : {QLocale::c().toString(ora, QStringLiteral("yyyy-MM")),
-                             QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"))}) {
-        if (m > installato) mesi << m;
-    }
+    QStringList mesi = mesiDaProvare(orologio_.adesso());
+    mesi.removeIf([&](const QString& m) { return !(m > installato); });
     if (mesi.isEmpty()) return;  // current
+    inizia(std::move(mesi), std::move(dopo));
+}
+
+void AggiornatoreGeoDB::aggiorna(Dopo dopo) {
+    if (inCorso_) return;
+    inizia(mesiDaProvare(orologio_.adesso()), std::move(dopo));
+}
+
+void AggiornatoreGeoDB::inizia(QStringList mesi, Dopo dopo) {
     inCorso_ = true;
     emit inCorsoCambiato();
     if (!esito_.isNull()) {
@@ -105,21 +115,6 @@ void AggiornatoreGeoDB::controllaAutomaticamente(Dopo dopo) {
         emit esitoCambiato();
     }
     prova(std::move(mesi), std::move(dopo));
-}
-
-void AggiornatoreGeoDB::aggiorna(Dopo dopo) {
-    if (inCorso_) return;
-    inCorso_ = true;
-    emit inCorsoCambiato();
-    if (!esito_.isNull()) {
-        esito_ = QString();
-        emit esitoCambiato();
-    }
-    const QDateTime ora = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(orologio_.adesso().secondiUnix() * 1000), QTimeZone::systemTimeZone());
-    prova({QLocale::c().toString(ora, QStringLiteral("yyyy-MM")),
-           QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"))},
-          std::move(dopo));
 }
 
 void AggiornatoreGeoDB::prova(QStringList mesi, Dopo dopo) {

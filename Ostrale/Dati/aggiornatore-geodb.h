@@ -43,8 +43,10 @@ class AggiornatoreGeoDB : public QObject {
     // A download of this month's edition, else last month's, whatever is installed.
     void aggiorna(Dopo dopo);
 
-    // "yyyy-MM" of a moment in the local time zone.
+    // "yyyy-MM" of a moment in the local time zone; the editions tried at `adesso`: this
+    // month's, then last month's.
     static QString mese(Data quando);
+    static QStringList mesiDaProvare(Data adesso);
     // Decompresses gzip `da` into `a` (whole, at most `massimo` bytes); false on any fault.
     static bool spacchetta(const std::filesystem::path& da, const std::filesystem::path& a,
                            qint64 massimo);
@@ -54,6 +56,7 @@ class AggiornatoreGeoDB : public QObject {
     void esitoCambiato();
 
   private:
+    void inizia(QStringList mesi, Dopo dopo);
     void prova(QStringList mesi, Dopo dopo);
     void installa(const QString& scaricato, const QString& mese, Dopo dopo);
     void concludi(const QString& testo, Dopo dopo);

@@ -19,10 +19,6 @@
 namespace ostrale {
 namespace {
 
-QString daUtf8(const std::string& testo) {
-    return QString::fromUtf8(testo.data(), static_cast<qsizetype>(testo.size()));
-}
-
 QString grezzo(TipoAttacco tipo) {
     const std::string_view v = valoreGrezzo(tipo);
     return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
@@ -138,9 +134,9 @@ void StatoApp::registraAttacco(const EventoFlusso& evento) {
     const QString corpo =
         evento.consentito
             ? tr("%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.")
-                  .arg(daUtf8(sorgente))
+                  .arg(QString::fromStdString(sorgente))
             : tr("%1 — sorgente bloccata per 10 minuti. Dettagli nella vista Attacchi.")
-                  .arg(daUtf8(sorgente));
+                  .arg(QString::fromStdString(sorgente));
     notifica(tr("Possibile attacco: %1").arg(testi::etichettaAttacco(*evento.attacco)), corpo,
              true);
 }
@@ -236,7 +232,7 @@ void StatoApp::notificaAnomalia(const EventoFlusso& evento) {
     pota(ultimaNotificaAnomalia_, adesso, intervalloNotifiche);
     notifica(tr("App che si sveglia"),
              tr("%1 ha contattato una destinazione nuova: %2")
-                 .arg(daUtf8(evento.firmaApp), daUtf8(evento.host)),
+                 .arg(QString::fromStdString(evento.firmaApp), QString::fromStdString(evento.host)),
              false);
     lampeggioPer(8);
 }

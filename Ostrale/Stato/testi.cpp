@@ -66,13 +66,10 @@ const TestiAttacco& voce(TipoAttacco tipo) {
     return attacchi[static_cast<std::size_t>(tipo)];
 }
 
-QString daUtf8(const std::string& testo) {
-    return QString::fromUtf8(testo.data(), static_cast<qsizetype>(testo.size()));
-}
-
 QString corpo(const char* chiave, const EventoFlusso& e) {
     return QCoreApplication::translate("ostrale::testi", chiave)
-        .arg(daUtf8(e.firmaApp), daUtf8(e.host), daUtf8(e.porta), motivoSenzaRegola(e));
+        .arg(QString::fromStdString(e.firmaApp), QString::fromStdString(e.host),
+             QString::fromStdString(e.porta), motivoSenzaRegola(e));
 }
 
 }  // namespace

@@ -144,11 +144,8 @@ TEST_F(DatiGeo, AddressesAreLookedUpOnceOffTheMainThreadAndAgainAfterAReset) {
 }
 
 TEST_F(DatiGeo, AMissingMonthFallsBackToThePreviousOneWhichIsPickedUpWithoutARestart) {
-    const Data adesso = orologio_.adesso();
-    const QString questo = AggiornatoreGeoDB::mese(adesso);
-    const QDateTime ora = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(adesso.secondiUnix()),
-                                                        QTimeZone::systemTimeZone());
-    const QString scorso = QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"));
+    const QStringList mesi = AggiornatoreGeoDB::mesiDaProvare(orologio_.adesso());
+    const QString questo = mesi[0], scorso = mesi[1];
     // The shipped copy is old (its build date is the writer's, today: make it older by using
     // the manual update, which does not compare).
     server_.imposta(percorsoMese(scorso), {200, gzip(leggiTutto(scritto("annidato-28.mmdb")))});
@@ -164,10 +161,8 @@ TEST_F(DatiGeo, AMissingMonthFallsBackToThePreviousOneWhichIsPickedUpWithoutARes
 }
 
 TEST_F(DatiGeo, BadDownloadsKeepTheDatabaseInUse) {
-    const QString questo = AggiornatoreGeoDB::mese(orologio_.adesso());
-    const QDateTime ora = QDateTime::fromSecsSinceEpoch(
-        static_cast<qint64>(orologio_.adesso().secondiUnix()), QTimeZone::systemTimeZone());
-    const QString scorso = QLocale::c().toString(ora.addMonths(-1), QStringLiteral("yyyy-MM"));
+    const QStringList mesi = AggiornatoreGeoDB::mesiDaProvare(orologio_.adesso());
+    const QString questo = mesi[0], scorso = mesi[1];
     const auto prima = GeoDB::condiviso();
     auto prova = [&](ServerHttp::Risposta r, const QString& atteso) {
         server_.imposta(percorsoMese(questo), r);

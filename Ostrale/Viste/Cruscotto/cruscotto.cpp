@@ -23,10 +23,6 @@
 namespace ostrale {
 namespace {
 
-QString daUtf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QDateTime quando(Data d) {
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(d.secondiUnix() * 1000));
 }
@@ -325,9 +321,10 @@ void Cruscotto::aggiornaAttacchi() {
         const QString dettaglio =
             e.direzione == DirezioneFlusso::entrata
                 ? tr("Dall'indirizzo %1 verso la porta %2 del computer", "attacchi")
-                      .arg(daUtf8(e.indirizzoIP.value_or(e.host)), daUtf8(e.porta))
+                      .arg(QString::fromStdString(e.indirizzoIP.value_or(e.host)),
+                           QString::fromStdString(e.porta))
                 : tr("App %1 — ultima destinazione %2", "attacchi")
-                      .arg(daUtf8(e.firmaApp), daUtf8(e.host));
+                      .arg(QString::fromStdString(e.firmaApp), QString::fromStdString(e.host));
         auto* d = new QLabel(dettaglio, riga);
         d->setWordWrap(true);
         g->addWidget(d, 1, 1);
@@ -354,13 +351,13 @@ void Cruscotto::aggiornaBloccati() {
         if (++n > righeBloccati) break;
         auto* riga = new QHBoxLayout;
         riga->addWidget(divieto(colori::rosso, bloccati_));
-        auto* app = new QLabel(daUtf8(e.firmaApp), bloccati_);
+        auto* app = new QLabel(QString::fromStdString(e.firmaApp), bloccati_);
         app->setObjectName(QStringLiteral("rigaBloccata"));
         riga->addWidget(app);
-        riga->addWidget(
-            secondario(QStringLiteral("→ ") + daUtf8(e.host) + QLatin1Char(':') + daUtf8(e.porta),
-                       bloccati_),
-            1);
+        riga->addWidget(secondario(QStringLiteral("→ ") + QString::fromStdString(e.host) +
+                                       QLatin1Char(':') + QString::fromStdString(e.porta),
+                                   bloccati_),
+                        1);
         riga->addWidget(
             secondario(l.toString(quando(e.data).time(), QStringLiteral("HH:mm")), bloccati_));
         righeBloccati_->addLayout(riga);
@@ -377,7 +374,7 @@ void Cruscotto::aggiornaQuarantena() {
     for (const std::string& firma : elenco) {
         auto* riga = new QHBoxLayout;
         riga->addWidget(scudetto(colori::arancio, quarantena_));
-        auto* nome = new QLabel(daUtf8(firma), quarantena_);
+        auto* nome = new QLabel(QString::fromStdString(firma), quarantena_);
         nome->setObjectName(QStringLiteral("rigaQuarantena"));
         riga->addWidget(nome, 1);
         auto* promuovi = new QPushButton(tr("Promuovi"), quarantena_);
