@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "Condiviso/fuso-orario.h"
+
 namespace ostrale {
 
 bool FasciaOraria::contiene(std::int64_t minuto) const {
@@ -18,8 +20,11 @@ int minutoDelGiorno(Data momento) {
     // seconds are computed every time.
     thread_local std::time_t quartoNoto = -1;
     thread_local int minutoInizioQuarto = 0;
+    thread_local std::uint64_t fusoNoto = 0;
     const std::time_t quarto = secondi >= 0 ? secondi / 900 : (secondi - 899) / 900;
-    if (quarto != quartoNoto) {
+    const std::uint64_t fuso = generazioneFusoOrario();
+    if (quarto != quartoNoto || fuso != fusoNoto) {
+        fusoNoto = fuso;
         const std::time_t inizio = quarto * 900;
         std::tm locale{};
         if (localtime_r(&inizio, &locale) == nullptr) return 0;

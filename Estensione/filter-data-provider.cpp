@@ -72,7 +72,9 @@ void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
     for (const Regola& r : stato.regole) regole.insert_or_assign(r.firmaApp, r);
     std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
     std::bitset<256> lunghezze;
+    bool consentiPerDominio = false;
     for (const RegolaDominio& r : stato.regoleDominio) {
+        consentiPerDominio |= r.attiva && r.azione == AzioneRegola::consenti;
         std::string chiave = testo::minuscole(r.dominio);
         lunghezze.set(std::min<std::size_t>(chiave.size(), 255));
         regoleDominio.insert_or_assign(std::move(chiave), r);
@@ -81,6 +83,7 @@ void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
     s->regole = std::move(regole);
     s->regoleDominio = std::move(regoleDominio);
     s->lunghezzeDomini = lunghezze;
+    s->consentiPerDominio = consentiPerDominio;
     s->impostazioni = stato.impostazioni;
 }
 
@@ -369,7 +372,56 @@ void FilterDataProvider::risolviLotto(const std::string& firma, bool consenti,
                                      adesso);
 }
 
+bool FilterDataProvider::decisoSenzaNome(const std::optional<TokenApp>& token,
+                                         std::string_view ip) {
+    if (ReteLocale::èLocale(ip)) return true;
+    const std::string firma = firmaApp(token);
+    const Data adesso = d_.orologio.adesso();
+    bool attacchi;
+    {
+        auto s = coda_.blocca();
+        // A domain rule comes before everything else: a name could still allow the flow.
+        if (s->consentiPerDominio) return false;
+        if (const auto it = s->regole.find(firma); it != s->regole.end() && it->second.attiva &&
+                                                   it->second.azione == AzioneRegola::blocca &&
+                                                   !it->second.fascia) {
+            return true;
+        }
+        attacchi = s->impostazioni.rilevaAttacchi;
+        if (attacchi &&
+            (s->sentinella.èBloccato(ip, adesso) || s->sentinella.èContenuta(firma, adesso)))
+            return true;
+    }
+    return attacchi && d_.c2.contiene(ip);  // the list's own lock, never under ours
+}
+
 // ---- attack events ----
+
+bool FilterDataProvider::osservaDomandaDns(const std::optional<TokenApp>& token,
+                                           std::string_view nome, std::uint16_t tipo) {
+    const std::string firma = firmaApp(token);
+    const Data adesso = d_.orologio.adesso();
+    std::optional<Sentinella::Rilevazione> rilevazione;
+    {
+        auto s = coda_.blocca();
+        if (!s->impostazioni.rilevaAttacchi) return false;
+        const auto it = s->regole.find(firma);
+        const bool consenti = it != s->regole.end() && it->second.attiva &&
+                              it->second.azione == AzioneRegola::consenti;
+        rilevazione = s->sentinella.osservaDomandaDns({adesso, firma, nome, tipo, consenti});
+        if (!rilevazione) return s->sentinella.èContenuta(firma, adesso);
+    }
+    // The question may hold bytes of any kind (tunnels encode data in it): only its printable
+    // part names the event.
+    std::string host;
+    for (const char c : nome.substr(0, 253)) {
+        const auto u = static_cast<unsigned char>(c);
+        host.push_back(u > 0x20 && u < 0x7F ? c : '?');
+    }
+    segnalaAttacchi({*rilevazione}, adesso, firma, host, "53", DirezioneFlusso::uscita,
+                    std::nullopt);
+    return rilevazione->bloccata;
+}
 
 void FilterDataProvider::segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni,
                                          Data adesso, const std::string& firma,

@@ -70,6 +70,16 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
 
     // The identity behind a token, cached per token; "sconosciuta" when there is none.
     std::string firmaApp(const std::optional<TokenApp>& token);
+    // Whether an outbound flow of `token` to `ip` gets its verdict whatever its host name: the
+    // address is local or known for command and control or blocked, or the application is
+    // contained or refused by its rule at every hour. A source that could learn the name later
+    // (from the connection's first data) judges such a flow at once instead.
+    bool decisoSenzaNome(const std::optional<TokenApp>& token, std::string_view ip);
+    // A name lookup whose answer reached the application of `token` (question name and type):
+    // watched for DNS tunnels. Answers whether that application is contained now, so that the
+    // source can keep the answer from it.
+    bool osservaDomandaDns(const std::optional<TokenApp>& token, std::string_view nome,
+                           std::uint16_t tipo);
     // Releases every paused flow of `firma` with one verdict.
     void risolviSospesi(const std::string& firma, bool consenti);
     void segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni, Data adesso,
@@ -97,6 +107,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     struct Stato {
         std::unordered_map<std::string, Regola> regole;
         std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
+        bool consentiPerDominio = false;  // some active domain rule allows
         // The lengths of the domain rules' keys (a longer one counts as 255): an ending of a
         // host whose length no key has is not looked up.
         std::bitset<256> lunghezzeDomini;

@@ -15,6 +15,7 @@
 
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/blocklist-c2.h"
+#include "Condiviso/fuso-orario.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Condiviso/tracker.h"
@@ -162,6 +163,7 @@ int main(int argc, char** argv) {
         ::setenv("OSTRALE_CONTENITORE", opzioni.contenitore->c_str(), 1);
     }
     Registro::impostaSottosistema("it.brelt.ostrale.estensione");
+    preparaFusoOrario();
 
     // Signals are taken by this thread alone, with sigwait, once everything runs.
     sigset_t segnali;
@@ -178,6 +180,8 @@ int main(int argc, char** argv) {
         orologio = std::make_unique<OrologioDiSistema>();
     }
     PianificatoreDiSistema pianificatore;
+    // Time windows and the hours of the history follow a change of the machine's time zone.
+    pianificatore.ogni(30, rileggiFusoOrario);
     BlocklistC2 c2(*orologio);
     CanaleXPC canale(c2);
     const bool simulata = opzioni.sorgente == "simulata";

@@ -85,6 +85,11 @@ std::optional<Posizioni> analizza(std::string_view b) {
         p.tupla.portaOrigine = u16(b, p.trasporto);
         p.tupla.portaDestinazione = u16(b, p.trasporto + 2);
         p.tupla.conPorte = true;
+        if (proto == 6 && p.trasporto + 14 <= b.size()) {
+            p.tupla.sequenzaTcp = (static_cast<std::uint32_t>(u16(b, p.trasporto + 4)) << 16) |
+                                  u16(b, p.trasporto + 6);
+            p.tupla.flagTcp = static_cast<std::uint8_t>(b[p.trasporto + 13]);
+        }
     }
     return p;
 }
@@ -100,6 +105,15 @@ ChiaveTupla::ChiaveTupla(const TuplaPacchetto& t) {
     byte[5] = static_cast<std::uint8_t>(t.portaDestinazione);
     std::memcpy(byte.data() + 6, t.origineGrezza, 16);
     std::memcpy(byte.data() + 22, t.destinazioneGrezza, 16);
+}
+
+TuplaPacchetto invertita(const TuplaPacchetto& t) {
+    TuplaPacchetto r = t;
+    std::swap(r.origine, r.destinazione);
+    std::swap(r.portaOrigine, r.portaDestinazione);
+    std::memcpy(r.origineGrezza, t.destinazioneGrezza, 16);
+    std::memcpy(r.destinazioneGrezza, t.origineGrezza, 16);
+    return r;
 }
 
 std::optional<TuplaPacchetto> leggiPacchetto(std::string_view byte) {

@@ -16,6 +16,13 @@ struct TuplaPacchetto {
     std::string origine, destinazione;                      // address text
     std::uint16_t portaOrigine = 0, portaDestinazione = 0;  // 0 for protocols without ports
     bool conPorte = false;
+    // TCP only: the header's flags and sequence number.
+    std::uint8_t flagTcp = 0;
+    std::uint32_t sequenzaTcp = 0;
+
+    static constexpr std::uint8_t fin = 0x01, syn = 0x02, rst = 0x04, ack = 0x10;
+    // The opening SYN of a TCP connection.
+    bool èApertura() const { return protocollo == 6 && (flagTcp & (syn | ack | rst)) == syn; }
     // Raw addresses in network order (4 or 16 bytes used), for socket lookups.
     std::uint8_t origineGrezza[16] = {}, destinazioneGrezza[16] = {};
 };
@@ -35,6 +42,9 @@ struct ChiaveTupla {
         }
     };
 };
+
+// The same flow seen from its other end (an answer's tuple turned into its question's).
+TuplaPacchetto invertita(const TuplaPacchetto& t);
 
 // Reads an IPv4 or IPv6 packet from untrusted bytes (extension headers of IPv6 skipped, with a
 // bound); absent when it is not a well-formed packet.

@@ -73,6 +73,7 @@ constexpr Aggancio agganci[] = {
     {"filter", "INPUT", "OSTRALE_SCARTA"},
 };
 constexpr const char* catenaGiudicato = "OSTRALE_GIUDICATO";
+constexpr const char* catenaAttesa = "OSTRALE_ATTESA";
 
 }  // namespace
 
@@ -80,6 +81,7 @@ std::string RegoleSistema::regole(bool v6) const {
     const std::string g = esadecimale(segnoGiudicato);
     const std::string r = esadecimale(segnoRifiutato);
     const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
+    const std::string a = esadecimale(segnoAttesa);
     // (iptables takes no balance over a single queue.)
     const std::string coda =
         (code_.quanteFlussi > 1 ? "--queue-balance " + std::to_string(code_.primaFlussi) + ":" +
@@ -88,7 +90,8 @@ std::string RegoleSistema::regole(bool v6) const {
         " --queue-bypass";
     const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
     std::string s =
-        "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n";
+        "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n"
+        ":OSTRALE_ATTESA - [0:0]\n";
     auto giudica = [&](const std::string& catena, bool dns) {
         if (dns) {
             // Answers to a question that was judged and allowed: a reply of its connection.
@@ -104,6 +107,13 @@ std::string RegoleSistema::regole(bool v6) const {
         // A packet coming back from the queue with its verdict: the connection keeps it, and an
         // allowed packet goes on through the rest of the table (other software's rules).
         s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -g OSTRALE_GIUDICATO\n";
+        if (!dns) {
+            // An opening let through to wait for its server's name, and then every packet of
+            // its connection until the one that gets the verdict.
+            s += "-A " + catena + " -m mark --mark " + a + "/" + a + " -g OSTRALE_ATTESA\n";
+            s += "-A " + catena + " -p tcp -m connmark --mark " + a + "/" + a + " -j NFQUEUE " +
+                 coda + "\n";
+        }
         if (v6) {
             s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
             for (int tipo = 133; tipo <= 137; ++tipo) {
@@ -127,6 +137,8 @@ std::string RegoleSistema::regole(bool v6) const {
     s += "-A OSTRALE_GIUDICATO -j MARK --and-mark " +
          esadecimale(~(segnoGiudicato | segnoRifiutato)) + "\n";
     s += "-A OSTRALE_GIUDICATO -m connmark --mark " + entrambi + "/" + entrambi + " -j ACCEPT\n";
+    s += "-A OSTRALE_ATTESA -j CONNMARK --save-mark --nfmask " + a + " --ctmask " + a + "\n";
+    s += "-A OSTRALE_ATTESA -j MARK --and-mark " + esadecimale(~segnoAttesa) + "\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
     s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
     // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets
@@ -167,10 +179,12 @@ void RegoleSistema::rimuovi() const {
             esegui({comando, "-w", "-t", a.tabella, "-F", a.nostra}, "", uscita);
         }
         esegui({comando, "-w", "-t", "mangle", "-F", catenaGiudicato}, "", uscita);
+        esegui({comando, "-w", "-t", "mangle", "-F", catenaAttesa}, "", uscita);
         for (const Aggancio& a : agganci) {
             esegui({comando, "-w", "-t", a.tabella, "-X", a.nostra}, "", uscita);
         }
         esegui({comando, "-w", "-t", "mangle", "-X", catenaGiudicato}, "", uscita);
+        esegui({comando, "-w", "-t", "mangle", "-X", catenaAttesa}, "", uscita);
     }
 }
 

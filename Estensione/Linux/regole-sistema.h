@@ -10,12 +10,16 @@ namespace ostrale {
 // IPv6, in chains of our own. Judged flows carry bit 0x100 of the connection mark and skip the
 // queue afterwards; refused ones also carry 0x200: outbound they are rejected at once (a TCP
 // reset, else ICMP administratively prohibited), inbound they are dropped silently.
+// A connection opened while waiting for its server's name carries 0x400 until judged.
 // DHCP and IPv6 neighbour discovery never reach the queue. While no daemon listens, traffic
 // flows (--queue-bypass). DNS answers go to a queue of their own, to learn host names.
 class RegoleSistema {
   public:
     static constexpr unsigned segnoGiudicato = 0x100;
     static constexpr unsigned segnoRifiutato = 0x200;
+    // An outbound TCP connection let through unjudged until its first data (which names its
+    // server): its packets go to the flow queue until one carries a verdict.
+    static constexpr unsigned segnoAttesa = 0x400;
 
     struct Code {
         unsigned primaFlussi =

@@ -99,14 +99,17 @@ std::optional<RispostaDns> leggiRispostaDns(std::string_view byte, bool tcp) {
     }
     const bool èRisposta = (opzioni & 0x8000) != 0;
     const int codice = opzioni & 0x000F;
-    if (!èRisposta || codice != 0 || domande != 1 || risposte > risposteMassime)
-        return std::nullopt;
+    if (!èRisposta || domande != 1 || risposte > risposteMassime) return std::nullopt;
 
     RispostaDns r;
-    if (!l.nome(pos, r.domanda) || r.domanda.empty() || !nomeStampabile(r.domanda))
-        return std::nullopt;
-    std::uint16_t tipoDomanda, classeDomanda;
-    if (!l.u16(pos, tipoDomanda) || !l.u16(pos, classeDomanda)) return std::nullopt;
+    if (!l.nome(pos, r.domanda) || r.domanda.empty()) return std::nullopt;
+    std::uint16_t classeDomanda;
+    if (!l.u16(pos, r.tipo) || !l.u16(pos, classeDomanda)) return std::nullopt;
+    // A question in bytes no host name has (tunnels encode data so) teaches no address.
+    r.stampabile = nomeStampabile(r.domanda);
+    // An error (a refusal, no such name) still tells what was asked, but teaches no address.
+    r.riuscita = codice == 0;
+    if (!r.stampabile || !r.riuscita) return r;
 
     // Names that lead to the question's addresses: the question and every CNAME target.
     std::vector<std::string> catena{r.domanda};

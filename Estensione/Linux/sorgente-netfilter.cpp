@@ -4,6 +4,7 @@
 #include <linux/netfilter.h>
 #include <linux/netfilter/nfnetlink_queue.h>
 #include <linux/netlink.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,7 +24,12 @@ extern "C" {
 }
 
 #include "Condiviso/registro.h"
+#include "Estensione/Linux/nome-server.h"
 #include "Estensione/filter-data-provider.h"
+
+#ifndef IPV6_HDRINCL
+#define IPV6_HDRINCL 36  // linux/in6.h, which clashes with netinet/in.h
+#endif
 
 namespace ostrale {
 
@@ -34,10 +40,46 @@ const std::size_t dimensioneBuffer = 0xffff + (MNL_SOCKET_BUFFER_SIZE / 2);
 // The packet mark of a verdict: our two bits say judged and, when refused, refused; whatever the
 // packet carried in those two bits gives way (the rules clear them again once the connection
 // mark has them).
+constexpr std::uint32_t segniNostri =
+    RegoleSistema::segnoGiudicato | RegoleSistema::segnoRifiutato | RegoleSistema::segnoAttesa;
+
 std::uint32_t segnoVerdetto(std::uint32_t originale, bool consenti) {
-    constexpr std::uint32_t nostri = RegoleSistema::segnoGiudicato | RegoleSistema::segnoRifiutato;
-    return (originale & ~nostri) | RegoleSistema::segnoGiudicato |
+    return (originale & ~segniNostri) | RegoleSistema::segnoGiudicato |
            (consenti ? 0u : RegoleSistema::segnoRifiutato);
+}
+
+// An opening let through unjudged, to wait for the first data of its connection.
+std::uint32_t segnoAttesa(std::uint32_t originale) {
+    return (originale & ~segniNostri) | RegoleSistema::segnoAttesa;
+}
+
+// Where a connection's first data names its server: TLS (its ClientHello) and plain HTTP (its
+// Host header). Elsewhere a flow is judged at its opening, by address when it has no name.
+bool portaTls(std::uint16_t porta) {
+    return porta == 443 || porta == 8443;
+}
+bool portaHttp(std::uint16_t porta) {
+    return porta == 80 || porta == 8080;
+}
+
+// Where a flow's host name came from, for the debug log.
+enum class FonteNome { nessuna, dns, dnsApp, tls, quic, http };
+const char* testoFonte(FonteNome f) {
+    switch (f) {
+        case FonteNome::dns:
+            return "dns";
+        case FonteNome::dnsApp:
+            return "dns-app";
+        case FonteNome::tls:
+            return "tls";
+        case FonteNome::quic:
+            return "quic";
+        case FonteNome::http:
+            return "http";
+        case FonteNome::nessuna:
+            break;
+    }
+    return "address";
 }
 
 // What a queued packet's message says: the attributes read, each with its length checked.
@@ -130,7 +172,8 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
         if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
             return std::string("queue bind: ") + std::strerror(errno);
         h = nfq_nlmsg_put(buffer.data(), NFQNL_MSG_CONFIG, numero_);
-        nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 512);
+        // Flows: enough of the first data for a TLS ClientHello or a QUIC Initial.
+        nfq_nlmsg_cfg_put_params(h, NFQNL_COPY_PACKET, perDns_ ? 0xffff : 4096);
         nfq_nlmsg_cfg_put_qmaxlen(h, 8192);
         if (mnl_socket_sendto(socket_, h, h->nlmsg_len) < 0)
             return std::string("queue params: ") + std::strerror(errno);
@@ -160,7 +203,16 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     void ricorda(const ChiaveTupla& chiave, bool consenti, int protocollo) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.erase(chiave);
-        if (protocollo == IPPROTO_TCP) return;
+        if (protocollo == IPPROTO_TCP) {
+            // A connection that waited for its name: its data already queued behind the judged
+            // packet (retransmissions) gets the same verdict.
+            if (const auto it = attese_.find(chiave); it != attese_.end() && !it->second.deciso) {
+                it->second.deciso = true;
+                it->second.consenti = consenti;
+                it->second.quando = std::chrono::steady_clock::now();
+            }
+            return;
+        }
         const auto adesso = std::chrono::steady_clock::now();
         if (recenti_.size() >= 4096) {
             std::erase_if(recenti_,
@@ -182,7 +234,38 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
         while (!rimandati_.empty()) eseguiPrimo();
     }
 
+    void inviaReset(const TuplaPacchetto& tupla) const { sorgente_.inviaReset(tupla); }
+
   private:
+    // A connection let through at its opening, waiting for the data that names its server.
+    struct Attesa {
+        TuplaPacchetto tupla;  // of the opening
+        std::optional<TokenApp> token;
+        std::chrono::steady_clock::time_point quando;
+        bool giudicata = false;  // handed to the provider (its verdict may still be pending)
+        bool deciso = false;
+        bool consenti = false;
+    };
+    static constexpr std::size_t massimoAttese = 8192;
+    // How long a connection may stay silent before it is judged by its address (one that never
+    // gets through, or whose server speaks first, is judged all the same), how long an entry
+    // lives, and how long a verdict is kept for data queued behind the judged packet.
+    static constexpr std::chrono::seconds silenzioMassimo{2}, durataAttesa{120}, memoriaDecisa{5};
+    void attendi(const TuplaPacchetto& tupla, const ChiaveTupla& chiave,
+                 const std::optional<TokenApp>& token) {
+        const auto adesso = std::chrono::steady_clock::now();
+        std::lock_guard blocco(trattenuti_);
+        if (attese_.size() >= massimoAttese) {
+            std::erase_if(attese_, [&](const auto& v) {
+                return adesso - v.second.quando > (v.second.deciso ? memoriaDecisa : durataAttesa);
+            });
+            if (attese_.size() >= massimoAttese) attese_.clear();
+        }
+        attese_[chiave] = Attesa{tupla, token, adesso};
+    }
+    void giudicaSilenziose();
+    std::chrono::steady_clock::time_point ultimoControllo_{};
+
     void eseguiPrimo() {
         auto primo = std::move(rimandati_.front());
         rimandati_.pop_front();
@@ -190,11 +273,13 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     }
     void leggi();
     int pacchetto(const nlmsghdr* h);
+    void risposta(std::uint32_t id, std::string_view dati);
     ssize_t ricevi(std::vector<char>& buffer, bool attendi);
 
     SorgenteNetfilter& sorgente_;
     const unsigned numero_;
     const bool perDns_;
+    const Registro registro_{"it.brelt.ostrale.estensione", "filtro"};
     mnl_socket* socket_ = nullptr;
     unsigned portid_ = 0;
     FilterDataProvider* provider_ = nullptr;
@@ -202,6 +287,7 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     std::mutex invio_;
     std::mutex trattenuti_;
     std::unordered_set<ChiaveTupla, ChiaveTupla::Hash> inAttesa_;  // flows held without a verdict
+    std::unordered_map<ChiaveTupla, Attesa, ChiaveTupla::Hash> attese_;
     static constexpr std::chrono::seconds memoria{1};
     std::unordered_map<ChiaveTupla, std::pair<bool, std::chrono::steady_clock::time_point>,
                        ChiaveTupla::Hash>
@@ -217,9 +303,12 @@ namespace {
 // A flow as netfilter handed it over; its verdict goes back on the queue that holds it.
 class FlussoNetfilter final : public FlussoDiRete {
   public:
+    // `ripristina`: the flow's connection is open already (it waited for its name), and a refusal
+    // resets the remote end too.
     FlussoNetfilter(std::shared_ptr<SorgenteNetfilter::Coda> coda, std::uint32_t id,
                     std::uint32_t segno, TuplaPacchetto tupla, ChiaveTupla chiave, bool uscita,
-                    std::optional<TokenApp> token, std::optional<std::string> nome)
+                    std::optional<TokenApp> token, std::optional<std::string> nome, bool ripristina,
+                    bool conPacchetto = true)
         : coda_(coda),
           id_(id),
           segno_(segno),
@@ -227,25 +316,30 @@ class FlussoNetfilter final : public FlussoDiRete {
           chiave_(chiave),
           uscita_(uscita),
           token_(token),
-          nome_(std::move(nome)) {}
+          nome_(std::move(nome)),
+          ripristina_(ripristina),
+          conPacchetto_(conPacchetto) {}
 
     std::optional<TokenApp> token() const override { return token_; }
     bool èInEntrata() const override { return !uscita_; }
     std::optional<std::string> nomeHost() const override { return nome_; }
+    // A flow without ports (ICMP, other protocols) keeps its addresses, with "?" for the port.
     std::optional<Estremo> remoto() const override {
-        if (!tupla_.conPorte) return std::nullopt;
-        return uscita_ ? Estremo{tupla_.destinazione, std::to_string(tupla_.portaDestinazione)}
-                       : Estremo{tupla_.origine, std::to_string(tupla_.portaOrigine)};
+        return uscita_ ? Estremo{tupla_.destinazione, porta(tupla_.portaDestinazione)}
+                       : Estremo{tupla_.origine, porta(tupla_.portaOrigine)};
     }
     std::optional<Estremo> locale() const override {
-        if (!tupla_.conPorte) return std::nullopt;
-        return uscita_ ? Estremo{tupla_.origine, std::to_string(tupla_.portaOrigine)}
-                       : Estremo{tupla_.destinazione, std::to_string(tupla_.portaDestinazione)};
+        return uscita_ ? Estremo{tupla_.origine, porta(tupla_.portaOrigine)}
+                       : Estremo{tupla_.destinazione, porta(tupla_.portaDestinazione)};
     }
     int protocollo() const override { return tupla_.protocollo; }
 
     void dai(bool consenti) const {
+        if (!conPacchetto_) return;
         coda_->verdetto(id_, NF_REPEAT, segnoVerdetto(segno_, consenti));
+        // The refused packet is answered with a reset on this machine; the server, which has
+        // seen the opening, gets one of its own.
+        if (!consenti && ripristina_) coda_->inviaReset(tupla_);
     }
     void riprendi(bool consenti) override {
         dai(consenti);
@@ -261,6 +355,10 @@ class FlussoNetfilter final : public FlussoDiRete {
     bool dato() const { return dato_; }
 
   private:
+    std::string porta(std::uint16_t numero) const {
+        return tupla_.conPorte ? std::to_string(numero) : std::string("?");
+    }
+
     const std::shared_ptr<SorgenteNetfilter::Coda> coda_;
     const std::uint32_t id_;
     const std::uint32_t segno_;
@@ -269,6 +367,10 @@ class FlussoNetfilter final : public FlussoDiRete {
     const bool uscita_;
     const std::optional<TokenApp> token_;
     const std::optional<std::string> nome_;
+    const bool ripristina_;
+    // False for a waiting connection judged while no packet of it is held: its verdict is kept
+    // for its next packets.
+    const bool conPacchetto_;
     bool dato_ = false;  // only ever touched by the queue thread
 };
 
@@ -304,6 +406,7 @@ void SorgenteNetfilter::Coda::leggi() {
     while (!fine_) {
         // Verdicts first: the bookkeeping of judged flows waits while packets do.
         const ssize_t n = ricevi(buffer, rimandati_.empty());
+        if (!perDns_) giudicaSilenziose();
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 if (rimandati_.empty()) continue;
@@ -336,14 +439,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     const std::string_view dati = attributi->dati;
     const std::uint8_t aggancio = attributi->aggancio;
     if (perDns_) {
-        // Learn, and let the answer through at once.
-        if (const auto carico = caricoTrasporto(dati)) {
-            const auto tupla = leggiPacchetto(dati);
-            if (auto risposta = leggiRispostaDns(*carico, tupla && tupla->protocollo == 6)) {
-                sorgente_.nomi_.impara(*risposta, sorgente_.orologio_.adesso());
-            }
-        }
-        verdetto(id, NF_ACCEPT, std::nullopt);
+        risposta(id, dati);
         return MNL_CB_OK;
     }
     auto tupla = leggiPacchetto(dati);
@@ -354,7 +450,10 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         return MNL_CB_OK;
     }
     const bool uscita = aggancio == NF_INET_LOCAL_OUT;
+    const bool tcp = tupla->protocollo == IPPROTO_TCP;
     const ChiaveTupla chiave(*tupla);
+    // Set when this packet belongs to a connection that waited for its server's name.
+    std::optional<Attesa> attesa;
     {
         std::lock_guard blocco(trattenuti_);
         // A retransmission or a retry of a flow that waits for the user joins it.
@@ -368,12 +467,40 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
             verdetto(id, NF_REPEAT, segnoVerdetto(segno, it->second.first));
             return MNL_CB_OK;
         }
+        if (const auto it = tcp && uscita ? attese_.find(chiave) : attese_.end();
+            it != attese_.end()) {
+            if (tupla->èApertura()) {
+                if (!it->second.deciso) {  // the opening again, retransmitted
+                    verdetto(id, NF_REPEAT, segnoAttesa(segno));
+                    return MNL_CB_OK;
+                }
+                attese_.erase(it);  // a new connection on a reused tuple
+            } else if (it->second.deciso) {
+                verdetto(id, NF_REPEAT, segnoVerdetto(segno, it->second.consenti));
+                if (!it->second.consenti) inviaReset(*tupla);
+                return MNL_CB_OK;
+            } else {
+                attesa = it->second;
+            }
+        }
+    }
+    std::optional<std::string_view> carico;
+    if (attesa) {
+        carico = caricoTrasporto(dati);
+        // An acknowledgement without data (the handshake's last, or a close): the connection
+        // still waits for its first data.
+        if (!carico || carico->empty()) {
+            verdetto(id, NF_ACCEPT, std::nullopt);
+            return MNL_CB_OK;
+        }
     }
     std::optional<TokenApp> token;
-    // The kernel's note of the socket's owner; an exact socket lookup for what it lacks
-    // (inbound flows, sockets of processes outside our pid namespace, notes lost to a full
-    // map or table).
-    if (uscita && sorgente_.bpf_) {
+    if (attesa) {
+        token = attesa->token;
+    } else if (uscita && sorgente_.bpf_) {
+        // The kernel's note of the socket's owner; an exact socket lookup for what it lacks
+        // (inbound flows, sockets of processes outside our pid namespace, notes lost to a full
+        // map or table).
         if (const auto proprietario = sorgente_.bpf_->cerca(*tupla)) {
             token = tokenDi(*proprietario);
             // A note whose process cannot be named (an executable never seen, on a filesystem
@@ -387,21 +514,227 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
                 token = tokenDi(*pid, proprietario->uid);
         }
     }
+    const std::uint16_t portaRemota = uscita ? tupla->portaDestinazione : tupla->portaOrigine;
+    if (uscita && token && portaRemota == 53 && tupla->conPorte)
+        sorgente_.notaDomanda(*tupla, *token);
+
+    // The host name: the latest its own application resolved for the address, else the
+    // machine's latest; when that is missing or shared, what the first data names.
+    std::string app = token ? provider_->firmaApp(token) : std::string();
+    if (app == "sconosciuta") app.clear();
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
-    auto nome = sorgente_.nomi_.nome(remoto, sorgente_.orologio_.adesso());
-    auto flusso = std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, chiave,
-                                                    uscita, token, std::move(nome));
+    auto noto = sorgente_.nomi_.nome(remoto, app, sorgente_.orologio_.adesso());
+    FonteNome fonte = !noto           ? FonteNome::nessuna
+                      : noto->dellApp ? FonteNome::dnsApp
+                                      : FonteNome::dns;
+    const bool incerto = !noto || noto->ambiguo;
+    std::optional<std::string> nome;
+    if (noto) nome = std::move(noto->nome);
+    if (uscita && tcp && !attesa && tupla->èApertura() &&
+        ((portaTls(portaRemota) && incerto) || (portaHttp(portaRemota) && !noto)) &&
+        !provider_->decisoSenzaNome(token, remoto)) {
+        // Let the opening go, unjudged: the verdict waits for the connection's first data.
+        attendi(*tupla, chiave, token);
+        verdetto(id, NF_REPEAT, segnoAttesa(segno));
+        return MNL_CB_OK;
+    }
+    if (uscita && (attesa || (incerto && tupla->protocollo == IPPROTO_UDP && portaRemota == 443))) {
+        if (!carico) carico = caricoTrasporto(dati);
+        std::optional<std::string> letto;
+        if (carico && !tcp) {
+            letto = nomeDaQuicInitial(*carico);
+            if (letto) fonte = FonteNome::quic;
+        } else if (carico && portaHttp(portaRemota)) {
+            letto = nomeDaHttp(*carico);
+            if (letto) fonte = FonteNome::http;
+        } else if (carico) {
+            letto = nomeDaClientHello(*carico);
+            if (letto) fonte = FonteNome::tls;
+        }
+        if (letto) nome = std::move(letto);
+    }
+    if (attesa) {
+        std::lock_guard blocco(trattenuti_);
+        if (const auto it = attese_.find(chiave); it != attese_.end()) it->second.giudicata = true;
+    }
+    if (Registro::debugAttivo()) {
+        registro_.debug("Flow to " + remoto +
+                        (tupla->conPorte ? " port " + std::to_string(portaRemota) : "") + ": " +
+                        (nome ? *nome : remoto) + " (" +
+                        testoFonte(nome ? fonte : FonteNome::nessuna) + ")");
+    }
+    auto flusso =
+        std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, chiave, uscita,
+                                          token, std::move(nome), attesa.has_value());
     const Verdetto v = provider_->handleNewFlow(flusso);
     if (v == Verdetto::sospendi) {
         std::lock_guard blocco(trattenuti_);
         inAttesa_.insert(chiave);
         return MNL_CB_OK;
     }
-    if (!flusso->dato()) {
-        flusso->dai(v == Verdetto::consenti);
-        ricorda(chiave, v == Verdetto::consenti, tupla->protocollo);
-    }
+    if (!flusso->dato()) flusso->riprendi(v == Verdetto::consenti);
     return MNL_CB_OK;
+}
+
+// Connections that waited for their first data and sent none: judged by address (with the
+// name DNS gave, if any); the verdict holds for what they send later.
+void SorgenteNetfilter::Coda::giudicaSilenziose() {
+    const auto adesso = std::chrono::steady_clock::now();
+    if (adesso - ultimoControllo_ < std::chrono::milliseconds(250)) return;
+    ultimoControllo_ = adesso;
+    std::vector<std::pair<ChiaveTupla, Attesa>> silenziose;
+    {
+        std::lock_guard blocco(trattenuti_);
+        for (auto& [chiave, attesa] : attese_) {
+            if (attesa.giudicata || attesa.deciso || adesso - attesa.quando < silenzioMassimo)
+                continue;
+            attesa.giudicata = true;
+            silenziose.emplace_back(chiave, attesa);
+        }
+    }
+    for (auto& [chiave, attesa] : silenziose) {
+        std::string app = attesa.token ? provider_->firmaApp(attesa.token) : std::string();
+        if (app == "sconosciuta") app.clear();
+        auto noto =
+            sorgente_.nomi_.nome(attesa.tupla.destinazione, app, sorgente_.orologio_.adesso());
+        std::optional<std::string> nome;
+        if (noto) nome = std::move(noto->nome);
+        auto flusso =
+            std::make_shared<FlussoNetfilter>(shared_from_this(), 0, 0, attesa.tupla, chiave, true,
+                                              attesa.token, std::move(nome), true, false);
+        const Verdetto v = provider_->handleNewFlow(flusso);
+        if (v == Verdetto::sospendi) {
+            std::lock_guard blocco(trattenuti_);
+            inAttesa_.insert(chiave);
+        } else if (!flusso->dato()) {
+            flusso->riprendi(v == Verdetto::consenti);
+        }
+    }
+}
+
+// A DNS answer: learnt (for the application it reaches, and machine-wide), watched for
+// tunnels, and let through at once unless its application is contained.
+void SorgenteNetfilter::Coda::risposta(std::uint32_t id, std::string_view dati) {
+    const auto carico = caricoTrasporto(dati);
+    const auto tupla = carico ? leggiPacchetto(dati) : std::nullopt;
+    if (tupla) {
+        if (auto risposta = leggiRispostaDns(*carico, tupla->protocollo == IPPROTO_TCP)) {
+            const auto token = sorgente_.chiHaChiesto(*tupla);
+            std::string app = token ? provider_->firmaApp(token) : std::string();
+            if (app == "sconosciuta") app.clear();
+            sorgente_.nomi_.impara(*risposta, sorgente_.orologio_.adesso(), app);
+            if (token && provider_->osservaDomandaDns(token, risposta->domanda, risposta->tipo)) {
+                verdetto(id, NF_DROP, std::nullopt);
+                return;
+            }
+        }
+    }
+    verdetto(id, NF_ACCEPT, std::nullopt);
+}
+
+void SorgenteNetfilter::notaDomanda(const TuplaPacchetto& domanda, const TokenApp& token) {
+    const auto adesso = std::chrono::steady_clock::now();
+    std::lock_guard blocco(domandeMutex_);
+    if (domande_.size() >= massimoDomande) {
+        std::erase_if(domande_,
+                      [&](const auto& v) { return adesso - v.second.second > durataDomanda; });
+        if (domande_.size() >= massimoDomande) domande_.clear();
+    }
+    domande_.insert_or_assign(ChiaveTupla(domanda), std::pair{token, adesso});
+}
+
+std::optional<TokenApp> SorgenteNetfilter::chiHaChiesto(const TuplaPacchetto& risposta) {
+    {
+        std::lock_guard blocco(domandeMutex_);
+        const auto it = domande_.find(ChiaveTupla(invertita(risposta)));
+        if (it != domande_.end() &&
+            std::chrono::steady_clock::now() - it->second.second < durataDomanda) {
+            return it->second.first;
+        }
+    }
+    // The question was judged before we noted it (a restart), or went out on an old socket:
+    // the socket it reaches is still open, its application waiting for the answer.
+    if (const auto proprietario = cercaSocket(risposta, false)) {
+        if (const auto pid = indice_.pid(proprietario->inode))
+            return tokenDi(*pid, proprietario->uid);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::uint16_t sommaControllo(const unsigned char* pseudo, std::size_t nPseudo,
+                             const unsigned char* dati, std::size_t n) {
+    std::uint32_t somma = 0;
+    auto aggiungi = [&](const unsigned char* p, std::size_t k) {
+        for (std::size_t i = 0; i + 1 < k; i += 2) somma += (p[i] << 8) | p[i + 1];
+        if (k % 2) somma += p[k - 1] << 8;
+    };
+    aggiungi(pseudo, nPseudo);
+    aggiungi(dati, n);
+    while (somma >> 16) somma = (somma & 0xffff) + (somma >> 16);
+    return static_cast<std::uint16_t>(~somma);
+}
+
+}  // namespace
+
+// A TCP reset from this machine's end of `t` (an outbound packet's tuple) to its remote end,
+// with the sequence number the remote end expects next.
+void SorgenteNetfilter::inviaReset(const TuplaPacchetto& t) const {
+    const bool v4 = t.famiglia == 4;
+    const int fd = v4 ? grezzo4_ : grezzo6_;
+    if (fd < 0 || t.protocollo != IPPROTO_TCP) return;
+    const std::size_t lunghezzaIP = v4 ? 4 : 16;
+    unsigned char pacchetto[60] = {};
+    unsigned char* tcp = pacchetto + (v4 ? 20 : 40);
+    tcp[0] = static_cast<unsigned char>(t.portaOrigine >> 8);
+    tcp[1] = static_cast<unsigned char>(t.portaOrigine);
+    tcp[2] = static_cast<unsigned char>(t.portaDestinazione >> 8);
+    tcp[3] = static_cast<unsigned char>(t.portaDestinazione);
+    for (int i = 0; i < 4; ++i)
+        tcp[4 + i] = static_cast<unsigned char>(t.sequenzaTcp >> (24 - 8 * i));
+    tcp[12] = 5 << 4;
+    tcp[13] = TuplaPacchetto::rst;
+    unsigned char pseudo[40] = {};
+    std::memcpy(pseudo, t.origineGrezza, lunghezzaIP);
+    std::memcpy(pseudo + lunghezzaIP, t.destinazioneGrezza, lunghezzaIP);
+    // Then the protocol and the TCP length: zero, protocol, length in 16 bits for IPv4; length in
+    // 32 bits, three zeros and the next header for IPv6.
+    const std::size_t nPseudo = 2 * lunghezzaIP + (v4 ? 4 : 8);
+    if (v4) {
+        pseudo[9] = IPPROTO_TCP;
+        pseudo[11] = 20;
+    } else {
+        pseudo[35] = 20;
+        pseudo[39] = IPPROTO_TCP;
+    }
+    const std::uint16_t somma = sommaControllo(pseudo, nPseudo, tcp, 20);
+    tcp[16] = static_cast<unsigned char>(somma >> 8);
+    tcp[17] = static_cast<unsigned char>(somma);
+    if (v4) {
+        pacchetto[0] = 0x45;
+        pacchetto[3] = 40;
+        pacchetto[6] = 0x40;  // don't fragment
+        pacchetto[8] = 64;
+        pacchetto[9] = IPPROTO_TCP;
+        std::memcpy(pacchetto + 12, t.origineGrezza, 4);
+        std::memcpy(pacchetto + 16, t.destinazioneGrezza, 4);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        std::memcpy(&a.sin_addr, t.destinazioneGrezza, 4);
+        ::sendto(fd, pacchetto, 40, 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    } else {
+        pacchetto[0] = 0x60;
+        pacchetto[5] = 20;
+        pacchetto[6] = IPPROTO_TCP;
+        pacchetto[7] = 64;
+        std::memcpy(pacchetto + 8, t.origineGrezza, 16);
+        std::memcpy(pacchetto + 24, t.destinazioneGrezza, 16);
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        std::memcpy(&a.sin6_addr, t.destinazioneGrezza, 16);
+        ::sendto(fd, pacchetto, 60, 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    }
 }
 
 SorgenteNetfilter::SorgenteNetfilter(const Orologio& orologio, RegoleSistema regole,
@@ -434,6 +767,25 @@ void SorgenteNetfilter::preparaAttribuzione() {
 
 SorgenteNetfilter::~SorgenteNetfilter() {
     ferma();
+    if (grezzo4_ >= 0) ::close(grezzo4_);
+    if (grezzo6_ >= 0) ::close(grezzo6_);
+}
+
+void SorgenteNetfilter::apriSocketGrezzi() {
+    if (grezzo4_ < 0) grezzo4_ = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+    if (grezzo6_ < 0) {
+        grezzo6_ = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+        int uno = 1;
+        if (grezzo6_ >= 0 &&
+            ::setsockopt(grezzo6_, IPPROTO_IPV6, IPV6_HDRINCL, &uno, sizeof uno) != 0) {
+            ::close(grezzo6_);
+            grezzo6_ = -1;
+        }
+    }
+    if (grezzo4_ < 0 || grezzo6_ < 0)
+        Registro("it.brelt.ostrale.estensione", "filtro")
+            .avviso(std::string("No raw socket (") + std::strerror(errno) +
+                    "): a refused connection that was already open is reset on this machine only");
 }
 
 void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
@@ -456,6 +808,7 @@ void SorgenteNetfilter::applicaImpostazioni(FilterDataProvider& provider,
         if (auto errore = coda->apri()) return fallisci(*errore);
     }
     preparaAttribuzione();  // before the queue threads, which read it
+    apriSocketGrezzi();
     for (auto& coda : code_) coda->avvia(provider);
     monitor_.avvia();
     auto errore = regole_.installa();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "Condiviso/orologio.h"
@@ -40,6 +42,12 @@ class SorgenteNetfilter final : public SorgenteFlussi {
 
   private:
     void preparaAttribuzione();
+    // The application that asked a DNS question, noted when its question was judged, so that
+    // its answer (`risposta`'s tuple) teaches that application's names.
+    void notaDomanda(const TuplaPacchetto& domanda, const TokenApp& token);
+    std::optional<TokenApp> chiHaChiesto(const TuplaPacchetto& risposta);
+    void inviaReset(const TuplaPacchetto& tupla) const;
+    void apriSocketGrezzi();
 
     const Orologio& orologio_;
     RegoleSistema regole_;
@@ -51,6 +59,14 @@ class SorgenteNetfilter final : public SorgenteFlussi {
     std::unique_ptr<AttribuzioneBpf> bpf_;
     std::vector<std::shared_ptr<Coda>> code_;
     std::atomic<bool> attiva_ = false;
+    static constexpr std::size_t massimoDomande = 4096;
+    static constexpr std::chrono::seconds durataDomanda{30};
+    std::mutex domandeMutex_;
+    std::unordered_map<ChiaveTupla, std::pair<TokenApp, std::chrono::steady_clock::time_point>,
+                       ChiaveTupla::Hash>
+        domande_;
+    // For the resets sent to servers of refused connections that were already open.
+    int grezzo4_ = -1, grezzo6_ = -1;
 };
 
 }  // namespace ostrale

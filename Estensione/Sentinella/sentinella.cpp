@@ -34,12 +34,31 @@ constexpr std::array<std::string_view, 12> porteComuni{"80",  "443", "53",  "123
 constexpr std::array<std::string_view, 7> porteLaterali{"445", "22",   "5900", "3389",
                                                         "548", "3306", "5432"};
 
-constexpr std::array<std::string_view, 10> prefissiInfrastruttura{
-    "io.tailscale.",   "com.tailscale.",
-    "net.openvpn.",    "com.wireguard.",
-    "org.wireguard.",  "com.cloudflare.",
-    "ch.protonvpn.",   "com.nordvpn.",
-    "com.expressvpn.", "com.privateinternetaccess."};
+// Tunnels, VPNs and mesh networks: their traffic is everyone's traffic, so its volume and shape
+// say nothing about the client itself. Prefixes of identities: signing identifiers and Flatpak
+// ids, and the executables of the Linux clients and of NetworkManager's VPN plugins.
+constexpr std::string_view prefissiInfrastruttura[] = {
+    "io.tailscale.", "com.tailscale.", "net.openvpn.", "com.wireguard.", "org.wireguard.",
+    "com.cloudflare.", "ch.protonvpn.", "com.nordvpn.", "com.expressvpn.",
+    "com.privateinternetaccess.", "com.protonvpn.", "com.zerotier.", "net.mullvad.", "com.mullvad.",
+    "com.github.slackhq.nebula",
+    // Tailscale, WireGuard's tools, OpenVPN and the other classic clients.
+    "/usr/sbin/tailscaled", "/usr/bin/tailscale", "/usr/bin/wireguard-go", "/usr/bin/wg",
+    "/usr/sbin/openvpn", "/usr/bin/openvpn", "/usr/sbin/openconnect", "/usr/bin/openconnect",
+    "/usr/sbin/vpnc", "/usr/lib/ipsec/charon", "/usr/libexec/ipsec/charon", "/usr/sbin/charon",
+    "/usr/sbin/xl2tpd", "/usr/sbin/pppd",
+    // NetworkManager's VPN plugins (one service per kind of VPN).
+    "/usr/lib/NetworkManager/nm-openvpn", "/usr/lib/NetworkManager/nm-openconnect",
+    "/usr/lib/NetworkManager/nm-vpnc", "/usr/lib/NetworkManager/nm-l2tp",
+    "/usr/lib/NetworkManager/nm-pptp", "/usr/lib/NetworkManager/nm-strongswan",
+    "/usr/lib/NetworkManager/nm-fortisslvpn", "/usr/lib/NetworkManager/nm-sstp",
+    "/usr/libexec/nm-openvpn", "/usr/libexec/nm-openconnect", "/usr/libexec/nm-vpnc",
+    "/usr/libexec/nm-l2tp",
+    // Cloudflare's tunnel and WARP, ZeroTier, Nebula, and the vendors' daemons.
+    "/usr/bin/cloudflared", "/usr/local/bin/cloudflared", "/usr/bin/warp-svc",
+    "/usr/sbin/zerotier-one", "/usr/bin/nebula", "/usr/local/bin/nebula", "/opt/Mullvad VPN/",
+    "/usr/bin/mullvad-daemon", "/usr/bin/protonvpn", "/usr/sbin/nordvpnd", "/usr/sbin/expressvpnd",
+    "/opt/piavpn/bin/"};
 
 constexpr std::array<std::string_view, 33> browsers{
     // Signing identifiers (also the Flatpak ids of most of these browsers).
@@ -151,7 +170,16 @@ void Sentinella::contieniApp(std::string_view firma, Data adesso) {
     voce(contenimentoApp_, firma) = adesso.piùSecondi(durataBlocco);
 }
 
-void Sentinella::contieni() {
+void Sentinella::contieni(Data adesso) {
+    // Sanctions end after ten minutes: their tables are swept of the ended ones whenever they
+    // have doubled since the last sweep, so a source that keeps changing address (IPv6 makes it
+    // cheap) costs at most twice what is in force.
+    for (auto* tabella : {&bloccoIP_, &contenimentoApp_}) {
+        std::size_t& soglia = tabella == &bloccoIP_ ? sogliaBloccoIP_ : sogliaContenimento_;
+        if (tabella->size() < soglia) continue;
+        std::erase_if(*tabella, [&](const auto& voce) { return voce.second < adesso; });
+        soglia = std::max<std::size_t>(minimoPrimaDiSpazzare, 2 * tabella->size());
+    }
     svuotaOltre(porteDaIP_, 2000);
     svuotaOltre(colpiServizio_, 2000);
     svuotaOltre(hostDaApp_, 500);
@@ -175,7 +203,7 @@ std::vector<Sentinella::Rilevazione> Sentinella::osserva(const Flusso& f) {
 }
 
 void Sentinella::osservaSanzioni(const Flusso& f, std::vector<Rilevazione>& esito) {
-    contieni();
+    contieni(f.adesso);
     if (f.direzione == DirezioneFlusso::entrata && f.ip) {
         scansione(f, esito);
         forzaBruta(f, esito);
@@ -184,7 +212,6 @@ void Sentinella::osservaSanzioni(const Flusso& f, std::vector<Rilevazione>& esit
     const bool contenibile = !èDiSistema(f.firma) && f.firma != "sconosciuta" &&
                              !f.haRegolaConsenti && !èInfrastruttura(f.firma);
     raffica(f, contenibile, esito);
-    tunnelDNS(f, contenibile, esito);
     scansioneUscita(f, contenibile, esito);
     floodUDP(f, contenibile, esito);
 }
@@ -261,16 +288,48 @@ void Sentinella::forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito) {
 void Sentinella::raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
     if (voce(hostDaApp_, f.firma).aggiorna(f.adesso, minuto, f.host, 40) < 40) return;
     if (!segnalabile(TipoAttacco::raffica, f.firma, f.adesso)) return;
-    if (contenibile) contieniApp(f.firma, f.adesso);
-    esito.push_back({TipoAttacco::raffica, std::string(f.firma), contenibile});
+    // An ordinary news page opens more than forty hosts in a minute: a browser is only reported.
+    const bool contieni = contenibile && !èBrowser(f.firma);
+    if (contieni) contieniApp(f.firma, f.adesso);
+    esito.push_back({TipoAttacco::raffica, std::string(f.firma), contieni});
 }
 
-void Sentinella::tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
-    if (f.portaRemota != "53" || èResolverDiSistema(f.firma)) return;
-    if (voce(dnsDaApp_, f.firma).aggiorna(f.adesso, minuto, 30) < 30) return;
-    if (!segnalabile(TipoAttacco::tunnelDNS, f.firma, f.adesso)) return;
-    if (contenibile) contieniApp(f.firma, f.adesso);
-    esito.push_back({TipoAttacco::tunnelDNS, std::string(f.firma), contenibile});
+bool Sentinella::portaDati(std::string_view nome, std::uint16_t tipo) {
+    // Types whose answers carry arbitrary bytes, or a name of the server's choosing.
+    switch (tipo) {
+        case 5:    // CNAME
+        case 10:   // NULL
+        case 13:   // HINFO
+        case 15:   // MX
+        case 16:   // TXT
+        case 33:   // SRV
+        case 99:   // SPF
+        case 255:  // ANY
+            return true;
+        default:
+            break;
+    }
+    if (tipo >= 65280 && tipo <= 65534) return true;  // private use
+    // Data sent up in the question itself: a very long name or label. Ordinary names, CDN and
+    // advertising hashes included, stay well below both.
+    if (nome.size() >= 120) return true;
+    std::size_t etichetta = 0;
+    for (const char c : nome) {
+        etichetta = c == '.' ? 0 : etichetta + 1;
+        if (etichetta >= 50) return true;
+    }
+    return false;
+}
+
+std::optional<Sentinella::Rilevazione> Sentinella::osservaDomandaDns(const DomandaDns& d) {
+    contieni(d.adesso);
+    if (èResolverDiSistema(d.firma) || !portaDati(d.nome, d.tipo)) return std::nullopt;
+    if (voce(dnsDaApp_, d.firma).aggiorna(d.adesso, minuto, 30) < 30) return std::nullopt;
+    if (!segnalabile(TipoAttacco::tunnelDNS, d.firma, d.adesso)) return std::nullopt;
+    const bool contenibile = !èDiSistema(d.firma) && d.firma != "sconosciuta" &&
+                             !d.haRegolaConsenti && !èInfrastruttura(d.firma);
+    if (contenibile) contieniApp(d.firma, d.adesso);
+    return Rilevazione{TipoAttacco::tunnelDNS, std::string(d.firma), contenibile};
 }
 
 void Sentinella::scansioneUscita(const Flusso& f, bool contenibile,

@@ -61,6 +61,19 @@ class Sentinella {
     // nothing but the moment a full table is emptied.
     void osservaSanzioni(const Flusso& flusso, std::vector<Rilevazione>& esito);
     void osservaResto(const Flusso& flusso, std::vector<Rilevazione>& esito);
+    // A name lookup an application made, seen in its answer (wherever the question went: a
+    // local stub, the router, a public resolver). Only lookups that carry data the way tunnels
+    // do count toward the DNS tunnel; an application found tunnelling is contained.
+    struct DomandaDns {
+        Data adesso;
+        std::string_view firma;
+        std::string_view nome;  // the question's name, lower case
+        std::uint16_t tipo = 1;
+        bool haRegolaConsenti = false;
+    };
+    std::optional<Rilevazione> osservaDomandaDns(const DomandaDns& domanda);
+    static bool portaDati(std::string_view nome, std::uint16_t tipo);
+
     std::vector<Rilevazione> osservaLan(Data adesso, std::string_view firma, std::string_view ip,
                                         std::string_view portaRemota);
 
@@ -95,7 +108,7 @@ class Sentinella {
     // key was made less than `pausa` seconds ago.
     bool segnalabile(TipoAttacco tipo, std::string_view chiave, Data adesso,
                      double pausa = pausaSegnalazioni);
-    void contieni();
+    void contieni(Data adesso);
     // `a` "|" `b` in a buffer of ours, valid until the next call: a key for lookups that
     // allocates nothing once the buffer has grown (a table copies it only to insert it).
     std::string_view componi(std::string_view a, std::string_view b);
@@ -105,7 +118,6 @@ class Sentinella {
     void scansione(const Flusso& f, std::vector<Rilevazione>& esito);
     void forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito);
     void raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
-    void tunnelDNS(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito);
     void beaconing(const Flusso& f, const std::string& destinazione,
                    std::vector<Rilevazione>& esito);
     void dominiSospetti(const Flusso& f, std::vector<Rilevazione>& esito);
@@ -137,6 +149,9 @@ class Sentinella {
     Tabella<Data> bloccoIP_;
     Tabella<Data> contenimentoApp_;
     std::string chiave_;
+    static constexpr std::size_t minimoPrimaDiSpazzare = 1024;
+    std::size_t sogliaBloccoIP_ = minimoPrimaDiSpazzare;
+    std::size_t sogliaContenimento_ = minimoPrimaDiSpazzare;
 };
 
 }  // namespace ostrale

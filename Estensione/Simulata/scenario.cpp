@@ -1,5 +1,7 @@
 #include "Estensione/Simulata/scenario.h"
 
+#include "Estensione/filter-data-provider.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -87,6 +89,14 @@ std::optional<std::string> Scenario::firma(const TokenApp& token) {
     return app_[i].firma;
 }
 
+void riproduci(FilterDataProvider& provider, const std::shared_ptr<FlussoSimulato>& flusso) {
+    provider.handleNewFlow(flusso);
+    if (flusso->domandaDns) {
+        provider.osservaDomandaDns(flusso->tokenApp, flusso->domandaDns->first,
+                                   flusso->domandaDns->second);
+    }
+}
+
 std::shared_ptr<FlussoSimulato> Scenario::uscita(int indice, const std::string& host,
                                                  const std::string& ip, const std::string& porta,
                                                  int protocollo) {
@@ -143,9 +153,11 @@ void Scenario::episodi(double da, double a,
               [&](int i) { return entrata("198.51.100.77", std::to_string(20 + i * 7)); });
         serie(base + 40, 2, 8, [&](int) { return entrata("198.51.100.78", "22"); });
         serie(base + 60, 0.5, 35, [&](int i) {
-            return uscita(app("/usr/bin/iodine"),
-                          "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
-                          "192.0.2.53", "53", 17);
+            auto f = uscita(app("/usr/bin/iodine"),
+                            "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
+                            "192.0.2.53", "53", 17);
+            f->domandaDns.emplace(*f->nome, 10);  // NULL records carry the tunnel's data
+            return f;
         });
         serie(base + 90, 0.5, 45, [&](int i) {
             const std::string host =

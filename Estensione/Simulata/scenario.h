@@ -6,6 +6,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Condiviso/pacchetto-storico.h"
@@ -16,6 +17,8 @@
 namespace ostrale {
 
 // A flow of the scenario. It remembers its verdict when it was paused and later resumed.
+class FilterDataProvider;
+
 class FlussoSimulato final : public FlussoDiRete {
   public:
     std::optional<TokenApp> tokenApp;
@@ -24,6 +27,8 @@ class FlussoSimulato final : public FlussoDiRete {
     std::optional<Estremo> estremoRemoto;
     std::optional<Estremo> estremoLocale;
     int numeroProtocollo = 6;
+    // For a lookup: the question (name, type) whose answer comes back on this flow.
+    std::optional<std::pair<std::string, std::uint16_t>> domandaDns;
 
     std::optional<TokenApp> token() const override { return tokenApp; }
     bool èInEntrata() const override { return entrata; }
@@ -40,6 +45,10 @@ class FlussoSimulato final : public FlussoDiRete {
     mutable std::mutex mutex_;
     std::optional<bool> ripreso_;
 };
+
+// Hands `flusso` to `provider` as a packet source does: the flow, then the answer to its
+// question when it is a lookup.
+void riproduci(FilterDataProvider& provider, const std::shared_ptr<FlussoSimulato>& flusso);
 
 // A day in the life of a desktop, played as flows: browsers and everyday applications reaching
 // real-looking hosts (some of them trackers), the system resolver, a never-seen application

@@ -44,7 +44,7 @@ void SorgenteSimulata::suona(FilterDataProvider& provider) {
         const double adesso =
             std::chrono::duration<double>(Cronometro::now() - inizio).count() * accelerazione_;
         for (const auto& flusso : scenario_.flussi(finora, adesso, flussiAlSecondo_)) {
-            provider.handleNewFlow(flusso);
+            riproduci(provider, flusso);
             ++inviati_;
         }
         finora = adesso;

@@ -7,7 +7,9 @@
 #                  list, a few hundred rules) and the app channel connected
 #   opensnitch     opensnitchd with default allow, when the Debian package is installed
 # For each: TCP connect() latency and the first UDP exchange (p50, p90, p99), and new flows per
-# second, one client and four at once. Configurations are interleaved in every repetition, the
+# second, one client and four at once; and a TLS opening (connect, ClientHello, the server's
+# first byte) to a server the client resolved (named by DNS) and to one it did not (named by
+# its ClientHello, which the verdict waits for). Configurations are interleaved in every repetition, the
 # connection tracking table is flushed between runs, and every flow Ostrale judged is checked
 # to be named after the client's real executable. Figures are medians over the repetitions;
 # ratios are the medians of the ratios within each repetition.
@@ -20,7 +22,7 @@
 set -euo pipefail
 
 source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
-serve_root_e ip iptables conntrack nsenter unshare
+serve_root_e ip iptables conntrack nsenter unshare dnsmasq
 [ $# -ge 1 ] || { echo "uso: latenza.sh BUILD_DIR [--flussi N] [--ripetizioni R] [--zavorra]"; exit 2; }
 build=$(cd "$1" && pwd)
 shift
@@ -64,8 +66,11 @@ ip link set veth-c up
 s() { nsenter --net="/proc/$server/ns/net" "$@"; }
 s ip link set lo up
 s ip addr add 203.0.113.1/24 dev veth-s
+s ip addr add 203.0.113.3/24 dev veth-s
 s ip link set veth-s up
 s "$bin/latenza-server" 8000 &
+s dnsmasq --no-daemon --no-resolv --no-hosts --bind-interfaces --listen-address=203.0.113.1 \
+    --address=/bench.test/203.0.113.1 --pid-file="$lavoro/dnsmasq.pid" >/dev/null 2>&1 &
 for _ in $(seq 50); do "$bin/latenza-cliente" tcp 203.0.113.1 8000 1 1 >/dev/null 2>&1 && break; sleep 0.1; done
 
 # ---- the filters ----
@@ -98,6 +103,8 @@ avvia_ostrale() {
         sleep 0.05
     done
     "$ctl" c2 "$lavoro/c2.txt" >/dev/null
+    # The client resolves the first server's name (the second stays unnamed).
+    for _ in $(seq 20); do "$cliente" dns 203.0.113.1 53 1 1 && break; sleep 0.1; done
     local dimensione prima dopo
     dimensione=$(stat -c %s "$lavoro/eventi.json")
     if [ -z "${SENZA_CANALE:-}" ]; then
@@ -154,7 +161,7 @@ ferma_opensnitch() {
 configurazioni=("nessun filtro" pavimento ostrale)
 [ -n "$opensnitch" ] && configurazioni+=(opensnitch)
 [ $spoglio = yes ] && configurazioni+=("ostrale spoglio")
-prove=("tcp 1" "tcp 4" "udp 1" "udp 4")
+prove=("tcp 1" "tcp 4" "udp 1" "udp 4" "tls 1" "tls-senza-nome 1")
 risultati=$lavoro/risultati.txt
 : >"$risultati"
 cpu() { # clock ticks of user and system time of process $1 (0 for none)
@@ -170,7 +177,12 @@ misura() { # runs every test under configuration $CONF; the filter's process is 
         local riga prima dopo primaApp dopoApp
         prima=$(cpu "$filtro")
         primaApp=$(cpu "$seguace")
-        riga=$("$bin/latenza-cliente" "$1" 203.0.113.1 8000 "$flussi" "$2") || {
+        local modo=$1 indirizzo=203.0.113.1 porta=8000
+        case $1 in
+            tls) porta=443 ;;
+            tls-senza-nome) modo=tls indirizzo=203.0.113.3 porta=443 ;;
+        esac
+        riga=$("$bin/latenza-cliente" "$modo" "$indirizzo" "$porta" "$flussi" "$2") || {
             echo "latenza: flows failed under $CONF, $1 $2: $riga" >&2
         }
         dopo=$(cpu "$filtro")
@@ -234,7 +246,7 @@ confs = []
 for conf, _, _, _ in righe:
     if conf not in confs:
         confs.append(conf)
-prove = ["tcp 1", "tcp 4", "udp 1", "udp 4"]
+prove = ["tcp 1", "tcp 4", "udp 1", "udp 4", "tls 1", "tls-senza-nome 1"]
 def mediana(conf, prova, i):
     m = dati.get((conf, prova))
     return statistics.median(x[i] for x in m.values()) if m else float("nan")
@@ -246,7 +258,8 @@ def rapporto(conf, rif, prova, i):
     r = [a[k][i] / b[k][i] for k in a if k in b and b[k][i] > 0]
     return statistics.median(r) if r else float("nan")
 nomi = {"tcp 1": "TCP connect, 1 client", "tcp 4": "TCP connect, 4 clients",
-        "udp 1": "UDP first exchange, 1 client", "udp 4": "UDP first exchange, 4 clients"}
+        "udp 1": "UDP first exchange, 1 client", "udp 4": "UDP first exchange, 4 clients",
+        "tls 1": "TLS opening, named by DNS", "tls-senza-nome 1": "TLS opening, no name"}
 print()
 print(f"{'':30} {'configuration':20} {'p50 µs':>8} {'p90 µs':>8} {'p99 µs':>8} {'flows/s':>8}"
       f"  {'p50 ×base':>9} {'p50 ×floor':>10} {'flows ×floor':>12} {'filter CPU µs/flow':>19}")
@@ -276,6 +289,13 @@ for prova in ("tcp 1", "tcp 4"):
     ok &= good
     print(f"goal ({nomi[prova]}): p50 {r50:.2f} × floor (≤ 1.3), flows/s {rrate:.2f} × floor "
           f"(≥ 0.75): {'met' if good else 'NOT met'}")
+# A TLS opening whose server the client resolved costs what any judged connection costs; one
+# without a name waits for its ClientHello: one more trip through the queue, at most.
+nome = rapporto("ostrale", "pavimento", "tls 1", 0)
+senza = mediana("ostrale", "tls-senza-nome 1", 0) - mediana("ostrale", "tls 1", 0)
+viaggio = mediana("pavimento", "tcp 1", 0) - mediana("nessun filtro", "tcp 1", 0)
+print(f"TLS named by DNS: p50 {nome:.2f} × floor; TLS without a name: "
+      f"{senza:+.1f} µs against the named (one queue trip is {viaggio:.1f} µs)")
 if ("ostrale + zavorra", "tcp 1") in dati:
     for prova in prove:
         a = mediana("ostrale", prova, 0)

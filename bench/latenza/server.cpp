@@ -1,5 +1,6 @@
 // The server of the latency benchmark: accepts TCP connections and closes them at once, and
-// echoes UDP datagrams, on PORT of every address, until killed.
+// echoes UDP datagrams, on PORT of every address, until killed. On port 443 it reads the
+// client's first data, answers one byte and closes.
 //   latenza-server PORT
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -21,7 +22,23 @@ int main(int argc, char** argv) {
     if (::bind(tcp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0 ||
         ::listen(tcp, 4096) != 0 || ::bind(udp, reinterpret_cast<sockaddr*>(&qui), sizeof qui) != 0)
         return 1;
+    sockaddr_in tls = qui;
+    tls.sin_port = htons(443);
+    const int primo = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::setsockopt(primo, SOL_SOCKET, SO_REUSEADDR, &uno, sizeof uno);
+    if (::bind(primo, reinterpret_cast<sockaddr*>(&tls), sizeof tls) != 0 ||
+        ::listen(primo, 4096) != 0)
+        return 1;
     std::vector<std::thread> fili;
+    fili.emplace_back([primo] {
+        for (;;) {
+            const int c = ::accept4(primo, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c < 0) continue;
+            char b[2048];
+            if (::recv(c, b, sizeof b, 0) > 0) ::send(c, "x", 1, MSG_NOSIGNAL);
+            ::close(c);
+        }
+    });
     for (int i = 0; i < 2; ++i) {
         fili.emplace_back([tcp] {
             for (;;) {

@@ -119,7 +119,7 @@ TEST(RispostaDns, HostileMessagesAreRefusedWhole) {
     lungo.u32(1);
     lungo.u16(500);
     EXPECT_FALSE(leggiRispostaDns(lungo.b));
-    // Queries, errors and several questions teach nothing.
+    // Queries and several questions teach nothing.
     Messaggio domanda;
     domanda.intestazione(0x0100, 1, 0);
     domanda.nome("a.example");
@@ -129,7 +129,12 @@ TEST(RispostaDns, HostileMessagesAreRefusedWhole) {
     Messaggio errore = domanda;
     errore.b[2] = static_cast<char>(0x81);
     errore.b[3] = static_cast<char>(0x83);  // NXDOMAIN
-    EXPECT_FALSE(leggiRispostaDns(errore.b));
+    // An error names its question (a tunnel's lookups count, answered or not), nothing more.
+    const auto rifiutata = leggiRispostaDns(errore.b);
+    ASSERT_TRUE(rifiutata);
+    EXPECT_FALSE(rifiutata->riuscita);
+    EXPECT_EQ(rifiutata->domanda, "a.example");
+    EXPECT_TRUE(rifiutata->indirizzi.empty());
     EXPECT_FALSE(leggiRispostaDns(""));
     EXPECT_FALSE(leggiRispostaDns(std::string(11, '\0')));
     EXPECT_FALSE(
@@ -170,6 +175,53 @@ TEST(CacheNomi, LatestAnswerWinsAndEntriesExpire) {
     EXPECT_EQ(cache.dimensione(), 3u);
     EXPECT_FALSE(cache.nome("192.0.2.0", t0));
     EXPECT_EQ(cache.nome("192.0.2.4", t0), "n4");
+}
+
+TEST(CacheNomi, EachApplicationKeepsTheNamesItResolved) {
+    CacheNomi cache(8);
+    const Data t0 = Data::daRiferimento(1000);
+    // Two applications resolve two names that share one address (a CDN).
+    cache.impara({"sito.example.test", {{"203.0.113.1", 60}}}, t0, "/usr/bin/a");
+    cache.impara({"traccia.example.test", {{"203.0.113.1", 60}}}, t0, "/usr/bin/b");
+    auto a = cache.nome("203.0.113.1", "/usr/bin/a", t0);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->nome, "sito.example.test");
+    EXPECT_TRUE(a->dellApp);
+    EXPECT_FALSE(a->ambiguo);
+    EXPECT_EQ(cache.nome("203.0.113.1", "/usr/bin/b", t0)->nome, "traccia.example.test");
+    // A third one that resolved nothing gets the latest answer, known to be shared.
+    auto c = cache.nome("203.0.113.1", "/usr/bin/c", t0);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->nome, "traccia.example.test");
+    EXPECT_FALSE(c->dellApp);
+    EXPECT_TRUE(c->ambiguo);
+    // An application's own latest answer wins; the same name again is not a second name.
+    cache.impara({"altro.example.test", {{"203.0.113.1", 60}}}, t0, "/usr/bin/a");
+    EXPECT_EQ(cache.nome("203.0.113.1", "/usr/bin/a", t0)->nome, "altro.example.test");
+    cache.impara({"solo.example.test", {{"198.51.100.7", 60}}}, t0);
+    cache.impara({"solo.example.test", {{"198.51.100.7", 60}}}, t0, "/usr/bin/b");
+    EXPECT_FALSE(cache.nome("198.51.100.7", "/usr/bin/c", t0)->ambiguo);
+    // Names expire one by one: the address stops being shared when the others have gone.
+    cache.impara({"lungo.example.test", {{"192.0.2.9", 3600}}}, t0);
+    cache.impara({"breve.example.test", {{"192.0.2.9", 1}}}, t0.piùSecondi(-500));
+    EXPECT_TRUE(cache.nome("192.0.2.9", "", t0)->ambiguo);
+    const auto dopo = cache.nome("192.0.2.9", "", t0.piùSecondi(101));
+    ASSERT_TRUE(dopo);
+    EXPECT_EQ(dopo->nome, "lungo.example.test");
+    EXPECT_FALSE(dopo->ambiguo);
+    EXPECT_FALSE(cache.nome("203.0.113.1", "/usr/bin/a", t0.piùSecondi(601)));
+    // Both tables are bounded.
+    for (int i = 0; i < 100; ++i) {
+        cache.impara({"n.example", {{"192.0.2." + std::to_string(i), 60}}}, t0,
+                     "/opt/app" + std::to_string(i));
+    }
+    EXPECT_LE(cache.dimensione(), 8u);
+    EXPECT_LE(cache.dimensionePerApp(), 8u);
+    // A question that is not printable teaches nothing.
+    RispostaDns grezza{"\xff\x01.example", {{"192.0.2.200", 60}}};
+    grezza.stampabile = false;
+    cache.impara(grezza, t0, "/opt/x");
+    EXPECT_FALSE(cache.nome("192.0.2.200", "/opt/x", t0));
 }
 
 }  // namespace

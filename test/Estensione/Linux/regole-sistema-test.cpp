@@ -59,6 +59,19 @@ TEST(RegoleSistema, RulesTextHasEveryPiece) {
     EXPECT_NE(v6.find("--icmpv6-type 135"), std::string::npos);
     EXPECT_EQ(v6.find("67:68"), std::string::npos);
     EXPECT_EQ(v4.find("-m bpf"), std::string::npos);
+    // A connection waiting for its server's name: the opening leaves marked, and the rest of
+    // its outbound packets come to the flow queue until one is judged; inbound never waits.
+    for (bool sei : {false, true}) {
+        const std::string testo = regole.regole(sei);
+        EXPECT_NE(testo.find("-A OSTRALE_USCITA -m mark --mark 0x400/0x400 -g OSTRALE_ATTESA\n"
+                             "-A OSTRALE_USCITA -p tcp -m connmark --mark 0x400/0x400 -j NFQUEUE"),
+                  std::string::npos);
+        EXPECT_EQ(testo.find("-A OSTRALE_ENTRATA -p tcp -m connmark --mark 0x400"),
+                  std::string::npos);
+        EXPECT_NE(testo.find("-A OSTRALE_ATTESA -j CONNMARK --save-mark --nfmask 0x400 --ctmask "
+                             "0x400"),
+                  std::string::npos);
+    }
 
     // With the owner filter: outbound first packets only, both families.
     RegoleSistema conFiltro;

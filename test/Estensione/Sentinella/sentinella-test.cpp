@@ -217,11 +217,13 @@ TEST_F(SentinellaTest, EveryTableStaysWithinItsBound) {
         nudo.appNuova = true;
         osserva(nudo);
         misura();
-        // A lookup of a random-looking name.
+        // A lookup of a random-looking name, and one that carries data.
         Flusso dns = uscita(s, firma);
         dns.host = "xkqzjvbnmwtr.com";
         dns.portaRemota = "53";
         osserva(dns);
+        misura();
+        sentinella.osservaDomandaDns({t(s), firma, "xkqzjvbnmwtr.com", 16});
         misura();
         sentinella.osservaLan(t(s), firma, "192.168.1.1", "22");
         misura();
@@ -381,7 +383,13 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
     for (auto [firma, regola] :
          {std::pair{"/usr/sbin/NetworkManager", false}, std::pair{"com.apple.Safari", false},
           std::pair{"/usr/bin/allowed", true}, std::pair{"io.tailscale.ipn", false},
-          std::pair{"sconosciuta", false}}) {
+          std::pair{"sconosciuta", false},
+          // A browser opens that many hosts for one news page; VPN clients carry everyone's.
+          std::pair{"/usr/lib/firefox-esr/firefox-esr", false},
+          std::pair{"org.mozilla.firefox", false}, std::pair{"/usr/sbin/tailscaled", false},
+          std::pair{"/usr/lib/NetworkManager/nm-openvpn-service", false},
+          std::pair{"/usr/sbin/openvpn", false}, std::pair{"/usr/bin/cloudflared", false},
+          std::pair{"com.zerotier.ZeroTierOne", false}}) {
         const auto r = raffica(firma, regola, 0);
         ASSERT_EQ(r.back().size(), 1u) << firma;
         EXPECT_FALSE(r.back()[0].bloccata) << firma;
@@ -400,24 +408,78 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
     EXPECT_EQ(scatti(TipoAttacco::raffica, senzaIndirizzo), Indici{39});
 }
 
-TEST_F(SentinellaTest, DnsTunnelSparesTheSystemResolvers) {
-    auto dns = [&](std::string_view firma) {
-        std::vector<Flusso> flussi;
-        for (int i = 0; i < 40; ++i) {
-            Flusso f = uscita(i, firma);
-            f.portaRemota = "53";
-            f.protocollo = "UDP";
-            f.ip = "192.0.2.53";
-            flussi.push_back(f);
+TEST_F(SentinellaTest, DnsTunnelCountsOnlyLookupsThatCarryData) {
+    // Lookups as their answers reach an application, wherever the question went.
+    auto domande = [&](std::string_view firma, auto nome, std::uint16_t tipo) {
+        Indici indici;
+        for (int i = 0; i < 45; ++i) {
+            const std::string_view n = tieni(nome(i));
+            if (sentinella.osservaDomandaDns({t(i), firma, n, tipo})) indici.push_back(i);
         }
-        return scatti(TipoAttacco::tunnelDNS, flussi);
+        return indici;
     };
-    EXPECT_EQ(dns("com.apple.mDNSResponder"), Indici{});
-    EXPECT_EQ(dns("/usr/lib/systemd/systemd-resolved"), Indici{});
-    EXPECT_EQ(dns("/usr/sbin/dnsmasq"), Indici{});
-    EXPECT_EQ(dns("/usr/bin/iodine"), Indici{29});
-    EXPECT_TRUE(sentinella.èContenuta("/usr/bin/iodine", t(29)));
-    EXPECT_EQ(dns("com.apple.other"), Indici{29});
+    auto pagine = [](int i) { return "www.site" + std::to_string(i) + ".example"; };
+    auto dati = [](int i) {
+        return "paaa" + std::string(56, static_cast<char>('a' + i % 26)) + ".t.example";
+    };
+    // A browser opening 45 pages in a minute, addresses and service records alike: no tunnel.
+    EXPECT_EQ(domande("/usr/lib/firefox-esr/firefox-esr", pagine, 1), Indici{});
+    EXPECT_EQ(domande("/usr/lib/firefox-esr/firefox-esr", pagine, 28), Indici{});
+    EXPECT_EQ(domande("/usr/lib/firefox-esr/firefox-esr", pagine, 65), Indici{});
+    EXPECT_FALSE(sentinella.èContenuta("/usr/lib/firefox-esr/firefox-esr", t(45)));
+    // A tunnel's lookups (data in the name, answers of the NULL or TXT type): its 30th in a
+    // minute is the finding, and the application is contained.
+    const auto tunnel = domande("/opt/iodine/iodine", dati, 10);
+    EXPECT_EQ(tunnel, Indici{29});
+    EXPECT_TRUE(sentinella.èContenuta("/opt/iodine/iodine", t(29)));
+    EXPECT_EQ(domande("/opt/dnscat", pagine, 16), Indici{29});
+    EXPECT_EQ(domande("/opt/encoder", dati, 1), Indici{29});
+    // The system's resolvers forward every application's questions: never counted.
+    EXPECT_EQ(domande("/usr/lib/systemd/systemd-resolved", dati, 10), Indici{});
+    EXPECT_EQ(domande("/usr/sbin/dnsmasq", dati, 16), Indici{});
+    // Found, but not contained: an application the user allowed.
+    const auto consentita =
+        sentinella.osservaDomandaDns({t(0), "/opt/allowed", "x.example", 16, true});
+    EXPECT_FALSE(consentita);
+    for (int i = 1; i < 30; ++i) {
+        const auto r = sentinella.osservaDomandaDns({t(i), "/opt/allowed", "x.example", 16, true});
+        if (i == 29) {
+            ASSERT_TRUE(r);
+            EXPECT_FALSE(r->bloccata);
+        }
+    }
+    EXPECT_FALSE(sentinella.èContenuta("/opt/allowed", t(30)));
+}
+
+TEST_F(SentinellaTest, LookupsCarryDataByTypeOrByLength) {
+    EXPECT_FALSE(Sentinella::portaDati("www.example.org", 1));
+    EXPECT_FALSE(Sentinella::portaDati("www.example.org", 28));
+    // Advertising and CDN hashes: long, yet below the bounds.
+    EXPECT_FALSE(Sentinella::portaDati(
+        "0f3e6c2b9a8d7e6f5a4b3c2d1e0f9a8b.safeframe.googlesyndication.com", 1));
+    EXPECT_TRUE(Sentinella::portaDati("www.example.org", 16));
+    EXPECT_TRUE(Sentinella::portaDati("www.example.org", 10));
+    EXPECT_TRUE(Sentinella::portaDati("www.example.org", 65399));
+    EXPECT_TRUE(Sentinella::portaDati(std::string(50, 'a') + ".t.example", 1));
+    std::string lungo;
+    for (int i = 0; i < 12; ++i) lungo += "abcdefghi.";
+    EXPECT_TRUE(Sentinella::portaDati(lungo + "example", 1));
+}
+
+TEST_F(SentinellaTest, EndedSanctionsDoNotPileUp) {
+    // A source that keeps changing address, over simulated hours: a million addresses blocked
+    // one after another, ten a second. Only those whose ten minutes still run may be kept (at
+    // most twice their number, since ended ones are swept when the table has doubled).
+    std::size_t massimo = 0;
+    std::string ip;
+    for (int i = 0; i < 1'000'000; ++i) {
+        const double s = i * 0.1;
+        ip = "2001:db8:" + std::to_string(i / 65536) + ":" + std::to_string(i % 65536) + "::1";
+        for (int colpo = 0; colpo < 6; ++colpo) osserva(entrata(s, ip, "22"));
+        massimo = std::max(massimo, sentinella.dimensioni().bloccoIP);
+    }
+    EXPECT_TRUE(sentinella.èBloccato(ip, t(99'999.9)));
+    EXPECT_LE(massimo, 2 * 6001u + 2);
 }
 
 TEST_F(SentinellaTest, OutboundScanOnUncommonPorts) {

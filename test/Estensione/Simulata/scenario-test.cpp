@@ -48,7 +48,7 @@ class ScenarioTest : public ::testing::Test {
     void suona(double daSecondi, double aSecondi, double sfondo) {
         for (double t = daSecondi; t < aSecondi; t += 1) {
             for (const auto& flusso : scenario.flussi(t, t + 1, sfondo))
-                provider->handleNewFlow(flusso);
+                riproduci(*provider, flusso);
             pianificatore.avanza(1);
         }
     }
