@@ -458,6 +458,9 @@ void FilterDataProvider::caricaMemoria() {
 }
 
 void FilterDataProvider::salvaMemoriaSeServe() {
+    // One save at a time, from the copy to the rename: the timer's and the stop's must not
+    // overlap, or an older copy could be renamed into place after a newer one.
+    std::lock_guard salvataggio(salvataggio_);
     std::optional<Memoria::Contenuto> copia = coda_.blocca()->memoria.prendiDaSalvare();
     if (copia) Memoria::scriviFile(*copia);
 }

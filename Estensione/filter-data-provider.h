@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -153,6 +154,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     Dipendenze d_;
     Registro log_{"it.brelt.ostrale.estensione", "filtro"};
     Protetto<Stato> coda_;
+    std::mutex salvataggio_;  // held by one save of the memory from copy to rename
     std::once_flag timerArmato_;
 };
 
