@@ -1,5 +1,7 @@
 #include "Estensione/memoria.h"
 
+#include <algorithm>
+
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/storico.h"
 
@@ -55,6 +57,38 @@ void Memoria::assegna(Contenuto c) {
     storicoApp_ = std::move(c.storicoApp);
     storicoIP_ = std::move(c.storicoIP);
     registro_.assign(c.registro.begin(), c.registro.end());
+    // Every application of the three tables has a last sighting: its first one, else the
+    // reference date, before any real one (it goes first).
+    ultimaVista_.clear();
+    for (const auto& [firma, quando] : primeViste_) ultimaVista_.emplace(firma, quando);
+    for (const auto& [firma, _] : abitudini_) ultimaVista_.try_emplace(firma, Data());
+    for (const auto& [firma, _] : storicoApp_) ultimaVista_.try_emplace(firma, Data());
+    contieniApplicazioni();
+}
+
+void Memoria::dimentica(const std::string& firma) {
+    primeViste_.erase(firma);
+    abitudini_.erase(firma);
+    storicoApp_.erase(firma);
+    ultimaVista_.erase(firma);
+    daSalvare_ = true;
+}
+
+void Memoria::vista(const std::string& firma, Data adesso) {
+    if (const auto [it, nuova] = ultimaVista_.try_emplace(firma, adesso); !nuova) {
+        if (it->second < adesso) it->second = adesso;
+    }
+}
+
+void Memoria::contieniApplicazioni() {
+    while (primeViste_.size() > applicazioniMassime || abitudini_.size() > applicazioniMassime ||
+           storicoApp_.size() > applicazioniMassime) {
+        const auto piùVecchia =
+            std::min_element(ultimaVista_.begin(), ultimaVista_.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (piùVecchia == ultimaVista_.end()) break;
+        dimentica(std::string(piùVecchia->first));
+    }
 }
 
 std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
@@ -66,9 +100,12 @@ std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
 }
 
 Data Memoria::annotaPrimaVista(const std::string& firma, Data adesso) {
+    vista(firma, adesso);
     const auto [it, nuova] = primeViste_.try_emplace(firma, adesso);
-    if (nuova) daSalvare_ = true;
-    return it->second;
+    if (!nuova) return it->second;
+    daSalvare_ = true;
+    contieniApplicazioni();
+    return adesso;
 }
 
 bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dominio,
@@ -81,6 +118,8 @@ bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dom
         noti.insert(dominio);
         daSalvare_ = true;
     }
+    vista(firma, adesso);
+    if (abitudini_.size() > applicazioniMassime) contieniApplicazioni();
     return anomala;
 }
 
@@ -99,6 +138,8 @@ void Memoria::contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Dat
     if (!consentito) ++app.bloccati;
     if (anomala) ++app.anomalie;
 
+    vista(firma, adesso);
+    if (storicoApp_.size() > applicazioniMassime) contieniApplicazioni();
     if (indirizzo && (storicoIP_.size() < indirizziMassimi || storicoIP_.contains(*indirizzo))) {
         VoceIPStorico& ip = storicoIP_[*indirizzo];
         ++ip.totale;
@@ -119,6 +160,8 @@ void Memoria::contabilizzaDecisione(const std::string& firma, bool consenti, std
     app.totale += quanti;
     if (!consenti) app.bloccati += quanti;
     daSalvare_ = true;
+    vista(firma, adesso);
+    if (storicoApp_.size() > applicazioniMassime) contieniApplicazioni();
 }
 
 void Memoria::aggiungiAlRegistro(std::shared_ptr<const EventoFlusso> evento) {

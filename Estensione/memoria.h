@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Condiviso/codifica-json.h"
@@ -24,6 +25,11 @@ class Memoria {
     static constexpr std::size_t indirizziMassimi = 5000;
     static constexpr std::size_t eventiMassimi = 10000;
     static constexpr std::size_t eventiInviati = 3000;
+    // Applications remembered (first sightings, habits, per-application history): any user can
+    // make new ones (copies of a program), so they are bounded, and those seen longest ago go
+    // first. With identities of at most 1,024 bytes and 200 domains each, no file comes near
+    // what is read back (64 MiB).
+    static constexpr std::size_t applicazioniMassime = 1000;
 
     // The six files, decoded; each one that is missing or undecodable is empty.
     struct Contenuto {
@@ -84,6 +90,14 @@ class Memoria {
     const std::deque<std::shared_ptr<const EventoFlusso>>& registro() const { return registro_; }
 
   private:
+    // Forgets the applications seen longest ago until every table is within its bound.
+    void contieniApplicazioni();
+    void dimentica(const std::string& firma);
+    void vista(const std::string& firma, Data adesso);
+
+    // When each application was last seen (not stored: a loaded one counts from its first
+    // sighting).
+    std::unordered_map<std::string, Data> ultimaVista_;
     PrimeViste primeViste_;
     json::Abitudini abitudini_;
     StoricoOre storicoOre_;

@@ -141,5 +141,54 @@ TEST(Memoria, FilesRoundTripAndACorruptFileLoadsEmptyAlone) {
     EXPECT_TRUE(Memoria::leggiFile(t0).primeViste.empty());
 }
 
+TEST(Memoria, ApplicationsAreBoundedAndTheFilesStayLoadable) {
+    // Any user can make copies of a program under long paths: 20,000 identities of the longest
+    // kind, each with its habits and counts, against an application in daily use.
+    test::ContenitoreTemporaneo contenitore;
+    Memoria m;
+    const std::string inUso = "/usr/bin/editor";
+    m.annotaPrimaVista(inUso, t0);
+    m.verificaAbitudine(inUso, "example.org", t0, t0, false);
+    const std::string lungo(1000, 'c');
+    for (int i = 0; i < 20'000; ++i) {
+        const Data quando = t0.piùSecondi(60.0 + i);
+        const std::string copia = "/home/u/" + lungo + std::to_string(i);
+        m.annotaPrimaVista(copia, quando);
+        for (int d = 0; d < 3; ++d) {
+            m.verificaAbitudine(copia, "d" + std::to_string(d) + std::string(200, 'x') + ".example",
+                                quando, quando, false);
+        }
+        m.contabilizzaFlusso(evento(i), quando, true, false, false, copia, std::nullopt,
+                             DirezioneFlusso::uscita, "h.example");
+        if (i % 200 == 0) m.annotaPrimaVista(inUso, quando);  // still used now and then
+    }
+    EXPECT_LE(m.primeViste().size(), Memoria::applicazioniMassime);
+    EXPECT_LE(m.abitudini().size(), Memoria::applicazioniMassime);
+    EXPECT_LE(m.storico().app.size(), Memoria::applicazioniMassime);
+    // The application in use keeps its first sighting (no second quarantine) and its habits.
+    ASSERT_TRUE(m.primeViste().contains(inUso));
+    EXPECT_EQ(m.primeViste().at(inUso), t0);
+    EXPECT_TRUE(m.abitudini().at(inUso).contains("example.org"));
+
+    const auto copia = m.prendiDaSalvare();
+    ASSERT_TRUE(copia);
+    Memoria::scriviFile(*copia);
+    for (const char* nome : {"prime-viste.json", "abitudini.json", "storico-app.json"}) {
+        EXPECT_LT(std::filesystem::file_size(contenitore / nome),
+                  ArchivioCondiviso::dimensioneMassimaLettura)
+            << nome;
+    }
+    const auto letta = Memoria::leggiFile(t0);
+    EXPECT_EQ(letta.primeViste, copia->primeViste);
+    EXPECT_EQ(letta.abitudini, copia->abitudini);
+    EXPECT_EQ(letta.storicoApp, copia->storicoApp);
+    // A file written by an earlier version with more applications is brought within the bound.
+    Memoria ricaricata;
+    Memoria::Contenuto grande;
+    for (int i = 0; i < 3000; ++i) grande.primeViste["/opt/a" + std::to_string(i)] = t0;
+    ricaricata.assegna(std::move(grande));
+    EXPECT_LE(ricaricata.primeViste().size(), Memoria::applicazioniMassime);
+}
+
 }  // namespace
 }  // namespace ostrale

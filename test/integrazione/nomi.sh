@@ -189,5 +189,21 @@ evento '"attacco":"tunnelDNS"' | grep -q '"consentito":false' || fallito "and co
 kill "$tunnel" 2>/dev/null; wait "$tunnel" 2>/dev/null
 passo "a DNS tunnel through the local resolver, not a burst of ordinary lookups"
 
+# ---- a program whose path is not UTF-8 ----
+# Shown, stored and looked up under one name: a rule made from what ostralectl prints holds.
+strano=$lavoro/bin/$'caf\xe9'
+cp "$(readlink -f /usr/bin/curl)" "$strano"
+"$strano" -s -o /dev/null -m 3 http://203.0.113.44/ || fallito "the program at a non-UTF-8 path runs"
+sleep 0.3
+nome=$("$ctl" --json flussi | /usr/bin/python3 -c '
+import json, sys
+eventi = json.load(sys.stdin)
+print([e["firmaApp"] for e in eventi if "/bin/caf" in e["firmaApp"]][-1])')
+[ "$nome" = "$lavoro/bin/caf\xE9" ] || fallito "the path is shown with its byte escaped (shown: $nome)"
+regole app "$nome" blocca
+rifiutato_subito_con() { local inizio; inizio=$(date +%s%N); "$@" && return 1; [ $((($(date +%s%N) - inizio) / 1000000)) -lt 1000 ]; }
+rifiutato_subito_con "$strano" -s -o /dev/null -m 5 http://203.0.113.44/ || fallito "a rule made from the shown name holds"
+passo "a program at a non-UTF-8 path, held by a rule made from the name shown"
+
 kill -TERM "$demone"; wait "$demone"; demone=""
 echo "all naming checks passed"
