@@ -236,6 +236,14 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
 
     void inviaReset(const TuplaPacchetto& tupla) const { sorgente_.inviaReset(tupla); }
 
+    // The identity the per-application names are kept under; empty when it is not known.
+    std::string applicazione(const std::optional<TokenApp>& token) {
+        if (!token) return {};
+        std::string firma = provider_->firmaApp(token);
+        if (firma == "sconosciuta") firma.clear();
+        return firma;
+    }
+
   private:
     // A connection let through at its opening, waiting for the data that names its server.
     struct Attesa {
@@ -509,10 +517,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
         }
     }
     if (!token) {
-        if (const auto proprietario = cercaSocket(*tupla, uscita)) {
-            if (const auto pid = sorgente_.indice_.pid(proprietario->inode))
-                token = tokenDi(*pid, proprietario->uid);
-        }
+        token = sorgente_.tokenDelSocket(*tupla, uscita);
     }
     const std::uint16_t portaRemota = uscita ? tupla->portaDestinazione : tupla->portaOrigine;
     if (uscita && token && portaRemota == 53 && tupla->conPorte)
@@ -520,8 +525,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
 
     // The host name: the latest its own application resolved for the address, else the
     // machine's latest; when that is missing or shared, what the first data names.
-    std::string app = token ? provider_->firmaApp(token) : std::string();
-    if (app == "sconosciuta") app.clear();
+    const std::string app = applicazione(token);
     const std::string& remoto = uscita ? tupla->destinazione : tupla->origine;
     auto noto = sorgente_.nomi_.nome(remoto, app, sorgente_.orologio_.adesso());
     FonteNome fonte = !noto           ? FonteNome::nessuna
@@ -593,10 +597,8 @@ void SorgenteNetfilter::Coda::giudicaSilenziose() {
         }
     }
     for (auto& [chiave, attesa] : silenziose) {
-        std::string app = attesa.token ? provider_->firmaApp(attesa.token) : std::string();
-        if (app == "sconosciuta") app.clear();
-        auto noto =
-            sorgente_.nomi_.nome(attesa.tupla.destinazione, app, sorgente_.orologio_.adesso());
+        auto noto = sorgente_.nomi_.nome(attesa.tupla.destinazione, applicazione(attesa.token),
+                                         sorgente_.orologio_.adesso());
         std::optional<std::string> nome;
         if (noto) nome = std::move(noto->nome);
         auto flusso =
@@ -620,9 +622,7 @@ void SorgenteNetfilter::Coda::risposta(std::uint32_t id, std::string_view dati) 
     if (tupla) {
         if (auto risposta = leggiRispostaDns(*carico, tupla->protocollo == IPPROTO_TCP)) {
             const auto token = sorgente_.chiHaChiesto(*tupla);
-            std::string app = token ? provider_->firmaApp(token) : std::string();
-            if (app == "sconosciuta") app.clear();
-            sorgente_.nomi_.impara(*risposta, sorgente_.orologio_.adesso(), app);
+            sorgente_.nomi_.impara(*risposta, sorgente_.orologio_.adesso(), applicazione(token));
             if (token && provider_->osservaDomandaDns(token, risposta->domanda, risposta->tipo)) {
                 verdetto(id, NF_DROP, std::nullopt);
                 return;
@@ -630,6 +630,15 @@ void SorgenteNetfilter::Coda::risposta(std::uint32_t id, std::string_view dati) 
         }
     }
     verdetto(id, NF_ACCEPT, std::nullopt);
+}
+
+std::optional<TokenApp> SorgenteNetfilter::tokenDelSocket(const TuplaPacchetto& tupla,
+                                                          bool uscita) {
+    if (const auto proprietario = cercaSocket(tupla, uscita)) {
+        if (const auto pid = indice_.pid(proprietario->inode))
+            return tokenDi(*pid, proprietario->uid);
+    }
+    return std::nullopt;
 }
 
 void SorgenteNetfilter::notaDomanda(const TuplaPacchetto& domanda, const TokenApp& token) {
@@ -654,11 +663,7 @@ std::optional<TokenApp> SorgenteNetfilter::chiHaChiesto(const TuplaPacchetto& ri
     }
     // The question was judged before we noted it (a restart), or went out on an old socket:
     // the socket it reaches is still open, its application waiting for the answer.
-    if (const auto proprietario = cercaSocket(risposta, false)) {
-        if (const auto pid = indice_.pid(proprietario->inode))
-            return tokenDi(*pid, proprietario->uid);
-    }
-    return std::nullopt;
+    return tokenDelSocket(risposta, false);
 }
 
 namespace {

@@ -47,6 +47,8 @@ class SorgenteNetfilter final : public SorgenteFlussi {
     void notaDomanda(const TuplaPacchetto& domanda, const TokenApp& token);
     std::optional<TokenApp> chiHaChiesto(const TuplaPacchetto& risposta);
     void inviaReset(const TuplaPacchetto& tupla) const;
+    // The owner of the socket of `tupla` by an exact socket lookup, then the /proc index.
+    std::optional<TokenApp> tokenDelSocket(const TuplaPacchetto& tupla, bool uscita);
     void apriSocketGrezzi();
 
     const Orologio& orologio_;
