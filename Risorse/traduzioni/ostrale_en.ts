@@ -386,10 +386,6 @@
 <context>
     <name>ostrale::VistaPagella</name>
     <message>
-        <source>%1 flussi</source>
-        <translation>%1 flows</translation>
-    </message>
-    <message>
         <source>%1 bloccati</source>
         <translation>%1 blocked</translation>
     </message>
@@ -412,6 +408,13 @@
     <message>
         <source>Voti sulla quota di connessioni verso domini tracker/pubblicità (lista locale, %1 domini), sull&apos;intero storico. A = pulita, D = più di metà tracker.</source>
         <translation>Grades on the share of connections to tracker/advertising domains (local list, %1 domains), over the whole history. A = clean, D = more than half trackers.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n flussi</source>
+        <translation>
+            <numerusform>%n flow</numerusform>
+            <numerusform>%n flows</numerusform>
+        </translation>
     </message>
 </context>
 <context>

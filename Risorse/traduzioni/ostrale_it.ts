@@ -386,10 +386,6 @@
 <context>
     <name>ostrale::VistaPagella</name>
     <message>
-        <source>%1 flussi</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1 bloccati</source>
         <translation type="unfinished"></translation>
     </message>
@@ -412,6 +408,13 @@
     <message>
         <source>Voti sulla quota di connessioni verso domini tracker/pubblicità (lista locale, %1 domini), sull&apos;intero storico. A = pulita, D = più di metà tracker.</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n flussi</source>
+        <translation>
+            <numerusform>%n flusso</numerusform>
+            <numerusform>%n flussi</numerusform>
+        </translation>
     </message>
 </context>
 <context>

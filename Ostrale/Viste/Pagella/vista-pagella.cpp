@@ -1,5 +1,7 @@
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 
+#include <climits>
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -118,7 +120,8 @@ class DelegatoPagella : public QStyledItemDelegate {
             p->drawText(QPoint(cx, r.top() + 24), t);
             cx += QFontMetrics(piccolo).horizontalAdvance(t) + 10;
         };
-        parte(QCoreApplication::translate("ostrale::VistaPagella", "%1 flussi").arg(c.totale),
+        const int flussi = static_cast<int>(std::min<qint64>(c.totale, INT_MAX));
+        parte(QCoreApplication::translate("ostrale::VistaPagella", "%n flussi", "", flussi),
               o.palette.color(QPalette::Text));
         if (c.tracker >= 1) {
             parte(QStringLiteral("%1 tracker (%2%)")
