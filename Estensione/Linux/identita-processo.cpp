@@ -1,15 +1,20 @@
 #include "Estensione/Linux/identita-processo.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
+#include <linux/openat2.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -17,6 +22,7 @@
 #include <vector>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/sistema.h"
 #include "Condiviso/testo.h"
 
 namespace ostrale {
@@ -71,9 +77,20 @@ std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo,
     return risultato;
 }
 
+// The start of a file of /proc or /sys (at most 1 MiB), empty when it cannot be read: some
+// refuse every read (an LSM's attribute file with no LSM behind it).
 std::string leggiTesto(const std::string& percorso) {
-    std::ifstream f(percorso, std::ios::binary);
-    std::string s((std::istreambuf_iterator<char>(f)), {});
+    std::string s;
+    const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return s;
+    char pezzo[8192];
+    while (s.size() < (1u << 20)) {
+        const ssize_t n = ::read(fd, pezzo, sizeof pezzo);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        s.append(pezzo, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     if (s.size() > (1u << 20)) s.resize(1u << 20);
     return s;
 }
@@ -316,6 +333,39 @@ std::string identitàGrezza(std::string_view valida) {
     return g;
 }
 
+namespace {
+
+// The pieces of `s` between each `separatore`, empty ones kept.
+std::vector<std::string_view> pezzi(std::string_view s, char separatore) {
+    std::vector<std::string_view> risultato;
+    for (std::size_t i = 0;;) {
+        const auto fine = s.find(separatore, i);
+        risultato.push_back(s.substr(i, fine == std::string_view::npos ? s.npos : fine - i));
+        if (fine == std::string_view::npos) return risultato;
+        i = fine + 1;
+    }
+}
+
+// A field of /proc/PID/mountinfo with its octal escapes (\040 for a space) undone.
+std::string senzaOttali(std::string_view campo) {
+    std::string s;
+    s.reserve(campo.size());
+    for (std::size_t i = 0; i < campo.size(); ++i) {
+        if (campo[i] == '\\' && i + 3 < campo.size() &&
+            campo[i + 1] >= '0' && campo[i + 1] <= '3' && campo[i + 2] >= '0' && campo[i + 2] <= '7' &&
+            campo[i + 3] >= '0' && campo[i + 3] <= '7') {
+            s.push_back(static_cast<char>((campo[i + 1] - '0') * 64 + (campo[i + 2] - '0') * 8 +
+                                          (campo[i + 3] - '0')));
+            i += 3;
+        } else {
+            s.push_back(campo[i]);
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
 std::optional<std::string> applicazioneFlatpak(std::string_view info) {
     bool inApplicazione = false;
     for (std::string_view riga : testo::righe(info)) {
@@ -326,52 +376,370 @@ std::optional<std::string> applicazioneFlatpak(std::string_view info) {
         }
         if (inApplicazione && testo::iniziaCon(riga, "name=")) {
             const std::string_view nome = testo::rifila(riga.substr(5));
-            if (!nome.empty()) return std::string(nome);
+            if (idFlatpakValido(nome)) return std::string(nome);
+            return std::nullopt;
         }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> nomeSnap(std::string_view cgroup) {
-    const auto inizio = cgroup.find("snap.");
-    if (inizio == std::string_view::npos) return std::nullopt;
-    const std::string_view resto = cgroup.substr(inizio + 5);
-    const auto punto = resto.find('.');
-    if (punto == 0 || punto == std::string_view::npos) return std::nullopt;
-    return std::string(resto.substr(0, punto));
+bool idFlatpakValido(std::string_view id) {
+    // Three elements or more, each of letters, digits, '_' and '-', not beginning with a digit.
+    if (id.empty() || id.size() > 255) return false;
+    int elementi = 0;
+    for (std::string_view elemento : pezzi(id, '.')) {
+        if (elemento.empty() || (elemento.front() >= '0' && elemento.front() <= '9')) return false;
+        for (const char c : elemento) {
+            const bool ammesso = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                 (c >= '0' && c <= '9') || c == '_' || c == '-';
+            if (!ammesso) return false;
+        }
+        ++elementi;
+    }
+    return elementi >= 3;
 }
 
-std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux::eseguibileAttuale(
-    int pid) const {
-    const std::string collegamento = proc_ + "/" + std::to_string(pid) + "/exe";
-    char percorso[4096];
-    const ssize_t n = ::readlink(collegamento.c_str(), percorso, sizeof percorso - 1);
-    struct stat info {};
-    if (n <= 0 || ::stat(collegamento.c_str(), &info) != 0) return std::nullopt;
-    std::string eseguibile(percorso, static_cast<std::size_t>(n));
-    constexpr std::string_view cancellato = " (deleted)";
-    if (eseguibile.size() > cancellato.size() && eseguibile.ends_with(cancellato)) {
-        eseguibile.resize(eseguibile.size() - cancellato.size());
+std::optional<std::string> nomeSnap(std::string_view etichetta) {
+    // "snap.NAME.APP (enforce)", "snap.NAME.hook.configure (complain)".
+    etichetta = testo::rifila(etichetta);
+    if (!testo::iniziaCon(etichetta, "snap.")) return std::nullopt;
+    const std::string_view resto = etichetta.substr(5);
+    const auto punto = resto.find('.');
+    if (punto == 0 || punto == std::string_view::npos || punto > 40) return std::nullopt;
+    const std::string_view nome = resto.substr(0, punto);
+    for (const char c : nome) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return std::nullopt;
     }
-    return std::pair{identitàValida(eseguibile), Immagine{info.st_ino}};
+    return std::string(nome);
+}
+
+std::optional<std::string> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto,
+                                            std::string* sorgente) {
+    for (std::string_view riga : pezzi(mountinfo, '\n')) {
+        // ID PARENT MAJ:MIN ROOT MOUNTPOINT OPTIONS [OPTIONAL...] - FSTYPE SOURCE SUPEROPTIONS
+        const auto campi = pezzi(riga, ' ');
+        if (campi.size() < 10 || senzaOttali(campi[4]) != punto) continue;
+        const auto trattino = std::find(campi.begin() + 6, campi.end(), "-");
+        if (trattino == campi.end() || campi.end() - trattino < 3) continue;
+        if (sorgente) *sorgente = senzaOttali(*(trattino + 2));
+        return std::string(*(trattino + 1));
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> montaggiFuse(std::string_view mountinfo) {
+    std::vector<std::string> punti;
+    for (std::string_view riga : pezzi(mountinfo, '\n')) {
+        const auto campi = pezzi(riga, ' ');
+        if (campi.size() < 10) continue;
+        const auto trattino = std::find(campi.begin() + 6, campi.end(), "-");
+        if (trattino == campi.end() || trattino + 1 == campi.end()) continue;
+        const std::string_view tipo = *(trattino + 1);
+        if (tipo == "fuse" || tipo == "fuseblk" || testo::iniziaCon(tipo, "fuse.")) {
+            punti.push_back(senzaOttali(campi[4]));
+        }
+    }
+    return punti;
 }
 
 namespace {
 
-// What a sandbox says the application is: it holds across the programs a process runs.
-std::optional<std::string> identitàSandbox(const std::string& base) {
-    if (const auto info = ArchivioCondiviso::leggiFile(base + "/root/.flatpak-info", true)) {
-        if (auto app = applicazioneFlatpak(*info)) return identitàValida(*app);
+// An executable's facts, from the cached attributes only: a FUSE filesystem whose server
+// stops answering cannot hold the daemon (AT_STATX_DONT_SYNC never asks the server).
+struct Attributi {
+    std::uint64_t dispositivo = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t proprietario = 0;
+    std::uint32_t gruppo = 0;
+    std::uint32_t modo = 0;
+    bool stesso(const Attributi& a) const { return dispositivo == a.dispositivo && inode == a.inode; }
+};
+
+std::optional<Attributi> attributi(const std::string& percorso) {
+    struct statx x {};
+    if (::statx(AT_FDCWD, percorso.c_str(), AT_STATX_DONT_SYNC,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO, &x) != 0) {
+        return std::nullopt;
     }
-    if (auto snap = nomeSnap(leggiTesto(base + "/cgroup"))) return identitàValida(*snap);
+    Attributi a;
+    a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
+    a.inode = x.stx_ino;
+    a.proprietario = x.stx_uid;
+    a.gruppo = x.stx_gid;
+    a.modo = x.stx_mode;
+    return a;
+}
+
+std::optional<std::string> leggiCollegamento(const std::string& percorso) {
+    char destinazione[4096];
+    const ssize_t n = ::readlink(percorso.c_str(), destinazione, sizeof destinazione);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof destinazione) return std::nullopt;
+    return std::string(destinazione, static_cast<std::size_t>(n));
+}
+
+// A file only root may change: the system's own.
+bool soloDiRoot(const Attributi& a) {
+    return a.proprietario == 0 && (a.modo & S_IWOTH) == 0 && ((a.modo & S_IWGRP) == 0 || a.gruppo == 0);
+}
+
+// Whether `percorso` lies under one of the mount points `punti`.
+bool sotto(std::string_view percorso, const std::vector<std::string>& punti) {
+    for (const std::string& punto : punti) {
+        if (percorso == punto ||
+            (testo::iniziaCon(percorso, punto) &&
+             (punto == "/" || percorso.substr(punto.size()).front() == '/'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether `percorso` lies under a FUSE mount of this daemon's namespace: no lookup is made
+// there, since its server may never answer.
+bool sottoFuse(std::string_view percorso) {
+    return sotto(percorso, montaggiFuse(leggiTesto("/proc/self/mountinfo")));
+}
+
+// Whether `percorso` in this daemon's own namespace is the file `file`.
+bool èQui(const std::string& percorso, const Attributi& file) {
+    if (percorso.empty() || percorso.front() != '/' || sottoFuse(percorso)) return false;
+    const auto qui = attributi(percorso);
+    return qui && qui->stesso(file);
+}
+
+// The identity for a file named by `grezzo`: the path itself when it is the file the process
+// runs, as this daemon resolves it, and, under the system's folders, when only root may change
+// it; otherwise "?" before the path, which no path and no application id begins with.
+std::string identitàDelFile(std::string_view grezzo, const Attributi& file, bool verificato) {
+    std::string identità = identitàValida(grezzo);
+    if (verificato && (!èDiSistema(identità) || soloDiRoot(file))) return identità;
+    return identitàValida("?" + std::string(grezzo));
+}
+
+// The home folder of `uid`, from the user database (remembered).
+std::optional<std::string> cartellaCasa(std::uint32_t uid) {
+    static std::mutex mutex;
+    static std::unordered_map<std::uint32_t, std::optional<std::string>> note;
+    std::lock_guard blocco(mutex);
+    if (const auto it = note.find(uid); it != note.end()) return it->second;
+    std::optional<std::string> casa;
+    passwd voce{};
+    passwd* trovata = nullptr;
+    std::vector<char> spazio(16384);
+    if (::getpwuid_r(uid, &voce, spazio.data(), spazio.size(), &trovata) == 0 && trovata &&
+        voce.pw_dir && voce.pw_dir[0] == '/') {
+        casa = voce.pw_dir;
+    }
+    if (note.size() > 1024) note.clear();
+    note.emplace(uid, casa);
+    return casa;
+}
+
+// A folder or file below `radice` (a descriptor), never crossing a mount or leaving it: what a
+// user keeps in their own folders may lead anywhere, a FUSE server of theirs included.
+int apriSotto(int radice, const std::string& relativo, std::uint64_t modo) {
+    open_how come{};
+    // (openat2 refuses flags that O_PATH would ignore.)
+    come.flags = modo | O_CLOEXEC | (modo & O_PATH ? 0 : O_NOCTTY | O_NONBLOCK);
+    come.resolve = RESOLVE_BENEATH | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(::syscall(SYS_openat2, radice, relativo.c_str(), &come, sizeof come));
+}
+
+// The entries of a folder below `radice`, at most `massimo` of them (a user's own folders can
+// hold any number).
+std::vector<std::string> voci(int radice, const std::string& relativo, std::size_t massimo = 64) {
+    std::vector<std::string> nomi;
+    const int fd = apriSotto(radice, relativo, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return nomi;
+    if (DIR* d = ::fdopendir(fd)) {
+        while (const dirent* voce = ::readdir(d)) {
+            if (voce->d_name[0] == '.') continue;
+            nomi.emplace_back(voce->d_name);
+            if (nomi.size() >= massimo) break;
+        }
+        ::closedir(d);
+    } else {
+        ::close(fd);
+    }
+    return nomi;
+}
+
+// Whether the file below `radice` at `relativo` is `file`.
+bool èSotto(int radice, const std::string& relativo, const Attributi& file) {
+    const int fd = apriSotto(radice, relativo, O_PATH);
+    if (fd < 0) return false;
+    struct statx x {};
+    const bool letto = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &x) == 0;
+    ::close(fd);
+    return letto && ((std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor) == file.dispositivo &&
+           x.stx_ino == file.inode;
+}
+
+// The uid a process runs as (its real uid, as this daemon's user namespace sees it).
+std::optional<std::uint32_t> uidDi(const std::string& base) {
+    for (std::string_view riga : pezzi(leggiTesto(base + "/status"), '\n')) {
+        if (!testo::iniziaCon(riga, "Uid:")) continue;
+        const std::string valore(testo::rifila(riga.substr(4)));
+        char* fine = nullptr;
+        const unsigned long uid = std::strtoul(valore.c_str(), &fine, 10);
+        if (fine != valore.c_str()) return static_cast<std::uint32_t>(uid);
+    }
     return std::nullopt;
+}
+
+// A Flatpak application's id, when the process's sandbox says so and what it runs is one of
+// that application's deployed files: under the system installation, or under the installation
+// of the user the process runs as (`/app` in the sandbox is the deployment's `files`).
+std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base,
+                                                         std::string_view eseguibile,
+                                                         const Attributi& file) {
+    if (!testo::iniziaCon(eseguibile, "/app/")) return std::nullopt;
+    // The sandbox's root is the process's to make: nothing is read there through a FUSE mount.
+    if (sotto("/.flatpak-info", montaggiFuse(leggiTesto(base + "/mountinfo")))) return std::nullopt;
+    auto app = applicazioneFlatpak(leggiTesto(base + "/root/.flatpak-info"));
+    if (!app) return std::nullopt;
+    const std::string resto(eseguibile.substr(5));
+    // Each installation: a folder found from the system or the user database (not from the
+    // user), and the path below it, where nothing may lead out.
+    std::vector<std::pair<std::string, std::string>> installazioni{{"/var/lib/flatpak", ""}};
+    if (const auto uid = uidDi(base)) {
+        if (const auto casa = cartellaCasa(*uid)) installazioni.emplace_back(*casa, ".local/share/flatpak/");
+    }
+    for (const auto& [cima, dentro] : installazioni) {
+        if (sottoFuse(cima)) continue;
+        const int radice = ::open(cima.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (radice < 0) continue;
+        bool trovato = false;
+        const std::string cartella = dentro + "app/" + *app;
+        for (const std::string& architettura : voci(radice, cartella)) {
+            for (const std::string& ramo : voci(radice, cartella + "/" + architettura)) {
+                const std::string r = cartella + "/" + architettura + "/" + ramo;
+                for (const std::string& rilascio : voci(radice, r)) {
+                    trovato = trovato || èSotto(radice, r + "/" + rilascio + "/files/" + resto, file);
+                }
+            }
+        }
+        ::close(radice);
+        if (trovato) return app;
+    }
+    return std::nullopt;
+}
+
+// A Snap's name, from the process's AppArmor label (which only the snap's confinement gives).
+std::optional<std::string> snapVerificato(const std::string& base) {
+    std::string etichetta = leggiTesto(base + "/attr/apparmor/current");
+    if (etichetta.empty()) etichetta = leggiTesto(base + "/attr/current");
+    return nomeSnap(etichetta);
+}
+
+// Whether `immagine` starts as an AppImage does: an ELF file with "AI" and the type (1 or 2)
+// at offset 8.
+bool haFirmaAppImage(const std::string& immagine) {
+    const int fd = ::open(immagine.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    unsigned char testa[11] = {};
+    const bool letto = ::pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
+    ::close(fd);
+    return letto && std::memcmp(testa, "\x7f" "ELF", 4) == 0 && testa[8] == 'A' && testa[9] == 'I' &&
+           (testa[10] == 1 || testa[10] == 2);
+}
+
+// Whether a process of `uid` runs the file `immagine` (an AppImage's own runtime serves its
+// mount).
+bool inEsecuzione(const std::string& proc, const Attributi& immagine, std::uint32_t uid) {
+    DIR* d = ::opendir(proc.c_str());
+    if (!d) return false;
+    bool trovato = false;
+    while (const dirent* voce = ::readdir(d)) {
+        const int pid = std::atoi(voce->d_name);
+        if (pid <= 0) continue;
+        const std::string base = proc + "/" + voce->d_name;
+        const auto a = attributi(base + "/exe");
+        if (a && a->stesso(immagine) && uidDi(base) == uid) {
+            trovato = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return trovato;
+}
+
+// The AppImage a process runs from: the image its environment names (APPIMAGE), when the mount
+// its executable lies in (/tmp/.mount_*) is that image's: a squashfs on a loop device backed by
+// that file, or a FUSE mount while the image itself runs (as its runtime does, serving the
+// mount).
+std::optional<std::pair<std::string, Attributi>> appImage(const std::string& proc,
+                                                          const std::string& base,
+                                                          std::string_view eseguibile) {
+    constexpr std::string_view radice = "/tmp/.mount_";
+    if (!testo::iniziaCon(eseguibile, radice)) return std::nullopt;
+    const auto barra = eseguibile.find('/', radice.size());
+    if (barra == std::string_view::npos || barra == radice.size()) return std::nullopt;
+    const std::string punto(eseguibile.substr(0, barra));
+    std::optional<std::string> immagine;
+    {
+        const std::string ambiente = leggiTesto(base + "/environ");
+        for (std::size_t i = 0; i < ambiente.size();) {
+            const std::size_t fine = std::min(ambiente.find('\0', i), ambiente.size());
+            const std::string_view voce = std::string_view(ambiente).substr(i, fine - i);
+            if (testo::iniziaCon(voce, "APPIMAGE=")) immagine = std::string(voce.substr(9));
+            i = fine + 1;
+        }
+    }
+    if (!immagine || immagine->empty() || immagine->front() != '/' || sottoFuse(*immagine)) return std::nullopt;
+    const auto file = attributi(*immagine);
+    if (!file || !S_ISREG(file->modo)) return std::nullopt;
+    std::string sorgente;
+    const auto tipo = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto, &sorgente);
+    if (!tipo) return std::nullopt;
+    bool suo = false;
+    if (*tipo == "squashfs" && testo::iniziaCon(sorgente, "/dev/loop")) {
+        std::string dietro = leggiTesto("/sys/block/" + sorgente.substr(5) + "/loop/backing_file");
+        while (!dietro.empty() && dietro.back() == '\n') dietro.pop_back();
+        suo = èQui(dietro, *file);
+    } else if (*tipo == "fuse" || testo::iniziaCon(*tipo, "fuse.")) {
+        const auto uid = uidDi(base);
+        suo = uid && haFirmaAppImage(*immagine) && inEsecuzione(proc, *file, *uid);
+    }
+    if (!suo) return std::nullopt;
+    return std::pair{*immagine, *file};
 }
 
 }  // namespace
 
+RisolutoreLinux::RisolutoreLinux(std::string radiceProc)
+    : proc_(std::move(radiceProc)),
+      spazioDeiMontaggi_(leggiCollegamento(proc_ + "/self/ns/mnt").value_or("")) {}
+
+std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux::identitàAttuale(
+    int pid) const {
+    const std::string base = proc_ + "/" + std::to_string(pid);
+    auto grezzo = leggiCollegamento(base + "/exe");
+    const auto file = attributi(base + "/exe");
+    if (!grezzo || !file) return std::nullopt;
+    constexpr std::string_view cancellato = " (deleted)";
+    const bool sostituito = grezzo->size() > cancellato.size() && grezzo->ends_with(cancellato);
+    if (sostituito) grezzo->resize(grezzo->size() - cancellato.size());
+    const Immagine immagine{file->inode};
+    // A sandbox's word counts only with what the process runs to back it.
+    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return std::pair{*app, immagine};
+    if (auto snap = snapVerificato(base)) return std::pair{*snap, immagine};
+    // The path names the file in this daemon's view when the process shares its mounts (a file
+    // replaced since it started was at that path then); otherwise only if the same path here
+    // is the same file, since a process may mount anything anywhere in a namespace of its own.
+    const bool stessiMontaggi = !spazioDeiMontaggi_.empty() &&
+                                leggiCollegamento(base + "/ns/mnt") == spazioDeiMontaggi_;
+    const bool verificato = stessiMontaggi || (!sostituito && èQui(*grezzo, *file));
+    if (verificato) {
+        if (auto app = appImage(proc_, base, *grezzo)) {
+            return std::pair{identitàDelFile(app->first, app->second, true), immagine};
+        }
+    }
+    return std::pair{identitàDelFile(*grezzo, *file, verificato), immagine};
+}
+
 std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
-    if (auto sandbox = identitàSandbox(proc_ + "/" + std::to_string(pid))) return sandbox;
-    if (auto eseguibile = eseguibileAttuale(pid)) return std::move(eseguibile->first);
+    if (auto attuale = identitàAttuale(pid)) return std::move(attuale->first);
     return std::nullopt;
 }
 
@@ -383,7 +751,7 @@ void RisolutoreLinux::impara(const std::string& percorso, Immagine immagine) {
 
 void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
-    if (const auto attuale = eseguibileAttuale(evento.pid)) {
+    if (const auto attuale = identitàAttuale(evento.pid)) {
         // Only if the process still runs the program the event is about.
         if (attuale->second == evento.inode) impara(attuale->first, attuale->second);
     }
@@ -403,7 +771,7 @@ void RisolutoreLinux::imparaTutti() {
     while (const dirent* voce = ::readdir(d)) {
         const int pid = std::atoi(voce->d_name);
         if (pid <= 0) continue;
-        if (const auto attuale = eseguibileAttuale(pid)) impara(attuale->first, attuale->second);
+        if (const auto attuale = identitàAttuale(pid)) impara(attuale->first, attuale->second);
     }
     ::closedir(d);
 }
@@ -438,16 +806,12 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     std::memcpy(&immagine, token.data() + 16, sizeof immagine);
     const std::string base = proc_ + "/" + std::to_string(pid);
     std::optional<std::string> identità;
-    // The process the token names is still there: its sandbox, else its executable if it still
-    // runs the same one.
+    // The process the token names is still there, running the same executable.
     const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
     if (vivo) {
-        identità = identitàSandbox(base);
-        if (!identità) {
-            if (auto attuale = eseguibileAttuale(pid); attuale && attuale->second == immagine) {
-                impara(attuale->first, attuale->second);
-                identità = std::move(attuale->first);
-            }
+        if (auto attuale = identitàAttuale(pid); attuale && attuale->second == immagine) {
+            impara(attuale->first, attuale->second);
+            identità = std::move(attuale->first);
         }
     }
     if (!identità) {

@@ -46,13 +46,22 @@ class IndiceSocket {
 std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid);
 TokenApp tokenDi(const ProprietarioFlusso& proprietario);
 
-// Application identities from tokens: the Flatpak application id, else the Snap name, else the
-// executable's absolute path. Computed once per process image and cached; the cache forgets a
-// process when it execs or ends. When the process has since run another program, or ended, the
-// executable is named from the images seen before (by inode). Safe from any thread.
+// Application identities from tokens, each from facts the process cannot choose:
+// - a Flatpak application id, when the sandbox's /.flatpak-info names it and the executable is
+//   one of that application's deployed files (system installation, or the one of the user the
+//   process runs as);
+// - else a Snap name, from the process's AppArmor label;
+// - else, for a program run from an AppImage's mount (/tmp/.mount_*), the image file, when that
+//   mount is the image's;
+// - else the executable's absolute path, when it names the same file in this daemon's own
+//   namespace, and, under the system's folders, when only root may change that file. Any other
+//   path is given with "?" before it: never a system identity, and never another program's.
+// Computed once per process image and cached; the cache forgets a process when it execs or
+// ends. When the process has since run another program, or ended, the executable is named from
+// the images seen before (by inode). Safe from any thread.
 class RisolutoreLinux final : public RisolutoreIdentità {
   public:
-    explicit RisolutoreLinux(std::string radiceProc = "/proc") : proc_(std::move(radiceProc)) {}
+    explicit RisolutoreLinux(std::string radiceProc = "/proc");
     std::optional<std::string> firma(const TokenApp& token) override;
     // Whether `token` can be named: firma without the copy, for a process already named.
     bool nominabile(const TokenApp& token);
@@ -71,11 +80,13 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     // An executable, by inode. Devices are left out: the kernel's note gives the superblock's
     // device and stat(2) another one on some filesystems (btrfs subvolumes).
     using Immagine = std::uint64_t;
-    // The executable of `pid` now, with its inode.
-    std::optional<std::pair<std::string, Immagine>> eseguibileAttuale(int pid) const;
+    // The identity of `pid` now, with its executable's inode.
+    std::optional<std::pair<std::string, Immagine>> identitàAttuale(int pid) const;
     void impara(const std::string& percorso, Immagine immagine);
 
     const std::string proc_;
+    // This daemon's mount namespace ("mnt:[N]"), empty when it cannot be told.
+    std::string spazioDeiMontaggi_;
     std::mutex mutex_;
     // Whether `token` is cached, its identity copied into `identità` when that is given.
     bool inCache(const TokenApp& token, std::string* identità);
@@ -96,8 +107,16 @@ std::string identitàValida(std::string_view grezza);
 std::string identitàGrezza(std::string_view valida);
 
 // The pieces of the identity, from the contents of /proc files (pure, for tests).
+// The application id of a /.flatpak-info, if it is a well-formed one.
 std::optional<std::string> applicazioneFlatpak(std::string_view flatpakInfo);
-std::optional<std::string> nomeSnap(std::string_view cgroup);
+bool idFlatpakValido(std::string_view id);
+// The snap's name in an AppArmor label ("snap.firefox.firefox (enforce)").
+std::optional<std::string> nomeSnap(std::string_view etichetta);
+// The filesystem type of the mount at `punto` in a mountinfo text, and its source.
+std::optional<std::string> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto,
+                                            std::string* sorgente);
+// The mount points of FUSE filesystems in a mountinfo text.
+std::vector<std::string> montaggiFuse(std::string_view mountinfo);
 std::optional<std::uint64_t> inizioProcesso(std::string_view stat);
 
 }  // namespace ostrale

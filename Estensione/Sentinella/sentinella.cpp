@@ -80,9 +80,11 @@ constexpr std::array<std::string_view, 33> browsers{
     "/usr/lib/aarch64-linux-gnu/webkit2gtk-4.1/WebKitNetworkProcess",
     "/usr/lib/aarch64-linux-gnu/webkitgtk-6.0/WebKitNetworkProcess"};
 
-constexpr std::array<std::string_view, 5> resolverDiSistema{
-    "com.apple.mDNSResponder", "/usr/lib/systemd/systemd-resolved", "/usr/sbin/dnsmasq",
-    "/usr/sbin/unbound", "/usr/sbin/avahi-daemon"};
+// Paths only: the daemon names these paths only for the root-owned files there, while any user
+// may install a sandboxed application under whatever id they like.
+constexpr std::array<std::string_view, 4> resolverDiSistema{
+    "/usr/lib/systemd/systemd-resolved", "/usr/sbin/dnsmasq", "/usr/sbin/unbound",
+    "/usr/sbin/avahi-daemon"};
 
 std::string unisci(std::string_view a, std::string_view b) {
     std::string chiave;

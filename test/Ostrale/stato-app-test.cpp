@@ -231,7 +231,7 @@ TEST_F(StatoAppConEstensione, TheQuarantineListFollowsSightingsRulesAndTheSwitch
     PrimeViste viste{{"/opt/nuova/app", adesso.piùSecondi(-2 * 86400.0)},
                      {"/opt/vecchia/app", adesso.piùSecondi(-4 * 86400.0)},
                      {"/usr/lib/systemd/systemd-nuovo", adesso.piùSecondi(-3600)},
-                     {"com.apple.nuova", adesso.piùSecondi(-3600)},
+                     {"/usr/sbin/nuovo", adesso.piùSecondi(-3600)},
                      {"/opt/altra/app", adesso.piùSecondi(-60)}};
     ArchivioCondiviso::salvaJSON(viste, "prime-viste.json");
     demone().avvia();

@@ -158,10 +158,20 @@ TEST(IdentitaProcesso, FlatpakSnapAndStatFields) {
                   "[Application]\nname=org.mozilla.firefox\nruntime=x\n\n[Instance]\nname=zzz\n"),
               "org.mozilla.firefox");
     EXPECT_FALSE(applicazioneFlatpak("[Instance]\nname=org.example.App\n"));
-    EXPECT_EQ(nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                       "snap.firefox.firefox-1234.scope\n"),
-              "firefox");
-    EXPECT_FALSE(nomeSnap("0::/user.slice/user-1000.slice/session-2.scope\n"));
+    // Only well-formed ids: never a path, never an id that could pass for one.
+    EXPECT_FALSE(applicazioneFlatpak("[Application]\nname=/usr/sbin/NetworkManager\n"));
+    EXPECT_TRUE(idFlatpakValido("org.example.App_2-beta"));
+    for (const char* id : {"org.example", "org..App", "org.1example.App", "org.example.App/x",
+                           "org.example.\xC3\xA9", ".org.example.App", ""}) {
+        EXPECT_FALSE(idFlatpakValido(id)) << id;
+    }
+    // The Snap name comes from the AppArmor label; a cgroup path is no label.
+    EXPECT_EQ(nomeSnap("snap.firefox.firefox (enforce)\n"), "firefox");
+    EXPECT_EQ(nomeSnap("snap.signal-desktop.hook.configure (complain)"), "signal-desktop");
+    EXPECT_FALSE(nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                          "snap.firefox.firefox-1234.scope\n"));
+    EXPECT_FALSE(nomeSnap("unconfined\n"));
+    EXPECT_FALSE(nomeSnap("snap.Fire/fox.x (enforce)"));
     // A command name with spaces and parentheses does not shift the fields.
     EXPECT_EQ(inizioProcesso("42 (a (b) c) S 1 42 42 0 -1 4194560 100 0 0 0 1 2 0 0 20 0 1 0 "
                              "987654 10 0 18446744073709551615"),
@@ -208,6 +218,20 @@ TEST(IdentitaProcesso, LongIdentitiesAreCutWithADigest) {
         EXPECT_EQ(identitàValida(identitàGrezza(testa)), testa);
     }
     EXPECT_EQ(identitàValida(std::string(1024, 'b')), std::string(1024, 'b'));
+}
+
+TEST(IdentitaProcesso, MountsFromMountinfo) {
+    const std::string mountinfo =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "90 22 7:3 / /tmp/.mount_Prova\\040x ro,nodev master:4 - squashfs /dev/loop3 ro\n"
+        "91 22 0:55 / /home/eve/dati\\134x rw shared:9 - fuse.sshfs eve@host: rw,user_id=1000\n"
+        "92 22 0:56 / /tmp/.mount_Altra rw - fuse.Altra.AppImage Altra.AppImage ro\n";
+    std::string sorgente;
+    EXPECT_EQ(puntoDiMontaggio(mountinfo, "/tmp/.mount_Prova x", &sorgente), "squashfs");
+    EXPECT_EQ(sorgente, "/dev/loop3");
+    EXPECT_EQ(puntoDiMontaggio(mountinfo, "/tmp/.mount_Altra", nullptr), "fuse.Altra.AppImage");
+    EXPECT_FALSE(puntoDiMontaggio(mountinfo, "/tmp/.mount_Nessuna", nullptr));
+    EXPECT_EQ(montaggiFuse(mountinfo), (std::vector<std::string>{"/home/eve/dati\\x", "/tmp/.mount_Altra"}));
 }
 
 }  // namespace

@@ -381,7 +381,7 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
     EXPECT_TRUE(sentinella.èContenuta("/usr/bin/app", t(639)));
 
     for (auto [firma, regola] :
-         {std::pair{"/usr/sbin/NetworkManager", false}, std::pair{"com.apple.Safari", false},
+         {std::pair{"/usr/sbin/NetworkManager", false}, std::pair{"/usr/libexec/geoclue", false},
           std::pair{"/usr/bin/allowed", true}, std::pair{"io.tailscale.ipn", false},
           std::pair{"sconosciuta", false},
           // A browser opens that many hosts for one news page; VPN clients carry everyone's.
@@ -506,10 +506,10 @@ TEST_F(SentinellaTest, NotoriousPorts) {
         f.ip = ip;
         return di(TipoAttacco::portaMalfamata, {f})[0];
     };
-    const auto sistema = verso("4444", "203.0.113.9", "com.apple.Terminal");
+    const auto sistema = verso("4444", "203.0.113.9", "/usr/libexec/terminale");
     ASSERT_EQ(sistema.size(), 1u);
     EXPECT_TRUE(sistema[0].bloccata);
-    EXPECT_FALSE(sentinella.èContenuta("com.apple.Terminal", t(0)));
+    EXPECT_FALSE(sentinella.èContenuta("/usr/libexec/terminale", t(0)));
     EXPECT_TRUE(verso("445", "192.168.1.20", "/usr/bin/smbclient").empty());
     EXPECT_EQ(verso("445", "203.0.113.9", "/usr/bin/smbclient").size(), 1u);
     EXPECT_TRUE(verso("4445", "203.0.113.9", "/usr/bin/smbclient").empty());
@@ -654,7 +654,7 @@ TEST_F(SentinellaTest, PersistentChannelOverSixHours) {
     EXPECT_EQ(presenze("/usr/bin/agent", 30), Indici{29});
     EXPECT_EQ(presenze("/usr/lib/firefox-esr/firefox-esr", 36), Indici{});
     EXPECT_EQ(presenze("com.google.Chrome.helper", 36), Indici{});
-    EXPECT_EQ(presenze("com.apple.Mail", 36), Indici{});
+    EXPECT_EQ(presenze("/usr/libexec/evolution-data-server", 36), Indici{});
     EXPECT_EQ(presenze("com.wireguard.macos", 36), Indici{});
     // Thirty of the last thirty-six slots, with gaps, are enough.
     std::vector<Flusso> conBuchi;
@@ -716,7 +716,7 @@ TEST_F(SentinellaTest, QuicFromApplicationsThatAreNotBrowsers) {
     EXPECT_FALSE(quic("org.mozilla.firefox"));
     EXPECT_FALSE(quic("/usr/lib/chromium/chromium"));
     EXPECT_FALSE(quic("com.google.Chrome.beta"));
-    EXPECT_FALSE(quic("com.apple.Safari"));
+    EXPECT_FALSE(quic("/usr/libexec/packagekitd"));
     EXPECT_FALSE(quic("com.cloudflare.1dot1dot1dot1"));
     EXPECT_FALSE(quic("sconosciuta"));
     EXPECT_TRUE(quic("/usr/bin/curl"));

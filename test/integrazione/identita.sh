@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# Application identities that a local user cannot forge, on real traffic in namespaces made
+# here: a sandbox's own /.flatpak-info written by an unprivileged user (bubblewrap), a cgroup
+# named like a snap's, a program mounted over a system path in a user's own namespace, a
+# user-writable file under a system folder; and the names that must hold: a real Flatpak
+# deployment, an AppImage's image file, a program at a path that is not UTF-8 (its question
+# answered by the name shown).
+# Usage: identita.sh ESTENSIONE OSTRALECTL OSTRALE-STATO    Exit 0 passed, 77 skipped, else failed.
+set -uo pipefail
+estensione=$1
+ctl=$2
+app=$3
+qui=$(dirname "$(readlink -f "$0")")
+
+source "$qui/../../strumenti/spazi-di-prova.sh"
+serve_root_e ip iptables curl bwrap setpriv mksquashfs findmnt /usr/bin/python3
+nei_propri_namespace "$0" "$@"
+
+lavoro=$(mktemp -d /tmp/ostrale-identita-XXXXXX)
+chmod 755 "$lavoro"
+export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
+export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
+mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
+demone=""
+montaggi=()
+cgroup=""
+fine() {
+    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
+    termina_namespace
+    for m in "${montaggi[@]}"; do umount "$m" 2>/dev/null; rmdir "$m" 2>/dev/null; done
+    [ -n "$cgroup" ] && rmdir "$cgroup" 2>/dev/null
+    rm -rf "$lavoro"
+}
+trap fine EXIT
+fallito() {
+    echo "FAILED: $*"
+    echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
+    exit 1
+}
+passo() { echo "ok: $*"; }
+
+# ---- the network: one "Internet" host serving HTTP ----
+prepara_namespace
+avvia_vicino
+internet=$vicino
+ip link add veth-p type veth peer name veth-i netns "$internet"
+ip addr add 203.0.113.2/24 dev veth-p
+ip link set veth-p up
+i() { nsenter --net="/proc/$internet/ns/net" "$@"; }
+i ip link set lo up
+i ip addr add 203.0.113.1/24 dev veth-i
+i ip link set veth-i up
+i /usr/bin/python3 -m http.server 80 --bind 0.0.0.0 >/dev/null 2>&1 &
+for _ in $(seq 50); do curl -s -o /dev/null -m 1 http://203.0.113.1/ && break; sleep 0.1; done
+
+regole() { "$ctl" regole "$@" >/dev/null 2>&1 || [ $? = 1 ] || fallito "ostralectl regole $*"; }
+"$estensione" --sorgente netfilter --verboso >>"$lavoro/estensione.log" 2>&1 &
+demone=$!
+for _ in $(seq 200); do
+    grep -q "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null && break
+    sleep 0.05
+done
+grep -q "Netfilter rules installed" "$lavoro/estensione.log" || fallito "the daemon did not start"
+# The newest flow of the application `$1`, as JSON.
+flusso() { "$ctl" --json flussi | tr '}' '\n' | grep -F "\"firmaApp\":\"$1\"" | tail -n 1; }
+# Runs `$@` and says whether its HTTP request reached the server.
+raggiunge() { "$@" -s -o /dev/null -m 5 http://203.0.113.1/; }
+# As an unprivileged user with no account (uid 12345), in a bubblewrap sandbox whose /usr is the
+# machine's; the further arguments before the command are bubblewrap's.
+utente=12345
+sandbox() {
+    setpriv --reuid $utente --regid $utente --clear-groups \
+        bwrap --unshare-user --unshare-pid --ro-bind /usr /usr --symlink usr/lib /lib \
+        --symlink usr/lib64 /lib64 --symlink usr/bin /bin --symlink usr/sbin /sbin \
+        --ro-bind /etc /etc --proc /proc --dev /dev "$@"
+}
+regole imposta bloccaSconosciute sì
+
+# ---- Flatpak: the sandbox's word counts only with the application's deployed files ----
+for nome in com.apple.forgiato org.example.Permessa; do
+    printf '[Application]\nname=%s\n' "$nome" >"$lavoro/info-$nome"
+done
+chmod 644 "$lavoro"/info-*
+regole app org.example.Permessa consenti
+for nome in com.apple.forgiato org.example.Permessa; do
+    raggiunge sandbox --ro-bind "$lavoro/info-$nome" /.flatpak-info /usr/bin/curl \
+        && fallito "a forged /.flatpak-info ($nome) lets its program through"
+done
+"$ctl" --json flussi | grep -q 'com.apple.forgiato\|org.example.Permessa' \
+    && fallito "a forged Flatpak id names a flow"
+flusso /usr/bin/curl | grep -q '"consentito":false' || fallito "the forger is named by its executable and refused"
+# A real deployment of a system installation (this namespace's own /var/lib/flatpak).
+mkdir -p /var/lib/flatpak && mount -t tmpfs tmpfs /var/lib/flatpak || fallito "a private /var/lib/flatpak"
+distribuzione=/var/lib/flatpak/app/org.example.Permessa/x86_64/stable/0a1b2c3d
+mkdir -p "$distribuzione/files/bin"
+ln -s 0a1b2c3d /var/lib/flatpak/app/org.example.Permessa/x86_64/stable/active
+cp "$(readlink -f /usr/bin/curl)" "$distribuzione/files/bin/curl"
+chmod -R a+rX /var/lib/flatpak
+raggiunge sandbox --ro-bind "$distribuzione/files" /app --ro-bind "$lavoro/info-org.example.Permessa" \
+    /.flatpak-info /app/bin/curl || fallito "the deployed application, allowed by its rule, passes"
+flusso org.example.Permessa | grep -q '"consentito":true' || fallito "its flow is named by its Flatpak id"
+# The user's own program at /app of a sandbox that names that application.
+cp "$(readlink -f /usr/bin/curl)" "$lavoro/bin/curl" && mkdir -p "$lavoro/app/bin" && chmod -R a+rX "$lavoro"
+cp "$lavoro/bin/curl" "$lavoro/app/bin/curl"
+raggiunge sandbox --ro-bind "$lavoro/app" /app --ro-bind "$lavoro/info-org.example.Permessa" \
+    /.flatpak-info /app/bin/curl && fallito "a program outside the deployment takes its id"
+flusso '?/app/bin/curl' | grep -q '"consentito":false' || fallito "and is named by its path, marked as not this machine's"
+passo "Flatpak ids only for the application's deployed files"
+
+# ---- Snap: a cgroup's name is no identity ----
+radice=$(findmnt -t cgroup2 -n -o TARGET | head -n 1)
+[ -n "$radice" ] || fallito "no cgroup2 mount"
+cgroup=$radice/snap.firefox.x
+mkdir "$cgroup" || fallito "a cgroup named snap.firefox.x"
+regole app firefox consenti
+sh -c 'echo $$ >"$1/cgroup.procs" && grep -q snap.firefox.x /proc/self/cgroup && touch "$3" && exec "$2" -s -o /dev/null -m 5 http://203.0.113.1/' \
+    _ "$cgroup" "$lavoro/bin/curl" "$lavoro/spostato" && fallito "a process in a cgroup named like firefox's snap is allowed"
+[ -e "$lavoro/spostato" ] || fallito "the process was not moved into the cgroup"
+grep -q snap.firefox.x /proc/self/cgroup && fallito "this script moved itself"
+flusso "$lavoro/bin/curl" | grep -q '"consentito":false' || fallito "it is named by its executable"
+"$ctl" --json flussi | grep -q '"firmaApp":"firefox"' && fallito "a flow is named firefox"
+passo "a cgroup named like a snap's names nothing"
+
+# ---- the system's own programs ----
+# This namespace's /usr/libexec: a root-owned program, and one its user may change.
+mount -t tmpfs tmpfs /usr/libexec || fallito "a private /usr/libexec"
+mkdir -p /usr/libexec/prova
+cp "$lavoro/bin/curl" /usr/libexec/prova/fidato
+cp "$lavoro/bin/curl" /usr/libexec/prova/altrui
+chown "$utente:$utente" /usr/libexec/prova/altrui
+chmod 755 /usr/libexec/prova /usr/libexec/prova/*
+raggiunge /usr/libexec/prova/fidato || fallito "a root-owned program of the system's passes"
+flusso /usr/libexec/prova/fidato | grep -q '"motivo":"sistema"' || fallito "as the system's"
+raggiunge /usr/libexec/prova/altrui && fallito "a program its user may change is trusted as the system's"
+flusso '?/usr/libexec/prova/altrui' | grep -q '"consentito":false' || fallito "it is marked and refused"
+# A user's own program mounted over the system's path, in the user's own namespace.
+raggiunge sandbox --ro-bind "$lavoro/bin/curl" /usr/libexec/prova/fidato /usr/libexec/prova/fidato \
+    && fallito "a program mounted over a system path passes as the system's"
+flusso '?/usr/libexec/prova/fidato' | grep -q '"consentito":false' || fallito "it is named as not that path"
+passo "system trust only for root's own files at their real paths"
+
+# ---- an AppImage is named by its image ----
+mkdir -p "$lavoro/immagine/usr/bin"
+cp "$lavoro/bin/curl" "$lavoro/immagine/usr/bin/curl"
+mksquashfs "$lavoro/immagine" "$lavoro/Prova.AppImage" -quiet -noappend >/dev/null || fallito "mksquashfs"
+monta() {
+    mkdir -p "$1" && mount -t squashfs -o loop,ro "$lavoro/Prova.AppImage" "$1" || fallito "mount the image at $1"
+    montaggi+=("$1")
+}
+monta /tmp/.mount_ProvaAb12cd
+APPIMAGE=$lavoro/Prova.AppImage raggiunge /tmp/.mount_ProvaAb12cd/usr/bin/curl \
+    && fallito "an AppImage unknown to the rules passes"
+flusso "$lavoro/Prova.AppImage" | grep -q . || fallito "its flow is named by the image file"
+regole app "$lavoro/Prova.AppImage" consenti
+# Run again from another random mount: the rule holds.
+monta /tmp/.mount_ProvaEf34gh
+APPIMAGE=$lavoro/Prova.AppImage raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
+    || fallito "the rule made for the image holds at its next mount"
+# An environment that names another file is not believed.
+APPIMAGE=/usr/libexec/prova/fidato raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
+    && fallito "APPIMAGE naming a system program is believed"
+flusso /tmp/.mount_ProvaEf34gh/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its executable"
+passo "an AppImage named by its image file"
+
+# ---- a path that is not UTF-8: its question is answered by the name shown ----
+strano=$lavoro/bin/$'caf\xe9'
+cp "$lavoro/bin/curl" "$strano"
+regole imposta chiediPrima sì
+"$app" --gestore esterno --rispondi mai --senza-flussi >"$lavoro/app.log" 2>&1 &
+for _ in $(seq 100); do
+    "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true' && break
+    sleep 0.1
+done
+"$ctl" --json stato | grep -q '"appConnessa":true' || fallito "the app registers"
+"$strano" -s -o /dev/null -m 20 http://203.0.113.1/ &
+attesa=$!
+sleep 1
+kill -0 "$attesa" 2>/dev/null || fallito "the program at a non-UTF-8 path waits for an answer"
+"$ctl" --json stato | grep -q '"domandeInAttesa":1' || fallito "ostralectl sees the question"
+"$ctl" rispondi "$lavoro/bin/caf\\xE9" consenti || fallito "ostralectl rispondi with the name shown"
+wait "$attesa" || fallito "the answer releases the connection"
+passo "a program at a non-UTF-8 path, released by the answer given to its name"
+regole imposta chiediPrima no
+regole imposta bloccaSconosciute no
+
+kill -TERM "$demone"; wait "$demone"; demone=""
+echo "all identity checks passed"
