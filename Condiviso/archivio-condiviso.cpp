@@ -90,8 +90,9 @@ bool scriviAtomico(const std::filesystem::path& percorso, std::string_view byte)
     return true;
 }
 
-void salvaFile(std::string_view byte, std::string_view nome) {
-    if (const auto percorso = urlContenitore(nome)) scriviAtomico(*percorso, byte);
+bool salvaFile(std::string_view byte, std::string_view nome) {
+    const auto percorso = urlContenitore(nome);
+    return !percorso || scriviAtomico(*percorso, byte);
 }
 
 std::optional<std::string> leggiFile(const std::filesystem::path& percorso, bool seguiLink) {

@@ -24,13 +24,13 @@ std::optional<std::filesystem::path> urlContenitore(std::string_view nome);
 std::optional<std::filesystem::path> url();
 
 // Stores `byte` atomically as `nome` in the container. Without a container nothing happens;
-// a failure leaves the previous file and is only logged.
-void salvaFile(std::string_view byte, std::string_view nome);
+// a failure leaves the previous file and returns false.
+bool salvaFile(std::string_view byte, std::string_view nome);
 
 // Encodes `valore` and stores it as `nome`, like salvaFile.
 template <typename T>
-void salvaJSON(const T& valore, std::string_view nome) {
-    if (urlContenitore(nome)) salvaFile(json::codifica(valore), nome);
+bool salvaJSON(const T& valore, std::string_view nome) {
+    return !urlContenitore(nome) || salvaFile(json::codifica(valore), nome);
 }
 
 inline void salva(const StatoRegole& stato) {

@@ -462,7 +462,11 @@ void FilterDataProvider::salvaMemoriaSeServe() {
     // overlap, or an older copy could be renamed into place after a newer one.
     std::lock_guard salvataggio(salvataggio_);
     std::optional<Memoria::Contenuto> copia = coda_.blocca()->memoria.prendiDaSalvare();
-    if (copia) Memoria::scriviFile(*copia);
+    if (copia && !Memoria::scriviFile(*copia)) {
+        // (A full disk, say: nothing is lost while the daemon runs, the next save tries again.)
+        coda_.blocca()->memoria.daRisalvare();
+        log_.errore("The memory could not be saved; the next save tries again");
+    }
 }
 
 PacchettoStorico FilterDataProvider::storico() {

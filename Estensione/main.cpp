@@ -218,6 +218,8 @@ int main(int argc, char** argv) {
     sigwait(&segnali, &segnale);
     if (sorgenteSimulata) sorgenteSimulata->ferma();
     if (sorgenteNetfilter) sorgenteNetfilter->ferma();
+    // The last save is the last change: no timer (a question's, the save's own) runs after it.
+    pianificatore.ferma();
     provider->stopFilter();
     std::cerr << "ostrale-estensione: stopped\n";
     return 0;

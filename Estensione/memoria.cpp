@@ -41,13 +41,14 @@ Memoria::Contenuto Memoria::leggiFile(Data adesso) {
     return c;
 }
 
-void Memoria::scriviFile(const Contenuto& c) {
-    ArchivioCondiviso::salvaJSON(c.primeViste, filePrimeViste);
-    ArchivioCondiviso::salvaJSON(c.abitudini, fileAbitudini);
-    ArchivioCondiviso::salvaJSON(c.storicoOre, fileOre);
-    ArchivioCondiviso::salvaJSON(c.storicoApp, fileApp);
-    ArchivioCondiviso::salvaJSON(c.storicoIP, fileIP);
-    ArchivioCondiviso::salvaJSON(c.registro, fileRegistro);
+bool Memoria::scriviFile(const Contenuto& c) {
+    // Every file is tried, whatever became of the others.
+    bool ok = ArchivioCondiviso::salvaJSON(c.primeViste, filePrimeViste);
+    ok = ArchivioCondiviso::salvaJSON(c.abitudini, fileAbitudini) && ok;
+    ok = ArchivioCondiviso::salvaJSON(c.storicoOre, fileOre) && ok;
+    ok = ArchivioCondiviso::salvaJSON(c.storicoApp, fileApp) && ok;
+    ok = ArchivioCondiviso::salvaJSON(c.storicoIP, fileIP) && ok;
+    return ArchivioCondiviso::salvaJSON(c.registro, fileRegistro) && ok;
 }
 
 void Memoria::assegna(Contenuto c) {
@@ -89,6 +90,10 @@ void Memoria::contieniApplicazioni() {
         if (piùVecchia == ultimaVista_.end()) break;
         dimentica(std::string(piùVecchia->first));
     }
+}
+
+void Memoria::daRisalvare() {
+    daSalvare_ = true;
 }
 
 std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {

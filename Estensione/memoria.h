@@ -44,14 +44,16 @@ class Memoria {
     // Reads and decodes the six files of the container and prunes the hours older than 60 days
     // before `adesso`. Does file I/O: never call it with the provider's lock held.
     static Contenuto leggiFile(Data adesso);
-    // Stores the six files, each atomically. Does file I/O.
-    static void scriviFile(const Contenuto& contenuto);
+    // Stores the six files, each atomically; false when any could not be written. Does file I/O.
+    static bool scriviFile(const Contenuto& contenuto);
 
     // Replaces everything with `contenuto`; the "to save" flag is left as it is.
     void assegna(Contenuto contenuto);
     // A copy of everything, and whether it changed since the last copy taken this way (the flag
     // is cleared).
     std::optional<Contenuto> prendiDaSalvare();
+    // A copy taken could not be stored: the next save stores everything again.
+    void daRisalvare();
     bool daSalvare() const { return daSalvare_; }
 
     // The first sighting of `firma`, recording `adesso` when there is none.

@@ -5,12 +5,16 @@ namespace ostrale {
 PianificatoreDiSistema::PianificatoreDiSistema() : filo_([this] { esegui(); }) {}
 
 PianificatoreDiSistema::~PianificatoreDiSistema() {
+    ferma();
+}
+
+void PianificatoreDiSistema::ferma() {
     {
         std::lock_guard blocco(mutex_);
         fine_ = true;
     }
     sveglia_.notify_all();
-    filo_.join();
+    if (filo_.joinable()) filo_.join();
 }
 
 void PianificatoreDiSistema::dopo(double secondi, std::function<void()> compito) {

@@ -26,6 +26,8 @@ class PianificatoreDiSistema final : public Pianificatore {
   public:
     PianificatoreDiSistema();
     ~PianificatoreDiSistema() override;
+    // No task runs after this returns (one running is waited for); later ones are dropped.
+    void ferma();
 
     void dopo(double secondi, std::function<void()> compito) override;
     void ogni(double secondi, std::function<void()> compito) override;

@@ -10,7 +10,7 @@ pacchetti=(
     nmap hydra hping3 openssh-server
     libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libmaxminddb-dev mmdb-bin libmaxmind-db-writer-perl
-    xvfb xauth libssl-dev iputils-ping tzdata openssl python3-cryptography iodine bubblewrap squashfs-tools
+    xvfb xauth libssl-dev iputils-ping tzdata openssl python3-cryptography iodine bubblewrap squashfs-tools squashfuse
     qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n dbus-daemon
 )
 

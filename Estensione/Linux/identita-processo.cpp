@@ -413,18 +413,19 @@ std::optional<std::string> nomeSnap(std::string_view etichetta) {
     return std::string(nome);
 }
 
-std::optional<std::string> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto,
-                                            std::string* sorgente) {
+std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto) {
+    std::optional<Montaggio> trovato;
     for (std::string_view riga : pezzi(mountinfo, '\n')) {
         // ID PARENT MAJ:MIN ROOT MOUNTPOINT OPTIONS [OPTIONAL...] - FSTYPE SOURCE SUPEROPTIONS
         const auto campi = pezzi(riga, ' ');
         if (campi.size() < 10 || senzaOttali(campi[4]) != punto) continue;
         const auto trattino = std::find(campi.begin() + 6, campi.end(), "-");
         if (trattino == campi.end() || campi.end() - trattino < 3) continue;
-        if (sorgente) *sorgente = senzaOttali(*(trattino + 2));
-        return std::string(*(trattino + 1));
+        // Mounts over mounts: the last one listed is the one seen.
+        trovato = Montaggio{std::string(*(trattino + 1)), senzaOttali(*(trattino + 2)),
+                            std::string(campi[2])};
     }
-    return std::nullopt;
+    return trovato;
 }
 
 std::vector<std::string> montaggiFuse(std::string_view mountinfo) {
@@ -644,24 +645,37 @@ bool haFirmaAppImage(const std::string& immagine) {
            (testa[10] == 1 || testa[10] == 2);
 }
 
-// Whether a process of `uid` runs the file `immagine` (an AppImage's own runtime serves its
-// mount).
-bool inEsecuzione(const std::string& proc, const Attributi& immagine, std::uint32_t uid) {
+// Whether a process of `uid` running the file `immagine` serves the FUSE connection
+// `connessione` (an AppImage's own runtime serves its mount): it holds /dev/fuse open for it.
+// Kernels that do not say which connection a descriptor is for are taken at the descriptor.
+bool servitoDa(const std::string& proc, const Attributi& immagine, std::uint32_t uid,
+               std::string_view connessione) {
     DIR* d = ::opendir(proc.c_str());
     if (!d) return false;
-    bool trovato = false;
-    while (const dirent* voce = ::readdir(d)) {
-        const int pid = std::atoi(voce->d_name);
-        if (pid <= 0) continue;
+    bool servito = false;
+    while (!servito) {
+        const dirent* voce = ::readdir(d);
+        if (!voce) break;
+        if (std::atoi(voce->d_name) <= 0) continue;
         const std::string base = proc + "/" + voce->d_name;
         const auto a = attributi(base + "/exe");
-        if (a && a->stesso(immagine) && uidDi(base) == uid) {
-            trovato = true;
-            break;
+        if (!a || !a->stesso(immagine) || uidDi(base) != uid) continue;
+        DIR* descrittori = ::opendir((base + "/fd").c_str());
+        if (!descrittori) continue;
+        while (const dirent* fd = ::readdir(descrittori)) {
+            if (fd->d_name[0] == '.') continue;
+            if (leggiCollegamento(base + "/fd/" + fd->d_name) != "/dev/fuse") continue;
+            const std::string info = leggiTesto(base + "/fdinfo/" + fd->d_name);
+            std::optional<std::string_view> numero;
+            for (std::string_view riga : pezzi(info, '\n')) {
+                if (testo::iniziaCon(riga, "fuse_connection:")) numero = testo::rifila(riga.substr(16));
+            }
+            if (!numero || *numero == connessione) servito = true;
         }
+        ::closedir(descrittori);
     }
     ::closedir(d);
-    return trovato;
+    return servito;
 }
 
 // The AppImage a process runs from: the image its environment names (APPIMAGE), when the mount
@@ -689,17 +703,23 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
     if (!immagine || immagine->empty() || immagine->front() != '/' || sottoFuse(*immagine)) return std::nullopt;
     const auto file = attributi(*immagine);
     if (!file || !S_ISREG(file->modo)) return std::nullopt;
-    std::string sorgente;
-    const auto tipo = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto, &sorgente);
-    if (!tipo) return std::nullopt;
+    const auto montaggio = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto);
+    if (!montaggio) return std::nullopt;
+    const std::string& tipo = montaggio->tipo;
+    const std::string& sorgente = montaggio->sorgente;
     bool suo = false;
-    if (*tipo == "squashfs" && testo::iniziaCon(sorgente, "/dev/loop")) {
+    if (tipo == "squashfs" && testo::iniziaCon(sorgente, "/dev/loop")) {
         std::string dietro = leggiTesto("/sys/block/" + sorgente.substr(5) + "/loop/backing_file");
         while (!dietro.empty() && dietro.back() == '\n') dietro.pop_back();
         suo = èQui(dietro, *file);
-    } else if (*tipo == "fuse" || testo::iniziaCon(*tipo, "fuse.")) {
+    } else if (tipo == "fuse" || testo::iniziaCon(tipo, "fuse.")) {
+        // The image is the user's own, and its runtime serves this very mount: any user may
+        // mount what they like at /tmp/.mount_*, and run any image they can read.
         const auto uid = uidDi(base);
-        suo = uid && haFirmaAppImage(*immagine) && inEsecuzione(proc, *file, *uid);
+        const auto duePunti = montaggio->dispositivo.find(':');
+        suo = uid && file->proprietario == *uid && duePunti != std::string::npos &&
+              haFirmaAppImage(*immagine) &&
+              servitoDa(proc, *file, *uid, std::string_view(montaggio->dispositivo).substr(duePunti + 1));
     }
     if (!suo) return std::nullopt;
     return std::pair{*immagine, *file};

@@ -112,9 +112,14 @@ std::optional<std::string> applicazioneFlatpak(std::string_view flatpakInfo);
 bool idFlatpakValido(std::string_view id);
 // The snap's name in an AppArmor label ("snap.firefox.firefox (enforce)").
 std::optional<std::string> nomeSnap(std::string_view etichetta);
-// The filesystem type of the mount at `punto` in a mountinfo text, and its source.
-std::optional<std::string> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto,
-                                            std::string* sorgente);
+// The mount at `punto` in a mountinfo text (the one on top): its filesystem type, its source
+// and its device ("MAJ:MIN").
+struct Montaggio {
+    std::string tipo;
+    std::string sorgente;
+    std::string dispositivo;
+};
+std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto);
 // The mount points of FUSE filesystems in a mountinfo text.
 std::vector<std::string> montaggiFuse(std::string_view mountinfo);
 std::optional<std::uint64_t> inizioProcesso(std::string_view stat);

@@ -627,6 +627,15 @@ TEST_F(ProviderTest, StartLoadsServesListensArmsAndClaimsInOrder) {
     std::filesystem::remove(contenitore / "registro-flussi.json");
     pianificatore.avanza(60);
     EXPECT_FALSE(std::filesystem::exists(contenitore / "registro-flussi.json"));
+    // A save that fails (here a folder where the file goes, which even root cannot replace)
+    // is said in the log and made again by the next one.
+    std::filesystem::create_directories(contenitore / "registro-flussi.json" / "occupato");
+    provider->handleNewFlow(uscita(curl));
+    pianificatore.avanza(60);
+    EXPECT_TRUE(log->contiene("The memory could not be saved"));
+    std::filesystem::remove_all(contenitore / "registro-flussi.json");
+    pianificatore.avanza(60);
+    EXPECT_EQ(Memoria::leggiFile(orologio.adesso()).registro.size(), 2u);
 
     // A second start does not arm a second timer.
     const std::size_t compiti = pianificatore.inAttesa();
@@ -681,6 +690,10 @@ TEST_F(ProviderTest, ConcurrentVerdictsRuleChangesAndSaves) {
             provider->storico();
         }
     });
+    // A second save at any moment, as the timer's and the stop's can be: the newer copy stays.
+    std::thread salvataggi([&] {
+        while (!fine) provider->salvaMemoriaSeServe();
+    });
     std::vector<std::thread> lavoratori;
     std::atomic<int> verdetti = 0;
     for (int f = 0; f < fili; ++f) {
@@ -696,6 +709,7 @@ TEST_F(ProviderTest, ConcurrentVerdictsRuleChangesAndSaves) {
     for (auto& l : lavoratori) l.join();
     fine = true;
     cambi.join();
+    salvataggi.join();
 
     EXPECT_EQ(verdetti, fili * flussiPerFilo);
     const auto storico = provider->storico();

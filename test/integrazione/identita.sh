@@ -13,7 +13,7 @@ app=$3
 qui=$(dirname "$(readlink -f "$0")")
 
 source "$qui/../../strumenti/spazi-di-prova.sh"
-serve_root_e ip iptables curl bwrap setpriv mksquashfs findmnt /usr/bin/python3
+serve_root_e ip iptables curl bwrap setpriv mksquashfs squashfuse findmnt /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
 lavoro=$(mktemp -d /tmp/ostrale-identita-XXXXXX)
@@ -160,6 +160,27 @@ APPIMAGE=$lavoro/Prova.AppImage raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
 APPIMAGE=/usr/libexec/prova/fidato raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
     && fallito "APPIMAGE naming a system program is believed"
 flusso /tmp/.mount_ProvaEf34gh/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its executable"
+# As AppImages run: the image itself (its runtime, here squashfuse with the AppImage mark) serves
+# the mount over FUSE.
+cp "$(command -v squashfuse)" "$lavoro/Vera.AppImage"
+printf 'AI\002' | dd of="$lavoro/Vera.AppImage" bs=1 seek=8 conv=notrunc 2>/dev/null
+cp "$lavoro/Vera.AppImage" "$lavoro/Ferma.AppImage"
+mkdir -p /tmp/.mount_VeraIj56kl && montaggi+=(/tmp/.mount_VeraIj56kl)
+"$lavoro/Vera.AppImage" "$lavoro/Prova.AppImage" /tmp/.mount_VeraIj56kl || fallito "the image's FUSE server"
+regole app "$lavoro/Vera.AppImage" consenti
+APPIMAGE=$lavoro/Vera.AppImage raggiunge /tmp/.mount_VeraIj56kl/usr/bin/curl \
+    || fallito "an AppImage whose runtime serves its mount is named by its image"
+flusso "$lavoro/Vera.AppImage" | grep -q '"consentito":true' || fallito "and allowed by the image's rule"
+# The same bytes, not running: it serves no mount.
+APPIMAGE=$lavoro/Ferma.AppImage raggiunge /tmp/.mount_VeraIj56kl/usr/bin/curl \
+    && fallito "an image that serves no mount is believed"
+flusso /tmp/.mount_VeraIj56kl/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its executable"
+# The image runs, but another server (plain squashfuse) serves this mount.
+mkdir -p /tmp/.mount_FalsaMn78op && montaggi+=(/tmp/.mount_FalsaMn78op)
+squashfuse "$lavoro/Prova.AppImage" /tmp/.mount_FalsaMn78op || fallito "another FUSE server"
+APPIMAGE=$lavoro/Vera.AppImage raggiunge /tmp/.mount_FalsaMn78op/usr/bin/curl \
+    && fallito "a mount the image does not serve takes its name"
+flusso /tmp/.mount_FalsaMn78op/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its executable"
 passo "an AppImage named by its image file"
 
 # ---- a path that is not UTF-8: its question is answered by the name shown ----

@@ -226,11 +226,17 @@ TEST(IdentitaProcesso, MountsFromMountinfo) {
         "90 22 7:3 / /tmp/.mount_Prova\\040x ro,nodev master:4 - squashfs /dev/loop3 ro\n"
         "91 22 0:55 / /home/eve/dati\\134x rw shared:9 - fuse.sshfs eve@host: rw,user_id=1000\n"
         "92 22 0:56 / /tmp/.mount_Altra rw - fuse.Altra.AppImage Altra.AppImage ro\n";
-    std::string sorgente;
-    EXPECT_EQ(puntoDiMontaggio(mountinfo, "/tmp/.mount_Prova x", &sorgente), "squashfs");
-    EXPECT_EQ(sorgente, "/dev/loop3");
-    EXPECT_EQ(puntoDiMontaggio(mountinfo, "/tmp/.mount_Altra", nullptr), "fuse.Altra.AppImage");
-    EXPECT_FALSE(puntoDiMontaggio(mountinfo, "/tmp/.mount_Nessuna", nullptr));
+    const auto prova = puntoDiMontaggio(mountinfo, "/tmp/.mount_Prova x");
+    ASSERT_TRUE(prova);
+    EXPECT_EQ(prova->tipo, "squashfs");
+    EXPECT_EQ(prova->sorgente, "/dev/loop3");
+    EXPECT_EQ(prova->dispositivo, "7:3");
+    EXPECT_EQ(puntoDiMontaggio(mountinfo, "/tmp/.mount_Altra")->tipo, "fuse.Altra.AppImage");
+    EXPECT_FALSE(puntoDiMontaggio(mountinfo, "/tmp/.mount_Nessuna"));
+    // A mount over another at the same point: the one on top.
+    EXPECT_EQ(puntoDiMontaggio(mountinfo + "93 22 0:57 / /tmp/.mount_Altra rw - tmpfs none rw\n",
+                               "/tmp/.mount_Altra")->tipo,
+              "tmpfs");
     EXPECT_EQ(montaggiFuse(mountinfo), (std::vector<std::string>{"/home/eve/dati\\x", "/tmp/.mount_Altra"}));
 }
 
