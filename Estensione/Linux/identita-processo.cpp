@@ -731,7 +731,7 @@ RisolutoreLinux::RisolutoreLinux(std::string radiceProc)
     : proc_(std::move(radiceProc)),
       spazioDeiMontaggi_(leggiCollegamento(proc_ + "/self/ns/mnt").value_or("")) {}
 
-std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux::identitàAttuale(
+std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     int pid) const {
     const std::string base = proc_ + "/" + std::to_string(pid);
     auto grezzo = leggiCollegamento(base + "/exe");
@@ -742,8 +742,8 @@ std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux
     if (sostituito) grezzo->resize(grezzo->size() - cancellato.size());
     const Immagine immagine{file->inode};
     // A sandbox's word counts only with what the process runs to back it.
-    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return std::pair{*app, immagine};
-    if (auto snap = snapVerificato(base)) return std::pair{*snap, immagine};
+    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return Attuale{*app, immagine, file->dispositivo};
+    if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, file->dispositivo};
     // The path names the file in this daemon's view when the process shares its mounts (a file
     // replaced since it started was at that path then); otherwise only if the same path here
     // is the same file, since a process may mount anything anywhere in a namespace of its own.
@@ -752,28 +752,34 @@ std::optional<std::pair<std::string, RisolutoreLinux::Immagine>> RisolutoreLinux
     const bool verificato = stessiMontaggi || (!sostituito && èQui(*grezzo, *file));
     if (verificato) {
         if (auto app = appImage(proc_, base, *grezzo)) {
-            return std::pair{identitàDelFile(app->first, app->second, true), immagine};
+            return Attuale{identitàDelFile(app->first, app->second, true), immagine, file->dispositivo};
         }
     }
-    return std::pair{identitàDelFile(*grezzo, *file, verificato), immagine};
+    return Attuale{identitàDelFile(*grezzo, *file, verificato), immagine, file->dispositivo};
 }
 
 std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
-    if (auto attuale = identitàAttuale(pid)) return std::move(attuale->first);
+    if (auto attuale = identitàAttuale(pid)) return std::move(attuale->identità);
     return std::nullopt;
 }
 
-void RisolutoreLinux::impara(const std::string& percorso, Immagine immagine) {
+std::string RisolutoreLinux::impara(const Attuale& attuale) {
     std::lock_guard blocco(mutex_);
+    if (const auto it = immagini_.find(attuale.immagine);
+        it != immagini_.end() && attuale.identità.starts_with('?') &&
+        it->second.dispositivo == attuale.dispositivo && !it->second.identità.starts_with('?')) {
+        return it->second.identità;
+    }
     if (immagini_.size() >= 16384) immagini_.clear();
-    immagini_.insert_or_assign(immagine, percorso);
+    immagini_.insert_or_assign(attuale.immagine, Nome{attuale.identità, attuale.dispositivo});
+    return attuale.identità;
 }
 
 void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
     if (const auto attuale = identitàAttuale(evento.pid)) {
         // Only if the process still runs the program the event is about.
-        if (attuale->second == evento.inode) impara(attuale->first, attuale->second);
+        if (attuale->immagine == evento.inode) impara(*attuale);
     }
 }
 
@@ -791,7 +797,7 @@ void RisolutoreLinux::imparaTutti() {
     while (const dirent* voce = ::readdir(d)) {
         const int pid = std::atoi(voce->d_name);
         if (pid <= 0) continue;
-        if (const auto attuale = identitàAttuale(pid)) impara(attuale->first, attuale->second);
+        if (const auto attuale = identitàAttuale(pid)) impara(*attuale);
     }
     ::closedir(d);
 }
@@ -829,15 +835,14 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     // The process the token names is still there, running the same executable.
     const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
     if (vivo) {
-        if (auto attuale = identitàAttuale(pid); attuale && attuale->second == immagine) {
-            impara(attuale->first, attuale->second);
-            identità = std::move(attuale->first);
+        if (auto attuale = identitàAttuale(pid); attuale && attuale->immagine == immagine) {
+            identità = impara(*attuale);
         }
     }
     if (!identità) {
         // It has since run another program, or ended: the program it ran, from the images seen.
         std::lock_guard blocco(mutex_);
-        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second;
+        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second.identità;
     }
     if (!identità) return std::nullopt;
     std::lock_guard blocco(mutex_);

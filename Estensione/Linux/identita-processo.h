@@ -80,9 +80,18 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     // An executable, by inode. Devices are left out: the kernel's note gives the superblock's
     // device and stat(2) another one on some filesystems (btrfs subvolumes).
     using Immagine = std::uint64_t;
+    struct Attuale {
+        std::string identità;
+        Immagine immagine;
+        std::uint64_t dispositivo;  // as stat(2) gives it
+    };
     // The identity of `pid` now, with its executable's inode.
-    std::optional<std::pair<std::string, Immagine>> identitàAttuale(int pid) const;
-    void impara(const std::string& percorso, Immagine immagine);
+    std::optional<Attuale> identitàAttuale(int pid) const;
+    // Learns what `attuale`'s executable is called. A name that could not be verified ("?")
+    // never replaces a verified one of the same file: a program replaced on disk since it
+    // started, in a namespace of its own, keeps the name it was verified under. Returns the
+    // name to use.
+    std::string impara(const Attuale& attuale);
 
     const std::string proc_;
     // This daemon's mount namespace ("mnt:[N]"), empty when it cannot be told.
@@ -92,7 +101,11 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     bool inCache(const TokenApp& token, std::string* identità);
     std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
     std::size_t quanti_ = 0;
-    std::unordered_map<Immagine, std::string> immagini_;
+    struct Nome {
+        std::string identità;
+        std::uint64_t dispositivo;
+    };
+    std::unordered_map<Immagine, Nome> immagini_;
 };
 
 // An identity as the system gives it (raw bytes of a path, a name read from a file) made into

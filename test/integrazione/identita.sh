@@ -107,6 +107,19 @@ raggiunge sandbox --ro-bind "$lavoro/app" /app --ro-bind "$lavoro/info-org.examp
 flusso '?/app/bin/curl' | grep -q '"consentito":false' || fallito "and is named by its path, marked as not this machine's"
 passo "Flatpak ids only for the application's deployed files"
 
+# ---- a program replaced on disk while it runs, in a namespace of its own ----
+# (as a service with a private namespace during an upgrade): it keeps the name it started with.
+cp "$(readlink -f /usr/bin/bash)" "$lavoro/bin/servizio" && chmod 755 "$lavoro/bin/servizio"
+regole app "$lavoro/bin/servizio" consenti
+sandbox --ro-bind "$lavoro" "$lavoro" "$lavoro/bin/servizio" -c \
+    'sleep 1.5; exec 3<>/dev/tcp/203.0.113.1/80 && printf "GET / HTTP/1.0\r\n\r\n" >&3 && read -r riga <&3 && [ -n "$riga" ]' &
+servizio=$!
+sleep 0.7
+rm "$lavoro/bin/servizio" && cp "$(readlink -f /usr/bin/bash)" "$lavoro/bin/servizio"
+wait "$servizio" || fallito "a program replaced on disk since it started loses its rule"
+flusso "$lavoro/bin/servizio" | grep -q '"consentito":true' || fallito "it keeps its name"
+passo "a program replaced on disk keeps the name it was verified under"
+
 # ---- Snap: a cgroup's name is no identity ----
 radice=$(findmnt -t cgroup2 -n -o TARGET | head -n 1)
 [ -n "$radice" ] || fallito "no cgroup2 mount"
@@ -133,8 +146,10 @@ raggiunge /usr/libexec/prova/fidato || fallito "a root-owned program of the syst
 flusso /usr/libexec/prova/fidato | grep -q '"motivo":"sistema"' || fallito "as the system's"
 raggiunge /usr/libexec/prova/altrui && fallito "a program its user may change is trusted as the system's"
 flusso '?/usr/libexec/prova/altrui' | grep -q '"consentito":false' || fallito "it is marked and refused"
-# A user's own program mounted over the system's path, in the user's own namespace.
-raggiunge sandbox --ro-bind "$lavoro/bin/curl" /usr/libexec/prova/fidato /usr/libexec/prova/fidato \
+# A user's own program mounted over the system's path, in the user's own namespace (a copy never
+# run before: one already seen is named by where it was seen).
+cp "$lavoro/bin/curl" "$lavoro/bin/falso"
+raggiunge sandbox --ro-bind "$lavoro/bin/falso" /usr/libexec/prova/fidato /usr/libexec/prova/fidato \
     && fallito "a program mounted over a system path passes as the system's"
 flusso '?/usr/libexec/prova/fidato' | grep -q '"consentito":false' || fallito "it is named as not that path"
 passo "system trust only for root's own files at their real paths"
