@@ -227,9 +227,12 @@ TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uin
 std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
     const std::string base = "/proc/" + std::to_string(pid);
     const auto inizio = inizioProcesso(leggiTesto(base + "/stat"));
-    struct stat eseguibile {};
-    if (!inizio || ::stat((base + "/exe").c_str(), &eseguibile) != 0) return std::nullopt;
-    return componiToken(pid, *inizio, uid, eseguibile.st_ino);
+    // The cached attributes only: an executable on a FUSE mount whose server stopped answering
+    // cannot hold the daemon.
+    struct statx eseguibile {};
+    if (!inizio || ::statx(AT_FDCWD, (base + "/exe").c_str(), AT_STATX_DONT_SYNC, STATX_INO, &eseguibile) != 0)
+        return std::nullopt;
+    return componiToken(pid, *inizio, uid, eseguibile.stx_ino);
 }
 
 TokenApp tokenDi(const ProprietarioFlusso& p) {
@@ -428,19 +431,21 @@ std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::strin
     return trovato;
 }
 
-std::vector<std::string> montaggiFuse(std::string_view mountinfo) {
-    std::vector<std::string> punti;
+std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo) {
+    std::unordered_set<std::uint64_t> sicuri;
     for (std::string_view riga : pezzi(mountinfo, '\n')) {
         const auto campi = pezzi(riga, ' ');
         if (campi.size() < 10) continue;
         const auto trattino = std::find(campi.begin() + 6, campi.end(), "-");
         if (trattino == campi.end() || trattino + 1 == campi.end()) continue;
         const std::string_view tipo = *(trattino + 1);
-        if (tipo == "fuse" || tipo == "fuseblk" || testo::iniziaCon(tipo, "fuse.")) {
-            punti.push_back(senzaOttali(campi[4]));
-        }
+        if (tipo == "fuse" || tipo == "fuseblk" || testo::iniziaCon(tipo, "fuse.")) continue;
+        const std::string id(campi[0]);
+        char* fine = nullptr;
+        const auto valore = std::strtoull(id.c_str(), &fine, 10);
+        if (fine != id.c_str() && *fine == '\0') sicuri.insert(valore);
     }
-    return punti;
+    return sicuri;
 }
 
 namespace {
@@ -483,29 +488,95 @@ bool soloDiRoot(const Attributi& a) {
     return a.proprietario == 0 && (a.modo & S_IWOTH) == 0 && ((a.modo & S_IWGRP) == 0 || a.gruppo == 0);
 }
 
-// Whether `percorso` lies under one of the mount points `punti`.
-bool sotto(std::string_view percorso, const std::vector<std::string>& punti) {
-    for (const std::string& punto : punti) {
-        if (percorso == punto ||
-            (testo::iniziaCon(percorso, punto) &&
-             (punto == "/" || percorso.substr(punto.size()).front() == '/'))) {
-            return true;
+// A descriptor, closed with it.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& altro) noexcept : fd_(std::exchange(altro.fd_, -1)) {}
+    Fd& operator=(Fd&& altro) noexcept {
+        if (this != &altro) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = std::exchange(altro.fd_, -1);
         }
+        return *this;
     }
-    return false;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+std::optional<std::uint64_t> idMontaggio(int fd) {
+    struct statx x {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &x) != 0 ||
+        (x.stx_mask & STATX_MNT_ID) == 0) {
+        return std::nullopt;
+    }
+    return x.stx_mnt_id;
 }
 
-// Whether `percorso` lies under a FUSE mount of this daemon's namespace: no lookup is made
-// there, since its server may never answer.
-bool sottoFuse(std::string_view percorso) {
-    return sotto(percorso, montaggiFuse(leggiTesto("/proc/self/mountinfo")));
+std::optional<Attributi> attributiDi(int fd) {
+    struct statx x {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO, &x) != 0) {
+        return std::nullopt;
+    }
+    Attributi a;
+    a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
+    a.inode = x.stx_ino;
+    a.proprietario = x.stx_uid;
+    a.gruppo = x.stx_gid;
+    a.modo = x.stx_mode;
+    return a;
+}
+
+// Opens (O_PATH) `percorso` below the folder `da`, one name at a time: no symbolic link is
+// followed, and nothing is looked up in, or opened on, a mount not in `sicuri`: a FUSE mount,
+// whose server may never answer, or one made after the list was read. What a user names (an
+// executable's path in a namespace of theirs, an AppImage, their home) may lead to such a mount.
+Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::uint64_t>& sicuri) {
+    Fd attuale(::fcntl(da, F_DUPFD_CLOEXEC, 0));
+    for (std::string_view nome : pezzi(percorso, '/')) {
+        if (!attuale) return Fd();
+        if (nome.empty()) continue;
+        if (nome == "." || nome == "..") return Fd();
+        const auto montaggio = idMontaggio(attuale.get());
+        if (!montaggio || !sicuri.contains(*montaggio)) return Fd();
+        attuale = Fd(::openat(attuale.get(), std::string(nome).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!attuale) return Fd();
+    const auto montaggio = idMontaggio(attuale.get());
+    if (!montaggio || !sicuri.contains(*montaggio)) return Fd();
+    return attuale;
+}
+
+// An absolute path of this daemon's own namespace, walked as apriPasso does.
+Fd apriQui(std::string_view percorso) {
+    if (percorso.empty() || percorso.front() != '/') return Fd();
+    const Fd radice(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!radice) return Fd();
+    return apriPasso(radice.get(), percorso, montaggiSicuri(leggiTesto("/proc/self/mountinfo")));
 }
 
 // Whether `percorso` in this daemon's own namespace is the file `file`.
-bool èQui(const std::string& percorso, const Attributi& file) {
-    if (percorso.empty() || percorso.front() != '/' || sottoFuse(percorso)) return false;
-    const auto qui = attributi(percorso);
+bool èQui(std::string_view percorso, const Attributi& file) {
+    const Fd fd = apriQui(percorso);
+    const auto qui = fd ? attributiDi(fd.get()) : std::nullopt;
     return qui && qui->stesso(file);
+}
+
+// The start of the regular file behind an O_PATH descriptor (a FIFO never blocks, nothing else
+// is opened).
+std::string leggiDa(const Fd& fd, std::size_t massimo) {
+    const auto a = attributiDi(fd.get());
+    if (!a || !S_ISREG(a->modo)) return {};
+    std::string testo = leggiTesto("/proc/self/fd/" + std::to_string(fd.get()));
+    if (testo.size() > massimo) testo.resize(massimo);
+    return testo;
 }
 
 // The identity for a file named by `grezzo`: the path itself when it is the file the process
@@ -595,9 +666,14 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
                                                          std::string_view eseguibile,
                                                          const Attributi& file) {
     if (!testo::iniziaCon(eseguibile, "/app/")) return std::nullopt;
-    // The sandbox's root is the process's to make: nothing is read there through a FUSE mount.
-    if (sotto("/.flatpak-info", montaggiFuse(leggiTesto(base + "/mountinfo")))) return std::nullopt;
-    auto app = applicazioneFlatpak(leggiTesto(base + "/root/.flatpak-info"));
+    // The sandbox's root is the process's to make: walked as its own mounts allow.
+    std::optional<std::string> app;
+    {
+        const Fd radice(::open((base + "/root").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!radice) return std::nullopt;
+        const Fd info = apriPasso(radice.get(), ".flatpak-info", montaggiSicuri(leggiTesto(base + "/mountinfo")));
+        if (info) app = applicazioneFlatpak(leggiDa(info, 65536));
+    }
     if (!app) return std::nullopt;
     const std::string resto(eseguibile.substr(5));
     // Each installation: a folder found from the system or the user database (not from the
@@ -607,9 +683,10 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
         if (const auto casa = cartellaCasa(*uid)) installazioni.emplace_back(*casa, ".local/share/flatpak/");
     }
     for (const auto& [cima, dentro] : installazioni) {
-        if (sottoFuse(cima)) continue;
-        const int radice = ::open(cima.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (radice < 0) continue;
+        // Below it, apriSotto never leaves its mount.
+        const Fd fd = apriQui(cima);
+        if (!fd) continue;
+        const int radice = fd.get();
         bool trovato = false;
         const std::string cartella = dentro + "app/" + *app;
         for (const std::string& architettura : voci(radice, cartella)) {
@@ -620,7 +697,6 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
                 }
             }
         }
-        ::close(radice);
         if (trovato) return app;
     }
     return std::nullopt;
@@ -635,14 +711,10 @@ std::optional<std::string> snapVerificato(const std::string& base) {
 
 // Whether `immagine` starts as an AppImage does: an ELF file with "AI" and the type (1 or 2)
 // at offset 8.
-bool haFirmaAppImage(const std::string& immagine) {
-    const int fd = ::open(immagine.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    unsigned char testa[11] = {};
-    const bool letto = ::pread(fd, testa, sizeof testa, 0) == static_cast<ssize_t>(sizeof testa);
-    ::close(fd);
-    return letto && std::memcmp(testa, "\x7f" "ELF", 4) == 0 && testa[8] == 'A' && testa[9] == 'I' &&
-           (testa[10] == 1 || testa[10] == 2);
+bool haFirmaAppImage(const Fd& immagine) {
+    const std::string testa = leggiDa(immagine, 11);
+    return testa.size() == 11 && testa.compare(0, 4, "\x7f" "ELF") == 0 && testa[8] == 'A' &&
+           testa[9] == 'I' && (testa[10] == 1 || testa[10] == 2);
 }
 
 // Whether a process of `uid` running the file `immagine` serves the FUSE connection
@@ -700,15 +772,17 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
             i = fine + 1;
         }
     }
-    if (!immagine || immagine->empty() || immagine->front() != '/' || sottoFuse(*immagine)) return std::nullopt;
-    const auto file = attributi(*immagine);
+    if (!immagine) return std::nullopt;
+    const Fd fd = apriQui(*immagine);
+    const auto file = fd ? attributiDi(fd.get()) : std::nullopt;
     if (!file || !S_ISREG(file->modo)) return std::nullopt;
     const auto montaggio = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto);
     if (!montaggio) return std::nullopt;
     const std::string& tipo = montaggio->tipo;
     const std::string& sorgente = montaggio->sorgente;
     bool suo = false;
-    if (tipo == "squashfs" && testo::iniziaCon(sorgente, "/dev/loop")) {
+    if (tipo == "squashfs" && testo::iniziaCon(sorgente, "/dev/loop") && sorgente.size() > 9 &&
+        sorgente.find_first_not_of("0123456789", 9) == std::string::npos) {
         std::string dietro = leggiTesto("/sys/block/" + sorgente.substr(5) + "/loop/backing_file");
         while (!dietro.empty() && dietro.back() == '\n') dietro.pop_back();
         suo = èQui(dietro, *file);
@@ -718,7 +792,7 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
         const auto uid = uidDi(base);
         const auto duePunti = montaggio->dispositivo.find(':');
         suo = uid && file->proprietario == *uid && duePunti != std::string::npos &&
-              haFirmaAppImage(*immagine) &&
+              haFirmaAppImage(fd) &&
               servitoDa(proc, *file, *uid, std::string_view(montaggio->dispositivo).substr(duePunti + 1));
     }
     if (!suo) return std::nullopt;
@@ -741,21 +815,21 @@ std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     const bool sostituito = grezzo->size() > cancellato.size() && grezzo->ends_with(cancellato);
     if (sostituito) grezzo->resize(grezzo->size() - cancellato.size());
     const Immagine immagine{file->inode};
-    // A sandbox's word counts only with what the process runs to back it.
-    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return Attuale{*app, immagine, file->dispositivo};
-    if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, file->dispositivo};
     // The path names the file in this daemon's view when the process shares its mounts (a file
     // replaced since it started was at that path then); otherwise only if the same path here
     // is the same file, since a process may mount anything anywhere in a namespace of its own.
     const bool stessiMontaggi = !spazioDeiMontaggi_.empty() &&
                                 leggiCollegamento(base + "/ns/mnt") == spazioDeiMontaggi_;
+    // A sandbox's word counts only with what the process runs to back it.
+    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return Attuale{*app, immagine, !stessiMontaggi};
+    if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, !stessiMontaggi};
     const bool verificato = stessiMontaggi || (!sostituito && èQui(*grezzo, *file));
     if (verificato) {
         if (auto app = appImage(proc_, base, *grezzo)) {
-            return Attuale{identitàDelFile(app->first, app->second, true), immagine, file->dispositivo};
+            return Attuale{identitàDelFile(app->first, app->second, true), immagine, !stessiMontaggi};
         }
     }
-    return Attuale{identitàDelFile(*grezzo, *file, verificato), immagine, file->dispositivo};
+    return Attuale{identitàDelFile(*grezzo, *file, verificato), immagine, !stessiMontaggi};
 }
 
 std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
@@ -763,23 +837,48 @@ std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
     return std::nullopt;
 }
 
-std::string RisolutoreLinux::impara(const Attuale& attuale) {
+void RisolutoreLinux::impara(const Attuale& attuale) {
     std::lock_guard blocco(mutex_);
-    if (const auto it = immagini_.find(attuale.immagine);
-        it != immagini_.end() && attuale.identità.starts_with('?') &&
-        it->second.dispositivo == attuale.dispositivo && !it->second.identità.starts_with('?')) {
-        return it->second.identità;
-    }
     if (immagini_.size() >= 16384) immagini_.clear();
-    immagini_.insert_or_assign(attuale.immagine, Nome{attuale.identità, attuale.dispositivo});
-    return attuale.identità;
+    immagini_.insert_or_assign(attuale.immagine, attuale.identità);
 }
+
+void RisolutoreLinux::ricorda(const TokenApp& token, const std::string& identità) {
+    int pid;
+    std::memcpy(&pid, token.data(), sizeof pid);
+    std::lock_guard blocco(mutex_);
+    if (quanti_ >= 16384) {
+        cache_.clear();
+        quanti_ = 0;
+    }
+    cache_[pid].emplace_back(token, identità);
+    ++quanti_;
+}
+
+namespace {
+
+// Whether two tokens are the same process image: pid, start and executable (the uid, the
+// socket's, aside).
+bool stessaImmagine(const TokenApp& a, const TokenApp& b) {
+    return std::memcmp(a.data(), b.data(), 12) == 0 && std::memcmp(a.data() + 16, b.data() + 16, 16) == 0;
+}
+
+}  // namespace
 
 void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
-    if (const auto attuale = identitàAttuale(evento.pid)) {
-        // Only if the process still runs the program the event is about.
-        if (attuale->immagine == evento.inode) impara(*attuale);
+    const auto attuale = identitàAttuale(evento.pid);
+    // Only if the process still runs the program the event is about.
+    if (!attuale || attuale->immagine != evento.inode) return;
+    impara(*attuale);
+    // A process of another namespace is named now, while its path can be verified: an upgrade
+    // may replace its executable before its first flow (a service with private mounts).
+    if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) {
+        ProprietarioFlusso p;
+        p.pid = evento.pid;
+        p.inizio = evento.inizio;
+        p.inode = evento.inode;
+        ricorda(tokenDi(p), attuale->identità);
     }
 }
 
@@ -797,7 +896,14 @@ void RisolutoreLinux::imparaTutti() {
     while (const dirent* voce = ::readdir(d)) {
         const int pid = std::atoi(voce->d_name);
         if (pid <= 0) continue;
-        if (const auto attuale = identitàAttuale(pid)) impara(*attuale);
+        const auto attuale = identitàAttuale(pid);
+        if (!attuale) continue;
+        impara(*attuale);
+        if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) {
+            if (const auto token = tokenDi(pid, 0); token && !inCache(*token, nullptr)) {
+                ricorda(*token, attuale->identità);
+            }
+        }
     }
     ::closedir(d);
 }
@@ -809,7 +915,7 @@ bool RisolutoreLinux::inCache(const TokenApp& token, std::string* identità) {
     const auto it = cache_.find(pid);
     if (it == cache_.end()) return false;
     for (const auto& [t, nota] : it->second) {
-        if (t != token) continue;
+        if (!stessaImmagine(t, token)) continue;
         if (identità) *identità = nota;
         return true;
     }
@@ -836,24 +942,17 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
     if (vivo) {
         if (auto attuale = identitàAttuale(pid); attuale && attuale->immagine == immagine) {
-            identità = impara(*attuale);
+            impara(*attuale);
+            identità = std::move(attuale->identità);
         }
     }
     if (!identità) {
         // It has since run another program, or ended: the program it ran, from the images seen.
         std::lock_guard blocco(mutex_);
-        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second.identità;
+        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second;
     }
     if (!identità) return std::nullopt;
-    std::lock_guard blocco(mutex_);
-    if (quanti_ >= 4096) {
-        cache_.clear();
-        quanti_ = 0;
-    }
-    if (vivo) {
-        cache_[pid].emplace_back(token, *identità);
-        ++quanti_;
-    }
+    if (vivo) ricorda(token, *identità);
     return identità;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -83,15 +84,14 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     struct Attuale {
         std::string identità;
         Immagine immagine;
-        std::uint64_t dispositivo;  // as stat(2) gives it
+        bool altriMontaggi;  // the process does not share this daemon's mounts
     };
     // The identity of `pid` now, with its executable's inode.
     std::optional<Attuale> identitàAttuale(int pid) const;
-    // Learns what `attuale`'s executable is called. A name that could not be verified ("?")
-    // never replaces a verified one of the same file: a program replaced on disk since it
-    // started, in a namespace of its own, keeps the name it was verified under. Returns the
-    // name to use.
-    std::string impara(const Attuale& attuale);
+    // Learns what `attuale`'s executable is called.
+    void impara(const Attuale& attuale);
+    // Remembers `identità` for the process image `token` (its uid aside).
+    void ricorda(const TokenApp& token, const std::string& identità);
 
     const std::string proc_;
     // This daemon's mount namespace ("mnt:[N]"), empty when it cannot be told.
@@ -101,11 +101,7 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     bool inCache(const TokenApp& token, std::string* identità);
     std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
     std::size_t quanti_ = 0;
-    struct Nome {
-        std::string identità;
-        std::uint64_t dispositivo;
-    };
-    std::unordered_map<Immagine, Nome> immagini_;
+    std::unordered_map<Immagine, std::string> immagini_;
 };
 
 // An identity as the system gives it (raw bytes of a path, a name read from a file) made into
@@ -133,8 +129,9 @@ struct Montaggio {
     std::string dispositivo;
 };
 std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto);
-// The mount points of FUSE filesystems in a mountinfo text.
-std::vector<std::string> montaggiFuse(std::string_view mountinfo);
+// The ids of the mounts in a mountinfo text that may be looked up in without a FUSE server's
+// answer: all but FUSE ones.
+std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo);
 std::optional<std::uint64_t> inizioProcesso(std::string_view stat);
 
 }  // namespace ostrale

@@ -198,6 +198,25 @@ APPIMAGE=$lavoro/Vera.AppImage raggiunge /tmp/.mount_FalsaMn78op/usr/bin/curl \
 flusso /tmp/.mount_FalsaMn78op/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its executable"
 passo "an AppImage named by its image file"
 
+# ---- a FUSE server that never answers cannot stall the daemon ----
+# A user's program whose path, in the daemon's namespace, lies inside a FUSE mount whose server
+# is stopped: a lookup there would wait forever, and every flow of the machine with it.
+mkdir -p "$lavoro/congelato" && montaggi+=("$lavoro/congelato")
+squashfuse "$lavoro/Prova.AppImage" "$lavoro/congelato" || fallito "the FUSE mount"
+server=$(pgrep -f "squashfuse $lavoro/Prova.AppImage $lavoro/congelato") || fallito "its server"
+cp "$lavoro/bin/curl" "$lavoro/bin/gelido" && chmod 755 "$lavoro/bin/gelido"
+kill -STOP "$server"
+inizio=$(date +%s)
+raggiunge sandbox --dir "$lavoro/congelato" --ro-bind "$lavoro/bin/gelido" "$lavoro/congelato/x" "$lavoro/congelato/x" \
+    && fallito "the program under the stopped mount passes"
+[ $(($(date +%s) - inizio)) -lt 5 ] || fallito "judged at once"
+flusso "?$lavoro/congelato/x" | grep -q '"consentito":false' || fallito "named by its path, not looked up"
+cp "$lavoro/bin/curl" "$lavoro/bin/libero"
+regole app "$lavoro/bin/libero" consenti
+raggiunge "$lavoro/bin/libero" || fallito "an allowed program passes while the server is stopped"
+kill -CONT "$server"
+passo "a stopped FUSE server does not stall the daemon"
+
 # ---- a path that is not UTF-8: its question is answered by the name shown ----
 strano=$lavoro/bin/$'caf\xe9'
 cp "$lavoro/bin/curl" "$strano"
