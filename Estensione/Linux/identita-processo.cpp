@@ -649,7 +649,8 @@ bool èSotto(int radice, const std::string& relativo, const Attributi& file) {
 
 // The uid a process runs as (its real uid, as this daemon's user namespace sees it).
 std::optional<std::uint32_t> uidDi(const std::string& base) {
-    for (std::string_view riga : pezzi(leggiTesto(base + "/status"), '\n')) {
+    const std::string stato = leggiTesto(base + "/status");
+    for (std::string_view riga : pezzi(stato, '\n')) {
         if (!testo::iniziaCon(riga, "Uid:")) continue;
         const std::string valore(testo::rifila(riga.substr(4)));
         char* fine = nullptr;

@@ -268,7 +268,7 @@ passo "SMB to eight LAN hosts: lateraleLAN, reported"
 browser=$(copia navigatore /usr/bin/curl)
 for n in $(seq 12); do
     dig +short @203.0.113.53 "www$n.example.test" >/dev/null
-    "$browser" -s -o /dev/null -m 3 "http://www$n.example.test/" || fallito "benign page $n"
+    "$browser" -s -o /dev/null -m 10 "http://www$n.example.test/" || fallito "benign page $n"
 done
 dig +short @203.0.113.53 deb.example.test >/dev/null
 apt=$(copia scaricatore /usr/bin/curl)

@@ -35,6 +35,7 @@ trap fine EXIT
 fallito() {
     echo "FAILED: $*"
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
+    cp "$lavoro/estensione.log" /tmp/identita-estensione.log 2>/dev/null
     exit 1
 }
 passo() { echo "ok: $*"; }
