@@ -7,6 +7,7 @@
 #include <linux/openat2.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -431,19 +432,33 @@ std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::strin
     return trovato;
 }
 
-std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo) {
-    std::unordered_set<std::uint64_t> sicuri;
+std::unordered_map<std::uint64_t, std::string> montaggi(std::string_view mountinfo) {
+    std::unordered_map<std::uint64_t, std::string> tutti;
     for (std::string_view riga : pezzi(mountinfo, '\n')) {
         const auto campi = pezzi(riga, ' ');
         if (campi.size() < 10) continue;
         const auto trattino = std::find(campi.begin() + 6, campi.end(), "-");
         if (trattino == campi.end() || trattino + 1 == campi.end()) continue;
-        const std::string_view tipo = *(trattino + 1);
-        if (tipo == "fuse" || tipo == "fuseblk" || testo::iniziaCon(tipo, "fuse.")) continue;
         const std::string id(campi[0]);
         char* fine = nullptr;
         const auto valore = std::strtoull(id.c_str(), &fine, 10);
-        if (fine != id.c_str() && *fine == '\0') sicuri.insert(valore);
+        if (fine != id.c_str() && *fine == '\0') tutti.insert_or_assign(valore, std::string(*(trattino + 1)));
+    }
+    return tutti;
+}
+
+bool filesystemLocale(std::string_view tipo) {
+    for (std::string_view locale : {"ext2", "ext3", "ext4", "xfs", "btrfs", "tmpfs", "ramfs", "squashfs",
+                                    "erofs", "vfat", "exfat", "f2fs", "zfs", "bcachefs", "iso9660"}) {
+        if (tipo == locale) return true;
+    }
+    return false;
+}
+
+std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo) {
+    std::unordered_set<std::uint64_t> sicuri;
+    for (const auto& [id, tipo] : montaggi(mountinfo)) {
+        if (filesystemLocale(tipo)) sicuri.insert(id);
     }
     return sicuri;
 }
@@ -458,22 +473,30 @@ struct Attributi {
     std::uint32_t proprietario = 0;
     std::uint32_t gruppo = 0;
     std::uint32_t modo = 0;
+    std::uint32_t collegamenti = 1;
+    std::optional<std::uint64_t> montaggio;  // the mount's id
     bool stesso(const Attributi& a) const { return dispositivo == a.dispositivo && inode == a.inode; }
 };
 
-std::optional<Attributi> attributi(const std::string& percorso) {
-    struct statx x {};
-    if (::statx(AT_FDCWD, percorso.c_str(), AT_STATX_DONT_SYNC,
-                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO, &x) != 0) {
-        return std::nullopt;
-    }
+Attributi daStatx(const struct statx& x) {
     Attributi a;
     a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
     a.inode = x.stx_ino;
     a.proprietario = x.stx_uid;
     a.gruppo = x.stx_gid;
     a.modo = x.stx_mode;
+    a.collegamenti = x.stx_nlink;
+    if (x.stx_mask & STATX_MNT_ID) a.montaggio = x.stx_mnt_id;
     return a;
+}
+
+constexpr unsigned campiStatx =
+    STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO | STATX_NLINK | STATX_MNT_ID;
+
+std::optional<Attributi> attributi(const std::string& percorso) {
+    struct statx x {};
+    if (::statx(AT_FDCWD, percorso.c_str(), AT_STATX_DONT_SYNC, campiStatx, &x) != 0) return std::nullopt;
+    return daStatx(x);
 }
 
 std::optional<std::string> leggiCollegamento(const std::string& percorso) {
@@ -485,7 +508,7 @@ std::optional<std::string> leggiCollegamento(const std::string& percorso) {
 
 // A file only root may change: the system's own.
 bool soloDiRoot(const Attributi& a) {
-    return a.proprietario == 0 && (a.modo & S_IWOTH) == 0 && ((a.modo & S_IWGRP) == 0 || a.gruppo == 0);
+    return a.proprietario == 0 && (a.modo & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // A descriptor, closed with it.
@@ -521,17 +544,8 @@ std::optional<std::uint64_t> idMontaggio(int fd) {
 
 std::optional<Attributi> attributiDi(int fd) {
     struct statx x {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC,
-                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO, &x) != 0) {
-        return std::nullopt;
-    }
-    Attributi a;
-    a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
-    a.inode = x.stx_ino;
-    a.proprietario = x.stx_uid;
-    a.gruppo = x.stx_gid;
-    a.modo = x.stx_mode;
-    return a;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, campiStatx, &x) != 0) return std::nullopt;
+    return daStatx(x);
 }
 
 // Opens (O_PATH) `percorso` below the folder `da`, one name at a time: no symbolic link is
@@ -806,25 +820,60 @@ RisolutoreLinux::RisolutoreLinux(std::string radiceProc)
     : proc_(std::move(radiceProc)),
       spazioDeiMontaggi_(leggiCollegamento(proc_ + "/self/ns/mnt").value_or("")) {}
 
+RisolutoreLinux::~RisolutoreLinux() {
+    if (tabellaMontaggi_ >= 0) ::close(tabellaMontaggi_);
+}
+
+bool RisolutoreLinux::montaggioNostro(std::uint64_t id) const {
+    std::lock_guard blocco(montaggiMutex_);
+    bool rileggi = false;
+    if (tabellaMontaggi_ < 0) {
+        tabellaMontaggi_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        if (tabellaMontaggi_ < 0) return false;
+        rileggi = true;
+    }
+    pollfd attesa{tabellaMontaggi_, POLLPRI, 0};
+    if (::poll(&attesa, 1, 0) != 0) rileggi = true;  // a change (or an error: read again)
+    if (rileggi) {
+        std::string testo;
+        char pezzo[65536];
+        ::lseek(tabellaMontaggi_, 0, SEEK_SET);
+        for (;;) {
+            const ssize_t n = ::read(tabellaMontaggi_, pezzo, sizeof pezzo);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            testo.append(pezzo, static_cast<std::size_t>(n));
+        }
+        nostri_.clear();
+        for (const auto& [montaggio, _] : montaggi(testo)) nostri_.insert(montaggio);
+    }
+    return nostri_.contains(id);
+}
+
 std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     int pid) const {
     const std::string base = proc_ + "/" + std::to_string(pid);
     auto grezzo = leggiCollegamento(base + "/exe");
     const auto file = attributi(base + "/exe");
     if (!grezzo || !file) return std::nullopt;
+    // Deleted (or replaced) since it started: the kernel's link count says so, not the text,
+    // which a file may well end in.
     constexpr std::string_view cancellato = " (deleted)";
-    const bool sostituito = grezzo->size() > cancellato.size() && grezzo->ends_with(cancellato);
-    if (sostituito) grezzo->resize(grezzo->size() - cancellato.size());
+    const bool sostituito = file->collegamenti == 0;
+    if (sostituito && grezzo->ends_with(cancellato)) grezzo->resize(grezzo->size() - cancellato.size());
     const Immagine immagine{file->inode};
-    // The path names the file in this daemon's view when the process shares its mounts (a file
-    // replaced since it started was at that path then); otherwise only if the same path here
-    // is the same file, since a process may mount anything anywhere in a namespace of its own.
+    // The path is the file's in this daemon's view when the process shares its mounts and the
+    // file's mount is one of them (the kernel prints a path from a detached mount's own root:
+    // a user may run a program from a FUSE mount of theirs and unmount it lazily); otherwise
+    // only if the same path here is the same file, since a process may mount anything
+    // anywhere in a namespace of its own.
     const bool stessiMontaggi = !spazioDeiMontaggi_.empty() &&
                                 leggiCollegamento(base + "/ns/mnt") == spazioDeiMontaggi_;
+    const bool nostro = stessiMontaggi && file->montaggio && montaggioNostro(*file->montaggio);
     // A sandbox's word counts only with what the process runs to back it.
     if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return Attuale{*app, immagine, !stessiMontaggi};
     if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, !stessiMontaggi};
-    const bool verificato = stessiMontaggi || (!sostituito && èQui(*grezzo, *file));
+    const bool verificato = nostro || (!sostituito && èQui(*grezzo, *file));
     if (verificato) {
         if (auto app = appImage(proc_, base, *grezzo)) {
             return Attuale{identitàDelFile(app->first, app->second, true), immagine, !stessiMontaggi};
@@ -838,10 +887,21 @@ std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
     return std::nullopt;
 }
 
-void RisolutoreLinux::impara(const Attuale& attuale) {
+namespace {
+
+// A process image's key: pid, start and executable's inode (the uid, the socket's, aside).
+std::string chiaveImmagine(const TokenApp& token) {
+    std::string chiave(reinterpret_cast<const char*>(token.data()), 12);
+    chiave.append(reinterpret_cast<const char*>(token.data()) + 16, 8);
+    return chiave;
+}
+
+}  // namespace
+
+void RisolutoreLinux::impara(const TokenApp& token, const std::string& identità) {
     std::lock_guard blocco(mutex_);
     if (immagini_.size() >= 16384) immagini_.clear();
-    immagini_.insert_or_assign(attuale.immagine, attuale.identità);
+    immagini_.insert_or_assign(chiaveImmagine(token), identità);
 }
 
 void RisolutoreLinux::ricorda(const TokenApp& token, const std::string& identità) {
@@ -871,16 +931,15 @@ void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     const auto attuale = identitàAttuale(evento.pid);
     // Only if the process still runs the program the event is about.
     if (!attuale || attuale->immagine != evento.inode) return;
-    impara(*attuale);
+    ProprietarioFlusso p;
+    p.pid = evento.pid;
+    p.inizio = evento.inizio;
+    p.inode = evento.inode;
+    const TokenApp token = tokenDi(p);
+    impara(token, attuale->identità);
     // A process of another namespace is named now, while its path can be verified: an upgrade
     // may replace its executable before its first flow (a service with private mounts).
-    if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) {
-        ProprietarioFlusso p;
-        p.pid = evento.pid;
-        p.inizio = evento.inizio;
-        p.inode = evento.inode;
-        ricorda(tokenDi(p), attuale->identità);
-    }
+    if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) ricorda(token, attuale->identità);
 }
 
 void RisolutoreLinux::uscito(int pid) {
@@ -898,12 +957,11 @@ void RisolutoreLinux::imparaTutti() {
         const int pid = std::atoi(voce->d_name);
         if (pid <= 0) continue;
         const auto attuale = identitàAttuale(pid);
-        if (!attuale) continue;
-        impara(*attuale);
-        if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) {
-            if (const auto token = tokenDi(pid, 0); token && !inCache(*token, nullptr)) {
-                ricorda(*token, attuale->identità);
-            }
+        const auto token = tokenDi(pid, 0);
+        if (!attuale || !token || std::memcmp(token->data() + 16, &attuale->immagine, 8) != 0) continue;
+        impara(*token, attuale->identità);
+        if (attuale->altriMontaggi && !attuale->identità.starts_with('?') && !inCache(*token, nullptr)) {
+            ricorda(*token, attuale->identità);
         }
     }
     ::closedir(d);
@@ -943,14 +1001,14 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
     if (vivo) {
         if (auto attuale = identitàAttuale(pid); attuale && attuale->immagine == immagine) {
-            impara(*attuale);
+            impara(token, attuale->identità);
             identità = std::move(attuale->identità);
         }
     }
     if (!identità) {
         // It has since run another program, or ended: the program it ran, from the images seen.
         std::lock_guard blocco(mutex_);
-        if (const auto it = immagini_.find(immagine); it != immagini_.end()) identità = it->second;
+        if (const auto it = immagini_.find(chiaveImmagine(token)); it != immagini_.end()) identità = it->second;
     }
     if (!identità) return std::nullopt;
     if (vivo) ricorda(token, *identità);

@@ -63,6 +63,9 @@ TokenApp tokenDi(const ProprietarioFlusso& proprietario);
 class RisolutoreLinux final : public RisolutoreIdentità {
   public:
     explicit RisolutoreLinux(std::string radiceProc = "/proc");
+    ~RisolutoreLinux() override;
+    RisolutoreLinux(const RisolutoreLinux&) = delete;
+    RisolutoreLinux& operator=(const RisolutoreLinux&) = delete;
     std::optional<std::string> firma(const TokenApp& token) override;
     // Whether `token` can be named: firma without the copy, for a process already named.
     bool nominabile(const TokenApp& token);
@@ -88,20 +91,28 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     };
     // The identity of `pid` now, with its executable's inode.
     std::optional<Attuale> identitàAttuale(int pid) const;
-    // Learns what `attuale`'s executable is called.
-    void impara(const Attuale& attuale);
+    // Learns what the process image `token` (pid, start, executable) is called, for its flows
+    // after it has run another program or ended. By image, not by inode alone: inode numbers
+    // are reused, and chosen by FUSE servers.
+    void impara(const TokenApp& token, const std::string& identità);
     // Remembers `identità` for the process image `token` (its uid aside).
     void ricorda(const TokenApp& token, const std::string& identità);
 
     const std::string proc_;
     // This daemon's mount namespace ("mnt:[N]"), empty when it cannot be told.
     std::string spazioDeiMontaggi_;
+    // Whether mount `id` is attached in this daemon's namespace: its mount table, read again
+    // whenever the kernel says it changed (poll on /proc/self/mountinfo).
+    bool montaggioNostro(std::uint64_t id) const;
+    mutable std::mutex montaggiMutex_;
+    mutable int tabellaMontaggi_ = -1;
+    mutable std::unordered_set<std::uint64_t> nostri_;
     std::mutex mutex_;
     // Whether `token` is cached, its identity copied into `identità` when that is given.
     bool inCache(const TokenApp& token, std::string* identità);
     std::unordered_map<int, std::vector<std::pair<TokenApp, std::string>>> cache_;  // by pid
     std::size_t quanti_ = 0;
-    std::unordered_map<Immagine, std::string> immagini_;
+    std::unordered_map<std::string, std::string> immagini_;  // by chiaveImmagine
 };
 
 // An identity as the system gives it (raw bytes of a path, a name read from a file) made into
@@ -129,8 +140,13 @@ struct Montaggio {
     std::string dispositivo;
 };
 std::optional<Montaggio> puntoDiMontaggio(std::string_view mountinfo, std::string_view punto);
-// The ids of the mounts in a mountinfo text that may be looked up in without a FUSE server's
-// answer: all but FUSE ones.
+// The mounts of a mountinfo text: id -> filesystem type.
+std::unordered_map<std::uint64_t, std::string> montaggi(std::string_view mountinfo);
+// Whether a filesystem answers lookups from the kernel and a local disk or memory alone: not
+// FUSE, whose server may never answer, nor a network filesystem, nor an overlay that may have
+// either below it, nor procfs or sysfs, whose "files" are not files.
+bool filesystemLocale(std::string_view tipo);
+// The ids of the mounts in a mountinfo text that may be looked up in: the local filesystems.
 std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo);
 std::optional<std::uint64_t> inizioProcesso(std::string_view stat);
 

@@ -238,6 +238,10 @@ TEST(IdentitaProcesso, MountsFromMountinfo) {
                                "/tmp/.mount_Altra")->tipo,
               "tmpfs");
     EXPECT_EQ(montaggiSicuri(mountinfo), (std::unordered_set<std::uint64_t>{22, 90}));
+    EXPECT_EQ(montaggi(mountinfo).at(91), "fuse.sshfs");
+    EXPECT_FALSE(filesystemLocale("overlay"));
+    EXPECT_FALSE(filesystemLocale("nfs4"));
+    EXPECT_FALSE(filesystemLocale("proc"));
 }
 
 }  // namespace
