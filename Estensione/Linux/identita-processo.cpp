@@ -606,16 +606,24 @@ std::string identitàDelFile(std::string_view grezzo, const Attributi& file, boo
 std::optional<std::string> cartellaCasa(std::uint32_t uid) {
     static std::mutex mutex;
     static std::unordered_map<std::uint32_t, std::optional<std::string>> note;
-    std::lock_guard blocco(mutex);
-    if (const auto it = note.find(uid); it != note.end()) return it->second;
-    std::optional<std::string> casa;
-    passwd voce{};
-    passwd* trovata = nullptr;
-    std::vector<char> spazio(16384);
-    if (::getpwuid_r(uid, &voce, spazio.data(), spazio.size(), &trovata) == 0 && trovata &&
-        voce.pw_dir && voce.pw_dir[0] == '/') {
-        casa = voce.pw_dir;
+    {
+        std::lock_guard blocco(mutex);
+        if (const auto it = note.find(uid); it != note.end()) return it->second;
     }
+    // Asked outside the lock: a slow user database delays this process's naming only.
+    std::optional<std::string> casa;
+    bool risposta = false;
+    for (std::size_t dimensione = 16384; dimensione <= (1u << 20) && !risposta; dimensione *= 4) {
+        passwd voce{};
+        passwd* trovata = nullptr;
+        std::vector<char> spazio(dimensione);
+        const int esito = ::getpwuid_r(uid, &voce, spazio.data(), spazio.size(), &trovata);
+        if (esito == ERANGE) continue;
+        risposta = esito == 0;  // found, or no such user
+        if (risposta && trovata && voce.pw_dir && voce.pw_dir[0] == '/') casa = voce.pw_dir;
+    }
+    if (!risposta) return std::nullopt;  // a failure is not remembered: asked again next time
+    std::lock_guard blocco(mutex);
     if (note.size() > 1024) note.clear();
     note.emplace(uid, casa);
     return casa;
@@ -702,17 +710,18 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
         const Fd fd = apriQui(cima);
         if (!fd) continue;
         const int radice = fd.get();
-        bool trovato = false;
+        // The deployment in use ("active") of each branch first, then the others; the first
+        // that holds the file ends the search.
         const std::string cartella = dentro + "app/" + *app;
-        for (const std::string& architettura : voci(radice, cartella)) {
-            for (const std::string& ramo : voci(radice, cartella + "/" + architettura)) {
+        for (const std::string& architettura : voci(radice, cartella, 8)) {
+            for (const std::string& ramo : voci(radice, cartella + "/" + architettura, 16)) {
                 const std::string r = cartella + "/" + architettura + "/" + ramo;
-                for (const std::string& rilascio : voci(radice, r)) {
-                    trovato = trovato || èSotto(radice, r + "/" + rilascio + "/files/" + resto, file);
+                if (èSotto(radice, r + "/active/files/" + resto, file)) return app;
+                for (const std::string& rilascio : voci(radice, r, 16)) {
+                    if (èSotto(radice, r + "/" + rilascio + "/files/" + resto, file)) return app;
                 }
             }
         }
-        if (trovato) return app;
     }
     return std::nullopt;
 }
@@ -769,14 +778,32 @@ bool servitoDa(const std::string& proc, const Attributi& immagine, std::uint32_t
 // its executable lies in (/tmp/.mount_*) is that image's: a squashfs on a loop device backed by
 // that file, or a FUSE mount while the image itself runs (as its runtime does, serving the
 // mount).
+// Whether the executable `file` lies on the filesystem of device `dispositivo` ("MAJ:MIN").
+bool eseguibileSulMontaggio(const Attributi& file, std::string_view dispositivo) {
+    const auto duePunti = dispositivo.find(':');
+    if (duePunti == std::string_view::npos) return false;
+    const std::string maggiore(dispositivo.substr(0, duePunti)), minore(dispositivo.substr(duePunti + 1));
+    char* fine1 = nullptr;
+    char* fine2 = nullptr;
+    const auto a = std::strtoull(maggiore.c_str(), &fine1, 10);
+    const auto b = std::strtoull(minore.c_str(), &fine2, 10);
+    if (fine1 == maggiore.c_str() || *fine1 || fine2 == minore.c_str() || *fine2) return false;
+    return file.dispositivo == ((a << 32) | b);
+}
+
 std::optional<std::pair<std::string, Attributi>> appImage(const std::string& proc,
                                                           const std::string& base,
-                                                          std::string_view eseguibile) {
+                                                          std::string_view eseguibile,
+                                                          const Attributi& file) {
     constexpr std::string_view radice = "/tmp/.mount_";
     if (!testo::iniziaCon(eseguibile, radice)) return std::nullopt;
     const auto barra = eseguibile.find('/', radice.size());
     if (barra == std::string_view::npos || barra == radice.size()) return std::nullopt;
     const std::string punto(eseguibile.substr(0, barra));
+    // The executable must be on that very mount (its device), not on a file mounted over one
+    // of its files in a namespace of the process's own.
+    const auto montaggio = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto);
+    if (!montaggio || !eseguibileSulMontaggio(file, montaggio->dispositivo)) return std::nullopt;
     std::optional<std::string> immagine;
     {
         const std::string ambiente = leggiTesto(base + "/environ");
@@ -789,10 +816,8 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
     }
     if (!immagine) return std::nullopt;
     const Fd fd = apriQui(*immagine);
-    const auto file = fd ? attributiDi(fd.get()) : std::nullopt;
-    if (!file || !S_ISREG(file->modo)) return std::nullopt;
-    const auto montaggio = puntoDiMontaggio(leggiTesto(base + "/mountinfo"), punto);
-    if (!montaggio) return std::nullopt;
+    const auto immagineFile = fd ? attributiDi(fd.get()) : std::nullopt;
+    if (!immagineFile || !S_ISREG(immagineFile->modo)) return std::nullopt;
     const std::string& tipo = montaggio->tipo;
     const std::string& sorgente = montaggio->sorgente;
     bool suo = false;
@@ -800,18 +825,18 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
         sorgente.find_first_not_of("0123456789", 9) == std::string::npos) {
         std::string dietro = leggiTesto("/sys/block/" + sorgente.substr(5) + "/loop/backing_file");
         while (!dietro.empty() && dietro.back() == '\n') dietro.pop_back();
-        suo = èQui(dietro, *file);
+        suo = èQui(dietro, *immagineFile);
     } else if (tipo == "fuse" || testo::iniziaCon(tipo, "fuse.")) {
         // The image is the user's own, and its runtime serves this very mount: any user may
         // mount what they like at /tmp/.mount_*, and run any image they can read.
         const auto uid = uidDi(base);
         const auto duePunti = montaggio->dispositivo.find(':');
-        suo = uid && file->proprietario == *uid && duePunti != std::string::npos &&
+        suo = uid && immagineFile->proprietario == *uid && duePunti != std::string::npos &&
               haFirmaAppImage(fd) &&
-              servitoDa(proc, *file, *uid, std::string_view(montaggio->dispositivo).substr(duePunti + 1));
+              servitoDa(proc, *immagineFile, *uid, std::string_view(montaggio->dispositivo).substr(duePunti + 1));
     }
     if (!suo) return std::nullopt;
-    return std::pair{*immagine, *file};
+    return std::pair{*immagine, *immagineFile};
 }
 
 }  // namespace
@@ -875,7 +900,7 @@ std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, !stessiMontaggi};
     const bool verificato = nostro || (!sostituito && èQui(*grezzo, *file));
     if (verificato) {
-        if (auto app = appImage(proc_, base, *grezzo)) {
+        if (auto app = appImage(proc_, base, *grezzo, *file)) {
             return Attuale{identitàDelFile(app->first, app->second, true), immagine, !stessiMontaggi};
         }
     }

@@ -27,7 +27,7 @@ cgroup=""
 fine() {
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
     termina_namespace
-    for m in "${montaggi[@]}"; do umount "$m" 2>/dev/null; rmdir "$m" 2>/dev/null; done
+    for m in "${montaggi[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null; rm -rf "$m" 2>/dev/null; done
     [ -n "$cgroup" ] && rmdir "$cgroup" 2>/dev/null
     rm -rf "$lavoro"
 }
@@ -89,6 +89,8 @@ for nome in com.apple.forgiato org.example.Permessa; do
 done
 "$ctl" --json flussi | grep -q 'com.apple.forgiato\|org.example.Permessa' \
     && fallito "a forged Flatpak id names a flow"
+[ "$("$ctl" --json flussi | tr '}' '\n' | grep -c '"firmaApp":"/usr/bin/curl"')" -ge 2 ] \
+    || fallito "both sandboxes ran their program"
 flusso /usr/bin/curl | grep -q '"consentito":false' || fallito "the forger is named by its executable and refused"
 # A real deployment of a system installation (this namespace's own /var/lib/flatpak).
 mkdir -p /var/lib/flatpak && mount -t tmpfs tmpfs /var/lib/flatpak || fallito "a private /var/lib/flatpak"
@@ -153,6 +155,20 @@ cp "$lavoro/bin/curl" "$lavoro/bin/falso"
 raggiunge sandbox --ro-bind "$lavoro/bin/falso" /usr/libexec/prova/fidato /usr/libexec/prova/fidato \
     && fallito "a program mounted over a system path passes as the system's"
 flusso '?/usr/libexec/prova/fidato' | grep -q '"consentito":false' || fallito "it is named as not that path"
+# A program run from a mount that is then detached (umount -l): the kernel shows its path from
+# the detached mount's own root, here a system path, root-owned.
+mkdir -p "$lavoro/sistema-finto/usr/libexec/prova" "$lavoro/stacco"
+cp "$(readlink -f /usr/bin/bash)" "$lavoro/sistema-finto/usr/libexec/prova/fidato"
+mksquashfs "$lavoro/sistema-finto" "$lavoro/finto.squashfs" -quiet -noappend -all-root >/dev/null || fallito "mksquashfs"
+mount -t squashfs -o loop,ro "$lavoro/finto.squashfs" "$lavoro/stacco" || fallito "mount the image"
+"$lavoro/stacco/usr/libexec/prova/fidato" -c \
+    'sleep 1.5; exec 3<>/dev/tcp/203.0.113.1/80 && printf "GET / HTTP/1.0\r\n\r\n" >&3 && read -r riga <&3 && [ -n "$riga" ]' &
+staccato=$!
+sleep 0.5
+umount -l "$lavoro/stacco" || fallito "detach the mount"
+wait "$staccato" && fallito "a program on a detached mount passes as the system's"
+[ "$("$ctl" --json flussi | tr '}' '\n' | grep -F '"firmaApp":"?/usr/libexec/prova/fidato"' | grep -c '"consentito":false')" = 2 ] \
+    || fallito "it is named as not that path"
 passo "system trust only for root's own files at their real paths"
 
 # ---- an AppImage is named by its image ----
@@ -172,6 +188,15 @@ regole app "$lavoro/Prova.AppImage" consenti
 monta /tmp/.mount_ProvaEf34gh
 APPIMAGE=$lavoro/Prova.AppImage raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
     || fallito "the rule made for the image holds at its next mount"
+# A user's own file mounted over one of the image's, in a namespace of the user's: the real
+# /tmp/.mount_Mia here holds that file at the same path, and the image is mounted above it there.
+mkdir -p /tmp/.mount_MiaQr90st/usr/bin && montaggi+=(/tmp/.mount_MiaQr90st)
+cp "$lavoro/bin/curl" /tmp/.mount_MiaQr90st/usr/bin/curl
+chown -R "$utente" /tmp/.mount_MiaQr90st && chmod -R a+rX /tmp/.mount_MiaQr90st
+APPIMAGE=$lavoro/Prova.AppImage raggiunge sandbox --dir /tmp --ro-bind /tmp/.mount_ProvaEf34gh /tmp/.mount_MiaQr90st \
+    --ro-bind /tmp/.mount_MiaQr90st/usr/bin/curl /tmp/.mount_MiaQr90st/usr/bin/curl /tmp/.mount_MiaQr90st/usr/bin/curl \
+    && fallito "a file of the user's over the image's takes the image's name"
+flusso /tmp/.mount_MiaQr90st/usr/bin/curl | grep -q '"consentito":false' || fallito "it is named by its own path"
 # An environment that names another file is not believed.
 APPIMAGE=/usr/libexec/prova/fidato raggiunge /tmp/.mount_ProvaEf34gh/usr/bin/curl \
     && fallito "APPIMAGE naming a system program is believed"
