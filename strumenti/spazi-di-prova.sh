@@ -47,6 +47,39 @@ avvia_vicino() {
     exit 1
 }
 
+# Links this namespace to the peer host's (`vicino`) with a veth pair, veth-p here and veth-i
+# there, with the addresses given: this side's, then "--", then the peer's. Both ends and the
+# peer's loopback come up. Usage: collega_vicino 203.0.113.2/24 -- 203.0.113.1/24 ...
+collega_vicino() {
+    local qui=() la=() a
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do qui+=("$1"); shift; done
+    [ "${1:-}" = -- ] && shift
+    la=("$@")
+    ip link add veth-p type veth peer name veth-i netns "$vicino" || return 1
+    for a in "${qui[@]}"; do ip addr add "$a" dev veth-p nodad || return 1; done
+    ip link set veth-p up
+    nsenter --net="/proc/$vicino/ns/net" ip link set lo up
+    for a in "${la[@]}"; do nsenter --net="/proc/$vicino/ns/net" ip addr add "$a" dev veth-i nodad || return 1; done
+    nsenter --net="/proc/$vicino/ns/net" ip link set veth-i up
+}
+
+# Starts the daemon with the arguments given, its output appended to LOG, and returns once this
+# run (not an earlier one logging to the same file) has installed its rules; non-zero if it does
+# not within 10 s. Sets `demone`. Usage: avvia_demone ESTENSIONE LOG ARG...
+avvia_demone() {
+    local eseguibile=$1 log=$2 prima adesso
+    shift 2
+    prima=$(grep -c "Netfilter rules installed" "$log" 2>/dev/null)
+    "$eseguibile" "$@" >>"$log" 2>&1 &
+    demone=$!
+    for _ in $(seq 200); do
+        adesso=$(grep -c "Netfilter rules installed" "$log" 2>/dev/null)
+        [ "${adesso:-0}" -gt "${prima:-0}" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
 # Kills every other process of the namespaces (for an exit trap).
 termina_namespace() {
     [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null

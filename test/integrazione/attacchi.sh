@@ -89,13 +89,7 @@ for _ in $(seq 100); do
 done
 
 # ---- the daemon ----
-"$estensione" --sorgente netfilter >>"$lavoro/estensione.log" 2>&1 &
-demone=$!
-for _ in $(seq 200); do
-    grep -q "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null && break
-    sleep 0.05
-done
-grep -q "Netfilter rules installed" "$lavoro/estensione.log" || fallito "the daemon did not start"
+avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter || fallito "the daemon did not start"
 regole() { "$ctl" regole "$@" >/dev/null || fallito "ostralectl regole $*"; }
 
 # The attack events that appeared since the last call, one per line: "type|source|blocked or

@@ -43,25 +43,12 @@ passo() { echo "ok: $*"; }
 # ---- the network: one "Internet" host serving HTTP ----
 prepara_namespace
 avvia_vicino
-internet=$vicino
-ip link add veth-p type veth peer name veth-i netns "$internet"
-ip addr add 203.0.113.2/24 dev veth-p
-ip link set veth-p up
-i() { nsenter --net="/proc/$internet/ns/net" "$@"; }
-i ip link set lo up
-i ip addr add 203.0.113.1/24 dev veth-i
-i ip link set veth-i up
-i /usr/bin/python3 -m http.server 80 --bind 0.0.0.0 >/dev/null 2>&1 &
+collega_vicino 203.0.113.2/24 -- 203.0.113.1/24 || fallito "the peer's link"
+nsenter --net="/proc/$vicino/ns/net" /usr/bin/python3 -m http.server 80 --bind 0.0.0.0 >/dev/null 2>&1 &
 for _ in $(seq 50); do curl -s -o /dev/null -m 1 http://203.0.113.1/ && break; sleep 0.1; done
 
 regole() { "$ctl" regole "$@" >/dev/null 2>&1 || [ $? = 1 ] || fallito "ostralectl regole $*"; }
-"$estensione" --sorgente netfilter --verboso >>"$lavoro/estensione.log" 2>&1 &
-demone=$!
-for _ in $(seq 200); do
-    grep -q "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null && break
-    sleep 0.05
-done
-grep -q "Netfilter rules installed" "$lavoro/estensione.log" || fallito "the daemon did not start"
+avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter --verboso || fallito "the daemon did not start"
 # The newest flow of the application `$1`, as JSON.
 flusso() { "$ctl" --json flussi | tr '}' '\n' | grep -F "\"firmaApp\":\"$1\"" | tail -n 1; }
 # Runs `$@` and says whether its HTTP request reached the server.

@@ -65,13 +65,7 @@ for _ in $(seq 50); do curl -s -o /dev/null -m 1 http://203.0.113.1/ && break; s
 
 regole() { "$ctl" regole "$@" >/dev/null 2>&1 || [ $? = 1 ] || fallito "ostralectl regole $*"; }
 avvia() {
-    "$estensione" --sorgente netfilter --verboso >>"$lavoro/estensione.log" 2>&1 &
-    demone=$!
-    for _ in $(seq 200); do
-        grep -q "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null && return
-        sleep 0.05
-    done
-    fallito "the daemon did not start"
+    avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter --verboso || fallito "the daemon did not start"
 }
 raggiunge() { curl -s -o /dev/null -m 5 "$@"; }
 rifiutato_subito() {

@@ -64,15 +64,7 @@ regole() { # applies a rules change through ostralectl (stored in the container,
     "$ctl" regole "$@" >/dev/null 2>&1 || [ $? = 1 ] || fallito "ostralectl regole $*"
 }
 avvia() { # returns once this daemon has installed its rules
-    local prima
-    prima=$(grep -c "Netfilter rules installed" "$lavoro/estensione.log" 2>/dev/null)
-    "$estensione" --sorgente netfilter --verboso >>"$lavoro/estensione.log" 2>&1 &
-    demone=$!
-    for _ in $(seq 200); do
-        [ "$(grep -c "Netfilter rules installed" "$lavoro/estensione.log")" -gt "${prima:-0}" ] && return
-        sleep 0.05
-    done
-    fallito "the daemon did not start"
+    avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter --verboso || fallito "the daemon did not start"
 }
 nome() { dig +short +time=2 +tries=1 @203.0.113.53 "$@" >/dev/null || fallito "dig $*"; }
 raggiunge() { curl -s -o /dev/null -m 5 "$@"; }
