@@ -552,15 +552,41 @@ std::optional<Attributi> attributiDi(int fd) {
 // followed, and nothing is looked up in, or opened on, a mount not in `sicuri`: a FUSE mount,
 // whose server may never answer, or one made after the list was read. What a user names (an
 // executable's path in a namespace of theirs, an AppImage, their home) may lead to such a mount.
-Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::uint64_t>& sicuri) {
+//
+// With `linkDiRoot` above 0, that many symbolic links are followed, where only root could have
+// made them: the link and its folder root's, the folder writable by no one else (the system's
+// own, as /home -> var/home).
+Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::uint64_t>& sicuri,
+             int linkDiRoot = 0) {
     Fd attuale(::fcntl(da, F_DUPFD_CLOEXEC, 0));
-    for (std::string_view nome : pezzi(percorso, '/')) {
+    const auto nomi = pezzi(percorso, '/');
+    for (std::size_t i = 0; i < nomi.size(); ++i) {
+        const std::string_view nome = nomi[i];
         if (!attuale) return Fd();
         if (nome.empty()) continue;
         if (nome == "." || nome == "..") return Fd();
         const auto montaggio = idMontaggio(attuale.get());
         if (!montaggio || !sicuri.contains(*montaggio)) return Fd();
-        attuale = Fd(::openat(attuale.get(), std::string(nome).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const std::string n(nome);
+        Fd prossimo(::openat(attuale.get(), n.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const auto cosa = prossimo ? attributiDi(prossimo.get()) : std::nullopt;
+        if (cosa && S_ISLNK(cosa->modo) && linkDiRoot > 0) {
+            const auto cartella = attributiDi(attuale.get());
+            char destinazione[4096];
+            const ssize_t lunghezza = ::readlinkat(attuale.get(), n.c_str(), destinazione, sizeof destinazione);
+            if (!cartella || !soloDiRoot(*cartella) || cosa->proprietario != 0 || lunghezza <= 0 ||
+                static_cast<std::size_t>(lunghezza) >= sizeof destinazione) {
+                return Fd();
+            }
+            std::string resto(destinazione, static_cast<std::size_t>(lunghezza));
+            for (std::size_t j = i + 1; j < nomi.size(); ++j) resto.append("/").append(nomi[j]);
+            // Relative links go on from the link's folder, absolute ones from the root.
+            Fd partenza = resto.front() == '/' ? Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC))
+                                               : std::move(attuale);
+            if (!partenza) return Fd();
+            return apriPasso(partenza.get(), resto, sicuri, linkDiRoot - 1);
+        }
+        attuale = std::move(prossimo);
     }
     if (!attuale) return Fd();
     const auto montaggio = idMontaggio(attuale.get());
@@ -569,11 +595,11 @@ Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::ui
 }
 
 // An absolute path of this daemon's own namespace, walked as apriPasso does.
-Fd apriQui(std::string_view percorso) {
+Fd apriQui(std::string_view percorso, int linkDiRoot = 0) {
     if (percorso.empty() || percorso.front() != '/') return Fd();
     const Fd radice(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!radice) return Fd();
-    return apriPasso(radice.get(), percorso, montaggiSicuri(leggiTesto("/proc/self/mountinfo")));
+    return apriPasso(radice.get(), percorso, montaggiSicuri(leggiTesto("/proc/self/mountinfo")), linkDiRoot);
 }
 
 // Whether `percorso` in this daemon's own namespace is the file `file`.
@@ -706,8 +732,8 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
         if (const auto casa = cartellaCasa(*uid)) installazioni.emplace_back(*casa, ".local/share/flatpak/");
     }
     for (const auto& [cima, dentro] : installazioni) {
-        // Below it, apriSotto never leaves its mount.
-        const Fd fd = apriQui(cima);
+        // Below it, apriSotto never leaves its mount. (Up to it, only links of root's.)
+        const Fd fd = apriQui(cima, 8);
         if (!fd) continue;
         const int radice = fd.get();
         // The deployment in use ("active") of each branch first, then the others; the first

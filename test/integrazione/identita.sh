@@ -89,6 +89,21 @@ chmod -R a+rX /var/lib/flatpak
 raggiunge sandbox --ro-bind "$distribuzione/files" /app --ro-bind "$lavoro/info-org.example.Permessa" \
     /.flatpak-info /app/bin/curl || fallito "the deployed application, allowed by its rule, passes"
 flusso org.example.Permessa | grep -q '"consentito":true' || fallito "its flow is named by its Flatpak id"
+# A user's own installation, in a home reached through a link of root's (as /home -> var/home),
+# for a user with an account (this namespace's own /etc/passwd).
+cp /etc/passwd "$lavoro/passwd"
+echo "prova:x:12346:12346::$lavoro/case/prova:/bin/sh" >>"$lavoro/passwd"
+mount --bind "$lavoro/passwd" /etc/passwd || fallito "a private /etc/passwd"
+mkdir -p "$lavoro/casa-vera/prova" && ln -s casa-vera "$lavoro/case"
+propria=$lavoro/casa-vera/prova/.local/share/flatpak/app/org.example.Utente/x86_64/stable
+mkdir -p "$propria/5e6f/files/bin" && ln -s 5e6f "$propria/active"
+cp "$(readlink -f /usr/bin/curl)" "$propria/5e6f/files/bin/curl"
+printf '[Application]\nname=org.example.Utente\n' >"$lavoro/info-utente" && chmod 644 "$lavoro/info-utente"
+chown -R 12346:12346 "$lavoro/casa-vera/prova" && chmod -R a+rX "$lavoro/casa-vera"
+regole app org.example.Utente consenti
+utente=12346 raggiunge sandbox --ro-bind "$propria/active/files" /app --ro-bind "$lavoro/info-utente" /.flatpak-info \
+    /app/bin/curl || fallito "an application of the user's own installation, allowed by its rule, passes"
+flusso org.example.Utente | grep -q '"consentito":true' || fallito "its flow is named by its Flatpak id"
 # The user's own program at /app of a sandbox that names that application.
 cp "$(readlink -f /usr/bin/curl)" "$lavoro/bin/curl" && mkdir -p "$lavoro/app/bin" && chmod -R a+rX "$lavoro"
 cp "$lavoro/bin/curl" "$lavoro/app/bin/curl"
