@@ -271,6 +271,7 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
     p.uid = f.proprietario.uid;
     p.inizio = inTick(f.proprietario.inizio);
     p.inode = f.proprietario.inode;
+    p.montaggio = f.proprietario.montaggio;
     *scelto = Posto{chiave, Nota{p, f.proprietario.tempo}, true};
     return 0;
 }
@@ -306,7 +307,7 @@ int AttribuzioneBpf::suEvento(void* contesto, void* dati, std::size_t dimensione
     std::memcpy(&e, dati, sizeof e);
     EventoProcesso evento{e.tipo == OSTRALE_ESECUZIONE ? EventoProcesso::Tipo::esecuzione
                                                        : EventoProcesso::Tipo::uscita,
-                          static_cast<int>(e.pid), inTick(e.inizio), e.inode};
+                          static_cast<int>(e.pid), inTick(e.inizio), e.inode, e.montaggio};
     static_cast<AttribuzioneBpf*>(contesto)->osservatore_(evento);
     return 0;
 }

@@ -29,6 +29,7 @@ struct ProprietarioFlusso {
     std::uint32_t uid = 0;
     std::uint64_t inizio = 0;  // clock ticks since boot, as field 22 of /proc/PID/stat
     std::uint64_t inode = 0;   // the executable running then
+    std::uint32_t montaggio = 0;  // the id of the mount it is on; 0 when not known
 };
 
 struct EventoProcesso {
@@ -36,6 +37,7 @@ struct EventoProcesso {
     int pid = 0;
     std::uint64_t inizio = 0;  // clock ticks since boot
     std::uint64_t inode = 0;   // the new program's executable, for esecuzione
+    std::uint32_t montaggio = 0;  // the id of the mount it is on; 0 when not known
 };
 
 // Socket owners found by the kernel at connect/send time: programs on the cgroup v2 root note

@@ -213,14 +213,29 @@ namespace {
 
 constexpr std::uint8_t marcaToken = 0x4C;
 
-TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uint64_t inode) {
+TokenApp componiToken(int pid, std::uint64_t inizio, std::uint32_t uid, std::uint64_t inode,
+                      std::uint32_t montaggio) {
     TokenApp t{};
     std::memcpy(t.data(), &pid, sizeof pid);
     std::memcpy(t.data() + 4, &inizio, sizeof inizio);
     std::memcpy(t.data() + 12, &uid, sizeof uid);
     std::memcpy(t.data() + 16, &inode, sizeof inode);
+    std::memcpy(t.data() + 24, &montaggio, sizeof montaggio);
     t[31] = marcaToken;
     return t;
+}
+
+// The executable of a token: its inode and the id of the mount it is on (0: not known).
+std::uint64_t inodeDi(const TokenApp& t) {
+    std::uint64_t inode;
+    std::memcpy(&inode, t.data() + 16, sizeof inode);
+    return inode;
+}
+
+std::uint32_t montaggioDi(const TokenApp& t) {
+    std::uint32_t montaggio;
+    std::memcpy(&montaggio, t.data() + 24, sizeof montaggio);
+    return montaggio;
 }
 
 }  // namespace
@@ -231,13 +246,16 @@ std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
     // The cached attributes only: an executable on a FUSE mount whose server stopped answering
     // cannot hold the daemon.
     struct statx eseguibile {};
-    if (!inizio || ::statx(AT_FDCWD, (base + "/exe").c_str(), AT_STATX_DONT_SYNC, STATX_INO, &eseguibile) != 0)
+    if (!inizio || ::statx(AT_FDCWD, (base + "/exe").c_str(), AT_STATX_DONT_SYNC,
+                           STATX_INO | STATX_MNT_ID, &eseguibile) != 0)
         return std::nullopt;
-    return componiToken(pid, *inizio, uid, eseguibile.stx_ino);
+    const std::uint32_t montaggio =
+        eseguibile.stx_mask & STATX_MNT_ID ? static_cast<std::uint32_t>(eseguibile.stx_mnt_id) : 0;
+    return componiToken(pid, *inizio, uid, eseguibile.stx_ino, montaggio);
 }
 
 TokenApp tokenDi(const ProprietarioFlusso& p) {
-    return componiToken(p.pid, p.inizio, p.uid, p.inode);
+    return componiToken(p.pid, p.inizio, p.uid, p.inode, p.montaggio);
 }
 
 namespace {
@@ -912,7 +930,7 @@ std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     constexpr std::string_view cancellato = " (deleted)";
     const bool sostituito = file->collegamenti == 0;
     if (sostituito && grezzo->ends_with(cancellato)) grezzo->resize(grezzo->size() - cancellato.size());
-    const Immagine immagine{file->inode};
+    const Immagine immagine{file->inode, file->montaggio ? static_cast<std::uint32_t>(*file->montaggio) : 0u};
     // The path is the file's in this daemon's view when the process shares its mounts and the
     // file's mount is one of them (the kernel prints a path from a detached mount's own root:
     // a user may run a program from a FUSE mount of theirs and unmount it lazily); otherwise
@@ -943,7 +961,7 @@ namespace {
 // A process image's key: pid, start and executable's inode (the uid, the socket's, aside).
 std::string chiaveImmagine(const TokenApp& token) {
     std::string chiave(reinterpret_cast<const char*>(token.data()), 12);
-    chiave.append(reinterpret_cast<const char*>(token.data()) + 16, 8);
+    chiave.append(reinterpret_cast<const char*>(token.data()) + 16, 12);
     return chiave;
 }
 
@@ -981,11 +999,12 @@ void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
     const auto attuale = identitàAttuale(evento.pid);
     // Only if the process still runs the program the event is about.
-    if (!attuale || attuale->immagine != evento.inode) return;
+    if (!attuale || !attuale->immagine.è(evento.inode, evento.montaggio)) return;
     ProprietarioFlusso p;
     p.pid = evento.pid;
     p.inizio = evento.inizio;
     p.inode = evento.inode;
+    p.montaggio = evento.montaggio;
     const TokenApp token = tokenDi(p);
     impara(token, attuale->identità);
     // A process of another namespace is named now, while its path can be verified: an upgrade
@@ -1009,7 +1028,7 @@ void RisolutoreLinux::imparaTutti() {
         if (pid <= 0) continue;
         const auto attuale = identitàAttuale(pid);
         const auto token = tokenDi(pid, 0);
-        if (!attuale || !token || std::memcmp(token->data() + 16, &attuale->immagine, 8) != 0) continue;
+        if (!attuale || !token || !attuale->immagine.è(inodeDi(*token), montaggioDi(*token))) continue;
         impara(*token, attuale->identità);
         if (attuale->altriMontaggi && !attuale->identità.starts_with('?') && !inCache(*token, nullptr)) {
             ricorda(*token, attuale->identità);
@@ -1042,16 +1061,15 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (std::string nota; inCache(token, &nota)) return nota;
     int pid;
     std::uint64_t inizio;
-    Immagine immagine;
     std::memcpy(&pid, token.data(), sizeof pid);
     std::memcpy(&inizio, token.data() + 4, sizeof inizio);
-    std::memcpy(&immagine, token.data() + 16, sizeof immagine);
     const std::string base = proc_ + "/" + std::to_string(pid);
     std::optional<std::string> identità;
     // The process the token names is still there, running the same executable.
     const bool vivo = inizioProcesso(leggiTesto(base + "/stat")) == inizio;
     if (vivo) {
-        if (auto attuale = identitàAttuale(pid); attuale && attuale->immagine == immagine) {
+        if (auto attuale = identitàAttuale(pid);
+            attuale && attuale->immagine.è(inodeDi(token), montaggioDi(token))) {
             impara(token, attuale->identità);
             identità = std::move(attuale->identità);
         }

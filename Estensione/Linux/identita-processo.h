@@ -81,9 +81,17 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     void imparaTutti();
 
   private:
-    // An executable, by inode. Devices are left out: the kernel's note gives the superblock's
-    // device and stat(2) another one on some filesystems (btrfs subvolumes).
-    using Immagine = std::uint64_t;
+    // An executable, by inode and the id of the mount it is on (inode numbers repeat across
+    // filesystems, and FUSE servers choose them). Devices are left out: the kernel's note gives
+    // the superblock's device and stat(2) another one on some filesystems (btrfs subvolumes).
+    struct Immagine {
+        std::uint64_t inode = 0;
+        std::uint32_t montaggio = 0;  // 0: not known
+        // Whether this is the executable (inode, mount) of a note or token.
+        bool è(std::uint64_t altroInode, std::uint32_t altroMontaggio) const {
+            return inode == altroInode && (montaggio == altroMontaggio || montaggio == 0 || altroMontaggio == 0);
+        }
+    };
     struct Attuale {
         std::string identità;
         Immagine immagine;

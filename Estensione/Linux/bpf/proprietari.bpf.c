@@ -25,8 +25,19 @@
 struct inode {
     unsigned long i_ino;
 } __attribute__((preserve_access_index));
+struct vfsmount {
+    int mnt_flags;
+} __attribute__((preserve_access_index));
+struct path {
+    struct vfsmount* mnt;
+} __attribute__((preserve_access_index));
+struct mount {
+    struct vfsmount mnt;
+    int mnt_id;
+} __attribute__((preserve_access_index));
 struct file {
     struct inode* f_inode;
+    struct path f_path;
 } __attribute__((preserve_access_index));
 struct mm_struct {
     struct file* exe_file;
@@ -106,15 +117,26 @@ static __always_inline __u64 eseguibile(struct task_struct* t) {
     return i ? BPF_CORE_READ(i, i_ino) : 0;
 }
 
+// The id of the mount the executable of `t` is on (as statx's STATX_MNT_ID gives it); 0 for a
+// kernel thread.
+static __always_inline __u32 montaggio_eseguibile(struct task_struct* t) {
+    struct vfsmount* v = BPF_CORE_READ(t, mm, exe_file, f_path.mnt);
+    if (!v) return 0;
+    struct mount* m = (struct mount*)((char*)v - bpf_core_field_offset(struct mount, mnt));
+    return (__u32)BPF_CORE_READ(m, mnt_id);
+}
+
 static __always_inline void registra(__u64 cookie, int nuovo_socket) {
     if (!cookie) return;
     struct task_struct* t = (struct task_struct*)bpf_get_current_task();
     const __u32 globale = bpf_get_current_pid_tgid() >> 32;
     const __u64 inode = eseguibile(t);
+    const __u32 montaggio = montaggio_eseguibile(t);
     if (!nuovo_socket) {
         // The common case, a process sending again on its own socket, costs one lookup.
         struct ostrale_proprietario* noto = bpf_map_lookup_elem(&proprietari, &cookie);
-        if (noto && noto->pid_globale == globale && noto->inode == inode) return;
+        if (noto && noto->pid_globale == globale && noto->inode == inode && noto->montaggio == montaggio)
+            return;
     }
     struct ostrale_proprietario nuovo = {};
     nuovo.pid_globale = globale;
@@ -122,6 +144,7 @@ static __always_inline void registra(__u64 cookie, int nuovo_socket) {
     nuovo.uid = (__u32)bpf_get_current_uid_gid();
     nuovo.inizio = BPF_CORE_READ(t, group_leader, start_boottime);
     nuovo.inode = inode;
+    nuovo.montaggio = montaggio;
     nuovo.tempo = bpf_ktime_get_ns();
     bpf_map_update_elem(&proprietari, &cookie, &nuovo, BPF_ANY);
 }
@@ -226,6 +249,7 @@ int all_esecuzione(void* ctx) {
     if (!e.pid) return 0;
     e.inizio = BPF_CORE_READ(t, group_leader, start_boottime);
     e.inode = eseguibile(t);
+    e.montaggio = montaggio_eseguibile(t);
     bpf_ringbuf_output(&processi, &e, sizeof e, 0);
     return 0;
 }

@@ -17,7 +17,7 @@ struct ostrale_proprietario {
     __u64 inizio; /* start of the thread group leader, ns since boot */
     __u64 inode;  /* the executable running when the socket was last used */
     __u64 tempo;  /* when noted, CLOCK_MONOTONIC ns */
-    __u32 riservato;
+    __u32 montaggio; /* the id of the mount the executable is on (inode numbers repeat across them) */
     __u32 pid; /* in the daemon's pid namespace; 0 when not visible there */
     __u32 pid_globale;
     __u32 uid;
@@ -47,6 +47,8 @@ struct ostrale_evento_processo {
     __u32 pid;
     __u64 inizio;
     __u64 inode;
+    __u32 montaggio;
+    __u32 riservato;
 };
 
 #endif

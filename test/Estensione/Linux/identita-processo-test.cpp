@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,17 +124,23 @@ TEST(IdentitaProcesso, ProcessThatExecsOrEndsKeepsTheNameOfWhatItRan) {
         stat << "4242 (python3) S 1 4242 4242 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 777 1 0 1\n";
     }
     std::filesystem::create_symlink("/usr/bin/env", base / "exe");
-    auto immagine = [](const char* percorso) {
-        struct stat info {};
-        ::stat(percorso, &info);
+    // A token as the kernel's note gives it: inode and mount id of the executable.
+    auto immagine = [](const char* percorso, std::uint32_t scarto = 0) {
+        struct statx info {};
+        ::statx(AT_FDCWD, percorso, 0, STATX_INO | STATX_MNT_ID, &info);
         ProprietarioFlusso p;
         p.pid = 4242;
         p.inizio = 777;
-        p.inode = info.st_ino;
+        p.inode = info.stx_ino;
+        p.montaggio = static_cast<std::uint32_t>(info.stx_mnt_id) + scarto;
         return tokenDi(p);
     };
     const TokenApp prima = immagine("/usr/bin/env");
     const TokenApp dopo = immagine("/usr/bin/cmp");
+    // The same inode number on another mount (a FUSE server may choose any) is another file.
+    const TokenApp altrove = immagine("/usr/bin/env", 1);
+    RisolutoreLinux risolutore0(proc.percorso().string());
+    EXPECT_FALSE(risolutore0.firma(altrove));
     RisolutoreLinux risolutore(proc.percorso().string());
     EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
     // The process runs another program: the new one is named for its flows, and so is the old
@@ -151,6 +158,7 @@ TEST(IdentitaProcesso, ProcessThatExecsOrEndsKeepsTheNameOfWhatItRan) {
     EXPECT_EQ(risolutore.firma(prima), "/usr/bin/env");
     EXPECT_EQ(risolutore.firma(dopo), "/usr/bin/cmp");
     EXPECT_FALSE(risolutore.firma(immagine("/usr/bin/tee")));
+    EXPECT_FALSE(risolutore.firma(altrove));
 }
 
 TEST(IdentitaProcesso, FlatpakSnapAndStatFields) {
