@@ -27,16 +27,16 @@ namespace ostrale {
 struct ProprietarioFlusso {
     int pid = 0;  // in this daemon's pid namespace
     std::uint32_t uid = 0;
-    std::uint64_t inizio = 0;  // clock ticks since boot, as field 22 of /proc/PID/stat
-    std::uint64_t inode = 0;   // the executable running then
+    std::uint64_t inizio = 0;     // clock ticks since boot, as field 22 of /proc/PID/stat
+    std::uint64_t inode = 0;      // the executable running then
     std::uint32_t montaggio = 0;  // the id of the mount it is on; 0 when not known
 };
 
 struct EventoProcesso {
     enum class Tipo { esecuzione, uscita } tipo;
     int pid = 0;
-    std::uint64_t inizio = 0;  // clock ticks since boot
-    std::uint64_t inode = 0;   // the new program's executable, for esecuzione
+    std::uint64_t inizio = 0;     // clock ticks since boot
+    std::uint64_t inode = 0;      // the new program's executable, for esecuzione
     std::uint32_t montaggio = 0;  // the id of the mount it is on; 0 when not known
 };
 

@@ -18,7 +18,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -78,22 +77,70 @@ std::optional<ProprietarioSocket> interroga(int famiglia, int protocollo,
     return risultato;
 }
 
-// The start of a file of /proc or /sys (at most 1 MiB), empty when it cannot be read: some
-// refuse every read (an LSM's attribute file with no LSM behind it).
-std::string leggiTesto(const std::string& percorso) {
+// What `fd` reads from where it stands to its end, at most `massimo` bytes; a read error ends
+// it.
+std::string leggiFd(int fd, std::size_t massimo) {
     std::string s;
-    const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return s;
     char pezzo[8192];
-    while (s.size() < (1u << 20)) {
+    while (s.size() < massimo) {
         const ssize_t n = ::read(fd, pezzo, sizeof pezzo);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         s.append(pezzo, static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    if (s.size() > (1u << 20)) s.resize(1u << 20);
+    if (s.size() > massimo) s.resize(massimo);
     return s;
+}
+
+// The start of a file of /proc or /sys (at most 1 MiB), empty when it cannot be read: some
+// refuse every read (an LSM's attribute file with no LSM behind it).
+std::string leggiTesto(const std::string& percorso) {
+    const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return {};
+    std::string s = leggiFd(fd, 1u << 20);
+    ::close(fd);
+    return s;
+}
+
+// An executable's facts, from the cached attributes only: a FUSE filesystem whose server
+// stops answering cannot hold the daemon (AT_STATX_DONT_SYNC never asks the server).
+struct Attributi {
+    std::uint64_t dispositivo = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t proprietario = 0;
+    std::uint32_t gruppo = 0;
+    std::uint32_t modo = 0;
+    std::uint32_t collegamenti = 1;
+    std::optional<std::uint64_t> montaggio;  // the mount's id
+    bool stesso(const Attributi& a) const {
+        return dispositivo == a.dispositivo && inode == a.inode;
+    }
+    // The mount's id as tokens keep it: 0 when not known.
+    std::uint32_t idMontaggio() const {
+        return montaggio ? static_cast<std::uint32_t>(*montaggio) : 0;
+    }
+};
+
+Attributi daStatx(const struct statx& x) {
+    Attributi a;
+    a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
+    a.inode = x.stx_ino;
+    a.proprietario = x.stx_uid;
+    a.gruppo = x.stx_gid;
+    a.modo = x.stx_mode;
+    a.collegamenti = x.stx_nlink;
+    if (x.stx_mask & STATX_MNT_ID) a.montaggio = x.stx_mnt_id;
+    return a;
+}
+
+constexpr unsigned campiStatx =
+    STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO | STATX_NLINK | STATX_MNT_ID;
+
+std::optional<Attributi> attributi(const std::string& percorso) {
+    struct statx x {};
+    if (::statx(AT_FDCWD, percorso.c_str(), AT_STATX_DONT_SYNC, campiStatx, &x) != 0)
+        return std::nullopt;
+    return daStatx(x);
 }
 
 }  // namespace
@@ -243,15 +290,9 @@ std::uint32_t montaggioDi(const TokenApp& t) {
 std::optional<TokenApp> tokenDi(int pid, std::uint32_t uid) {
     const std::string base = "/proc/" + std::to_string(pid);
     const auto inizio = inizioProcesso(leggiTesto(base + "/stat"));
-    // The cached attributes only: an executable on a FUSE mount whose server stopped answering
-    // cannot hold the daemon.
-    struct statx eseguibile {};
-    if (!inizio || ::statx(AT_FDCWD, (base + "/exe").c_str(), AT_STATX_DONT_SYNC,
-                           STATX_INO | STATX_MNT_ID, &eseguibile) != 0)
-        return std::nullopt;
-    const std::uint32_t montaggio =
-        eseguibile.stx_mask & STATX_MNT_ID ? static_cast<std::uint32_t>(eseguibile.stx_mnt_id) : 0;
-    return componiToken(pid, *inizio, uid, eseguibile.stx_ino, montaggio);
+    const auto eseguibile = attributi(base + "/exe");
+    if (!inizio || !eseguibile) return std::nullopt;
+    return componiToken(pid, *inizio, uid, eseguibile->inode, eseguibile->idMontaggio());
 }
 
 TokenApp tokenDi(const ProprietarioFlusso& p) {
@@ -373,8 +414,8 @@ std::string senzaOttali(std::string_view campo) {
     std::string s;
     s.reserve(campo.size());
     for (std::size_t i = 0; i < campo.size(); ++i) {
-        if (campo[i] == '\\' && i + 3 < campo.size() &&
-            campo[i + 1] >= '0' && campo[i + 1] <= '3' && campo[i + 2] >= '0' && campo[i + 2] <= '7' &&
+        if (campo[i] == '\\' && i + 3 < campo.size() && campo[i + 1] >= '0' &&
+            campo[i + 1] <= '3' && campo[i + 2] >= '0' && campo[i + 2] <= '7' &&
             campo[i + 3] >= '0' && campo[i + 3] <= '7') {
             s.push_back(static_cast<char>((campo[i + 1] - '0') * 64 + (campo[i + 2] - '0') * 8 +
                                           (campo[i + 3] - '0')));
@@ -460,14 +501,16 @@ std::unordered_map<std::uint64_t, std::string> montaggi(std::string_view mountin
         const std::string id(campi[0]);
         char* fine = nullptr;
         const auto valore = std::strtoull(id.c_str(), &fine, 10);
-        if (fine != id.c_str() && *fine == '\0') tutti.insert_or_assign(valore, std::string(*(trattino + 1)));
+        if (fine != id.c_str() && *fine == '\0')
+            tutti.insert_or_assign(valore, std::string(*(trattino + 1)));
     }
     return tutti;
 }
 
 bool filesystemLocale(std::string_view tipo) {
-    for (std::string_view locale : {"ext2", "ext3", "ext4", "xfs", "btrfs", "tmpfs", "ramfs", "squashfs",
-                                    "erofs", "vfat", "exfat", "f2fs", "zfs", "bcachefs", "iso9660"}) {
+    for (std::string_view locale :
+         {"ext2", "ext3", "ext4", "xfs", "btrfs", "tmpfs", "ramfs", "squashfs", "erofs", "vfat",
+          "exfat", "f2fs", "zfs", "bcachefs", "iso9660"}) {
         if (tipo == locale) return true;
     }
     return false;
@@ -482,40 +525,6 @@ std::unordered_set<std::uint64_t> montaggiSicuri(std::string_view mountinfo) {
 }
 
 namespace {
-
-// An executable's facts, from the cached attributes only: a FUSE filesystem whose server
-// stops answering cannot hold the daemon (AT_STATX_DONT_SYNC never asks the server).
-struct Attributi {
-    std::uint64_t dispositivo = 0;
-    std::uint64_t inode = 0;
-    std::uint32_t proprietario = 0;
-    std::uint32_t gruppo = 0;
-    std::uint32_t modo = 0;
-    std::uint32_t collegamenti = 1;
-    std::optional<std::uint64_t> montaggio;  // the mount's id
-    bool stesso(const Attributi& a) const { return dispositivo == a.dispositivo && inode == a.inode; }
-};
-
-Attributi daStatx(const struct statx& x) {
-    Attributi a;
-    a.dispositivo = (std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor;
-    a.inode = x.stx_ino;
-    a.proprietario = x.stx_uid;
-    a.gruppo = x.stx_gid;
-    a.modo = x.stx_mode;
-    a.collegamenti = x.stx_nlink;
-    if (x.stx_mask & STATX_MNT_ID) a.montaggio = x.stx_mnt_id;
-    return a;
-}
-
-constexpr unsigned campiStatx =
-    STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO | STATX_NLINK | STATX_MNT_ID;
-
-std::optional<Attributi> attributi(const std::string& percorso) {
-    struct statx x {};
-    if (::statx(AT_FDCWD, percorso.c_str(), AT_STATX_DONT_SYNC, campiStatx, &x) != 0) return std::nullopt;
-    return daStatx(x);
-}
 
 std::optional<std::string> leggiCollegamento(const std::string& percorso) {
     char destinazione[4096];
@@ -551,19 +560,17 @@ class Fd {
     int fd_;
 };
 
-std::optional<std::uint64_t> idMontaggio(int fd) {
-    struct statx x {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &x) != 0 ||
-        (x.stx_mask & STATX_MNT_ID) == 0) {
-        return std::nullopt;
-    }
-    return x.stx_mnt_id;
-}
-
 std::optional<Attributi> attributiDi(int fd) {
     struct statx x {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, campiStatx, &x) != 0) return std::nullopt;
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, campiStatx, &x) != 0)
+        return std::nullopt;
     return daStatx(x);
+}
+
+// Whether the folder or file behind `fd` is on one of the mounts `sicuri`.
+bool suMontaggio(int fd, const std::unordered_set<std::uint64_t>& sicuri) {
+    const auto a = attributiDi(fd);
+    return a && a->montaggio && sicuri.contains(*a->montaggio);
 }
 
 // Opens (O_PATH) `percorso` below the folder `da`, one name at a time: no symbolic link is
@@ -583,15 +590,15 @@ Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::ui
         if (!attuale) return Fd();
         if (nome.empty()) continue;
         if (nome == "." || nome == "..") return Fd();
-        const auto montaggio = idMontaggio(attuale.get());
-        if (!montaggio || !sicuri.contains(*montaggio)) return Fd();
+        if (!suMontaggio(attuale.get(), sicuri)) return Fd();
         const std::string n(nome);
         Fd prossimo(::openat(attuale.get(), n.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         const auto cosa = prossimo ? attributiDi(prossimo.get()) : std::nullopt;
         if (cosa && S_ISLNK(cosa->modo) && linkDiRoot > 0) {
             const auto cartella = attributiDi(attuale.get());
             char destinazione[4096];
-            const ssize_t lunghezza = ::readlinkat(attuale.get(), n.c_str(), destinazione, sizeof destinazione);
+            const ssize_t lunghezza =
+                ::readlinkat(attuale.get(), n.c_str(), destinazione, sizeof destinazione);
             if (!cartella || !soloDiRoot(*cartella) || cosa->proprietario != 0 || lunghezza <= 0 ||
                 static_cast<std::size_t>(lunghezza) >= sizeof destinazione) {
                 return Fd();
@@ -606,23 +613,24 @@ Fd apriPasso(int da, std::string_view percorso, const std::unordered_set<std::ui
         }
         attuale = std::move(prossimo);
     }
-    if (!attuale) return Fd();
-    const auto montaggio = idMontaggio(attuale.get());
-    if (!montaggio || !sicuri.contains(*montaggio)) return Fd();
+    if (!attuale || !suMontaggio(attuale.get(), sicuri)) return Fd();
     return attuale;
 }
 
-// An absolute path of this daemon's own namespace, walked as apriPasso does.
-Fd apriQui(std::string_view percorso, int linkDiRoot = 0) {
+// An absolute path of this daemon's own namespace, walked as apriPasso does; `locali` are the
+// daemon's mounts of local filesystems.
+Fd apriQui(std::string_view percorso, const std::unordered_set<std::uint64_t>& locali,
+           int linkDiRoot = 0) {
     if (percorso.empty() || percorso.front() != '/') return Fd();
     const Fd radice(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!radice) return Fd();
-    return apriPasso(radice.get(), percorso, montaggiSicuri(leggiTesto("/proc/self/mountinfo")), linkDiRoot);
+    return apriPasso(radice.get(), percorso, locali, linkDiRoot);
 }
 
 // Whether `percorso` in this daemon's own namespace is the file `file`.
-bool èQui(std::string_view percorso, const Attributi& file) {
-    const Fd fd = apriQui(percorso);
+bool èQui(std::string_view percorso, const Attributi& file,
+          const std::unordered_set<std::uint64_t>& locali) {
+    const Fd fd = apriQui(percorso, locali);
     const auto qui = fd ? attributiDi(fd.get()) : std::nullopt;
     return qui && qui->stesso(file);
 }
@@ -709,7 +717,8 @@ bool èSotto(int radice, const std::string& relativo, const Attributi& file) {
     struct statx x {};
     const bool letto = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &x) == 0;
     ::close(fd);
-    return letto && ((std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor) == file.dispositivo &&
+    return letto &&
+           ((std::uint64_t{x.stx_dev_major} << 32) | x.stx_dev_minor) == file.dispositivo &&
            x.stx_ino == file.inode;
 }
 
@@ -729,16 +738,17 @@ std::optional<std::uint32_t> uidDi(const std::string& base) {
 // A Flatpak application's id, when the process's sandbox says so and what it runs is one of
 // that application's deployed files: under the system installation, or under the installation
 // of the user the process runs as (`/app` in the sandbox is the deployment's `files`).
-std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base,
-                                                         std::string_view eseguibile,
-                                                         const Attributi& file) {
+std::optional<std::string> applicazioneFlatpakVerificata(
+    const std::string& base, std::string_view eseguibile, const Attributi& file,
+    const std::unordered_set<std::uint64_t>& locali) {
     if (!testo::iniziaCon(eseguibile, "/app/")) return std::nullopt;
     // The sandbox's root is the process's to make: walked as its own mounts allow.
     std::optional<std::string> app;
     {
         const Fd radice(::open((base + "/root").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!radice) return std::nullopt;
-        const Fd info = apriPasso(radice.get(), ".flatpak-info", montaggiSicuri(leggiTesto(base + "/mountinfo")));
+        const Fd info = apriPasso(radice.get(), ".flatpak-info",
+                                  montaggiSicuri(leggiTesto(base + "/mountinfo")));
         if (info) app = applicazioneFlatpak(leggiDa(info, 65536));
     }
     if (!app) return std::nullopt;
@@ -747,11 +757,12 @@ std::optional<std::string> applicazioneFlatpakVerificata(const std::string& base
     // user), and the path below it, where nothing may lead out.
     std::vector<std::pair<std::string, std::string>> installazioni{{"/var/lib/flatpak", ""}};
     if (const auto uid = uidDi(base)) {
-        if (const auto casa = cartellaCasa(*uid)) installazioni.emplace_back(*casa, ".local/share/flatpak/");
+        if (const auto casa = cartellaCasa(*uid))
+            installazioni.emplace_back(*casa, ".local/share/flatpak/");
     }
     for (const auto& [cima, dentro] : installazioni) {
         // Below it, apriSotto never leaves its mount. (Up to it, only links of root's.)
-        const Fd fd = apriQui(cima, 8);
+        const Fd fd = apriQui(cima, locali, 8);
         if (!fd) continue;
         const int radice = fd.get();
         // The deployment in use ("active") of each branch first, then the others; the first
@@ -781,8 +792,11 @@ std::optional<std::string> snapVerificato(const std::string& base) {
 // at offset 8.
 bool haFirmaAppImage(const Fd& immagine) {
     const std::string testa = leggiDa(immagine, 11);
-    return testa.size() == 11 && testa.compare(0, 4, "\x7f" "ELF") == 0 && testa[8] == 'A' &&
-           testa[9] == 'I' && (testa[10] == 1 || testa[10] == 2);
+    return testa.size() == 11 &&
+           testa.compare(0, 4,
+                         "\x7f"
+                         "ELF") == 0 &&
+           testa[8] == 'A' && testa[9] == 'I' && (testa[10] == 1 || testa[10] == 2);
 }
 
 // Whether a process of `uid` running the file `immagine` serves the FUSE connection
@@ -808,7 +822,8 @@ bool servitoDa(const std::string& proc, const Attributi& immagine, std::uint32_t
             const std::string info = leggiTesto(base + "/fdinfo/" + fd->d_name);
             std::optional<std::string_view> numero;
             for (std::string_view riga : pezzi(info, '\n')) {
-                if (testo::iniziaCon(riga, "fuse_connection:")) numero = testo::rifila(riga.substr(16));
+                if (testo::iniziaCon(riga, "fuse_connection:"))
+                    numero = testo::rifila(riga.substr(16));
             }
             if (!numero || *numero == connessione) servito = true;
         }
@@ -826,7 +841,8 @@ bool servitoDa(const std::string& proc, const Attributi& immagine, std::uint32_t
 bool eseguibileSulMontaggio(const Attributi& file, std::string_view dispositivo) {
     const auto duePunti = dispositivo.find(':');
     if (duePunti == std::string_view::npos) return false;
-    const std::string maggiore(dispositivo.substr(0, duePunti)), minore(dispositivo.substr(duePunti + 1));
+    const std::string maggiore(dispositivo.substr(0, duePunti)),
+        minore(dispositivo.substr(duePunti + 1));
     char* fine1 = nullptr;
     char* fine2 = nullptr;
     const auto a = std::strtoull(maggiore.c_str(), &fine1, 10);
@@ -835,10 +851,9 @@ bool eseguibileSulMontaggio(const Attributi& file, std::string_view dispositivo)
     return file.dispositivo == ((a << 32) | b);
 }
 
-std::optional<std::pair<std::string, Attributi>> appImage(const std::string& proc,
-                                                          const std::string& base,
-                                                          std::string_view eseguibile,
-                                                          const Attributi& file) {
+std::optional<std::pair<std::string, Attributi>> appImage(
+    const std::string& proc, const std::string& base, std::string_view eseguibile,
+    const Attributi& file, const std::unordered_set<std::uint64_t>& locali) {
     constexpr std::string_view radice = "/tmp/.mount_";
     if (!testo::iniziaCon(eseguibile, radice)) return std::nullopt;
     const auto barra = eseguibile.find('/', radice.size());
@@ -859,7 +874,7 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
         }
     }
     if (!immagine) return std::nullopt;
-    const Fd fd = apriQui(*immagine);
+    const Fd fd = apriQui(*immagine, locali);
     const auto immagineFile = fd ? attributiDi(fd.get()) : std::nullopt;
     if (!immagineFile || !S_ISREG(immagineFile->modo)) return std::nullopt;
     const std::string& tipo = montaggio->tipo;
@@ -869,7 +884,7 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
         sorgente.find_first_not_of("0123456789", 9) == std::string::npos) {
         std::string dietro = leggiTesto("/sys/block/" + sorgente.substr(5) + "/loop/backing_file");
         while (!dietro.empty() && dietro.back() == '\n') dietro.pop_back();
-        suo = èQui(dietro, *immagineFile);
+        suo = èQui(dietro, *immagineFile, locali);
     } else if (tipo == "fuse" || testo::iniziaCon(tipo, "fuse.")) {
         // The image is the user's own, and its runtime serves this very mount: any user may
         // mount what they like at /tmp/.mount_*, and run any image they can read.
@@ -877,7 +892,8 @@ std::optional<std::pair<std::string, Attributi>> appImage(const std::string& pro
         const auto duePunti = montaggio->dispositivo.find(':');
         suo = uid && immagineFile->proprietario == *uid && duePunti != std::string::npos &&
               haFirmaAppImage(fd) &&
-              servitoDa(proc, *immagineFile, *uid, std::string_view(montaggio->dispositivo).substr(duePunti + 1));
+              servitoDa(proc, *immagineFile, *uid,
+                        std::string_view(montaggio->dispositivo).substr(duePunti + 1));
     }
     if (!suo) return std::nullopt;
     return std::pair{*immagine, *immagineFile};
@@ -893,34 +909,31 @@ RisolutoreLinux::~RisolutoreLinux() {
     if (tabellaMontaggi_ >= 0) ::close(tabellaMontaggi_);
 }
 
-bool RisolutoreLinux::montaggioNostro(std::uint64_t id) const {
+std::shared_ptr<const RisolutoreLinux::MontaggiQui> RisolutoreLinux::montaggiQui() const {
     std::lock_guard blocco(montaggiMutex_);
-    bool rileggi = false;
+    bool rileggi = !montaggiQui_;
     if (tabellaMontaggi_ < 0) {
         tabellaMontaggi_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-        if (tabellaMontaggi_ < 0) return false;
         rileggi = true;
     }
     pollfd attesa{tabellaMontaggi_, POLLPRI, 0};
-    if (::poll(&attesa, 1, 0) != 0) rileggi = true;  // a change (or an error: read again)
+    if (tabellaMontaggi_ >= 0 && ::poll(&attesa, 1, 0) != 0)
+        rileggi = true;  // a change (or an error)
     if (rileggi) {
-        std::string testo;
-        char pezzo[65536];
-        ::lseek(tabellaMontaggi_, 0, SEEK_SET);
-        for (;;) {
-            const ssize_t n = ::read(tabellaMontaggi_, pezzo, sizeof pezzo);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            testo.append(pezzo, static_cast<std::size_t>(n));
+        auto nuova = std::make_shared<MontaggiQui>();
+        if (tabellaMontaggi_ >= 0) {
+            ::lseek(tabellaMontaggi_, 0, SEEK_SET);
+            for (const auto& [id, tipo] : montaggi(leggiFd(tabellaMontaggi_, 16u << 20))) {
+                nuova->tutti.insert(id);
+                if (filesystemLocale(tipo)) nuova->locali.insert(id);
+            }
         }
-        nostri_.clear();
-        for (const auto& [montaggio, _] : montaggi(testo)) nostri_.insert(montaggio);
+        montaggiQui_ = std::move(nuova);
     }
-    return nostri_.contains(id);
+    return montaggiQui_;
 }
 
-std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
-    int pid) const {
+std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(int pid) const {
     const std::string base = proc_ + "/" + std::to_string(pid);
     auto grezzo = leggiCollegamento(base + "/exe");
     const auto file = attributi(base + "/exe");
@@ -929,23 +942,28 @@ std::optional<RisolutoreLinux::Attuale> RisolutoreLinux::identitàAttuale(
     // which a file may well end in.
     constexpr std::string_view cancellato = " (deleted)";
     const bool sostituito = file->collegamenti == 0;
-    if (sostituito && grezzo->ends_with(cancellato)) grezzo->resize(grezzo->size() - cancellato.size());
-    const Immagine immagine{file->inode, file->montaggio ? static_cast<std::uint32_t>(*file->montaggio) : 0u};
+    if (sostituito && grezzo->ends_with(cancellato))
+        grezzo->resize(grezzo->size() - cancellato.size());
+    const Immagine immagine{file->inode, file->idMontaggio()};
     // The path is the file's in this daemon's view when the process shares its mounts and the
     // file's mount is one of them (the kernel prints a path from a detached mount's own root:
     // a user may run a program from a FUSE mount of theirs and unmount it lazily); otherwise
     // only if the same path here is the same file, since a process may mount anything
     // anywhere in a namespace of its own.
-    const bool stessiMontaggi = !spazioDeiMontaggi_.empty() &&
-                                leggiCollegamento(base + "/ns/mnt") == spazioDeiMontaggi_;
-    const bool nostro = stessiMontaggi && file->montaggio && montaggioNostro(*file->montaggio);
+    const bool stessiMontaggi =
+        !spazioDeiMontaggi_.empty() && leggiCollegamento(base + "/ns/mnt") == spazioDeiMontaggi_;
+    const auto qui = montaggiQui();
+    const bool nostro = stessiMontaggi && file->montaggio && qui->tutti.contains(*file->montaggio);
     // A sandbox's word counts only with what the process runs to back it.
-    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file)) return Attuale{*app, immagine, !stessiMontaggi};
+    if (auto app = applicazioneFlatpakVerificata(base, *grezzo, *file, qui->locali)) {
+        return Attuale{*app, immagine, !stessiMontaggi};
+    }
     if (auto snap = snapVerificato(base)) return Attuale{*snap, immagine, !stessiMontaggi};
-    const bool verificato = nostro || (!sostituito && èQui(*grezzo, *file));
+    const bool verificato = nostro || (!sostituito && èQui(*grezzo, *file, qui->locali));
     if (verificato) {
-        if (auto app = appImage(proc_, base, *grezzo, *file)) {
-            return Attuale{identitàDelFile(app->first, app->second, true), immagine, !stessiMontaggi};
+        if (auto app = appImage(proc_, base, *grezzo, *file, qui->locali)) {
+            return Attuale{identitàDelFile(app->first, app->second, true), immagine,
+                           !stessiMontaggi};
         }
     }
     return Attuale{identitàDelFile(*grezzo, *file, verificato), immagine, !stessiMontaggi};
@@ -958,11 +976,16 @@ std::optional<std::string> RisolutoreLinux::firmaDelProcesso(int pid) const {
 
 namespace {
 
-// A process image's key: pid, start and executable's inode (the uid, the socket's, aside).
+// A process image: pid, start and executable (inode and mount), the uid (the socket's) aside.
 std::string chiaveImmagine(const TokenApp& token) {
     std::string chiave(reinterpret_cast<const char*>(token.data()), 12);
     chiave.append(reinterpret_cast<const char*>(token.data()) + 16, 12);
     return chiave;
+}
+
+bool stessaImmagine(const TokenApp& a, const TokenApp& b) {
+    return std::memcmp(a.data(), b.data(), 12) == 0 &&
+           std::memcmp(a.data() + 16, b.data() + 16, 12) == 0;
 }
 
 }  // namespace
@@ -981,19 +1004,21 @@ void RisolutoreLinux::ricorda(const TokenApp& token, const std::string& identit�
         cache_.clear();
         quanti_ = 0;
     }
-    cache_[pid].emplace_back(token, identità);
+    auto& immagini = cache_[pid];
+    for (const auto& [t, _] : immagini) {
+        if (stessaImmagine(t, token)) return;
+    }
+    immagini.emplace_back(token, identità);
     ++quanti_;
 }
 
-namespace {
-
-// Whether two tokens are the same process image: pid, start and executable (the uid, the
-// socket's, aside).
-bool stessaImmagine(const TokenApp& a, const TokenApp& b) {
-    return std::memcmp(a.data(), b.data(), 12) == 0 && std::memcmp(a.data() + 16, b.data() + 16, 16) == 0;
+void RisolutoreLinux::imparaAllEsecuzione(const TokenApp& token, const Attuale& attuale) {
+    impara(token, attuale.identità);
+    // A process of another namespace is named now, while its path can be verified: an upgrade
+    // may replace its executable before its first flow (a service with private mounts).
+    if (attuale.altriMontaggi && !attuale.identità.starts_with('?'))
+        ricorda(token, attuale.identità);
 }
-
-}  // namespace
 
 void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     uscito(evento.pid);
@@ -1005,11 +1030,7 @@ void RisolutoreLinux::eseguito(const EventoProcesso& evento) {
     p.inizio = evento.inizio;
     p.inode = evento.inode;
     p.montaggio = evento.montaggio;
-    const TokenApp token = tokenDi(p);
-    impara(token, attuale->identità);
-    // A process of another namespace is named now, while its path can be verified: an upgrade
-    // may replace its executable before its first flow (a service with private mounts).
-    if (attuale->altriMontaggi && !attuale->identità.starts_with('?')) ricorda(token, attuale->identità);
+    imparaAllEsecuzione(tokenDi(p), *attuale);
 }
 
 void RisolutoreLinux::uscito(int pid) {
@@ -1028,11 +1049,9 @@ void RisolutoreLinux::imparaTutti() {
         if (pid <= 0) continue;
         const auto attuale = identitàAttuale(pid);
         const auto token = tokenDi(pid, 0);
-        if (!attuale || !token || !attuale->immagine.è(inodeDi(*token), montaggioDi(*token))) continue;
-        impara(*token, attuale->identità);
-        if (attuale->altriMontaggi && !attuale->identità.starts_with('?') && !inCache(*token, nullptr)) {
-            ricorda(*token, attuale->identità);
-        }
+        if (!attuale || !token || !attuale->immagine.è(inodeDi(*token), montaggioDi(*token)))
+            continue;
+        imparaAllEsecuzione(*token, *attuale);
     }
     ::closedir(d);
 }
@@ -1077,7 +1096,8 @@ std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (!identità) {
         // It has since run another program, or ended: the program it ran, from the images seen.
         std::lock_guard blocco(mutex_);
-        if (const auto it = immagini_.find(chiaveImmagine(token)); it != immagini_.end()) identità = it->second;
+        if (const auto it = immagini_.find(chiaveImmagine(token)); it != immagini_.end())
+            identità = it->second;
     }
     if (!identità) return std::nullopt;
     if (vivo) ricorda(token, *identità);

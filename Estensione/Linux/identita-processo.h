@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -89,7 +90,8 @@ class RisolutoreLinux final : public RisolutoreIdentità {
         std::uint32_t montaggio = 0;  // 0: not known
         // Whether this is the executable (inode, mount) of a note or token.
         bool è(std::uint64_t altroInode, std::uint32_t altroMontaggio) const {
-            return inode == altroInode && (montaggio == altroMontaggio || montaggio == 0 || altroMontaggio == 0);
+            return inode == altroInode &&
+                   (montaggio == altroMontaggio || montaggio == 0 || altroMontaggio == 0);
         }
     };
     struct Attuale {
@@ -103,18 +105,25 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     // after it has run another program or ended. By image, not by inode alone: inode numbers
     // are reused, and chosen by FUSE servers.
     void impara(const TokenApp& token, const std::string& identità);
-    // Remembers `identità` for the process image `token` (its uid aside).
+    // Remembers `identità` for the process image `token` (its uid aside), once.
     void ricorda(const TokenApp& token, const std::string& identità);
+    // What is learnt of a process image when it starts running (or is found running).
+    void imparaAllEsecuzione(const TokenApp& token, const Attuale& attuale);
 
     const std::string proc_;
     // This daemon's mount namespace ("mnt:[N]"), empty when it cannot be told.
     std::string spazioDeiMontaggi_;
-    // Whether mount `id` is attached in this daemon's namespace: its mount table, read again
-    // whenever the kernel says it changed (poll on /proc/self/mountinfo).
-    bool montaggioNostro(std::uint64_t id) const;
+    // This daemon's mounts, by id: all of them, and those of local filesystems (the only ones
+    // a path a user names is walked into). Read again whenever the kernel says the table
+    // changed (poll on /proc/self/mountinfo).
+    struct MontaggiQui {
+        std::unordered_set<std::uint64_t> tutti;
+        std::unordered_set<std::uint64_t> locali;
+    };
+    std::shared_ptr<const MontaggiQui> montaggiQui() const;
     mutable std::mutex montaggiMutex_;
     mutable int tabellaMontaggi_ = -1;
-    mutable std::unordered_set<std::uint64_t> nostri_;
+    mutable std::shared_ptr<const MontaggiQui> montaggiQui_;
     std::mutex mutex_;
     // Whether `token` is cached, its identity copied into `identità` when that is given.
     bool inCache(const TokenApp& token, std::string* identità);

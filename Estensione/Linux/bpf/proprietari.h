@@ -14,11 +14,11 @@ struct ostrale_configurazione {
 
 /* The owner of a socket, by cookie. */
 struct ostrale_proprietario {
-    __u64 inizio; /* start of the thread group leader, ns since boot */
-    __u64 inode;  /* the executable running when the socket was last used */
-    __u64 tempo;  /* when noted, CLOCK_MONOTONIC ns */
-    __u32 montaggio; /* the id of the mount the executable is on (inode numbers repeat across them) */
-    __u32 pid; /* in the daemon's pid namespace; 0 when not visible there */
+    __u64 inizio;    /* start of the thread group leader, ns since boot */
+    __u64 inode;     /* the executable running when the socket was last used */
+    __u64 tempo;     /* when noted, CLOCK_MONOTONIC ns */
+    __u32 montaggio; /* the id of the mount the executable is on */
+    __u32 pid;       /* in the daemon's pid namespace; 0 when not visible there */
     __u32 pid_globale;
     __u32 uid;
 };

@@ -2,9 +2,9 @@
 #include "Estensione/Linux/identita-processo.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,8 +176,9 @@ TEST(IdentitaProcesso, FlatpakSnapAndStatFields) {
     // The Snap name comes from the AppArmor label; a cgroup path is no label.
     EXPECT_EQ(nomeSnap("snap.firefox.firefox (enforce)\n"), "firefox");
     EXPECT_EQ(nomeSnap("snap.signal-desktop.hook.configure (complain)"), "signal-desktop");
-    EXPECT_FALSE(nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                          "snap.firefox.firefox-1234.scope\n"));
+    EXPECT_FALSE(
+        nomeSnap("0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
+                 "snap.firefox.firefox-1234.scope\n"));
     EXPECT_FALSE(nomeSnap("unconfined\n"));
     EXPECT_FALSE(nomeSnap("snap.Fire/fox.x (enforce)"));
     // A command name with spaces and parentheses does not shift the fields.
@@ -243,7 +244,8 @@ TEST(IdentitaProcesso, MountsFromMountinfo) {
     EXPECT_FALSE(puntoDiMontaggio(mountinfo, "/tmp/.mount_Nessuna"));
     // A mount over another at the same point: the one on top.
     EXPECT_EQ(puntoDiMontaggio(mountinfo + "93 22 0:57 / /tmp/.mount_Altra rw - tmpfs none rw\n",
-                               "/tmp/.mount_Altra")->tipo,
+                               "/tmp/.mount_Altra")
+                  ->tipo,
               "tmpfs");
     EXPECT_EQ(montaggiSicuri(mountinfo), (std::unordered_set<std::uint64_t>{22, 90}));
     EXPECT_EQ(montaggi(mountinfo).at(91), "fuse.sshfs");
