@@ -62,7 +62,11 @@ std::optional<ClienteCanale::Errore> ClienteCanale::connetti(Durata attesa) {
     bool accettata = false;
     if (ruolo_ == Ruolo::app) {
         const auto risposta = chiama(messaggi::registra, {}, attesa);
-        accettata = risposta && leggiBool(*risposta) == true;
+        if (risposta && leggiBool(*risposta) == false) {
+            connessione->chiudi();
+            return Errore::altraApp;
+        }
+        accettata = risposta.has_value();
     } else {
         accettata = informazioni(attesa).has_value();
     }
@@ -156,6 +160,8 @@ void ClienteCanale::ricevi(Cornice cornice) {
         richiami_.suNuovoFlusso(std::move(cornice.carico));
     } else if (cornice.nome == messaggi::chiediDecisione && richiami_.suChiediDecisione) {
         richiami_.suChiediDecisione(std::move(cornice.carico));
+    } else if (cornice.nome == messaggi::regole && richiami_.suRegole) {
+        richiami_.suRegole(std::move(cornice.carico));
     }
 }
 
@@ -209,6 +215,23 @@ std::optional<InformazioniEstensione> ClienteCanale::informazioni(Durata attesa)
     auto info = json::decodifica<InformazioniEstensione>(*r);
     if (!info) return std::nullopt;
     return std::move(info).valore();
+}
+
+std::optional<RispostaModifica> ClienteCanale::modificaRegole(const ModificaRegole& modifica,
+                                                              Durata attesa) {
+    const auto r = chiama(messaggi::modificaRegole, json::codifica(modifica), attesa);
+    if (!r) return std::nullopt;
+    auto risposta = json::decodifica<RispostaModifica>(*r);
+    if (!risposta) return std::nullopt;
+    return *risposta;
+}
+
+std::optional<StatoRegole> ClienteCanale::leggiRegole(Durata attesa) {
+    const auto r = chiama(messaggi::leggiRegole, {}, attesa);
+    if (!r) return std::nullopt;
+    auto stato = json::decodifica<StatoRegole>(*r);
+    if (!stato) return std::nullopt;
+    return std::move(stato).valore();
 }
 
 std::optional<bool> ClienteCanale::segui(Durata attesa) {

@@ -15,6 +15,7 @@
 
 #include "Condiviso/connessione-canale.h"
 #include "Condiviso/informazioni-estensione.h"
+#include "Condiviso/modifica-regole.h"
 #include "Condiviso/risultato.h"
 
 namespace ostrale::canale {
@@ -32,11 +33,13 @@ class ClienteCanale {
     struct Richiami {
         std::function<void(std::string json)> suNuovoFlusso;
         std::function<void(std::string json)> suChiediDecisione;
+        std::function<void(std::string json)> suRegole;
         std::function<void()> suRegistrato;
         std::function<void()> suPerso;
     };
 
-    enum class Errore { nonRaggiungibile, nonAutorizzato };
+    // altraApp: the app's registration was refused, another app of this user holds it.
+    enum class Errore { nonRaggiungibile, nonAutorizzato, altraApp };
     // The app registers (and is asked about paused flows); an observer only looks and calls.
     enum class Ruolo { osservatore, app };
 
@@ -65,6 +68,10 @@ class ClienteCanale {
     std::optional<std::int64_t> aggiornaBlocklistC2(std::string testo,
                                                     Durata attesa = attesaPredefinita);
     std::optional<InformazioniEstensione> informazioni(Durata attesa = attesaPredefinita);
+    // One edit of the rules (absent without an answer), and the rules as the extension has them.
+    std::optional<RispostaModifica> modificaRegole(const ModificaRegole& modifica,
+                                                   Durata attesa = attesaPredefinita);
+    std::optional<StatoRegole> leggiRegole(Durata attesa = attesaPredefinita);
     // Asks for the flow events as they are judged (an observer; the app has them anyway).
     std::optional<bool> segui(Durata attesa = attesaPredefinita);
     // No answer is expected; false without a connection.

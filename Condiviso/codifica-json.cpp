@@ -91,6 +91,9 @@ void leggi(const Json& j, VoceAppStorico& v);
 void leggi(const Json& j, VoceIPStorico& v);
 void leggi(const Json& j, PacchettoStorico& v);
 void leggi(const Json& j, InformazioniEstensione& v);
+void leggi(const Json& j, ImpostazioniParziali& v);
+void leggi(const Json& j, ModificaRegole& v);
+void leggi(const Json& j, RispostaModifica& v);
 
 template <typename T>
 void leggi(const Json& j, std::vector<T>& v) {
@@ -292,6 +295,42 @@ void leggi(const Json& j, InformazioniEstensione& v) {
     richiesto(j, "domandeInAttesa", v.domandeInAttesa);
 }
 
+void leggi(const Json& j, ImpostazioniParziali& v) {
+    oggetto(j);
+    v = ImpostazioniParziali{};
+    facoltativo(j, "bloccaSconosciute", v.bloccaSconosciute);
+    facoltativo(j, "filtraEntrata", v.filtraEntrata);
+    facoltativo(j, "registraConsentiti", v.registraConsentiti);
+    facoltativo(j, "quarantenaAttiva", v.quarantenaAttiva);
+    facoltativo(j, "giorniQuarantena", v.giorniQuarantena);
+    facoltativo(j, "avvisaAnomalie", v.avvisaAnomalie);
+    facoltativo(j, "bloccaTracker", v.bloccaTracker);
+    facoltativo(j, "chiediPrima", v.chiediPrima);
+    facoltativo(j, "fidatiApple", v.fidatiApple);
+    facoltativo(j, "escludiLan", v.escludiLan);
+    facoltativo(j, "rilevaAttacchi", v.rilevaAttacchi);
+}
+
+void leggi(const Json& j, ModificaRegole& v) {
+    oggetto(j);
+    v = ModificaRegole{};
+    richiesto(j, "operazione", v.operazione);
+    facoltativo(j, "id", v.id);
+    facoltativo(j, "firma", v.firma);
+    facoltativo(j, "dominio", v.dominio);
+    facoltativo(j, "azione", v.azione);
+    facoltativo(j, "attiva", v.attiva);
+    facoltativo(j, "fascia", v.fascia);
+    facoltativo(j, "impostazioni", v.impostazioni);
+}
+
+void leggi(const Json& j, RispostaModifica& v) {
+    oggetto(j);
+    v = RispostaModifica{};
+    richiesto(j, "esito", v.esito);
+    facoltativo(j, "id", v.id);
+}
+
 // ---- writing ----
 // Written straight into the output text, without building a document first: the extension
 // encodes its whole memory every minute and every event it pushes.
@@ -401,6 +440,36 @@ class Scrittore {
         o.campo("versione", v.versione);
         o.campo("appConnessa", v.appConnessa);
         o.campo("domandeInAttesa", v.domandeInAttesa);
+    }
+    void valore(const ImpostazioniParziali& v) {
+        Oggetto o(*this);
+        o.campo("bloccaSconosciute", v.bloccaSconosciute);
+        o.campo("filtraEntrata", v.filtraEntrata);
+        o.campo("registraConsentiti", v.registraConsentiti);
+        o.campo("quarantenaAttiva", v.quarantenaAttiva);
+        o.campo("giorniQuarantena", v.giorniQuarantena);
+        o.campo("avvisaAnomalie", v.avvisaAnomalie);
+        o.campo("bloccaTracker", v.bloccaTracker);
+        o.campo("chiediPrima", v.chiediPrima);
+        o.campo("fidatiApple", v.fidatiApple);
+        o.campo("escludiLan", v.escludiLan);
+        o.campo("rilevaAttacchi", v.rilevaAttacchi);
+    }
+    void valore(const ModificaRegole& v) {
+        Oggetto o(*this);
+        o.campo("operazione", v.operazione);
+        o.campo("id", v.id);
+        if (!v.firma.empty()) o.campo("firma", v.firma);
+        if (!v.dominio.empty()) o.campo("dominio", v.dominio);
+        o.campo("azione", v.azione);
+        o.campo("attiva", v.attiva);
+        o.campo("fascia", v.fascia);
+        if (v.operazione == OperazioneRegole::impostazioni) o.campo("impostazioni", v.impostazioni);
+    }
+    void valore(const RispostaModifica& v) {
+        Oggetto o(*this);
+        o.campo("esito", v.esito);
+        o.campo("id", v.id);
     }
     template <typename T>
     void valore(const std::shared_ptr<const T>& v) {
@@ -613,6 +682,12 @@ std::string codifica(const Conteggi& v) {
 std::string codifica(const Testi& v) {
     return comeTesto(v);
 }
+std::string codifica(const ModificaRegole& v) {
+    return comeTesto(v);
+}
+std::string codifica(const RispostaModifica& v) {
+    return comeTesto(v);
+}
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {
@@ -644,5 +719,7 @@ template Risultato<Abitudini> decodifica(std::string_view);
 template Risultato<InformazioniEstensione> decodifica(std::string_view);
 template Risultato<Conteggi> decodifica(std::string_view);
 template Risultato<Testi> decodifica(std::string_view);
+template Risultato<ModificaRegole> decodifica(std::string_view);
+template Risultato<RispostaModifica> decodifica(std::string_view);
 
 }  // namespace ostrale::json

@@ -11,6 +11,7 @@
 
 #include "Condiviso/evento-flusso.h"
 #include "Condiviso/informazioni-estensione.h"
+#include "Condiviso/modifica-regole.h"
 #include "Condiviso/pacchetto-storico.h"
 #include "Condiviso/risultato.h"
 #include "Condiviso/stato-regole.h"
@@ -44,6 +45,8 @@ std::string codifica(const RegistroCondiviso& valore);
 std::string codifica(const InformazioniEstensione& valore);
 std::string codifica(const Conteggi& valore);
 std::string codifica(const Testi& valore);
+std::string codifica(const ModificaRegole& valore);
+std::string codifica(const RispostaModifica& valore);
 
 // Defined for every type `codifica` accepts.
 template <typename T>

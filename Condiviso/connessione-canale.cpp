@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,6 +53,20 @@ bool ConnessioneCanale::notifica(std::string nome, std::function<std::string()> 
     uscente.carico = std::move(carico);
     uscente.conto = stima;
     return accoda(std::move(uscente), true);
+}
+
+bool ConnessioneCanale::notificaUltima(std::string nome, std::function<std::string()> carico) {
+    {
+        std::lock_guard blocco(mutex_);
+        for (const Uscente& u : coda_) {
+            if (u.carico && u.nome == nome) return !chiusa_;
+        }
+    }
+    Uscente uscente;
+    uscente.nome = std::move(nome);
+    uscente.carico = std::move(carico);
+    uscente.conto = 4096;
+    return accoda(std::move(uscente), false);
 }
 
 bool ConnessioneCanale::accoda(Uscente uscente, bool notifica, bool prima) {
@@ -103,6 +118,20 @@ void ConnessioneCanale::attendi() {
 bool ConnessioneCanale::finita() const {
     std::lock_guard blocco(mutex_);
     return finita_;
+}
+
+std::optional<uid_t> ConnessioneCanale::uidPari() const {
+    ucred credenziali{};
+    socklen_t lunghezza = sizeof credenziali;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &credenziali, &lunghezza) != 0) {
+        return std::nullopt;
+    }
+    return credenziali.uid;
+}
+
+bool ConnessioneCanale::pariChiuso() const {
+    pollfd p{fd_, POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 std::uint64_t ConnessioneCanale::notificheScartate() const {

@@ -6,8 +6,11 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+
+#include <sys/types.h>
 
 #include "Condiviso/cornice.h"
 
@@ -43,11 +46,19 @@ class ConnessioneCanale {
     // Queues a notification whose payload the writing thread makes (`carico`, about `stima`
     // bytes), so that the sender spends nothing on encoding it. Dropped like any notification.
     bool notifica(std::string nome, std::function<std::string()> carico, std::size_t stima);
+    // Queues a notification whose payload the writer makes when it sends it, unless one of that
+    // name still waits (that one will carry the newest payload): state that only its latest
+    // value matters for, pushed as often as it changes, never dropped for the queue's size.
+    bool notificaUltima(std::string nome, std::function<std::string()> carico);
     // Ends the connection: both threads stop soon after.
     void chiudi();
     // Waits for both threads; never call it from them.
     void attendi();
     bool finita() const;
+    // The peer's user, as the kernel saw it connect.
+    std::optional<uid_t> uidPari() const;
+    // Whether the peer has closed its end (the reading thread may not have seen it yet).
+    bool pariChiuso() const;
     std::uint64_t notificheScartate() const;
 
   private:

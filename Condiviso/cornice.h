@@ -67,6 +67,16 @@ inline constexpr std::string_view chiediDecisione = "chiediDecisione:";
 // may ask to be sent the flow events too (the answer is a Bool).
 inline constexpr std::string_view informazioni = "informazioni:";
 inline constexpr std::string_view segui = "segui:";
+// The user's rules, one edit at a time: any client sends a JSON `ModificaRegole` and is answered
+// a JSON `RispostaModifica`; the extension alone stores "regole.json" while it runs, and pushes
+// the rules as they then stand (JSON `StatoRegole`) to every connection. `leggiRegole:` answers
+// them (JSON `StatoRegole`), as the file holds them.
+inline constexpr std::string_view modificaRegole = "modificaRegole:risposta:";
+inline constexpr std::string_view leggiRegole = "leggiRegole:";
+inline constexpr std::string_view regole = "regole:";
+// The last frame of a connection the extension refuses: the peer is neither root nor a member
+// of the group "ostrale".
+inline constexpr std::string_view nonAutorizzato = "nonAutorizzato:";
 }  // namespace messaggi
 
 // Arguments and replies that are not byte buffers: a Bool is one byte (0 or 1), a signed

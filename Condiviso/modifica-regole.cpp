@@ -6,114 +6,282 @@
 
 #include "Condiviso/testo.h"
 
-namespace ostrale::ModificaRegole {
-
-bool aggiungiRegola(StatoRegole& stato, std::string_view firma, AzioneRegola azione) {
-    if (firma.empty() || firma == "sconosciuta") return false;
-    const auto it = std::find_if(stato.regole.begin(), stato.regole.end(),
-                                 [&](const Regola& r) { return r.firmaApp == firma; });
-    if (it != stato.regole.end()) {
-        it->azione = azione;
-        it->attiva = true;
-        return true;
-    }
-    Regola nuova;
-    nuova.firmaApp = std::string(firma);
-    nuova.nomeApp = std::string(firma);
-    nuova.azione = azione;
-    nuova.attiva = true;
-    stato.regole.push_back(std::move(nuova));
-    return true;
-}
-
-bool aggiungiRegolaDominio(StatoRegole& stato, std::string_view testo, AzioneRegola azione) {
-    const std::string dominio = RegolaDominio::normalizza(testo);
-    if (dominio.find('.') == std::string::npos || dominio.size() < 4) return false;
-    const auto it = std::find_if(stato.regoleDominio.begin(), stato.regoleDominio.end(),
-                                 [&](const RegolaDominio& r) { return r.dominio == dominio; });
-    if (it != stato.regoleDominio.end()) {
-        it->azione = azione;
-        it->attiva = true;
-        return true;
-    }
-    stato.regoleDominio.push_back({Uuid::genera(), dominio, azione, true});
-    return true;
-}
-
+namespace ostrale {
 namespace {
 
-Regola* trova(StatoRegole& stato, std::string_view firma) {
-    const auto it = std::find_if(stato.regole.begin(), stato.regole.end(),
-                                 [&](const Regola& r) { return r.firmaApp == firma; });
-    return it == stato.regole.end() ? nullptr : &*it;
+// Every setting by name, for the partial edits.
+template <typename F>
+void perOgniInterruttore(F&& f) {
+    f("bloccaSconosciute", &ImpostazioniParziali::bloccaSconosciute,
+      &ImpostazioniFiltro::bloccaSconosciute);
+    f("filtraEntrata", &ImpostazioniParziali::filtraEntrata, &ImpostazioniFiltro::filtraEntrata);
+    f("registraConsentiti", &ImpostazioniParziali::registraConsentiti,
+      &ImpostazioniFiltro::registraConsentiti);
+    f("quarantenaAttiva", &ImpostazioniParziali::quarantenaAttiva,
+      &ImpostazioniFiltro::quarantenaAttiva);
+    f("avvisaAnomalie", &ImpostazioniParziali::avvisaAnomalie, &ImpostazioniFiltro::avvisaAnomalie);
+    f("bloccaTracker", &ImpostazioniParziali::bloccaTracker, &ImpostazioniFiltro::bloccaTracker);
+    f("chiediPrima", &ImpostazioniParziali::chiediPrima, &ImpostazioniFiltro::chiediPrima);
+    f("fidatiApple", &ImpostazioniParziali::fidatiApple, &ImpostazioniFiltro::fidatiApple);
+    f("escludiLan", &ImpostazioniParziali::escludiLan, &ImpostazioniFiltro::escludiLan);
+    f("rilevaAttacchi", &ImpostazioniParziali::rilevaAttacchi, &ImpostazioniFiltro::rilevaAttacchi);
 }
+
+constexpr std::int64_t giorniMassimi = 3650;
+constexpr std::int64_t minutiDelGiorno = 1440;
 
 std::optional<bool> comeBool(std::string_view v) {
     const std::string s = testo::minuscole(v);
-    if (s == "sì" || s == "si" || s == "true" || s == "on" || s == "1") return true;
+    if (s == "sì" || s == "si" || s == "yes" || s == "true" || s == "on" || s == "1") return true;
     if (s == "no" || s == "false" || s == "off" || s == "0") return false;
     return std::nullopt;
 }
 
+EsitoModifica applicaImpostazioni(ImpostazioniFiltro& imp, const ImpostazioniParziali& p) {
+    if (p.giorniQuarantena && (*p.giorniQuarantena < 0 || *p.giorniQuarantena > giorniMassimi)) {
+        return EsitoModifica::valoreNonValido;
+    }
+    ImpostazioniFiltro nuove = imp;
+    perOgniInterruttore([&](std::string_view, auto parziale, auto campo) {
+        if (p.*parziale) nuove.*campo = *(p.*parziale);
+    });
+    if (p.giorniQuarantena) nuove.giorniQuarantena = *p.giorniQuarantena;
+    if (nuove == imp) return EsitoModifica::invariata;
+    imp = nuove;
+    return EsitoModifica::cambiata;
+}
+
+// The rule of either kind with `id`: its action and whether it is active.
+struct Trovata {
+    Regola* app = nullptr;
+    RegolaDominio* dominio = nullptr;
+    explicit operator bool() const { return app || dominio; }
+    AzioneRegola& azione() { return app ? app->azione : dominio->azione; }
+    bool& attiva() { return app ? app->attiva : dominio->attiva; }
+};
+
+Trovata trova(StatoRegole& stato, const Uuid& id) {
+    for (Regola& r : stato.regole) {
+        if (r.id == id) return {&r, nullptr};
+    }
+    for (RegolaDominio& r : stato.regoleDominio) {
+        if (r.id == id) return {nullptr, &r};
+    }
+    return {};
+}
+
+RispostaModifica aggiungiRegola(StatoRegole& stato, const ModificaRegole& m) {
+    if (m.firma.empty()) return {EsitoModifica::nomeVuoto, {}};
+    if (m.firma == "sconosciuta") return {EsitoModifica::appSconosciuta, {}};
+    const auto it = std::find_if(stato.regole.begin(), stato.regole.end(),
+                                 [&](const Regola& r) { return r.firmaApp == m.firma; });
+    if (it != stato.regole.end()) {
+        // An existing rule takes the action and becomes active; its name and window stay.
+        if (it->azione == *m.azione && it->attiva) return {EsitoModifica::invariata, it->id};
+        it->azione = *m.azione;
+        it->attiva = true;
+        return {EsitoModifica::cambiata, it->id};
+    }
+    Regola nuova;
+    nuova.firmaApp = m.firma;
+    nuova.nomeApp = m.firma;
+    nuova.azione = *m.azione;
+    nuova.attiva = true;
+    stato.regole.push_back(nuova);
+    return {EsitoModifica::cambiata, nuova.id};
+}
+
+RispostaModifica aggiungiRegolaDominio(StatoRegole& stato, const ModificaRegole& m) {
+    const std::string dominio = RegolaDominio::normalizza(m.dominio);
+    if (!RegolaDominio::èIndirizzo(dominio) &&
+        (dominio.find('.') == std::string::npos || dominio.size() < 4)) {
+        return {EsitoModifica::dominioNonValido, {}};
+    }
+    const auto it = std::find_if(stato.regoleDominio.begin(), stato.regoleDominio.end(),
+                                 [&](const RegolaDominio& r) { return r.dominio == dominio; });
+    if (it != stato.regoleDominio.end()) {
+        if (it->azione == *m.azione && it->attiva) return {EsitoModifica::invariata, it->id};
+        it->azione = *m.azione;
+        it->attiva = true;
+        return {EsitoModifica::cambiata, it->id};
+    }
+    RegolaDominio nuova{Uuid::genera(), dominio, *m.azione, true};
+    stato.regoleDominio.push_back(nuova);
+    return {EsitoModifica::cambiata, nuova.id};
+}
+
+bool completa(const ModificaRegole& m) {
+    switch (m.operazione) {
+        case OperazioneRegole::aggiungiRegola:
+        case OperazioneRegole::aggiungiRegolaDominio:
+            return m.azione.has_value();
+        case OperazioneRegole::rimuovi:
+        case OperazioneRegole::fascia:
+            return m.id.has_value();
+        case OperazioneRegole::attiva:
+            return m.id && m.attiva;
+        case OperazioneRegole::azione:
+            return m.id && m.azione;
+        case OperazioneRegole::impostazioni:
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
-bool impostaFascia(StatoRegole& stato, std::string_view firma, std::optional<FasciaOraria> fascia) {
-    Regola* r = trova(stato, firma);
-    if (!r) return false;
-    r->fascia = fascia;
-    return true;
-}
-
-bool impostaAttiva(StatoRegole& stato, std::string_view firma, bool attiva) {
-    Regola* r = trova(stato, firma);
-    if (!r) return false;
-    r->attiva = attiva;
-    return true;
-}
-
-bool rimuoviRegola(StatoRegole& stato, std::string_view firma) {
-    return std::erase_if(stato.regole, [&](const Regola& r) { return r.firmaApp == firma; }) > 0;
-}
-
-bool rimuoviRegolaDominio(StatoRegole& stato, std::string_view dominio) {
-    const std::string normalizzato = RegolaDominio::normalizza(dominio);
-    return std::erase_if(stato.regoleDominio,
-                         [&](const RegolaDominio& r) { return r.dominio == normalizzato; }) > 0;
-}
-
-std::optional<std::string> imposta(ImpostazioniFiltro& imp, std::string_view chiave,
-                                   std::string_view valore) {
+std::optional<std::string> ImpostazioniParziali::impostaDaTesto(std::string_view chiave,
+                                                                std::string_view valore) {
     if (chiave == "giorniQuarantena") {
         std::int64_t giorni = 0;
         const auto [fine, errore] =
             std::from_chars(valore.data(), valore.data() + valore.size(), giorni);
         if (errore != std::errc() || fine != valore.data() + valore.size() || giorni < 0 ||
-            giorni > 3650) {
+            giorni > giorniMassimi) {
             return "giorniQuarantena wants a number of days from 0 to 3650";
         }
-        imp.giorniQuarantena = giorni;
+        giorniQuarantena = giorni;
         return std::nullopt;
     }
-    const std::pair<std::string_view, bool ImpostazioniFiltro::*> interruttori[] = {
-        {"bloccaSconosciute", &ImpostazioniFiltro::bloccaSconosciute},
-        {"filtraEntrata", &ImpostazioniFiltro::filtraEntrata},
-        {"registraConsentiti", &ImpostazioniFiltro::registraConsentiti},
-        {"quarantenaAttiva", &ImpostazioniFiltro::quarantenaAttiva},
-        {"avvisaAnomalie", &ImpostazioniFiltro::avvisaAnomalie},
-        {"bloccaTracker", &ImpostazioniFiltro::bloccaTracker},
-        {"chiediPrima", &ImpostazioniFiltro::chiediPrima},
-        {"fidatiApple", &ImpostazioniFiltro::fidatiApple},
-        {"escludiLan", &ImpostazioniFiltro::escludiLan},
-        {"rilevaAttacchi", &ImpostazioniFiltro::rilevaAttacchi},
-    };
-    for (const auto& [nome, campo] : interruttori) {
-        if (nome != chiave) continue;
+    std::optional<std::string> errore = "unknown setting '" + std::string(chiave) + "'";
+    perOgniInterruttore([&](std::string_view nome, auto parziale, auto) {
+        if (nome != chiave) return;
         const auto v = comeBool(valore);
-        if (!v) return std::string(chiave) + " wants sì or no";
-        imp.*campo = *v;
-        return std::nullopt;
-    }
-    return "unknown setting '" + std::string(chiave) + "'";
+        if (!v) {
+            errore = std::string(chiave) + " wants yes or no (sì or no)";
+            return;
+        }
+        this->*parziale = *v;
+        errore.reset();
+    });
+    return errore;
 }
 
-}  // namespace ostrale::ModificaRegole
+ModificaRegole ModificaRegole::nuovaRegola(std::string firma, AzioneRegola azione) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::aggiungiRegola;
+    m.firma = std::move(firma);
+    m.azione = azione;
+    return m;
+}
+
+ModificaRegole ModificaRegole::nuovaRegolaDominio(std::string dominio, AzioneRegola azione) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::aggiungiRegolaDominio;
+    m.dominio = std::move(dominio);
+    m.azione = azione;
+    return m;
+}
+
+ModificaRegole ModificaRegole::rimozione(Uuid id) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::rimuovi;
+    m.id = id;
+    return m;
+}
+
+ModificaRegole ModificaRegole::attivazione(Uuid id, bool attiva) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::attiva;
+    m.id = id;
+    m.attiva = attiva;
+    return m;
+}
+
+ModificaRegole ModificaRegole::cambioAzione(Uuid id, AzioneRegola azione) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::azione;
+    m.id = id;
+    m.azione = azione;
+    return m;
+}
+
+ModificaRegole ModificaRegole::cambioFascia(Uuid id, std::optional<FasciaOraria> fascia) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::fascia;
+    m.id = id;
+    m.fascia = fascia;
+    return m;
+}
+
+ModificaRegole ModificaRegole::cambioImpostazioni(ImpostazioniParziali impostazioni) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::impostazioni;
+    m.impostazioni = impostazioni;
+    return m;
+}
+
+std::string_view descrizione(EsitoModifica esito) {
+    switch (esito) {
+        case EsitoModifica::cambiata:
+            return "changed";
+        case EsitoModifica::invariata:
+            return "nothing to change";
+        case EsitoModifica::nomeVuoto:
+            return "an application rule needs the application's identity";
+        case EsitoModifica::appSconosciuta:
+            return "the application could not be identified: no rule can name it";
+        case EsitoModifica::dominioNonValido:
+            return "not a domain (it needs a dot and at least 4 characters) nor an address";
+        case EsitoModifica::regolaInesistente:
+            return "no such rule";
+        case EsitoModifica::fasciaNonValida:
+            return "a time window runs between minutes 0 and 1440 of the day";
+        case EsitoModifica::senzaFascia:
+            return "domain rules have no time window";
+        case EsitoModifica::valoreNonValido:
+            return "giorniQuarantena wants a number of days from 0 to 3650";
+        case EsitoModifica::incompleta:
+            return "the edit lacks what it needs";
+        case EsitoModifica::nonSalvata:
+            return "the rules file could not be written";
+        case EsitoModifica::nonInviata:
+            return "the extension did not answer";
+    }
+    return "?";
+}
+
+RispostaModifica applica(StatoRegole& stato, const ModificaRegole& m) {
+    if (!completa(m)) return {EsitoModifica::incompleta, {}};
+    switch (m.operazione) {
+        case OperazioneRegole::aggiungiRegola:
+            return aggiungiRegola(stato, m);
+        case OperazioneRegole::aggiungiRegolaDominio:
+            return aggiungiRegolaDominio(stato, m);
+        case OperazioneRegole::impostazioni:
+            return {applicaImpostazioni(stato.impostazioni, m.impostazioni), {}};
+        default:
+            break;
+    }
+    Trovata r = trova(stato, *m.id);
+    if (!r) return {EsitoModifica::regolaInesistente, m.id};
+    auto esito = [&](bool cambiata) {
+        return RispostaModifica{cambiata ? EsitoModifica::cambiata : EsitoModifica::invariata,
+                                m.id};
+    };
+    switch (m.operazione) {
+        case OperazioneRegole::rimuovi:
+            if (r.app) {
+                std::erase_if(stato.regole, [&](const Regola& x) { return x.id == *m.id; });
+            } else {
+                std::erase_if(stato.regoleDominio,
+                              [&](const RegolaDominio& x) { return x.id == *m.id; });
+            }
+            return esito(true);
+        case OperazioneRegole::attiva:
+            return esito(std::exchange(r.attiva(), *m.attiva) != *m.attiva);
+        case OperazioneRegole::azione:
+            return esito(std::exchange(r.azione(), *m.azione) != *m.azione);
+        case OperazioneRegole::fascia:
+            if (!r.app) return {EsitoModifica::senzaFascia, m.id};
+            if (m.fascia && (m.fascia->inizio < 0 || m.fascia->inizio > minutiDelGiorno ||
+                             m.fascia->fine < 0 || m.fascia->fine > minutiDelGiorno)) {
+                return {EsitoModifica::fasciaNonValida, m.id};
+            }
+            return esito(std::exchange(r.app->fascia, m.fascia) != m.fascia);
+        default:
+            return {EsitoModifica::incompleta, {}};
+    }
+}
+
+}  // namespace ostrale

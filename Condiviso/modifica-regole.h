@@ -1,30 +1,118 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "Condiviso/stato-regole.h"
 
-// Edits of the user's rules, done the same way by every client (the app, ostralectl). Each
-// answers whether the state changed; a change is then stored and sent to the extension.
-namespace ostrale::ModificaRegole {
+// One edit of the user's rules or settings: what every client (the app, ostralectl) sends to the
+// extension, and what a client applies to "regole.json" itself when no extension answers. An
+// edit names what it changes and nothing else, so edits of several clients never undo each
+// other's. Rules are named by their id, whichever list holds them.
+namespace ostrale {
 
-// Creates or updates the rule of `firma` (made active; name and window kept). Refuses an empty
-// identity and "sconosciuta".
-bool aggiungiRegola(StatoRegole& stato, std::string_view firma, AzioneRegola azione);
-// Creates or updates the rule of a domain as typed by the user (normalised first). Refuses what
-// is not a domain: no dot, or fewer than 4 characters.
-bool aggiungiRegolaDominio(StatoRegole& stato, std::string_view dominio, AzioneRegola azione);
-// Sets or removes the time window of the rule of `firma`; false when there is no such rule.
-bool impostaFascia(StatoRegole& stato, std::string_view firma, std::optional<FasciaOraria> fascia);
-bool impostaAttiva(StatoRegole& stato, std::string_view firma, bool attiva);
-bool rimuoviRegola(StatoRegole& stato, std::string_view firma);
-bool rimuoviRegolaDominio(StatoRegole& stato, std::string_view dominio);
+// The settings an edit changes: those present.
+struct ImpostazioniParziali {
+    std::optional<bool> bloccaSconosciute;
+    std::optional<bool> filtraEntrata;
+    std::optional<bool> registraConsentiti;
+    std::optional<bool> quarantenaAttiva;
+    std::optional<std::int64_t> giorniQuarantena;
+    std::optional<bool> avvisaAnomalie;
+    std::optional<bool> bloccaTracker;
+    std::optional<bool> chiediPrima;
+    std::optional<bool> fidatiApple;
+    std::optional<bool> escludiLan;
+    std::optional<bool> rilevaAttacchi;
 
-// Sets one setting by its name ("bloccaTracker", "giorniQuarantena", …) from text ("sì"/"no",
-// "true"/"false", "on"/"off", or a number of days). An error says what is wrong.
-std::optional<std::string> imposta(ImpostazioniFiltro& impostazioni, std::string_view chiave,
-                                   std::string_view valore);
+    // Sets one by its name ("bloccaTracker", "giorniQuarantena", …) from text ("sì"/"no",
+    // "yes", "true"/"false", "on"/"off", or a number of days). An error says what is wrong.
+    std::optional<std::string> impostaDaTesto(std::string_view chiave, std::string_view valore);
 
-}  // namespace ostrale::ModificaRegole
+    bool operator==(const ImpostazioniParziali&) const = default;
+};
+
+enum class OperazioneRegole {
+    aggiungiRegola,         // `firma`, `azione`: a rule of the application, made active
+    aggiungiRegolaDominio,  // `dominio` as typed (or an address), `azione`
+    rimuovi,                // `id`
+    attiva,                 // `id`, `attiva`
+    azione,                 // `id`, `azione` (whether it is active stays)
+    fascia,                 // `id` of an application rule, `fascia` (absent: none)
+    impostazioni,           // `impostazioni`
+};
+
+template <>
+struct ValoriGrezzi<OperazioneRegole> {
+    static constexpr std::array<std::string_view, 7> valori{
+        "aggiungiRegola", "aggiungiRegolaDominio", "rimuovi", "attiva", "azione",
+        "fascia",         "impostazioni"};
+};
+
+struct ModificaRegole {
+    OperazioneRegole operazione = OperazioneRegole::impostazioni;
+    std::optional<Uuid> id;
+    std::string firma;
+    std::string dominio;
+    std::optional<AzioneRegola> azione;
+    std::optional<bool> attiva;
+    std::optional<FasciaOraria> fascia;
+    ImpostazioniParziali impostazioni;
+
+    static ModificaRegole nuovaRegola(std::string firma, AzioneRegola azione);
+    static ModificaRegole nuovaRegolaDominio(std::string dominio, AzioneRegola azione);
+    static ModificaRegole rimozione(Uuid id);
+    static ModificaRegole attivazione(Uuid id, bool attiva);
+    static ModificaRegole cambioAzione(Uuid id, AzioneRegola azione);
+    static ModificaRegole cambioFascia(Uuid id, std::optional<FasciaOraria> fascia);
+    static ModificaRegole cambioImpostazioni(ImpostazioniParziali impostazioni);
+
+    bool operator==(const ModificaRegole&) const = default;
+};
+
+// What became of an edit: changed, nothing to change, or why not.
+enum class EsitoModifica {
+    cambiata,
+    invariata,
+    nomeVuoto,          // an application rule without an identity
+    appSconosciuta,     // the application could not be identified: no rule can name it
+    dominioNonValido,   // neither a domain (a dot, at least 4 characters) nor an address
+    regolaInesistente,  // no rule has the id
+    fasciaNonValida,    // a window's ends are minutes of the day, 0 to 1440
+    senzaFascia,        // domain rules have no time window
+    valoreNonValido,    // a setting out of its range
+    incompleta,         // the edit lacks what its operation needs
+    nonSalvata,         // the rules file could not be written: nothing changed
+    nonInviata,         // no answer came (the extension went away)
+};
+
+template <>
+struct ValoriGrezzi<EsitoModifica> {
+    static constexpr std::array<std::string_view, 12> valori{
+        "cambiata",         "invariata",         "nomeVuoto",       "appSconosciuta",
+        "dominioNonValido", "regolaInesistente", "fasciaNonValida", "senzaFascia",
+        "valoreNonValido",  "incompleta",        "nonSalvata",      "nonInviata"};
+};
+
+// Anything but `cambiata` and `invariata`: the edit did not happen.
+constexpr bool èRifiuto(EsitoModifica e) {
+    return e != EsitoModifica::cambiata && e != EsitoModifica::invariata;
+}
+// In English, for the command line and the logs.
+std::string_view descrizione(EsitoModifica esito);
+
+// The answer to an edit: its outcome and the rule it concerns (the one added or changed).
+struct RispostaModifica {
+    EsitoModifica esito = EsitoModifica::invariata;
+    std::optional<Uuid> id;
+
+    bool operator==(const RispostaModifica&) const = default;
+};
+
+// Applies `modifica` to `stato`, which changes only when the answer is `cambiata`.
+RispostaModifica applica(StatoRegole& stato, const ModificaRegole& modifica);
+
+}  // namespace ostrale

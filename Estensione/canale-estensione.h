@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Condiviso/evento-flusso.h"
+#include "Condiviso/modifica-regole.h"
 #include "Condiviso/pacchetto-storico.h"
 #include "Condiviso/stato-regole.h"
 
@@ -13,7 +14,11 @@ namespace ostrale {
 
 // What the provider serves to the app over the local channel.
 struct GestoriCanale {
-    std::function<void(const StatoRegole&)> suRegole;
+    // The rules replaced whole (the app's old message): whether they were stored and applied.
+    std::function<bool(const StatoRegole&)> suRegole;
+    // One edit of the rules, stored and applied; and the rules as they stand.
+    std::function<RispostaModifica(const ModificaRegole&)> suModifica;
+    std::function<StatoRegole()> fornitoreRegole;
     std::function<PacchettoStorico()> fornitoreStorico;
     std::function<std::vector<EventoFlusso>()> fornitoreFlussi;
     std::function<void(const std::string& firma, bool consenti)> suDecisione;
@@ -42,6 +47,9 @@ class CanaleEstensione {
     virtual void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
         nuovoFlusso(*evento);
     }
+    // The user's rules changed (an edit, a replacement, the file changed by another program):
+    // every client is told how they stand now.
+    virtual void regoleCambiate(const StatoRegole& stato) { (void)stato; }
 };
 
 }  // namespace ostrale

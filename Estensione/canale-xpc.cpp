@@ -164,6 +164,12 @@ void CanaleXPC::accetta() {
             return;
         }
         if (!autorizzato(fd)) {
+            // Told why, so that the client says so instead of trying again and again; one
+            // frame into an empty socket buffer, never waited for.
+            const std::string perché = canale::codifica(
+                Cornice{TipoCornice::notifica, 0, std::string(messaggi::nonAutorizzato), {}});
+            [[maybe_unused]] const auto n =
+                ::send(fd, perché.data(), perché.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
             ::close(fd);
             continue;
         }
@@ -252,6 +258,22 @@ void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {
     }
 }
 
+void CanaleXPC::regoleCambiate(const StatoRegole& stato) {
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> tutte;
+    {
+        std::lock_guard blocco(mutex_);
+        regole_ = std::make_shared<const std::string>(json::codifica(stato));
+        tutte = connessioni_;
+    }
+    // A burst of edits reaches each client as few pushes carrying the newest rules.
+    for (const auto& c : tutte) {
+        c->notificaUltima(std::string(messaggi::regole), [this] {
+            std::lock_guard blocco(mutex_);
+            return regole_ ? *regole_ : std::string();
+        });
+    }
+}
+
 void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) {
     if (cornice.tipo != TipoCornice::chiamata) return;  // the app sends only calls
     GestoriCanale gestori;
@@ -266,16 +288,27 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
     const std::string_view nome = cornice.nome;
     if (nome == messaggi::registra) {
         std::shared_ptr<canale::ConnessioneCanale> precedente;
+        bool accettata = false;
         if (const auto questa = cerca(connessione)) {
             std::lock_guard blocco(mutex_);
-            std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
-            precedente = std::exchange(corrente_, questa);
+            // Two copies of the app of one user never take the extension from each other: the
+            // one that registered first keeps it while it lives.
+            const bool altraCopia = corrente_ && corrente_ != questa && !corrente_->finita() &&
+                                    !corrente_->pariChiuso() &&
+                                    corrente_->uidPari() == questa->uidPari();
+            if (!altraCopia) {
+                std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
+                precedente = std::exchange(corrente_, questa);
+                accettata = true;
+            }
         }
-        if (precedente && precedente.get() != &connessione) {
+        if (!accettata) {
+            log_.avviso("Registrazione rifiutata: un'altra app dello stesso utente è connessa");
+        } else if (precedente && precedente.get() != &connessione) {
             log_.info("Una nuova app sostituisce la connessione precedente");
             precedente->chiudi();
         }
-        rispondi(canale::bool_(true));
+        rispondi(canale::bool_(accettata));
     } else if (nome == messaggi::informazioni) {
         InformazioniEstensione info;
         info.versione = OSTRALE_VERSIONE;
@@ -296,8 +329,17 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         rispondi(canale::bool_(fatto));
     } else if (nome == messaggi::aggiornaRegole) {
         const auto stato = json::decodifica<StatoRegole>(cornice.carico);
-        if (stato && gestori.suRegole) gestori.suRegole(*stato);
-        rispondi(canale::bool_(stato.ok()));
+        rispondi(canale::bool_(stato && (!gestori.suRegole || gestori.suRegole(*stato))));
+    } else if (nome == messaggi::modificaRegole) {
+        RispostaModifica risposta{EsitoModifica::incompleta, {}};
+        if (const auto modifica = json::decodifica<ModificaRegole>(cornice.carico)) {
+            risposta = gestori.suModifica ? gestori.suModifica(*modifica)
+                                          : RispostaModifica{EsitoModifica::nonSalvata, {}};
+        }
+        rispondi(json::codifica(risposta));
+    } else if (nome == messaggi::leggiRegole) {
+        rispondi(
+            json::codifica(gestori.fornitoreRegole ? gestori.fornitoreRegole() : StatoRegole{}));
     } else if (nome == messaggi::leggiStorico) {
         rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico()
                                                          : PacchettoStorico{}));

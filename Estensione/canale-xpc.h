@@ -40,6 +40,7 @@ class CanaleXPC final : public CanaleEstensione {
     // Encoded by the connection's writing thread, in its next batch.
     void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) override;
     void chiediDecisione(const EventoFlusso& evento) override;
+    void regoleCambiate(const StatoRegole& stato) override;
 
     // Notifications dropped because the app did not read them fast enough.
     std::uint64_t notificheScartate() const;
@@ -63,6 +64,7 @@ class CanaleXPC final : public CanaleEstensione {
     std::vector<std::shared_ptr<canale::ConnessioneCanale>> seguaci_;
     std::vector<std::shared_ptr<canale::ConnessioneCanale>> connessioni_;
     std::uint64_t scartateChiuse_ = 0;
+    std::shared_ptr<const std::string> regole_;  // the latest rules, encoded, for the pushes
 
     std::once_flag avviato_;
     int ascolto_ = -1;

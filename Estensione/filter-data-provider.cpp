@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/archivio-regole.h"
 #include "Condiviso/fascia-oraria.h"
 #include "Condiviso/rete-locale.h"
 #include "Condiviso/sistema.h"
@@ -51,8 +51,14 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 // ---- rules ----
 
 std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
-    std::string_view host) const {
-    if (host == "?" || regoleDominio.empty()) return std::nullopt;
+    std::string_view host, const std::optional<std::string>& ip) const {
+    if (regoleDominio.empty()) return std::nullopt;
+    // A rule of the flow's own address, whatever name the flow goes by.
+    if (ip) {
+        const auto it = regoleDominio.find(*ip);
+        if (it != regoleDominio.end() && it->second.attiva) return it->second;
+    }
+    if (host == "?") return std::nullopt;
     // Each ending of at least two labels of the host, lower case, longest first.
     std::size_t etichette;
     const std::string nome = testo::nomeNormalizzato(host, etichette);
@@ -88,13 +94,58 @@ void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
 }
 
 void FilterDataProvider::caricaRegole() {
-    StatoRegole stato;
-    if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
-        stato = json::decodifica<StatoRegole>(*testo).valoreOppure(StatoRegole{});
+    std::lock_guard blocco(mutexRegole_);
+    regoleUtente_ = ArchivioRegole::leggi().value_or(StatoRegole{});
+    applicaRegole(regoleUtente_);
+    log_.info("Regole caricate: " + std::to_string(regoleUtente_.regole.size()) + " app, " +
+              std::to_string(regoleUtente_.regoleDominio.size()) + " domini");
+}
+
+RispostaModifica FilterDataProvider::modificaRegole(const ModificaRegole& modifica) {
+    std::lock_guard blocco(mutexRegole_);
+    StatoRegole dopo;
+    const RispostaModifica risposta = ArchivioRegole::modifica(modifica, regoleUtente_, dopo);
+    if (risposta.esito == EsitoModifica::nonSalvata) {
+        log_.errore("Regole non salvate: la modifica non si applica");
+        return risposta;
     }
-    applicaRegole(stato);
-    log_.info("Regole caricate: " + std::to_string(stato.regole.size()) + " app, " +
-              std::to_string(stato.regoleDominio.size()) + " domini");
+    // Also when this edit changed nothing: the file may hold another program's change.
+    if (dopo != regoleUtente_) {
+        regoleUtente_ = std::move(dopo);
+        applicaRegole(regoleUtente_);
+        d_.canale.regoleCambiate(regoleUtente_);
+    }
+    if (risposta.esito == EsitoModifica::cambiata) {
+        log_.info("Regole modificate (" + std::string(valoreGrezzo(modifica.operazione)) +
+                  "): " + std::to_string(regoleUtente_.regole.size()) + " app, " +
+                  std::to_string(regoleUtente_.regoleDominio.size()) + " domini");
+    }
+    return risposta;
+}
+
+bool FilterDataProvider::sostituisciRegole(const StatoRegole& stato) {
+    std::lock_guard blocco(mutexRegole_);
+    if (!ArchivioRegole::sostituisci(stato)) {
+        log_.errore("Regole ricevute via XPC non salvate: restano le precedenti");
+        return false;
+    }
+    log_.info("Regole ricevute via XPC: " + std::to_string(stato.regole.size()));
+    if (stato == regoleUtente_) return true;
+    regoleUtente_ = stato;
+    applicaRegole(regoleUtente_);
+    d_.canale.regoleCambiate(regoleUtente_);
+    return true;
+}
+
+StatoRegole FilterDataProvider::regoleUtente() {
+    std::lock_guard blocco(mutexRegole_);
+    if (auto lette = ArchivioRegole::leggi(); lette && *lette != regoleUtente_) {
+        log_.info("Regole cambiate nel file da un altro programma: le applico");
+        regoleUtente_ = std::move(*lette);
+        applicaRegole(regoleUtente_);
+        d_.canale.regoleCambiate(regoleUtente_);
+    }
+    return regoleUtente_;
 }
 
 // ---- the verdict ----
@@ -151,7 +202,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     Data primaVista;
     {
         auto s = coda_.blocca();
-        regolaDominio = s->regolaPerDominio(host);
+        regolaDominio = s->regolaPerDominio(host, ip);
         primaVista = s->memoria.annotaPrimaVista(firma, adesso);
         if (const auto it = s->regole.find(firma); it != s->regole.end()) {
             regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
@@ -487,10 +538,16 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
     GestoriCanale gestori;
     gestori.suRegole = [debole](const StatoRegole& stato) {
         const auto provider = debole.lock();
-        if (!provider) return;
-        provider->applicaRegole(stato);
-        ArchivioCondiviso::salva(stato);
-        provider->log_.info("Regole ricevute via XPC: " + std::to_string(stato.regole.size()));
+        return provider && provider->sostituisciRegole(stato);
+    };
+    gestori.suModifica = [debole](const ModificaRegole& modifica) {
+        const auto provider = debole.lock();
+        return provider ? provider->modificaRegole(modifica)
+                        : RispostaModifica{EsitoModifica::nonInviata, {}};
+    };
+    gestori.fornitoreRegole = [debole] {
+        const auto provider = debole.lock();
+        return provider ? provider->regoleUtente() : StatoRegole{};
     };
     gestori.fornitoreStorico = [debole] {
         const auto provider = debole.lock();

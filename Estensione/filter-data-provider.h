@@ -64,7 +64,16 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     // Saves the memory if it changed.
     void stopFilter();
 
+    // The user's rules. Every change goes through here, one at a time: "regole.json" is read
+    // (another program may have written it while no extension ran), changed as the edit says,
+    // stored, applied to the verdicts and announced to every client.
     void caricaRegole();
+    RispostaModifica modificaRegole(const ModificaRegole& modifica);
+    // Replaces them whole; false when they could not be stored (nothing changes then).
+    bool sostituisciRegole(const StatoRegole& stato);
+    // As the file holds them now (applied and announced first when another program changed it).
+    StatoRegole regoleUtente();
+    // Applies rules to the verdicts only (nothing stored or announced).
     void applicaRegole(const StatoRegole& stato);
     void caricaMemoria();
     void salvaMemoriaSeServe();
@@ -119,7 +128,9 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         Memoria memoria;
         std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;
 
-        std::optional<RegolaDominio> regolaPerDominio(std::string_view host) const;
+        // The active rule of the flow's address, else of the host or one of its parent domains.
+        std::optional<RegolaDominio> regolaPerDominio(std::string_view host,
+                                                      const std::optional<std::string>& ip) const;
     };
 
     explicit FilterDataProvider(Dipendenze dipendenze);
@@ -154,7 +165,11 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     Dipendenze d_;
     Registro log_{"it.brelt.ostrale.estensione", "filtro"};
     Protetto<Stato> coda_;
-    std::mutex salvataggio_;  // held by one save of the memory from copy to rename
+    // Held by one change of the user's rules from reading the file to the announcement, so that
+    // the verdicts and the clients get the changes in the order they were stored.
+    std::mutex mutexRegole_;
+    StatoRegole regoleUtente_;  // in the user's order, as last stored or read
+    std::mutex salvataggio_;    // held by one save of the memory from copy to rename
     std::once_flag timerArmato_;
 };
 

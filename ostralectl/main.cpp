@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/archivio-regole.h"
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/cliente-canale.h"
 #include "Condiviso/codifica-json.h"
@@ -85,7 +86,11 @@ class Sessione {
     std::optional<int> connetti() {
         const auto errore = cliente_.connetti();
         if (!errore) return std::nullopt;
-        if (*errore == ClienteCanale::Errore::nonAutorizzato) {
+        return spiega(*errore);
+    }
+    // Says why a connection failed; the exit code.
+    int spiega(ClienteCanale::Errore errore) const {
+        if (errore == ClienteCanale::Errore::nonAutorizzato) {
             std::cerr << "ostralectl: not permitted to talk to the extension at "
                       << socket_.string() << " (root or the group ostrale only)\n";
             return esitoNonAutorizzato;
@@ -94,6 +99,7 @@ class Sessione {
                   << " (is ostrale-estensione running?)\n";
         return esitoNonConnesso;
     }
+    std::optional<ClienteCanale::Errore> prova() { return cliente_.connetti(); }
     ClienteCanale& cliente() { return cliente_; }
 
   private:
@@ -318,44 +324,100 @@ void mostraRegole(const StatoRegole& stato, bool comeJson) {
         sn(i.rilevaAttacchi));
 }
 
-StatoRegole regoleSalvate() {
-    if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
-        if (auto stato = json::decodifica<StatoRegole>(*testo)) return std::move(stato).valore();
-    }
-    return {};
+std::optional<AzioneRegola> azione(std::string_view t) {
+    if (t == "allow") return AzioneRegola::consenti;
+    if (t == "block") return AzioneRegola::blocca;
+    return daValoreGrezzo<AzioneRegola>(t);
 }
 
-std::optional<AzioneRegola> azione(std::string_view t) {
-    return daValoreGrezzo<AzioneRegola>(t);
+// Where the rules are read and edited: the extension, whenever one answers (it stores them and
+// tells every client); else "regole.json" in the container, as the extension will read it.
+class Regole {
+  public:
+    explicit Regole(const Opzioni& o) : sessione_(o), socket_(o.socket) {}
+
+    // Connects; absent when ready, else the exit code (not permitted: nothing is touched).
+    std::optional<int> apri() {
+        const auto errore = sessione_.prova();
+        if (!errore) {
+            viaEstensione_ = true;
+            return std::nullopt;
+        }
+        if (*errore == ClienteCanale::Errore::nonAutorizzato) return sessione_.spiega(*errore);
+        const auto file = ArchivioCondiviso::url();
+        if (!file) {
+            std::cerr << "ostralectl: no extension answers at " << socket_.string()
+                      << ", and there is no container (OSTRALE_CONTENITORE or /var/lib/ostrale)\n";
+            return esitoNonConnesso;
+        }
+        std::cerr << "ostralectl: no extension answers at " << socket_.string()
+                  << ": the rules stored in " << file->string()
+                  << " (the extension reads them when it starts)\n";
+        return std::nullopt;
+    }
+
+    std::optional<StatoRegole> leggi() {
+        if (viaEstensione_) return sessione_.cliente().leggiRegole();
+        return ArchivioRegole::leggi().value_or(StatoRegole{});
+    }
+
+    std::optional<RispostaModifica> modifica(const ModificaRegole& m) {
+        if (viaEstensione_) return sessione_.cliente().modificaRegole(m);
+        StatoRegole dopo;
+        return ArchivioRegole::modifica(m, StatoRegole{}, dopo);
+    }
+
+  private:
+    Sessione sessione_;
+    std::filesystem::path socket_;
+    bool viaEstensione_ = false;
+};
+
+// The id of the rule of an application or a domain, as the rules stand.
+std::optional<Uuid> idRegola(const StatoRegole& stato, bool app, const std::string& nome) {
+    if (app) {
+        for (const Regola& r : stato.regole) {
+            if (r.firmaApp == nome) return r.id;
+        }
+        return std::nullopt;
+    }
+    const std::string dominio = RegolaDominio::normalizza(nome);
+    for (const RegolaDominio& r : stato.regoleDominio) {
+        if (r.dominio == dominio) return r.id;
+    }
+    return std::nullopt;
 }
 
 int regole(const Opzioni& o) {
     const auto& a = o.argomenti;
-    StatoRegole stato = regoleSalvate();
+    // The edits the command asks for, in order; the id of a rule the previous edit made or
+    // changed stands in for `idPrecedente`.
+    struct Passo {
+        ModificaRegole modifica;
+        std::string regola;  // the application or domain named, when the edit wants its id
+        bool app = true;
+        bool idPrecedente = false;
+    };
+    std::vector<Passo> passi;
+    const std::string& cosa = a.size() > 1 ? a[1] : std::string();
     if (a.size() == 1) {
-        mostraRegole(stato, o.json);
-        return esitoOk;
-    }
-    const std::string& cosa = a[1];
-    bool cambiato = false;
-    if (cosa == "app" && a.size() >= 4) {
-        if (a[3] == "attiva" || a[3] == "disattiva") {
+        // only listed
+    } else if (cosa == "app" && a.size() >= 4) {
+        if (a[3] == "attiva" || a[3] == "disattiva" || a[3] == "on" || a[3] == "off") {
             if (a.size() != 4) return argomentiSbagliati("too many arguments");
-            cambiato = ModificaRegole::impostaAttiva(stato, a[2], a[3] == "attiva");
-            if (!cambiato) return argomentiSbagliati("no rule for '" + a[2] + "'");
+            passi.push_back(
+                {ModificaRegole::attivazione(Uuid{}, a[3] == "attiva" || a[3] == "on"), a[2]});
         } else {
             const auto az = azione(a[3]);
             if (!az) return argomentiSbagliati("the action is consenti or blocca");
-            if (!ModificaRegole::aggiungiRegola(stato, a[2], *az)) {
-                return argomentiSbagliati("'" + a[2] + "' is not an application identity");
-            }
-            cambiato = true;
+            passi.push_back({ModificaRegole::nuovaRegola(a[2], *az), {}});
             if (a.size() == 6 && a[4] == "--fascia") {
                 const auto f = leggiFascia(a[5]);
                 if (!f) return argomentiSbagliati("the window is written HH:MM-HH:MM");
-                ModificaRegole::impostaFascia(stato, a[2], f);
+                passi.push_back({ModificaRegole::cambioFascia(Uuid{}, f), {}, true, true});
             } else if (a.size() == 5 && a[4] == "--senza-fascia") {
-                ModificaRegole::impostaFascia(stato, a[2], std::nullopt);
+                passi.push_back(
+                    {ModificaRegole::cambioFascia(Uuid{}, std::nullopt), {}, true, true});
             } else if (a.size() != 4) {
                 return argomentiSbagliati("unexpected arguments after the action");
             }
@@ -363,41 +425,46 @@ int regole(const Opzioni& o) {
     } else if (cosa == "dominio" && a.size() == 4) {
         const auto az = azione(a[3]);
         if (!az) return argomentiSbagliati("the action is consenti or blocca");
-        if (!ModificaRegole::aggiungiRegolaDominio(stato, a[2], *az)) {
-            return argomentiSbagliati("'" + a[2] + "' is not a domain");
-        }
-        cambiato = true;
+        passi.push_back({ModificaRegole::nuovaRegolaDominio(a[2], *az), {}});
     } else if (cosa == "rimuovi" && a.size() == 4 && (a[2] == "app" || a[2] == "dominio")) {
-        cambiato = a[2] == "app" ? ModificaRegole::rimuoviRegola(stato, a[3])
-                                 : ModificaRegole::rimuoviRegolaDominio(stato, a[3]);
-        if (!cambiato) return argomentiSbagliati("no rule for '" + a[3] + "'");
+        passi.push_back({ModificaRegole::rimozione(Uuid{}), a[3], a[2] == "app"});
     } else if (cosa == "imposta" && a.size() == 4) {
-        if (const auto errore = ModificaRegole::imposta(stato.impostazioni, a[2], a[3])) {
+        ImpostazioniParziali campi;
+        if (const auto errore = campi.impostaDaTesto(a[2], a[3]))
             return argomentiSbagliati(*errore);
-        }
-        cambiato = true;
+        passi.push_back({ModificaRegole::cambioImpostazioni(campi), {}});
     } else {
         return argomentiSbagliati("unknown use of regole");
     }
-    if (!ArchivioCondiviso::url()) {
-        std::cerr << "ostralectl: no container to store the rules in (OSTRALE_CONTENITORE or "
-                     "/var/lib/ostrale)\n";
-        return esitoFallito;
+
+    Regole r(o);
+    if (const auto esito = r.apri()) return *esito;
+    std::optional<Uuid> precedente;
+    bool cambiate = false;
+    for (Passo& p : passi) {
+        if (!p.regola.empty()) {
+            const auto stato = r.leggi();
+            if (!stato) return esitoNonConnesso;
+            p.modifica.id = idRegola(*stato, p.app, p.regola);
+            if (!p.modifica.id) return argomentiSbagliati("no rule for '" + p.regola + "'");
+        }
+        if (p.idPrecedente) p.modifica.id = precedente;
+        const auto risposta = r.modifica(p.modifica);
+        if (!risposta) {
+            std::cerr << "ostralectl: no answer from the extension\n";
+            return esitoNonConnesso;
+        }
+        if (èRifiuto(risposta->esito)) {
+            std::cerr << "ostralectl: " << descrizione(risposta->esito) << "\n";
+            return esitoFallito;
+        }
+        cambiate |= risposta->esito == EsitoModifica::cambiata;
+        precedente = risposta->id;
     }
-    ArchivioCondiviso::salva(stato);
-    if (!cambiato) return esitoOk;
-    Sessione s(o);
-    if (const auto esito = s.connetti()) {
-        std::cerr
-            << "ostralectl: the rules are stored; the extension will read them when it starts\n";
-        return *esito;
-    }
-    const auto accettate = s.cliente().aggiornaRegole(json::codifica(stato));
-    if (accettate != true) {
-        std::cerr << "ostralectl: the extension did not accept the rules\n";
-        return esitoFallito;
-    }
-    mostraRegole(stato, o.json);
+    if (!passi.empty() && !cambiate) std::cerr << "ostralectl: nothing to change\n";
+    const auto stato = r.leggi();
+    if (!stato) return esitoNonConnesso;
+    mostraRegole(*stato, o.json);
     return esitoOk;
 }
 
@@ -438,12 +505,14 @@ int c2(const Opzioni& o) {
 
 int stato(const Opzioni& o) {
     if (o.argomenti.size() != 1) return argomentiSbagliati("stato takes no arguments");
-    const StatoRegole regole = regoleSalvate();
     Sessione s(o);
     const auto errore = s.connetti();
     std::optional<PacchettoStorico> pacchetto;
     std::optional<InformazioniEstensione> info;
+    // The extension's rules while one answers, else those it would read at its start.
+    StatoRegole regole = ArchivioRegole::leggi().value_or(StatoRegole{});
     if (!errore) {
+        if (auto lette = s.cliente().leggiRegole()) regole = std::move(*lette);
         info = s.cliente().informazioni();
         if (const auto byte = s.cliente().leggiStorico()) {
             if (auto p = json::decodifica<PacchettoStorico>(*byte))

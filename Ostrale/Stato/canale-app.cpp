@@ -21,6 +21,7 @@ void CanaleApp::connetti() {
     if (socket_) return;
     lettore_ = canale::LettoreCornici();
     registrato_ = false;
+    nonPermessa_ = false;
     socket_ = new QLocalSocket(this);
     QLocalSocket* const questo = socket_;
     connect(questo, &QLocalSocket::connected, this, [this, questo] {
@@ -28,6 +29,7 @@ void CanaleApp::connetti() {
         chiama(messaggi::registra, {}, [this](std::string carico) {
             const bool accettata = canale::leggiBool(carico) == true;
             registrato_ = accettata;
+            pronto_ = true;
             emit registrazione(accettata);
         });
     });
@@ -38,8 +40,11 @@ void CanaleApp::connetti() {
         if (socket_ == questo) termina(!registrato_);
     });
     connect(questo, &QLocalSocket::errorOccurred, this,
-            [this, questo](QLocalSocket::LocalSocketError) {
-                if (socket_ == questo) termina(!registrato_);
+            [this, questo](QLocalSocket::LocalSocketError errore) {
+                if (socket_ != questo) return;
+                // The socket is the group's alone: the kernel refused the connection.
+                if (errore == QLocalSocket::SocketAccessError) nonPermessa_ = true;
+                termina(!registrato_);
             });
     socket_->connectToServer(percorso_);
 }
@@ -53,6 +58,7 @@ void CanaleApp::chiudi() {
     for (auto& [id, attesa] : inAttesa_) temporizzatore_.annulla(attesa.scadenza);
     inAttesa_.clear();
     registrato_ = false;
+    pronto_ = false;
 }
 
 void CanaleApp::termina(bool invalidazione) {
@@ -113,6 +119,10 @@ void CanaleApp::leggi() {
                 emit nuovoFlusso(cornice->carico);
             } else if (cornice->nome == messaggi::chiediDecisione) {
                 emit chiediDecisione(cornice->carico);
+            } else if (cornice->nome == messaggi::regole) {
+                emit regole(cornice->carico);
+            } else if (cornice->nome == messaggi::nonAutorizzato) {
+                nonPermessa_ = true;
             }
         }
         // A handler may have closed or replaced the connection: what is left is not ours.
@@ -123,6 +133,14 @@ void CanaleApp::leggi() {
 
 bool CanaleApp::aggiornaRegole(std::string json) {
     return chiama(messaggi::aggiornaRegole, std::move(json));
+}
+
+bool CanaleApp::modificaRegole(std::string json, SuRisposta risposta) {
+    return chiama(messaggi::modificaRegole, std::move(json), std::move(risposta));
+}
+
+bool CanaleApp::leggiRegole(SuRisposta risposta) {
+    return chiama(messaggi::leggiRegole, {}, std::move(risposta));
 }
 
 bool CanaleApp::leggiStorico(SuRisposta risposta) {

@@ -25,6 +25,8 @@ namespace ostrale {
 //   was answered, the stream broke, or a call went unanswered for `attesaRisposta` seconds (a
 //   hung extension);
 // - interruption: a registered connection ended (the extension stopped or restarted).
+// A connection the extension refused (this user may not use it) is an invalidation that
+// `nonPermessa()` tells apart.
 class CanaleApp : public QObject {
     Q_OBJECT
   public:
@@ -41,12 +43,18 @@ class CanaleApp : public QObject {
     void chiudi();
     bool connesso() const { return socket_ != nullptr; }
     bool registrato() const { return registrato_; }
+    // The registration was answered (either way): calls can go.
+    bool pronto() const { return pronto_; }
+    // The last connection failed because the extension does not let this user in.
+    bool nonPermessa() const { return nonPermessa_; }
 
     // A call. Skipped (false) without a connection; its answer is dropped with the connection.
     bool chiama(std::string_view nome, std::string carico, SuRisposta risposta = {});
 
     // The calls of the protocol.
     bool aggiornaRegole(std::string json);
+    bool modificaRegole(std::string json, SuRisposta risposta);
+    bool leggiRegole(SuRisposta risposta);
     bool leggiStorico(SuRisposta risposta);
     bool leggiFlussi(SuRisposta risposta);
     bool rispondiFlusso(const std::string& firma, bool consenti);
@@ -62,6 +70,8 @@ class CanaleApp : public QObject {
     void interrotta();
     void nuovoFlusso(const std::string& dati);
     void chiediDecisione(const std::string& dati);
+    // The user's rules as they stand after any client changed them.
+    void regole(const std::string& dati);
 
   private:
     void leggi();
@@ -74,6 +84,8 @@ class CanaleApp : public QObject {
     QLocalSocket* socket_ = nullptr;
     canale::LettoreCornici lettore_;
     bool registrato_ = false;
+    bool pronto_ = false;
+    bool nonPermessa_ = false;
     std::uint32_t prossimoId_ = 1;
     struct Attesa {
         SuRisposta risposta;

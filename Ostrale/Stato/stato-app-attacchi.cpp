@@ -191,17 +191,32 @@ void StatoApp::pulisciArchivioTipo(TipoAttacco tipo) {
     preferenze_.imposta(ImpostazioniApp::attacchiPulitiTipo, pulitiTipo);
 }
 
-void StatoApp::decidiSorgente(const EventoFlusso& evento, bool consenti) {
+namespace {
+
+// The rule a decision about an attack's source makes.
+ModificaRegole regolaPerSorgente(const EventoFlusso& evento, AzioneRegola azione) {
+    const std::string sorgente = StatoApp::sorgenteAttacco(evento);
+    return evento.direzione == DirezioneFlusso::entrata
+               ? ModificaRegole::nuovaRegolaDominio(sorgente, azione)
+               : ModificaRegole::nuovaRegola(sorgente, azione);
+}
+
+}  // namespace
+
+bool StatoApp::puòDecidere(const EventoFlusso& evento) {
+    if (StatoApp::sorgenteAttacco(evento) == "?") return false;
+    StatoRegole prova;
+    return !èRifiuto(applica(prova, regolaPerSorgente(evento, AzioneRegola::blocca)).esito);
+}
+
+EsitoModifica StatoApp::decidiSorgente(const EventoFlusso& evento, bool consenti) {
     const AzioneRegola azione = consenti ? AzioneRegola::consenti : AzioneRegola::blocca;
-    const std::string sorgente = sorgenteAttacco(evento);
-    if (evento.direzione == DirezioneFlusso::entrata) {
-        aggiungiRegolaDominio(sorgente, azione);
-    } else {
-        aggiungiRegola(evento.firmaApp, azione);
-    }
-    decisioniAttacco_[sorgente] = consenti ? "consenti" : "blocca";
+    const EsitoModifica esito = modifica(regolaPerSorgente(evento, azione));
+    if (èRifiuto(esito)) return esito;
+    decisioniAttacco_[sorgenteAttacco(evento)] = consenti ? "consenti" : "blocca";
     emit decisioniAttaccoCambiate();
     salvaAttacchi(false, false, true);
+    return esito;
 }
 
 // ---- notifications ----

@@ -148,8 +148,9 @@ void StatoApp::aggiornaQuarantena() {
     const Data adesso = orologio_.adesso();
     ElencoTesti elenco;
     for (const auto& [firma, primaVista] : primeVisteStorico_) {
+        // An unidentified application is never quarantined (nor could a rule name it).
         if (adesso.secondiDa(primaVista) < finestra && !regolate.contains(firma) &&
-            !èDiSistema(firma)) {
+            !èDiSistema(firma) && firma != "sconosciuta") {
             elenco.push_back(firma);
         }
     }

@@ -5,7 +5,6 @@
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/codifica-json.h"
-#include "Condiviso/modifica-regole.h"
 #include "Condiviso/tracker.h"
 #include "Ostrale/Stato/canale-app.h"
 #include "Ostrale/Stato/coda-seriale.h"
@@ -36,8 +35,18 @@ StatoApp::StatoApp(Dipendenze d, QObject* parent)
                             this)),
       statoEstensione_(tr("Estensione non installata", "stato")) {
     connect(canale_, &CanaleApp::registrazione, this, [this](bool accettata) {
-        if (accettata) dopoRegistrazione();
+        if (accettata) {
+            dopoRegistrazione();
+            return;
+        }
+        // The connection stays, as an observer's: edits still go, no question comes.
+        setStatoEstensione(tr("Un'altra copia di Ostrale è già collegata all'estensione", "stato"));
+        log_.avviso("Registrazione rifiutata: un'altra copia dell'app è collegata");
+        canale_->leggiRegole([this](std::string byte) { adottaDallEstensione(std::move(byte)); });
+        emit registrazioneRifiutata();
     });
+    connect(canale_, &CanaleApp::regole, this,
+            [this](const std::string& byte) { adottaDallEstensione(byte); });
     connect(canale_, &CanaleApp::invalidata, this, &StatoApp::suInvalidazione);
     connect(canale_, &CanaleApp::interrotta, this, &StatoApp::suInterruzione);
     connect(canale_, &CanaleApp::nuovoFlusso, this, &StatoApp::nuovoFlusso);
@@ -53,7 +62,7 @@ StatoApp::~StatoApp() {
     // The worker first: what it still holds (a save) is done, and nothing it posts can reach a
     // controller being taken apart.
     lavori_.reset();
-    for (auto* id : {&orologioSemaforo_, &orologioLampeggio_, &orologioAnello_}) {
+    for (auto* id : {&orologioSemaforo_, &orologioLampeggio_, &orologioAnello_, &riconnessione_}) {
         if (*id) temporizzatore_.annulla(**id);
     }
 }
@@ -96,7 +105,8 @@ void StatoApp::avvia() {
     verificaEstensione();
     connetti();
     orologioSemaforo_ = ogni(intervalloAggiornamento, [this] {
-        rileggiRegole({});
+        // Without an extension, another program's edits reach the app through the file.
+        if (!canale_->pronto()) rileggiFile();
         aggiornaStatoFiltro();
         aggiornaSemaforo();
         aggiornaQuarantena();
@@ -236,10 +246,12 @@ void StatoApp::impostaFiltro(bool attivo) {
     gestore_.imposta(attivo, [guardia = QPointer(this), attivo](GestoreFiltro::Errore errore) {
         if (!guardia) return;
         if (errore) {
-            // The switch did not move: show what the system has, not what was asked for.
+            // The switch did not move: every switch shows what the system has, also the one
+            // the user just turned (its state as shown is not the controller's).
             guardia->log_.errore(std::string("Filtro non ") +
                                  (attivo ? "attivato" : "disattivato") + ": " +
                                  errore->toStdString());
+            emit guardia->filtroAttivoCambiato();
             guardia->aggiornaStatoFiltro();
             return;
         }
@@ -269,24 +281,47 @@ void StatoApp::applicaStatoFiltro(bool attivo) {
 // ---- the channel ----
 
 void StatoApp::connetti() {
+    if (riconnessione_) return;  // the attempt that waits is the next one
     canale_->connetti();
 }
 
+void StatoApp::programmaRiconnessione(double secondi) {
+    if (riconnessione_) return;
+    riconnessione_ = dopo(secondi, [this] {
+        riconnessione_.reset();
+        canale_->connetti();
+    });
+}
+
 void StatoApp::suInvalidazione() {
+    modificheSenzaRisposta();
+    if (canale_->nonPermessa()) {
+        // Not a failing extension: reviving it would not help. Said once, tried seldom.
+        const QString testo =
+            tr("Non autorizzato: aggiungi il tuo utente al gruppo ostrale", "stato");
+        if (statoEstensione_ != testo) log_.errore("Il canale con l'estensione non è permesso");
+        setEstensionePronta(false);
+        setStatoEstensione(testo);
+        programmaRiconnessione(attesaNonPermessa);
+        return;
+    }
     ++collegamentiFalliti_;
     rianimaSeServe();
-    dopo(attesaRiconnessione, [this] { connetti(); });
+    programmaRiconnessione(attesaRiconnessione);
 }
 
 void StatoApp::suInterruzione() {
-    dopo(attesaRiconnessione, [this] { connetti(); });
+    modificheSenzaRisposta();
+    programmaRiconnessione(attesaRiconnessione);
 }
 
 void StatoApp::dopoRegistrazione() {
     collegamentiFalliti_ = 0;
     setEstensionePronta(true);
     setStatoEstensione(tr("Estensione attiva", "stato"));
-    rileggiRegole([this] { inviaRegoleAlProvider(); });
+    // The extension reads the file again (an edit stored while none answered) and answers the
+    // rules as they stand.
+    canale_->leggiRegole([this](std::string byte) { adottaDallEstensione(std::move(byte)); });
     // The stored list is read off the main thread, then delivered.
     lavori_->accoda([this] {
         auto testo = ArchivioCondiviso::leggi(BlocklistC2::nomeFile);
@@ -311,154 +346,11 @@ void StatoApp::dopoRegistrazione() {
     emit registrata();
 }
 
-void StatoApp::inviaRegoleAlProvider(const std::optional<StatoRegole>& stato) {
-    if (!canale_->connesso()) return;
-    const StatoRegole inviato =
-        stato ? *stato : StatoRegole{regole_, regoleDominio_, impostazioni_};
-    canale_->aggiornaRegole(json::codifica(inviato));
-}
-
 void StatoApp::consegnaBlocklistC2(std::string dati) {
     if (!canale_->connesso()) return;
     canale_->aggiornaBlocklistC2(std::move(dati), [this](std::int64_t n) {
         logXpc_.debug("Blocklist C2 consegnata all'estensione: " + std::to_string(n) +
                       " indirizzi");
-    });
-}
-
-// ---- rules ----
-
-void StatoApp::caricaRegole() {
-    StatoRegole stato;
-    if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
-        auto letto = json::decodifica<StatoRegole>(*testo);
-        if (letto) {
-            stato = std::move(letto).valore();
-        } else {
-            log_.avviso("regole.json non leggibile: " + letto.motivo());
-        }
-    }
-    adotta(std::move(stato));
-}
-
-void StatoApp::adotta(StatoRegole stato, bool daFile) {
-    if (daFile) regoleNote_ = stato;
-    if (regole_ != stato.regole) {
-        regole_ = std::move(stato.regole);
-        emit regoleCambiate();
-    }
-    if (regoleDominio_ != stato.regoleDominio) {
-        regoleDominio_ = std::move(stato.regoleDominio);
-        emit regoleDominioCambiate();
-    }
-    if (impostazioni_ != stato.impostazioni) {
-        impostazioni_ = stato.impostazioni;
-        emit impostazioniCambiate();
-    }
-}
-
-void StatoApp::rileggiRegole(std::function<void()> poi) {
-    const std::uint64_t generazione = generazioneRegole_;
-    lavori_->accoda([this, generazione, poi = std::move(poi)] {
-        std::shared_ptr<StatoRegole> letto;
-        if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
-            if (auto stato = json::decodifica<StatoRegole>(*testo)) {
-                letto = std::make_shared<StatoRegole>(std::move(stato).valore());
-            }
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, generazione, letto, poi] {
-                // A file that changed since the app last read or wrote it was written by another
-                // client (ostralectl): its rules are the newest. An edit of the app's own made
-                // after this read began wins over what it found.
-                if (letto && generazione == generazioneRegole_ && *letto != regoleNote_) {
-                    log_.info("Regole cambiate da un altro programma: le adotto");
-                    adotta(*letto);
-                    aggiornaQuarantena();
-                }
-                if (poi) poi();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void StatoApp::salva() {
-    const StatoRegole stato{regole_, regoleDominio_, impostazioni_};
-    modifica([stato](StatoRegole& s) {
-        if (s == stato) return false;
-        s = stato;
-        return true;
-    });
-}
-
-void StatoApp::modifica(std::function<bool(StatoRegole&)> cambio) {
-    // Shown at once; stored as a change of what the file holds when the worker gets to it, so
-    // that an edit made meanwhile by another client (ostralectl) is kept, not overwritten.
-    StatoRegole prima{regole_, regoleDominio_, impostazioni_};
-    StatoRegole qui = prima;
-    if (cambio(qui)) adotta(qui, false);
-    const std::uint64_t generazione = ++generazioneRegole_;
-    lavori_->accoda([this, generazione, cambio = std::move(cambio), prima = std::move(prima)] {
-        auto base = std::make_shared<StatoRegole>(std::move(prima));
-        if (const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole)) {
-            if (auto letto = json::decodifica<StatoRegole>(*testo)) {
-                *base = std::move(letto).valore();
-            } else {
-                log_.avviso("regole.json non leggibile, lo riscrivo: " + letto.motivo());
-            }
-        }
-        cambio(*base);
-        // Written whole and atomically, in order, off the main thread.
-        ArchivioCondiviso::salva(*base);
-        QMetaObject::invokeMethod(
-            this,
-            [this, generazione, base] {
-                // Every stored state reaches the extension, in order; the properties take
-                // only the newest, so that a later edit shown already is not undone meanwhile.
-                inviaRegoleAlProvider(*base);
-                if (generazione == generazioneRegole_) {
-                    adotta(*base);
-                    aggiornaQuarantena();
-                }
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void StatoApp::aggiungiRegola(const std::string& firma, AzioneRegola azione) {
-    modifica([firma, azione](StatoRegole& s) {
-        return ModificaRegole::aggiungiRegola(s, firma, azione);
-    });
-}
-
-void StatoApp::aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione) {
-    modifica([dominio, azione](StatoRegole& s) {
-        return ModificaRegole::aggiungiRegolaDominio(s, dominio, azione);
-    });
-}
-
-void StatoApp::impostaRegole(ElencoRegole regole) {
-    modifica([regole = std::move(regole)](StatoRegole& s) {
-        if (s.regole == regole) return false;
-        s.regole = regole;
-        return true;
-    });
-}
-
-void StatoApp::impostaRegoleDominio(ElencoRegoleDominio regole) {
-    modifica([regole = std::move(regole)](StatoRegole& s) {
-        if (s.regoleDominio == regole) return false;
-        s.regoleDominio = regole;
-        return true;
-    });
-}
-
-void StatoApp::impostaImpostazioni(const ImpostazioniFiltro& impostazioni) {
-    modifica([impostazioni](StatoRegole& s) {
-        if (s.impostazioni == impostazioni) return false;
-        s.impostazioni = impostazioni;
-        return true;
     });
 }
 
@@ -470,5 +362,7 @@ template void StatoApp::decodificaAParte<PacchettoStorico>(std::string,
                                                            std::function<void(PacchettoStorico)>);
 template void StatoApp::decodificaAParte<std::vector<EventoFlusso>>(
     std::string, std::function<void(std::vector<EventoFlusso>)>);
+template void StatoApp::decodificaAParte<StatoRegole>(std::string,
+                                                      std::function<void(StatoRegole)>);
 
 }  // namespace ostrale

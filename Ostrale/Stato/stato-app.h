@@ -16,6 +16,7 @@
 
 #include "Condiviso/evento-flusso.h"
 #include "Condiviso/informazioni-estensione.h"
+#include "Condiviso/modifica-regole.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/pacchetto-storico.h"
 #include "Condiviso/registro.h"
@@ -86,6 +87,7 @@ class StatoApp : public QObject {
     static constexpr double intervalloAnello = 0.12;
     static constexpr double intervalloLampeggio = 0.45;
     static constexpr double attesaRiconnessione = 3;
+    static constexpr double attesaNonPermessa = 30;  // between attempts the extension refuses
     static constexpr double intervalloRianimazione = 600;
     static constexpr int fallimentiPerRianimazione = 5;
     static constexpr double attesaDecisione = 60;  // the extension's own limit for paused flows
@@ -168,22 +170,32 @@ class StatoApp : public QObject {
     // The app came to the foreground.
     void appInPrimoPiano();
 
-    // Rules and settings: every edit is stored and sent to the extension. An edit changes only
-    // what it names: rules or settings another client stored meanwhile are kept.
-    void salva();
-    void aggiungiRegola(const std::string& firma, AzioneRegola azione);
-    void aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
-    void impostaRegole(ElencoRegole regole);
-    void impostaRegoleDominio(ElencoRegoleDominio regole);
-    void impostaImpostazioni(const ImpostazioniFiltro& impostazioni);
-    void inviaRegoleAlProvider(const std::optional<StatoRegole>& stato = std::nullopt);
+    // Rules and settings, one edit at a time, rules named by their id. An edit changes only
+    // what it names, so that edits another client (ostralectl, a second app) made meanwhile
+    // stay. It goes to the extension, which stores and applies it and tells every client how
+    // the rules then stand; with no extension connected the app stores it in "regole.json"
+    // itself. The answer comes at once: `invariata` or a refusal (then nothing is saved or
+    // sent), else `cambiata`, the edit on its way; a failure after that comes as
+    // `modificaFallita`.
+    EsitoModifica modifica(const ModificaRegole& modifica);
+    EsitoModifica aggiungiRegola(const std::string& firma, AzioneRegola azione);
+    EsitoModifica aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
+    EsitoModifica rimuoviRegola(const Uuid& id);
+    EsitoModifica attivaRegola(const Uuid& id, bool attiva);
+    EsitoModifica cambiaAzione(const Uuid& id, AzioneRegola azione);
+    EsitoModifica impostaFascia(const Uuid& id, std::optional<FasciaOraria> fascia);
+    EsitoModifica modificaImpostazioni(const ImpostazioniParziali& campi);
     void consegnaBlocklistC2(std::string dati);
 
     // The attack archive: clearing it whole (the counters stay), clearing one type (its counter
-    // too), and the user's decision about an attack's source, which becomes a rule.
+    // too), and the user's decision about an attack's source, which becomes a rule: one of the
+    // address (or host) of an inbound attack, of the application of an outbound one. The
+    // decision is recorded only with its rule; no rule can name an unidentified application or
+    // a source without address or host (`puòDecidere`).
     void pulisciAttacchi();
     void pulisciArchivioTipo(TipoAttacco tipo);
-    void decidiSorgente(const EventoFlusso& evento, bool consenti);
+    static bool puòDecidere(const EventoFlusso& evento);
+    EsitoModifica decidiSorgente(const EventoFlusso& evento, bool consenti);
     // Positions found for remote addresses (a new one replaces the old), this computer's own,
     // and the reload after a new city database: positions forgotten, the history read again so
     // that every address is looked up anew.
@@ -249,6 +261,10 @@ class StatoApp : public QObject {
     void sezioneRichiesta(const QString& sezione);
     // The post-registration sequence has been sent.
     void registrata();
+    // The extension refused to register this app: another copy of this user's has it.
+    void registrazioneRifiutata();
+    // An edit the extension (or the rules file) refused after it had left.
+    void modificaFallita(ostrale::EsitoModifica esito);
 
   private:
     // Setters that notify only on change.
@@ -267,15 +283,19 @@ class StatoApp : public QObject {
     void decodificaAParte(std::string byte, std::function<void(T)> applica);
 
     void caricaRegole();
-    // Takes rules as the app's own: read from or written to "regole.json" (`daFile`), or an
-    // edit on its way there.
-    void adotta(StatoRegole stato, bool daFile = true);
-    // An edit of the rules: applied to the shown state now, then to what "regole.json" holds
-    // on the worker, stored, sent to the extension and adopted.
-    void modifica(std::function<bool(StatoRegole&)> cambio);
-    // Reads "regole.json" off the main thread and adopts it when another client changed it.
-    void rileggiRegole(std::function<void()> poi);
+    // Shows the rules as they stand: the extension's, while it is connected, else the file's.
+    void adotta(StatoRegole stato);
+    // Decodes rules the extension sent, on the worker, then adopts them.
+    void adottaDallEstensione(std::string byte);
+    // An edit stored by the app itself in "regole.json", on the worker (no extension answers).
+    void salvaNelFile(ModificaRegole modifica);
+    // Reads "regole.json" on the worker and shows it while no extension is connected.
+    void rileggiFile();
+    // Stores in the file the edits a connection that ended left unanswered.
+    void modificheSenzaRisposta();
     void applicaStatoFiltro(bool attivo);
+    // At most one attempt to connect waits at any time, whatever asks for one.
+    void programmaRiconnessione(double secondi);
     void dopoRegistrazione();
     void suInvalidazione();
     void suInterruzione();
@@ -357,8 +377,10 @@ class StatoApp : public QObject {
     bool aggiornamentoEstensioneRichiesto_ = false;
     std::string versioneEstensione_;
     std::uint64_t flussiRicevuti_ = 0;
-    StatoRegole regoleNote_;  // what "regole.json" held when the app last read or wrote it
-    std::uint64_t generazioneRegole_ = 0;  // the app's own edits of the rules so far
+    // Edits sent and not yet answered: stored in the file if the connection ends first.
+    std::map<std::uint64_t, ModificaRegole> modificheInViaggio_;
+    std::uint64_t ultimaModifica_ = 0;
+    std::optional<Temporizzatore::Id> riconnessione_;
     bool avviato_ = false;
     std::size_t dominiTracker_ = 0;
 };
@@ -378,3 +400,4 @@ Q_DECLARE_METATYPE(ostrale::PosizioneFacoltativa)
 Q_DECLARE_METATYPE(ostrale::StoricoOre)
 Q_DECLARE_METATYPE(ostrale::MappaConteggi)
 Q_DECLARE_METATYPE(ostrale::EventoFlusso)
+Q_DECLARE_METATYPE(ostrale::EsitoModifica)

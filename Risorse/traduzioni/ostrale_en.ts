@@ -363,6 +363,16 @@
         <comment>stato</comment>
         <translation>Extension active</translation>
     </message>
+    <message>
+        <source>Un&apos;altra copia di Ostrale è già collegata all&apos;estensione</source>
+        <comment>stato</comment>
+        <translation>Another copy of Ostrale is already connected to the extension</translation>
+    </message>
+    <message>
+        <source>Non autorizzato: aggiungi il tuo utente al gruppo ostrale</source>
+        <comment>stato</comment>
+        <translation>Not permitted: add yourself to group ostrale</translation>
+    </message>
 </context>
 <context>
     <name>ostrale::VistaBarraMenu</name>

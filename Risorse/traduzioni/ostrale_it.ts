@@ -363,6 +363,16 @@
         <comment>stato</comment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Un&apos;altra copia di Ostrale è già collegata all&apos;estensione</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non autorizzato: aggiungi il tuo utente al gruppo ostrale</source>
+        <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ostrale::VistaBarraMenu</name>

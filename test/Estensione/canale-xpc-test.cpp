@@ -180,23 +180,26 @@ TEST_F(CanaleTest, PushesAndAnswersToPausedFlows) {
     EXPECT_EQ(ricevuti.flussi[0].host, "dopo.example.org");
 }
 
-TEST_F(CanaleTest, ASecondRegistrationReplacesTheFirst) {
+TEST_F(CanaleTest, ASecondCopyOfTheSameUsersAppIsRefusedWhileTheFirstLives) {
     Ricevuti primi, secondi;
     auto primo = std::make_unique<ClienteCanale>(socket, primi.richiami(), comeApp);
-    ClienteCanale secondo(socket, secondi.richiami(), comeApp);
     ASSERT_FALSE(primo->connetti());
-    ASSERT_FALSE(secondo.connetti());
-    ASSERT_TRUE(attendi([&] {
-        std::lock_guard b(primi.mutex);
-        return primi.persi == 1;
-    }));
+    {
+        ClienteCanale secondo(socket, secondi.richiami(), comeApp);
+        EXPECT_EQ(secondo.connetti(), ClienteCanale::Errore::altraApp);
+    }
     provider->handleNewFlow(flusso("a.example.org"));
-    ASSERT_TRUE(attendi([&] { return secondi.quantiFlussi() == 1; }));
-    EXPECT_EQ(primi.quantiFlussi(), 0u);
-    // The end of the first connection does not disturb the second.
+    ASSERT_TRUE(attendi([&] { return primi.quantiFlussi() == 1; }));
+    {
+        std::lock_guard blocco(primi.mutex);
+        EXPECT_EQ(primi.persi, 0);
+    }
+    // Once the first has gone (however it ended), the next copy registers, at once.
     primo.reset();
+    ClienteCanale secondo(socket, secondi.richiami(), comeApp);
+    ASSERT_FALSE(secondo.connetti());
     provider->handleNewFlow(flusso("b.example.org"));
-    ASSERT_TRUE(attendi([&] { return secondi.quantiFlussi() == 2; }));
+    ASSERT_TRUE(attendi([&] { return secondi.quantiFlussi() == 1; }));
     EXPECT_TRUE(canale->haConnessione());
     EXPECT_TRUE(secondo.leggiStorico().has_value());
 }

@@ -45,10 +45,11 @@ class ArchivioAttacchi : public ::testing::Test {
         return *stato_;
     }
 
-    // Lets the queued saves run and waits for them.
+    // Lets the queued saves run, waits for them, and takes in what they answered.
     void salvati() {
         gira(0.02);
         stato_->attendiLavori();
+        gira(0.02);
     }
 
     std::filesystem::path file(const char* nome) const { return cartella_ / "contenitore" / nome; }
@@ -284,6 +285,7 @@ TEST_F(ArchivioAttacchi, ADecisionOnASourceBecomesARuleAndIsStored) {
     const EventoFlusso uscita = attacco(TipoAttacco::c2Noto, "/usr/bin/spia");
     s.decidiSorgente(entrata, false);
     s.decidiSorgente(uscita, true);
+    salvati();
     EXPECT_EQ(s.decisioniAttacco(),
               (MappaDecisioni{{"198.51.100.7", "blocca"}, {"/usr/bin/spia", "consenti"}}));
     ASSERT_EQ(s.regoleDominio().size(), 1u);
@@ -321,6 +323,7 @@ TEST_F(ArchivioAttacchi, TheBlockedAccessQuestionIsAskedOncePerHourAndOnlyWhenWa
     EXPECT_TRUE(s.lampeggioAcceso());
     domande_.domande[0].risposta(false);
     EXPECT_EQ(s.richiesteInAttesa(), 0);
+    salvati();
     ASSERT_EQ(s.regole().size(), 1u);
     EXPECT_EQ(s.regole()[0].azione, AzioneRegola::blocca);
     // Within the hour the same application is not asked again; after it, it is.
@@ -360,6 +363,7 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
     notifiche_.scegli(n.identificatore, QStringLiteral("consenti"));
     EXPECT_TRUE(domande_.domande[0].ritirata);
     domande_.domande[0].risposta(false);  // too late: ignored
+    salvati();
     ASSERT_EQ(s.regole().size(), 1u);
     EXPECT_EQ(s.regole()[0].azione, AzioneRegola::consenti);
     // The window answers the second: its notification is withdrawn.
@@ -367,6 +371,7 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
     EXPECT_EQ(notifiche_.ritirate, (std::vector<QString>{notifiche_.inviate[0].identificatore,
                                                          notifiche_.inviate[1].identificatore}));
     notifiche_.scegli(notifiche_.inviate[1].identificatore, QStringLiteral("consenti"));
+    salvati();
     ASSERT_EQ(s.regole().size(), 2u);
     EXPECT_EQ(s.regole()[1].azione, AzioneRegola::blocca);
     EXPECT_EQ(s.richiesteInAttesa(), 0);
@@ -380,9 +385,11 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
 
 TEST_F(ArchivioAttacchi, AnApplicationWakingUpIsToldOncePerHour) {
     StatoApp& s = crea();
-    auto regole = s.impostazioni();
-    regole.avvisaAnomalie = true;
-    s.impostaImpostazioni(regole);
+    ImpostazioniParziali avvisa;
+    avvisa.avvisaAnomalie = true;
+    ASSERT_EQ(s.modificaImpostazioni(avvisa), EsitoModifica::cambiata);
+    salvati();
+    ASSERT_TRUE(s.impostazioni().avvisaAnomalie);
     EventoFlusso e = evento(orologio_.adesso(), "/usr/bin/sveglia", true);
     e.anomala = true;
     e.host = "nuova.example.test";

@@ -188,14 +188,17 @@ TEST_F(StatoAppSenzaCollegamento, TheBlockQuestionComesOnlyForUnruledBlocksWitho
         evento(orologio_.adesso(), "/usr/bin/b", false, 0, MotivoDecisione::quarantena)));
     EXPECT_EQ(domande_.domande.size(), 1u);
     domande_.domande[0].risposta(false);
-    ASSERT_EQ(s.regole().size(), 1u);
+    s.attendiLavori();
+    ASSERT_TRUE(aspetta([&] { return s.regole().size() == 1; }));
     EXPECT_EQ(s.regole()[0].azione, AzioneRegola::blocca);
     s.nuovoFlusso(json::codifica(evento(orologio_.adesso(), "/usr/bin/a", false)));
     EXPECT_EQ(domande_.domande.size(), 1u);
     // With chiediPrima on the paused-flow question does the asking.
-    ImpostazioniFiltro chiedi = s.impostazioni();
+    ImpostazioniParziali chiedi;
     chiedi.chiediPrima = true;
-    s.impostaImpostazioni(chiedi);
+    s.modificaImpostazioni(chiedi);
+    s.attendiLavori();
+    ASSERT_TRUE(aspetta([&] { return s.impostazioni().chiediPrima; }));
     s.nuovoFlusso(json::codifica(evento(orologio_.adesso(), "/usr/bin/c", false)));
     EXPECT_EQ(domande_.domande.size(), 1u);
     s.attendiLavori();

@@ -242,10 +242,10 @@ TEST_F(StatoAppConEstensione, TheQuarantineListFollowsSightingsRulesAndTheSwitch
     EXPECT_EQ(s.appInQuarantena(), (ElencoTesti{"/opt/altra/app", "/opt/nuova/app"}));
 
     // Any rule takes an application out, an inactive one too.
-    Regola inattiva;
-    inattiva.firmaApp = "/opt/nuova/app";
-    inattiva.attiva = false;
-    s.impostaRegole({inattiva});
+    ASSERT_EQ(s.aggiungiRegola("/opt/nuova/app", AzioneRegola::blocca), EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return s.regole().size() == 1; }));
+    ASSERT_EQ(s.attivaRegola(s.regole()[0].id, false), EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return !s.regole()[0].attiva; }));
     tempo_.avanza(StatoApp::intervalloAggiornamento);
     ASSERT_TRUE(aspetta([&] { return s.appInQuarantena() == ElencoTesti{"/opt/altra/app"}; }));
     assesta();
@@ -258,9 +258,10 @@ TEST_F(StatoAppConEstensione, TheQuarantineListFollowsSightingsRulesAndTheSwitch
     assesta();
     EXPECT_EQ(cambi, s.appInQuarantena() == prima ? 0 : 1);
 
-    ImpostazioniFiltro spenta = s.impostazioni();
+    ImpostazioniParziali spenta;
     spenta.quarantenaAttiva = false;
-    s.impostaImpostazioni(spenta);
+    ASSERT_EQ(s.modificaImpostazioni(spenta), EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return !s.impostazioni().quarantenaAttiva; }));
     tempo_.avanza(StatoApp::intervalloAggiornamento);
     assesta();
     EXPECT_TRUE(s.appInQuarantena().empty());
@@ -334,8 +335,10 @@ TEST_F(StatoAppConEstensione, AnAnswerAfterTheLinkDroppedOnlyMakesTheRule) {
     ASSERT_TRUE(aspetta([&] { return !s.connesso(); }));
     const std::string firma = domande_.domande.front().evento.firmaApp;
     domande_.domande.front().risposta(false);
-    ASSERT_TRUE(std::any_of(s.regole().begin(), s.regole().end(), [&](const Regola& r) {
-        return r.firmaApp == firma && r.azione == AzioneRegola::blocca;
+    ASSERT_TRUE(aspetta([&] {
+        return std::any_of(s.regole().begin(), s.regole().end(), [&](const Regola& r) {
+            return r.firmaApp == firma && r.azione == AzioneRegola::blocca;
+        });
     }));
     s.attendiLavori();
     const auto salvate = json::decodifica<StatoRegole>(
@@ -397,15 +400,16 @@ TEST_F(StatoAppConEstensione, ARuleChangedByOstralectlIsAdoptedAndNotOverwritten
     s.avvia();
     ASSERT_TRUE(registrataVolte(1));
     assesta();
+    const std::size_t regoleIniziali = s.regole().size();
     ASSERT_EQ(esegui({OSTRALE_CTL, "regole", "app", "/usr/bin/wget", "blocca"}), 0);
-    tempo_.avanza(StatoApp::intervalloAggiornamento);
+    // Told by the extension, at once.
     ASSERT_TRUE(aspetta([&] {
         return std::any_of(s.regole().begin(), s.regole().end(),
                            [](const Regola& r) { return r.firmaApp == "/usr/bin/wget"; });
     }));
     // The app's next edit keeps it.
-    s.aggiungiRegola("/usr/bin/curl", AzioneRegola::consenti);
-    s.attendiLavori();
+    ASSERT_EQ(s.aggiungiRegola("/usr/bin/curl", AzioneRegola::consenti), EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return s.regole().size() == 2 + regoleIniziali; }));
     const auto testo = ArchivioCondiviso::leggi(ArchivioCondiviso::nomeRegole);
     ASSERT_TRUE(testo);
     EXPECT_NE(testo->find("/usr/bin/wget"), std::string::npos);

@@ -1,0 +1,83 @@
+#include "Condiviso/blocco-file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ostrale {
+namespace {
+
+int apri(const std::filesystem::path& percorso) {
+    // Never through a link, and never blocked on a FIFO somebody left there.
+    constexpr int opzioni = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | opzioni, 0660);
+    if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | opzioni);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Made by us under a strict umask: opened to the group that shares the directory.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 0777) != 0660) ::fchmod(fd, 0660);
+    return fd;
+}
+
+}  // namespace
+
+std::optional<BloccoFile> BloccoFile::prendi(const std::filesystem::path& percorso,
+                                             std::chrono::milliseconds attesa) {
+    const int fd = apri(percorso);
+    if (fd < 0) return std::nullopt;
+    const auto fine = std::chrono::steady_clock::now() + attesa;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= fine) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const auto n = ::pwrite(fd, pid.data(), pid.size(), 0);
+    }
+    return BloccoFile(fd);
+}
+
+std::optional<pid_t> BloccoFile::titolare(const std::filesystem::path& percorso) {
+    const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    std::optional<pid_t> pid;
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        ::flock(fd, LOCK_UN);  // nobody holds it
+    } else {
+        char testo[32] = {};
+        const ssize_t n = ::pread(fd, testo, sizeof testo - 1, 0);
+        pid = n > 0 ? static_cast<pid_t>(std::strtol(testo, nullptr, 10)) : 0;
+    }
+    ::close(fd);
+    return pid;
+}
+
+BloccoFile::BloccoFile(BloccoFile&& altro) noexcept : fd_(std::exchange(altro.fd_, -1)) {}
+
+BloccoFile& BloccoFile::operator=(BloccoFile&& altro) noexcept {
+    if (this != &altro) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(altro.fd_, -1);
+    }
+    return *this;
+}
+
+BloccoFile::~BloccoFile() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+}  // namespace ostrale
