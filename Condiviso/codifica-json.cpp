@@ -464,7 +464,7 @@ class Scrittore {
         o.campo("azione", v.azione);
         o.campo("attiva", v.attiva);
         o.campo("fascia", v.fascia);
-        if (v.operazione == OperazioneRegole::impostazioni) o.campo("impostazioni", v.impostazioni);
+        if (v.impostazioni != ImpostazioniParziali{}) o.campo("impostazioni", v.impostazioni);
     }
     void valore(const RispostaModifica& v) {
         Oggetto o(*this);

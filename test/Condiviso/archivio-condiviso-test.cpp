@@ -1,4 +1,5 @@
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/archivio-regole.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -82,11 +83,11 @@ TEST(ArchivioCondiviso, OnlyRegularFilesOfTheContainerAreRead) {
     EXPECT_EQ(contenitore.cartella().leggi("c2-aggiornata.txt"), "nuovo");
 }
 
-pid_t avvia(const std::string& nome, int volte) {
+pid_t avvia(const std::string& nome, int volte, const char* modo = nullptr) {
     const std::string programma = OSTRALE_SCRITTORE_REGOLE;
     const std::string conteggio = std::to_string(volte);
     char* argomenti[] = {const_cast<char*>(programma.c_str()), const_cast<char*>(nome.c_str()),
-                         const_cast<char*>(conteggio.c_str()), nullptr};
+                         const_cast<char*>(conteggio.c_str()), const_cast<char*>(modo), nullptr};
     pid_t pid = -1;
     EXPECT_EQ(::posix_spawn(&pid, programma.c_str(), nullptr, nullptr, argomenti, environ), 0);
     return pid;
@@ -127,6 +128,49 @@ TEST(ArchivioCondiviso, TwoProcessesWritingNeverLeaveAHalfFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(contenitore.cartella().percorso()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST(ArchivioRegole, EditsOfSeveralProcessesAreAllKept) {
+    test::ContenitoreTemporaneo contenitore;
+    const pid_t primo = avvia("uno", 150, "modifiche");
+    const pid_t secondo = avvia("due", 150, "modifiche");
+    ASSERT_GT(primo, 0);
+    ASSERT_GT(secondo, 0);
+    // This process edits too, between theirs.
+    for (int i = 0; i < 50; ++i) {
+        StatoRegole dopo;
+        const auto risposta = ArchivioRegole::modifica(
+            ModificaRegole::nuovaRegolaDominio("tre" + std::to_string(i) + ".example",
+                                               AzioneRegola::blocca),
+            StatoRegole{}, dopo);
+        ASSERT_EQ(risposta.esito, EsitoModifica::cambiata);
+    }
+    terminato(primo, true);
+    terminato(secondo, true);
+    const auto finale = ArchivioRegole::leggi();
+    ASSERT_TRUE(finale);
+    std::set<std::string> firme;
+    for (const Regola& r : finale->regole) firme.insert(r.firmaApp);
+    EXPECT_EQ(firme.size(), 300u);
+    EXPECT_TRUE(firme.contains("uno.149") && firme.contains("due.0"));
+    EXPECT_EQ(finale->regoleDominio.size(), 50u);
+}
+
+TEST(ArchivioRegole, AnUnreadableFileIsKeptAsideNotLost) {
+    test::ContenitoreTemporaneo contenitore;
+    contenitore.cartella().scrivi("regole.json", "{\"regole\": [ troncato");
+    StatoRegole base;
+    base.impostazioni.bloccaTracker = true;
+    StatoRegole dopo;
+    const auto risposta = ArchivioRegole::modifica(
+        ModificaRegole::nuovaRegola("/usr/bin/curl", AzioneRegola::blocca), base, dopo);
+    EXPECT_EQ(risposta.esito, EsitoModifica::cambiata);
+    EXPECT_EQ(contenitore.cartella().leggi("regole.json.illeggibile"), "{\"regole\": [ troncato");
+    const auto letto = ArchivioRegole::leggi();
+    ASSERT_TRUE(letto);
+    EXPECT_EQ(*letto, dopo);
+    EXPECT_TRUE(letto->impostazioni.bloccaTracker);
+    EXPECT_EQ(letto->regole.size(), 1u);
 }
 
 }  // namespace

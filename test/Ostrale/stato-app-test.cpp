@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/archivio-regole.h"
 #include "Condiviso/codifica-json.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Linux/gestore-esterno.h"
@@ -414,6 +417,68 @@ TEST_F(StatoAppConEstensione, ARuleChangedByOstralectlIsAdoptedAndNotOverwritten
     ASSERT_TRUE(testo);
     EXPECT_NE(testo->find("/usr/bin/wget"), std::string::npos);
     EXPECT_NE(testo->find("/usr/bin/curl"), std::string::npos);
+    EXPECT_EQ(registrazioni_, 1);
+}
+
+TEST_F(StatoAppConEstensione, ThreeWritersAtOnceLoseNoEdit) {
+    demone().avvia();
+    StatoApp& app = crea();
+    app.avvia();
+    ASSERT_TRUE(registrataVolte(1));
+    // A second controller of the same user: refused as the app, it still edits, as observers do.
+    GestoreEsterno suoGestore;
+    ImpostazioniApp suePreferenze(QString::fromStdString((cartella_ / "secondo.conf").string()));
+    StatoApp secondo({orologio_,
+                      tempo_,
+                      suoGestore,
+                      suePreferenze,
+                      nullptr,
+                      QString::fromStdString((cartella_ / "ostrale.sock").string()),
+                      {}});
+    bool rifiutata = false;
+    QObject::connect(&secondo, &StatoApp::registrazioneRifiutata, [&] { rifiutata = true; });
+    secondo.avvia();
+    ASSERT_TRUE(aspetta([&] { return rifiutata; }));
+    assesta();
+    const std::size_t iniziali = app.regole().size();
+    const std::size_t inizialiDominio = app.regoleDominio().size();
+
+    constexpr int volte = 200;
+    std::atomic<int> ctlTentate = 0, ctlFatte = 0;
+    std::thread ostralectl([&] {
+        for (int i = 0; i < volte; ++i) {
+            if (esegui({OSTRALE_CTL, "regole", "app", "/test/ctl/" + std::to_string(i),
+                        "blocca"}) == 0) {
+                ++ctlFatte;
+            }
+            ++ctlTentate;
+        }
+    });
+    for (int i = 0; i < volte; ++i) {
+        EXPECT_EQ(app.aggiungiRegola("/test/app/" + std::to_string(i), AzioneRegola::consenti),
+                  EsitoModifica::cambiata);
+        EXPECT_EQ(secondo.aggiungiRegolaDominio("d" + std::to_string(i) + ".example",
+                                                AzioneRegola::blocca),
+                  EsitoModifica::cambiata);
+        gira(0.001);
+    }
+    aspetta([&] { return ctlTentate == volte; }, 300);
+    ostralectl.join();
+    ASSERT_EQ(ctlFatte, volte);
+    // Every client sees all 600, as the extension told them.
+    auto tutte = [&](const StatoApp& s) {
+        return s.regole().size() == iniziali + 2 * volte &&
+               s.regoleDominio().size() == inizialiDominio + volte;
+    };
+    ASSERT_TRUE(aspetta([&] { return tutte(app) && tutte(secondo); }, 60));
+    // So does the file, and so do the extension's own rules.
+    const auto file = ArchivioRegole::leggi();
+    ASSERT_TRUE(file);
+    const StatoRegole mostrate{app.regole(), app.regoleDominio(), app.impostazioni()};
+    EXPECT_EQ(*file, mostrate);
+    const auto dallEstensione = json::decodifica<StatoRegole>(ctl("--json regole"));
+    ASSERT_TRUE(dallEstensione) << dallEstensione.motivo();
+    EXPECT_EQ(*dallEstensione, mostrate);
     EXPECT_EQ(registrazioni_, 1);
 }
 

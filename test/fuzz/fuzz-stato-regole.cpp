@@ -5,12 +5,32 @@
 
 #include "Condiviso/codifica-json.h"
 
+namespace {
+
+template <typename T>
+void andataERitorno(std::string_view testo) {
+    using namespace ostrale;
+    const auto valore = json::decodifica<T>(testo);
+    if (!valore) return;
+    const auto ritorno = json::decodifica<T>(json::codifica(*valore));
+    if (!ritorno || !(*ritorno == *valore)) std::abort();
+}
+
+}  // namespace
+
+// The rules, and the edits of the rules with their answers: the same bytes are tried as each.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
     using namespace ostrale;
     const std::string_view testo(reinterpret_cast<const char*>(dati), dimensione);
-    const auto valore = json::decodifica<StatoRegole>(testo);
-    if (!valore) return 0;
-    const auto ritorno = json::decodifica<StatoRegole>(json::codifica(*valore));
-    if (!ritorno || !(*ritorno == *valore)) std::abort();
+    andataERitorno<StatoRegole>(testo);
+    andataERitorno<ModificaRegole>(testo);
+    andataERitorno<RispostaModifica>(testo);
+    // Whatever an edit says, applying it leaves rules that still encode and decode.
+    if (const auto modifica = json::decodifica<ModificaRegole>(testo)) {
+        StatoRegole stato;
+        applica(stato, *modifica);
+        applica(stato, *modifica);
+        if (!json::decodifica<StatoRegole>(json::codifica(stato))) std::abort();
+    }
     return 0;
 }

@@ -1,0 +1,126 @@
+#include "Condiviso/modifica-regole.h"
+
+#include <gtest/gtest.h>
+
+#include "Condiviso/codifica-json.h"
+
+namespace ostrale {
+namespace {
+
+constexpr auto blocca = AzioneRegola::blocca;
+constexpr auto consenti = AzioneRegola::consenti;
+
+TEST(ModificaRegole, AddingARuleMakesOneOrUpdatesTheExistingOne) {
+    StatoRegole s;
+    const auto prima = applica(s, ModificaRegole::nuovaRegola("/usr/bin/git", blocca));
+    ASSERT_EQ(prima.esito, EsitoModifica::cambiata);
+    ASSERT_EQ(s.regole.size(), 1u);
+    EXPECT_EQ(prima.id, s.regole[0].id);
+    // An inactive blocking rule with a window and a name of its own becomes an active allowing
+    // rule: one rule still, name and window kept.
+    s.regole[0].attiva = false;
+    s.regole[0].nomeApp = "Git";
+    s.regole[0].fascia = FasciaOraria{60, 120};
+    const auto seconda = applica(s, ModificaRegole::nuovaRegola("/usr/bin/git", consenti));
+    EXPECT_EQ(seconda.esito, EsitoModifica::cambiata);
+    EXPECT_EQ(seconda.id, prima.id);
+    ASSERT_EQ(s.regole.size(), 1u);
+    EXPECT_EQ(s.regole[0].azione, consenti);
+    EXPECT_TRUE(s.regole[0].attiva);
+    EXPECT_EQ(s.regole[0].nomeApp, "Git");
+    EXPECT_EQ(s.regole[0].fascia, (FasciaOraria{60, 120}));
+    const StatoRegole fermo = s;
+    EXPECT_EQ(applica(s, ModificaRegole::nuovaRegola("/usr/bin/git", consenti)).esito,
+              EsitoModifica::invariata);
+    EXPECT_EQ(s, fermo);
+}
+
+TEST(ModificaRegole, WhatNoRuleCanNameIsRefusedAndChangesNothing) {
+    StatoRegole s;
+    s.regole.push_back(Regola{});
+    const StatoRegole fermo = s;
+    EXPECT_EQ(applica(s, ModificaRegole::nuovaRegola("", blocca)).esito, EsitoModifica::nomeVuoto);
+    EXPECT_EQ(applica(s, ModificaRegole::nuovaRegola("sconosciuta", blocca)).esito,
+              EsitoModifica::appSconosciuta);
+    for (const char* dominio : {"localhost", "a.b", "https://www./", "", "2001:db8::1%eth0"}) {
+        EXPECT_EQ(applica(s, ModificaRegole::nuovaRegolaDominio(dominio, blocca)).esito,
+                  EsitoModifica::dominioNonValido)
+            << dominio;
+    }
+    EXPECT_EQ(applica(s, ModificaRegole::rimozione(Uuid::genera())).esito,
+              EsitoModifica::regolaInesistente);
+    ModificaRegole senzaAzione = ModificaRegole::nuovaRegola("/usr/bin/a", blocca);
+    senzaAzione.azione.reset();
+    EXPECT_EQ(applica(s, senzaAzione).esito, EsitoModifica::incompleta);
+    ImpostazioniParziali troppi;
+    troppi.giorniQuarantena = 4000;
+    EXPECT_EQ(applica(s, ModificaRegole::cambioImpostazioni(troppi)).esito,
+              EsitoModifica::valoreNonValido);
+    EXPECT_EQ(applica(s, ModificaRegole::cambioFascia(s.regole[0].id, FasciaOraria{-1, 60})).esito,
+              EsitoModifica::fasciaNonValida);
+    EXPECT_EQ(s, fermo);
+}
+
+TEST(ModificaRegole, AddressesBecomeRulesInTheirCanonicalForm) {
+    StatoRegole s;
+    for (const char* scritto : {"[2001:DB8:0::1]", "http://[2001:db8::1]/x", "2001:db8::0:1"}) {
+        applica(s, ModificaRegole::nuovaRegolaDominio(scritto, blocca));
+    }
+    applica(s, ModificaRegole::nuovaRegolaDominio(" 198.51.100.7 ", consenti));
+    applica(s, ModificaRegole::nuovaRegolaDominio("WWW.Example.COM/path", blocca));
+    ASSERT_EQ(s.regoleDominio.size(), 3u);
+    EXPECT_EQ(s.regoleDominio[0].dominio, "2001:db8::1");
+    EXPECT_EQ(s.regoleDominio[1].dominio, "198.51.100.7");
+    EXPECT_EQ(s.regoleDominio[2].dominio, "example.com");
+}
+
+TEST(ModificaRegole, RulesOfBothKindsAreEditedByIdAndKeepWhatTheEditDoesNotName) {
+    StatoRegole s;
+    const Uuid app = *applica(s, ModificaRegole::nuovaRegola("/usr/bin/curl", blocca)).id;
+    const Uuid dominio = *applica(s, ModificaRegole::nuovaRegolaDominio("ads.example", blocca)).id;
+    EXPECT_EQ(applica(s, ModificaRegole::attivazione(dominio, false)).esito,
+              EsitoModifica::cambiata);
+    EXPECT_EQ(applica(s, ModificaRegole::attivazione(dominio, false)).esito,
+              EsitoModifica::invariata);
+    // A new action keeps the rule off.
+    EXPECT_EQ(applica(s, ModificaRegole::cambioAzione(dominio, consenti)).esito,
+              EsitoModifica::cambiata);
+    EXPECT_FALSE(s.regoleDominio[0].attiva);
+    EXPECT_EQ(s.regoleDominio[0].azione, consenti);
+    EXPECT_EQ(applica(s, ModificaRegole::cambioFascia(app, FasciaOraria{1320, 420})).esito,
+              EsitoModifica::cambiata);
+    EXPECT_EQ(s.regole[0].fascia, (FasciaOraria{1320, 420}));
+    EXPECT_EQ(applica(s, ModificaRegole::cambioFascia(dominio, FasciaOraria{0, 60})).esito,
+              EsitoModifica::senzaFascia);
+    EXPECT_EQ(applica(s, ModificaRegole::cambioFascia(app, std::nullopt)).esito,
+              EsitoModifica::cambiata);
+    EXPECT_FALSE(s.regole[0].fascia);
+    EXPECT_EQ(applica(s, ModificaRegole::rimozione(app)).esito, EsitoModifica::cambiata);
+    EXPECT_TRUE(s.regole.empty());
+    EXPECT_EQ(s.regoleDominio.size(), 1u);
+}
+
+TEST(ModificaRegole, ASettingsEditChangesTheNamedFieldsOnly) {
+    StatoRegole s;
+    s.impostazioni.bloccaTracker = true;
+    s.impostazioni.giorniQuarantena = 9;
+    ImpostazioniParziali campi;
+    EXPECT_FALSE(campi.impostaDaTesto("chiediPrima", "yes"));
+    EXPECT_FALSE(campi.impostaDaTesto("giorniQuarantena", "3"));
+    EXPECT_TRUE(campi.impostaDaTesto("bloccaTracker", "forse"));
+    EXPECT_TRUE(campi.impostaDaTesto("nonEsiste", "sì"));
+    EXPECT_EQ(applica(s, ModificaRegole::cambioImpostazioni(campi)).esito, EsitoModifica::cambiata);
+    EXPECT_TRUE(s.impostazioni.chiediPrima);
+    EXPECT_EQ(s.impostazioni.giorniQuarantena, 3);
+    EXPECT_TRUE(s.impostazioni.bloccaTracker);
+    EXPECT_TRUE(s.impostazioni.registraConsentiti);
+    EXPECT_EQ(applica(s, ModificaRegole::cambioImpostazioni(campi)).esito,
+              EsitoModifica::invariata);
+    // As the channel carries it: only what is named.
+    EXPECT_EQ(json::codifica(ModificaRegole::cambioImpostazioni(campi)),
+              R"({"operazione":"impostazioni","impostazioni":{"giorniQuarantena":3,)"
+              R"("chiediPrima":true}})");
+}
+
+}  // namespace
+}  // namespace ostrale
