@@ -4,13 +4,18 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build build-asan test test-plain test-asan demo bench fuzz format lint tracker clean
+.PHONY: all deps deps-test build build-test build-asan test test-plain test-asan demo bench fuzz format lint tracker clean
 
 all: build
 
+# What building and running need, and the city database (a download, kept in a cache).
 deps:
 	@strumenti/installa-dipendenze.sh
 	@strumenti/scarica-geodb.sh
+
+# What the tests and benchmarks need besides.
+deps-test: deps
+	@strumenti/installa-dipendenze.sh --test
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -22,10 +27,16 @@ $(BUILD_ASAN)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-build-asan: deps $(BUILD_ASAN)/build.ninja
+build-asan: deps-test $(BUILD_ASAN)/build.ninja
+	cmake -S . -B $(BUILD_ASAN) -DOSTRALE_TEST=ON >/dev/null
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 
-test-plain: build
+# A build made without the tests' libraries (make demo) finds them now.
+build-test: deps-test $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DOSTRALE_TEST=ON -DOSTRALE_BENCH=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+test-plain: build-test
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
@@ -40,7 +51,7 @@ demo: build
 
 # The latency benchmark needs root (it makes network namespaces); without root it is skipped.
 LATENZA ?= --ripetizioni 7 --zavorra
-bench: build
+bench: build-test
 	$(BUILD)/bench/bench-tracker
 	$(BUILD)/bench/bench-sentinella
 	$(BUILD)/bench/bench-verdetto
@@ -51,7 +62,7 @@ bench: build
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz: deps-test
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	      -DOSTRALE_FUZZ=ON -DOSTRALE_SANITIZZATORI=ON -DOSTRALE_TEST=ON -DOSTRALE_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS) --target fuzz-stato-regole fuzz-eventi-flusso fuzz-pacchetto-storico fuzz-cornici fuzz-archivi-app fuzz-dns fuzz-geodb
@@ -64,7 +75,7 @@ fuzz: deps
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-lint: build
+lint: build-test
 	git ls-files 'Condiviso/*.cpp' | xargs clang-tidy -p $(BUILD) --quiet
 
 tracker:

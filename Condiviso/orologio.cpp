@@ -8,12 +8,14 @@ Data OrologioDiSistema::adesso() const {
     return Data::daSistema(std::chrono::system_clock::now());
 }
 
-OrologioAccelerato::OrologioAccelerato(double fattore)
-    : fattore_(fattore), inizio_(OrologioDiSistema().adesso()) {}
+OrologioAccelerato::OrologioAccelerato(double fattore, double ritardo)
+    : fattore_(fattore), ritardo_(ritardo), inizio_(OrologioDiSistema().adesso()) {}
 
 Data OrologioAccelerato::adesso() const {
     const Data reale = OrologioDiSistema().adesso();
-    return inizio_.piùSecondi(reale.secondiDa(inizio_) * fattore_);
+    const Data veloce = inizio_.piùSecondi(reale.secondiDa(inizio_) * fattore_ - ritardo_);
+    if (ritardo_ > 0 && veloce.secondiDa(reale) > 0) return reale;
+    return veloce;
 }
 
 Data OrologioFinto::adesso() const {

@@ -20,14 +20,17 @@ class OrologioDiSistema final : public Orologio {
 };
 
 // The system clock running `fattore` times faster from the moment of construction: hours of a
-// scenario in minutes.
+// scenario in minutes. With a `ritardo` it starts that many seconds in the past and runs fast
+// only until it has caught up with the system clock, which it then follows: its times are never
+// in the future, as an app beside it on the system clock expects.
 class OrologioAccelerato final : public Orologio {
   public:
-    explicit OrologioAccelerato(double fattore);
+    explicit OrologioAccelerato(double fattore, double ritardo = 0);
     Data adesso() const override;
 
   private:
     double fattore_;
+    double ritardo_;
     Data inizio_;
 };
 

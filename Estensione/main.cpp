@@ -9,11 +9,14 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/blocco-file.h"
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/fuso-orario.h"
 #include "Condiviso/orologio.h"
@@ -40,8 +43,11 @@ const char* const uso =
     "  --senza-bpf              find flow owners by socket lookups only (no kernel programs)\n"
     "  --velocita N             simulated ordinary flows per second (default 20)\n"
     "  --accelera N             simulated time runs N times faster (default 1)\n"
+    "  --dal-passato S          simulated time starts S seconds ago and, accelerated, runs\n"
+    "                           fast only until it reaches the present\n"
     "  --durata S               stop by itself after S seconds\n"
-    "The app's socket is OSTRALE_SOCKET, else /run/ostrale/ostrale.sock.\n";
+    "The app's socket is OSTRALE_SOCKET, else /run/ostrale/ostrale.sock.\n"
+    "Exit status 3: another ostrale-estensione serves the same container or socket.\n";
 
 struct Opzioni {
     std::string sorgente = "netfilter";
@@ -50,6 +56,7 @@ struct Opzioni {
     bool senzaBpf = false;
     double velocità = 20;
     double accelerazione = 1;
+    double ritardo = 0;
     std::optional<double> durata;
 };
 
@@ -87,6 +94,8 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             o.velocità = numero("--velocita", valore());
         } else if (a == "--accelera") {
             o.accelerazione = numero("--accelera", valore());
+        } else if (a == "--dal-passato") {
+            o.ritardo = numero("--dal-passato", valore());
         } else if (a == "--durata") {
             o.durata = numero("--durata", valore());
         } else if (a == "--aiuto" || a == "--help" || a == "-h") {
@@ -152,6 +161,36 @@ void preparaContenitoreDimostrativo(const Orologio& orologio, BlocklistC2& c2) {
     if (!BlocklistC2::dataFileAggiornato()) c2.aggiorna(Scenario::elencoC2Dimostrativo());
 }
 
+// One daemon per container and per socket, for its whole life: a second one would answer the
+// same clients and write the same files. The locks end with the process, however it ends.
+std::vector<BloccoFile> prendiBlocchi() {
+    std::vector<std::pair<std::filesystem::path, std::string>> risorse;  // lock, what it guards
+    if (const auto contenitore = ArchivioCondiviso::urlContenitore(".ostrale-estensione.lock")) {
+        risorse.emplace_back(*contenitore, "the container " + contenitore->parent_path().string());
+    }
+    const auto socket = CanaleXPC::percorsoPredefinito();
+    if (socket.has_parent_path()) {
+        std::error_code e;
+        if (std::filesystem::create_directories(socket.parent_path(), e)) {
+            ::chmod(socket.parent_path().c_str(), 0750);
+        }
+    }
+    risorse.emplace_back(socket.string() + ".lock", "the socket " + socket.string());
+    std::vector<BloccoFile> blocchi;
+    for (const auto& [percorso, cosa] : risorse) {
+        auto blocco = BloccoFile::prendi(percorso);
+        if (!blocco) {
+            const auto chi = BloccoFile::titolare(percorso);
+            std::cerr << "ostrale-estensione: another ostrale-estensione"
+                      << (chi && *chi > 0 ? " (pid " + std::to_string(*chi) + ")" : "")
+                      << " serves " << cosa << "; stop it first\n";
+            std::exit(3);
+        }
+        blocchi.push_back(std::move(*blocco));
+    }
+    return blocchi;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +202,7 @@ int main(int argc, char** argv) {
         ::setenv("OSTRALE_CONTENITORE", opzioni.contenitore->c_str(), 1);
     }
     Registro::impostaSottosistema("it.brelt.ostrale.estensione");
+    const auto blocchi = prendiBlocchi();
     preparaFusoOrario();
 
     // Signals are taken by this thread alone, with sigwait, once everything runs.
@@ -174,8 +214,8 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &segnali, nullptr);
 
     std::unique_ptr<Orologio> orologio;
-    if (opzioni.accelerazione != 1) {
-        orologio = std::make_unique<OrologioAccelerato>(opzioni.accelerazione);
+    if (opzioni.accelerazione != 1 || opzioni.ritardo > 0) {
+        orologio = std::make_unique<OrologioAccelerato>(opzioni.accelerazione, opzioni.ritardo);
     } else {
         orologio = std::make_unique<OrologioDiSistema>();
     }

@@ -3,11 +3,15 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Dati/servizi-dati.h"
+#include "Ostrale/Linux/istanza-unica.h"
 #include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/posizione-locale.h"
 #include "Ostrale/Linux/scelta-gestore.h"
@@ -38,9 +42,30 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("ostrale"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the app
-    // SIGTERM and SIGINT quit through the event loop, so the extension it runs stops too.
-    if (!esciSuSegnale(app)) return 1;
     Registro::impostaSottosistema("it.brelt.ostrale");
+
+    // One app per user: a second copy shows the first one's window and ends. A relaunch
+    // ("Riapri adesso") waits for the copy that started it to be gone, with its extension.
+    QStringList argomenti = QApplication::arguments().mid(1);
+    const bool riavvio = argomenti.removeAll(QStringLiteral("--riavvio")) > 0;
+    const auto istanza =
+        IstanzaUnica::prendi(riavvio ? std::chrono::seconds(15) : std::chrono::seconds(0));
+    if (!istanza) {
+        const auto pid = IstanzaUnica::altra();
+        const std::string chi = pid && *pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "";
+        if (IstanzaUnica::chiediFinestra()) {
+            std::fprintf(stderr,
+                         "ostrale: Ostrale already runs for this user%s: its window "
+                         "comes forward\n",
+                         chi.c_str());
+        } else {
+            std::fprintf(stderr,
+                         "ostrale: Ostrale already runs for this user%s, and could not "
+                         "be asked to show its window (no session bus)\n",
+                         chi.c_str());
+        }
+        return 0;
+    }
 
     ImpostazioniApp preferenze;
     testi::installaTraduzioni(
@@ -50,6 +75,13 @@ int main(int argc, char** argv) {
     OrologioDiSistema orologio;
     TemporizzatoreQt temporizzatore;
     PresentatoreFinestre domande(orologio);
+    // Quitting always works, whatever is on screen: questions go unanswered, and the loop
+    // ends without asking the windows (a question would decline to close).
+    auto esci = [&domande] {
+        domande.ritiraTutte();
+        QApplication::exit(0);
+    };
+    if (!esciSuSegnale(app, esci)) return 1;
     NotificatoreDBus notifiche(NotificatoreDBus::iconaPredefinita());
     StatoApp stato({orologio, temporizzatore, *gestore, preferenze, &domande, {}, {}, &notifiche});
     ServiziDati dati(stato, preferenze, orologio, temporizzatore);
@@ -66,16 +98,22 @@ int main(int argc, char** argv) {
         stato.appInPrimoPiano();
     };
     QObject::connect(&vassoio, &Vassoio::apriRichiesto, &finestra, apri);
-    QObject::connect(&vassoio, &Vassoio::esciRichiesto, &app, &QApplication::quit);
+    QObject::connect(&vassoio, &Vassoio::esciRichiesto, &app, esci);
+    QObject::connect(istanza.get(), &IstanzaUnica::finestraRichiesta, &finestra,
+                     [&](const QString& sezione) {
+                         if (!sezione.isEmpty()) finestra.mostraSezione(sezione);
+                         apri();
+                     });
+    istanza->pubblica();
     QObject::connect(&stato, &StatoApp::sezioneRichiesta, &finestra, [&](const QString& s) {
         finestra.mostraSezione(s);
         apri();
     });
-    // "Riapri adesso": a new instance, then this one goes.
+    // "Riapri adesso": a new instance, which waits for this one to be gone, then this one goes.
     QObject::connect(&finestra, &FinestraPrincipale::riavvioRichiesto, &app, [&] {
         if (QProcess::startDetached(QApplication::applicationFilePath(),
-                                    QApplication::arguments().mid(1))) {
-            QTimer::singleShot(400, &app, &QApplication::quit);
+                                    argomenti + QStringList{QStringLiteral("--riavvio")})) {
+            QTimer::singleShot(400, &app, esci);
         }
     });
 

@@ -3,8 +3,9 @@
 # starts the filter daemon on its simulated traffic as its own child and shows the dashboard, the
 # report card and the tray. Without a display: the daemon, and `ostralectl flussi --segui` beside
 # it showing the verdicts as the app would receive them over the local channel.
-# Ctrl-C (or quitting the app) stops everything cleanly: the daemon saves its memory, then the
-# container is shown and removed.
+# Ctrl-C (or quitting the app) stops everything cleanly: the daemon saves its memory, and the
+# container is left for a look, its path said. Simulated time runs 20 times faster from a day
+# ago until it reaches the present, so every time shown is one that has passed.
 set -euo pipefail
 build=${1:-build}
 contenitore=$(mktemp -d /tmp/ostrale-demo-XXXXXX)
@@ -19,11 +20,11 @@ fine() {
     if [ -n "$demone" ] && kill -0 "$demone" 2>/dev/null; then
         kill -TERM "$demone"
         wait "$demone" || true
-        echo
-        echo "Memory saved by the daemon on stop:"
-        ls -l "$contenitore"
     fi
-    rm -rf "$contenitore"
+    echo
+    echo "The daemon's memory, the rules and the logs stay in $contenitore:"
+    ls -l "$contenitore"
+    echo "(remove it with: rm -r $contenitore)"
 }
 trap fine EXIT
 trap 'exit 0' INT TERM
@@ -37,12 +38,13 @@ The app is opening on a simulated desktop: it runs the filter daemon itself (no 
 is touched) on browsers, everyday applications, a never-seen application in quarantine and, every
 minute or so, attacks. Watch the dashboard's counters and picture, the report card and the tray
 icon. The feeds and the city database are not downloaded in the demonstration.
-Daemon log: $contenitore/estensione.log      Quit from the tray ("Esci") or with Ctrl-C.
+Log of the app and its daemon: $contenitore/app.log
+Quit from the tray ("Esci") or with Ctrl-C.
 
 MSG
     export OSTRALE_CONTENITORE=$contenitore OSTRALE_GESTORE=locale
-    export OSTRALE_IMPOSTAZIONI=$contenitore/ostrale.conf
-    export OSTRALE_COMANDO_ESTENSIONE="$build/Estensione/ostrale-estensione --sorgente simulata --contenitore $contenitore --velocita 2 --accelera 20"
+    export OSTRALE_IMPOSTAZIONI=$contenitore/ostrale.conf OSTRALE_BLOCCO_APP=$contenitore/app.lock
+    export OSTRALE_COMANDO_ESTENSIONE="$build/Estensione/ostrale-estensione --sorgente simulata --contenitore $contenitore --velocita 2 --accelera 20 --dal-passato 86400"
     printf '[General]\nhostFeodo=http://127.0.0.1:9\nhostThreatFox=http://127.0.0.1:9\nhostDBIP=http://127.0.0.1:9\n' \
         >"$OSTRALE_IMPOSTAZIONI"
     "$build/Ostrale/ostrale" "${@:2}" 2>"$contenitore/app.log" &
@@ -60,13 +62,14 @@ The filter daemon judges a simulated desktop: browsers and everyday applications
 resolver, a never-seen application in quarantine, and every few minutes a scan, password
 guessing, a DNS tunnel, a flood, look-alike and machine-generated names, a known
 command-and-control address, lateral movement in the local network. Simulated time runs 20 times
-faster, so the hour-long patterns (beacon, channel kept open, slow exfiltration) show up too.
+faster from a day ago, so the hour-long patterns (beacon, channel kept open, slow exfiltration)
+show up too.
 Below, ostralectl follows the verdicts over the daemon's local socket; "ATTACCO" lines are the
 attack detector's findings. Daemon log: $contenitore/estensione.log      Stop with Ctrl-C.
 
 MSG
 "$build/Estensione/ostrale-estensione" --sorgente simulata --contenitore "$contenitore" \
-    --velocita 0.5 --accelera 20 "${@:2}" 2>"$contenitore/estensione.log" &
+    --velocita 0.5 --accelera 20 --dal-passato 86400 "${@:2}" 2>"$contenitore/estensione.log" &
 demone=$!
 for _ in $(seq 50); do [ -S "$OSTRALE_SOCKET" ] && break; sleep 0.1; done
 "$build/ostralectl/ostralectl" flussi --segui || true

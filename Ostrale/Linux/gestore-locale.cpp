@@ -1,5 +1,10 @@
 #include "Ostrale/Linux/gestore-locale.h"
 
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -56,10 +61,11 @@ GestoreLocale::~GestoreLocale() {
     if (!figlio_) return;
     figlio_->disconnect(this);
     if (figlio_->state() != QProcess::NotRunning) {
+        // The app quits within two seconds, its extension with it: it has this long to save.
         figlio_->terminate();
-        if (!figlio_->waitForFinished(5000)) {
+        if (!figlio_->waitForFinished(attesaFine)) {
             figlio_->kill();
-            figlio_->waitForFinished(1000);
+            figlio_->waitForFinished(300);
         }
     }
 }
@@ -153,6 +159,12 @@ void GestoreLocale::avviaFiglio() {
     if (figlio_) figlio_->deleteLater();
     figlio_ = new QProcess(this);
     figlio_->setProcessChannelMode(QProcess::ForwardedChannels);
+    // The extension never outlives the app, however the app ends (killed, crashed): the kernel
+    // sends it SIGTERM, and it saves its memory and stops.
+    figlio_->setChildProcessModifier([genitore = ::getpid()] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != genitore) ::_exit(1);  // the app ended before the line above
+    });
     QProcess* const questo = figlio_;
     connect(questo, &QProcess::started, this, [this, questo] {
         log_.info("Estensione avviata: pid " + std::to_string(questo->processId()));

@@ -23,7 +23,10 @@ class GestoreLocale final : public GestoreFiltro {
     static QStringList comandoPredefinito();
 
     GestoreLocale(QStringList comando, ImpostazioniApp& preferenze, QObject* parent = nullptr);
-    // Stops the child, giving it a few seconds to save its memory.
+    // How long a stopping extension has to save its memory before it is killed (ms).
+    static constexpr int attesaFine = 1500;
+
+    // Stops the child, giving it `attesaFine` to save its memory.
     ~GestoreLocale() override;
 
     void leggiStato(SuStato risposta) override;

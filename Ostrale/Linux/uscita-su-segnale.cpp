@@ -20,13 +20,16 @@ void suSegnale(int) {
 
 }  // namespace
 
-bool esciSuSegnale(QCoreApplication& app) {
+bool esciSuSegnale(QCoreApplication& app, std::function<void()> esci) {
     if (tubo[0] >= 0) return true;
     if (::pipe2(tubo, O_CLOEXEC) != 0) return false;
     std::signal(SIGINT, suSegnale);
     std::signal(SIGTERM, suSegnale);
     auto* notifica = new QSocketNotifier(tubo[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifica, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    // A plain exit of the loop: QCoreApplication::quit() would first ask every window to
+    // close, and a window that declines (a question waiting for its answer) would cancel it.
+    if (!esci) esci = [] { QCoreApplication::exit(0); };
+    QObject::connect(notifica, &QSocketNotifier::activated, &app, std::move(esci));
     return true;
 }
 

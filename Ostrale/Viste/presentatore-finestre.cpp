@@ -53,6 +53,13 @@ void PresentatoreFinestre::ritira(std::uint64_t domanda) {
     std::erase_if(coda_, [domanda](const InAttesa& a) { return a.domanda == domanda; });
 }
 
+void PresentatoreFinestre::ritiraTutte() {
+    coda_.clear();
+    orologioTempo_.stop();
+    delete mostrata_;
+    delete blocco_;
+}
+
 void PresentatoreFinestre::mostraProssima() {
     if (coda_.empty()) {
         orologioTempo_.stop();

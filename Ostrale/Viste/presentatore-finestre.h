@@ -25,6 +25,9 @@ class PresentatoreFinestre final : public QObject, public PresentatoreDomande {
     void chiediDecisione(std::uint64_t domanda, const EventoFlusso& evento, Data scadenza,
                          Risposta risposta) override;
     void ritira(std::uint64_t domanda) override;
+    // Every question goes, unanswered (the app quits: held flows follow the extension's own
+    // time limit).
+    void ritiraTutte();
 
     // The held-flow question on screen, and how many wait behind it.
     FinestraDomanda* domandaSospesa() const { return mostrata_; }

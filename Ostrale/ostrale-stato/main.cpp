@@ -14,6 +14,7 @@
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Dati/servizi-dati.h"
+#include "Ostrale/Linux/istanza-unica.h"
 #include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/posizione-locale.h"
 #include "Ostrale/Linux/scelta-gestore.h"
@@ -145,6 +146,15 @@ int main(int argc, char** argv) {
     }
     Registro::impostaSottosistema("it.brelt.ostrale");
 
+    // One app per user, windowed or not.
+    const auto istanza = IstanzaUnica::prendi();
+    if (!istanza) {
+        const auto pid = IstanzaUnica::altra();
+        std::cerr << "ostrale-stato: Ostrale already runs for this user"
+                  << (pid && *pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "")
+                  << ": one app per user; quit it first\n";
+        return 1;
+    }
     if (!esciSuSegnale(app)) return 1;
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -190,6 +200,13 @@ int main(int argc, char** argv) {
     });
     QObject::connect(&stato, &StatoApp::registrata,
                      [&] { stampa("registrata presso l'estensione"); });
+    int esitoUscita = 0;
+    QObject::connect(&stato, &StatoApp::registrazioneRifiutata, [&] {
+        std::cerr << "ostrale-stato: the extension refused to register this app: another copy "
+                     "of this user's app is connected to it\n";
+        esitoUscita = 1;
+        QCoreApplication::exit(1);
+    });
     QObject::connect(&stato, &StatoApp::coloreBarraCambiato, [&] {
         static const char* const nomi[] = {"spento", "verde", "arancio", "rosso"};
         stampa(std::string("semaforo: ") + nomi[static_cast<int>(stato.coloreBarra())]);
@@ -221,5 +238,5 @@ int main(int argc, char** argv) {
     posizione.richiedi([&](PosizioneFacoltativa p) { stato.impostaPosizioneMia(p); });
     const int esito = QCoreApplication::exec();
     stampa("fine");
-    return esito;
+    return esitoUscita ? esitoUscita : esito;
 }

@@ -1,16 +1,19 @@
 // The daemon as a process: stopped by SIGTERM in the middle of heavy traffic, it saves its
-// memory whole.
+// memory whole; one at a time per container and socket.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/cliente-canale.h"
+#include "Condiviso/codifica-json.h"
 #include "Estensione/memoria.h"
 #include "test/supporto/cartella-temporanea.h"
 
@@ -33,15 +36,49 @@ pid_t avvia(const std::vector<std::string>& argomenti) {
     return esito == 0 ? pid : -1;
 }
 
+// Flows the daemon on `socket` has counted in its history so far (0 while it does not answer).
+std::int64_t flussiContati(const std::filesystem::path& socket) {
+    canale::ClienteCanale cliente(socket);
+    if (cliente.connetti(std::chrono::milliseconds(500))) return 0;
+    const auto byte = cliente.leggiStorico();
+    const auto pacchetto = json::decodifica<PacchettoStorico>(byte.value_or(""));
+    std::int64_t totale = 0;
+    if (pacchetto) {
+        for (const auto& [firma, voce] : pacchetto->app) totale += voce.totale;
+    }
+    return totale;
+}
+
+// Waits for `condizione` up to a minute; whether it came.
+bool attendi(const std::function<bool()>& condizione) {
+    const auto fine = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!condizione()) {
+        if (std::chrono::steady_clock::now() > fine) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+int fine(pid_t pid) {
+    int stato = 0;
+    if (::waitpid(pid, &stato, 0) != pid) return -1;
+    return WIFEXITED(stato) ? WEXITSTATUS(stato) : 128 + WTERMSIG(stato);
+}
+
 TEST(Estensione, SigtermDuringHeavyTrafficSavesWholeFiles) {
     for (int prova = 0; prova < 3; ++prova) {
         test::CartellaTemporanea cartella;
         const auto contenitore = cartella / "contenitore";
+        test::VariabileAmbiente socket("OSTRALE_SOCKET", (cartella / "ostrale.sock").string());
         const pid_t pid = avvia({OSTRALE_ESTENSIONE, "--sorgente", "simulata", "--contenitore",
                                  contenitore.string(), "--velocita", "2000", "--accelera", "3"});
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500 + 300 * prova));
+        // Signalled once traffic flows, at a different moment of it each round.
+        const std::int64_t soglia = 200 + 400 * prova;
+        const bool flussi =
+            attendi([&] { return flussiContati(cartella / "ostrale.sock") > soglia; });
         ASSERT_EQ(::kill(pid, SIGTERM), 0);
+        ASSERT_TRUE(flussi) << "no traffic counted in a minute";
         int stato = 0;
         ASSERT_EQ(::waitpid(pid, &stato, 0), pid);
         ASSERT_TRUE(WIFEXITED(stato)) << "the daemon did not exit by itself";
@@ -62,6 +99,32 @@ TEST(Estensione, SigtermDuringHeavyTrafficSavesWholeFiles) {
         for (const auto& [firma, voce] : memoria.storicoApp) totale += voce.totale;
         EXPECT_GT(totale, 100);  // traffic was flowing when the signal came
     }
+}
+
+TEST(Estensione, ASecondDaemonOfTheSameContainerOrSocketIsRefused) {
+    test::CartellaTemporanea cartella;
+    auto daemon = [&](const std::string& contenitore, const std::string& socket) {
+        test::VariabileAmbiente variabile("OSTRALE_SOCKET", (cartella / socket).string());
+        return avvia({OSTRALE_ESTENSIONE, "--sorgente", "simulata", "--contenitore",
+                      (cartella / contenitore).string(), "--velocita", "1"});
+    };
+    const pid_t primo = daemon("a", "a.sock");
+    ASSERT_GT(primo, 0);
+    ASSERT_TRUE(attendi([&] { return std::filesystem::exists(cartella / "a.sock"); }));
+    // The same container on another socket, another container on the same socket: both end
+    // at once, and the first serves on.
+    EXPECT_EQ(fine(daemon("a", "b.sock")), 3);
+    EXPECT_EQ(fine(daemon("b", "a.sock")), 3);
+    EXPECT_FALSE(std::filesystem::exists(cartella / "b.sock"));
+    canale::ClienteCanale cliente(cartella / "a.sock");
+    EXPECT_FALSE(cliente.connetti());
+    ASSERT_EQ(::kill(primo, SIGTERM), 0);
+    EXPECT_EQ(fine(primo), 0);
+    // Once it has gone, the next one starts.
+    const pid_t dopo = daemon("a", "b.sock");
+    ASSERT_TRUE(attendi([&] { return std::filesystem::exists(cartella / "b.sock"); }));
+    ::kill(dopo, SIGTERM);
+    EXPECT_EQ(fine(dopo), 0);
 }
 
 TEST(Estensione, BadArgumentsAreRefusedClearly) {
