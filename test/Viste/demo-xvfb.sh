@@ -15,11 +15,13 @@ schermo=:$((90 + RANDOM % 100))
 Xvfb "$schermo" -screen 0 1280x860x24 -nolisten tcp >"$lavoro/xvfb.log" 2>&1 &
 xvfb=$!
 demo=""
+contenitore=""
 fine() {
     [ -n "$demo" ] && kill -TERM "$demo" 2>/dev/null && wait "$demo" 2>/dev/null
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
     rm -rf "$lavoro"
+    [ -n "$contenitore" ] && rm -rf "$contenitore"
 }
 trap fine EXIT
 fallito() { echo "FAILED: $*"; tail -n 30 "$lavoro/demo.log"; exit 1; }
@@ -27,7 +29,6 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${schermo#:}" ] && break; sleep 0.1
 export DISPLAY=$schermo QT_QPA_PLATFORM=xcb
 setsid dbus-run-session -- "$radice/strumenti/demo.sh" "$build" >"$lavoro/demo.log" 2>&1 &
 demo=$!
-contenitore=""
 for _ in $(seq 100); do
     contenitore=$(grep -o '/tmp/ostrale-demo-[A-Za-z0-9]*' "$lavoro/demo.log" | head -1)
     [ -n "$contenitore" ] && break
@@ -51,3 +52,6 @@ demo=""
 for _ in $(seq 100); do pgrep -f "contenitore $contenitore" >/dev/null || break; sleep 0.1; done
 pgrep -f "contenitore $contenitore" >/dev/null && fallito "the daemon stops with the app"
 echo "ok: quitting stops the daemon the app ran"
+grep -q "stay in $contenitore" "$lavoro/demo.log" || fallito "the demo says where it left its files"
+[ -f "$contenitore/registro-flussi.json" ] || fallito "the daemon's memory is kept"
+echo "ok: the demo keeps its container and says where"
