@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
     // ("Riapri adesso") waits for the copy that started it to be gone, with its extension.
     QStringList argomenti = QApplication::arguments().mid(1);
     const bool riavvio = argomenti.removeAll(QStringLiteral("--riavvio")) > 0;
+    // `--nascosta`: in the tray only, the window shown on request (a start at login).
+    const bool nascosta = argomenti.contains(QStringLiteral("--nascosta"));
     const auto istanza =
         IstanzaUnica::prendi(riavvio ? std::chrono::seconds(15) : std::chrono::seconds(0));
     if (!istanza) {
@@ -91,6 +93,7 @@ int main(int argc, char** argv) {
 
     FinestraPrincipale finestra(stato);
     Vassoio vassoio(stato);
+    vassoio.seguiFinestra(&finestra);
     auto apri = [&] {
         finestra.show();
         finestra.raise();
@@ -120,6 +123,6 @@ int main(int argc, char** argv) {
     stato.avvia();
     dati.avvia();
     posizione.richiedi([&](PosizioneFacoltativa p) { stato.impostaPosizioneMia(p); });
-    finestra.show();
+    if (!nascosta) finestra.show();
     return QApplication::exec();
 }

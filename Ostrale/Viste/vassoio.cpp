@@ -21,15 +21,12 @@ Vassoio::Vassoio(StatoApp& stato, QObject* parent)
     icona_.setToolTip(QStringLiteral("Ostrale"));
     connect(&icona_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason) { mostraBarraMenu(QCursor::pos()); });
+    rinvio_.setSingleShot(true);
+    connect(&rinvio_, &QTimer::timeout, this, &Vassoio::aggiornaIcona);
     for (auto segnale : {&StatoApp::coloreBarraCambiato, &StatoApp::faseAnelloCambiata,
-                         &StatoApp::domandaInAttesaCambiata, &StatoApp::filtroAttivoCambiato}) {
-        connect(&stato_, segnale, this, [this] {
-            // Several changes in one turn draw the icon once.
-            if (iconaDaRifare_) return;
-            iconaDaRifare_ = true;
-            QMetaObject::invokeMethod(
-                this, [this] { aggiornaIcona(); }, Qt::QueuedConnection);
-        });
+                         &StatoApp::domandaInAttesaCambiata, &StatoApp::filtroAttivoCambiato,
+                         &StatoApp::lampeggioAccesoCambiato}) {
+        connect(&stato_, segnale, this, &Vassoio::richiediIcona);
     }
     aggiornaIcona();
     attesaVassoio_.setInterval(5000);
@@ -53,15 +50,42 @@ void Vassoio::cercaVassoio() {
     }
 }
 
+void Vassoio::seguiFinestra(QWidget* finestra) {
+    finestra_ = finestra;
+}
+
+bool Vassoio::animazioneVista() const {
+    return barra_->isVisible() ||
+           (finestra_ && finestra_->isVisible() && !finestra_->isMinimized());
+}
+
+void Vassoio::richiediIcona() {
+    // Several changes in one turn, or in the second the tray alone waits, make one icon.
+    if (rinvio_.isActive()) return;
+    const bool subito = animazioneVista() || !ultimaIcona_.isValid();
+    rinvio_.start(subito ? 0
+                         : static_cast<int>(
+                               std::max<qint64>(0, intervalloNascosto - ultimaIcona_.elapsed())));
+}
+
 void Vassoio::aggiornaIcona() {
-    iconaDaRifare_ = false;
+    // A question on screen shows the request icon; an alert (an attack, an application waking
+    // up) makes it blink.
+    const Aspetto aspetto{stato_.coloreBarra(), stato_.anelloAttivo(), stato_.faseAnello(),
+                          stato_.domandaInAttesa() || stato_.lampeggioAcceso()};
+    // The ring is not drawn under the request icon: its phase alone changes nothing there.
+    const bool stessoAspetto =
+        ultimo_ && (aspetto == *ultimo_ || (aspetto.richiesta && ultimo_->richiesta));
+    if (stessoAspetto) return;
+    ultimo_ = aspetto;
     QIcon icona;
     for (const qreal scala : {1.0, 2.0}) {
-        icona.addPixmap(QPixmap::fromImage(
-            IconaBarra::disegna(stato_.coloreBarra(), stato_.anelloAttivo(), stato_.faseAnello(),
-                                stato_.domandaInAttesa(), scala)));
+        icona.addPixmap(QPixmap::fromImage(IconaBarra::disegna(
+            aspetto.luce, aspetto.anello, aspetto.fase, aspetto.richiesta, scala)));
     }
     icona_.setIcon(icona);
+    ultimaIcona_.start();
+    ++impostate_;
 }
 
 void Vassoio::mostraBarraMenu(const QPoint& dove) {

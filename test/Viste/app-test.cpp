@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -18,10 +19,12 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/codifica-json.h"
 #include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Viste/Cruscotto/cruscotto.h"
 #include "Ostrale/Viste/Cruscotto/visualizzazioni.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 #include "Ostrale/Viste/colori.h"
@@ -182,6 +185,157 @@ TEST_F(AppSenzaEstensione, TheFlowPicturesKeepTheirLimitsAndRestWhenHidden) {
     fotografa(&radar, QStringLiteral("radar-sonar.png"));
 }
 
+// The tray's icon as the panel gets it, and the picture it should be.
+QImage iconaDi(const Vassoio& v) {
+    return v.icona().pixmap(QSize(22, 21)).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+QImage richiesta() {
+    return IconaBarra::disegna(ColoreSemaforo::verde, false, 0, true, 1)
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST_F(AppSenzaEstensione, TheTrayBlinksForAlertsAndShowsTheRequestWhileAQuestionWaits) {
+    PresentatoreRegistrato domande;
+    StatoApp s({orologio_,
+                tempo_,
+                gestore_,
+                preferenze_,
+                &domande,
+                QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                {}});
+    Vassoio vassoio(s);
+    vassoio.barraMenu().show();  // the icon follows at once while the popup shows
+    s.avvia();
+    QTRY_VERIFY(s.filtroAttivo() && s.anelloAttivo());
+    QTRY_VERIFY(iconaDi(vassoio) != richiesta());
+    // An attack: the icon blinks, 0.45 s on, 0.45 s off, for 8 seconds.
+    EventoFlusso attacco = evento(orologio_.adesso(), "sconosciuta", false);
+    attacco.attacco = TipoAttacco::scansione;
+    s.nuovoFlusso(json::codifica(attacco));
+    QTRY_COMPARE(iconaDi(vassoio), richiesta());
+    tempo_.avanza(StatoApp::intervalloLampeggio);
+    QTRY_VERIFY(iconaDi(vassoio) != richiesta());
+    tempo_.avanza(StatoApp::intervalloLampeggio);
+    QTRY_COMPARE(iconaDi(vassoio), richiesta());
+    tempo_.avanza(8);
+    QTRY_VERIFY(!s.lampeggioAcceso() && iconaDi(vassoio) != richiesta());
+    // A held flow's question: the request icon stays while it waits.
+    s.chiediDecisione(json::codifica(evento(orologio_.adesso(), "/opt/nuova", false)));
+    ASSERT_EQ(domande.domande.size(), 1u);
+    for (int i = 0; i < 4; ++i) {
+        QTRY_COMPARE(iconaDi(vassoio), richiesta());
+        tempo_.avanza(StatoApp::intervalloLampeggio);
+    }
+    domande.domande[0].risposta(false);
+    QTRY_VERIFY(iconaDi(vassoio) != richiesta());
+}
+
+TEST_F(AppSenzaEstensione, TheTrayAloneChangesItsIconAtMostOnceASecond) {
+    StatoApp& s = stato();
+    Vassoio vassoio(s);
+    s.avvia();
+    QTRY_VERIFY(s.anelloAttivo());
+    gira(1.1);
+    // The ring steps every 0.12 s of the controller's clock, here much faster than that.
+    auto fa = [&](double secondi) {
+        const int prima = vassoio.iconeImpostate();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < secondi * 1000) {
+            tempo_.avanza(StatoApp::intervalloAnello);
+            gira(0.01);
+        }
+        return std::pair(vassoio.iconeImpostate() - prima, t.elapsed() / 1000.0);
+    };
+    const auto [nascosta, secondi] = fa(2.5);
+    EXPECT_GE(nascosta, 1);  // it still moves
+    EXPECT_LE(nascosta, static_cast<int>(secondi) + 1);
+    // With the popup open the ring travels at its own pace.
+    vassoio.barraMenu().show();
+    const auto [vista, quanto] = fa(1);
+    EXPECT_GT(vista, 5 * quanto) << vista << " icons in " << quanto << " s";
+}
+
+TEST_F(AppSenzaEstensione, ARefusedSwitchLeavesEveryCheckboxShowingTheFilter) {
+    StatoApp& s = stato();  // the filter is somebody else's: switching it off is refused
+    FinestraPrincipale f(s);
+    f.show();
+    Vassoio vassoio(s);
+    vassoio.barraMenu().show();
+    s.avvia();
+    QTRY_VERIFY(s.filtroAttivo());
+    for (auto* c :
+         {f.findChild<QCheckBox*>(QStringLiteral("firewallAttivo")),
+          vassoio.barraMenu().findChild<QCheckBox*>(QStringLiteral("interruttoreFiltro"))}) {
+        ASSERT_NE(c, nullptr);
+        QTRY_VERIFY(c->isChecked());
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(6, c->height() / 2));
+        EXPECT_FALSE(c->isChecked());  // as the click left it
+        QTRY_VERIFY(c->isChecked());   // as the system has it
+    }
+    EXPECT_TRUE(s.filtroAttivo());
+}
+
+TEST_F(AppSenzaEstensione, TheDashboardsListsKeepTheirLimits) {
+    StatoApp& s = stato();
+    Cruscotto c(s);
+    c.resize(900, 1200);
+    c.show();
+    auto righe = [&](const char* nome) {
+        return static_cast<int>(c.findChildren<QWidget*>(QLatin1String(nome)).size());
+    };
+    auto* attacchi = c.findChild<QWidget*>(QStringLiteral("riquadroAttacchi"));
+    auto* quarantena = c.findChild<QWidget*>(QStringLiteral("quarantena"));
+    EXPECT_FALSE(attacchi->isVisible());
+    EXPECT_FALSE(quarantena->isVisible());  // off by default
+    // Six blocked flows with allowed ones between: the five newest blocked are listed.
+    for (int i = 0; i < 6; ++i) {
+        s.nuovoFlusso(json::codifica(
+            evento(orologio_.adesso(), "/usr/bin/bloccata" + std::to_string(i), false)));
+        s.nuovoFlusso(json::codifica(evento(orologio_.adesso(), "/usr/bin/consentita", true)));
+    }
+    QTRY_COMPARE(righe("rigaBloccata"), 5);
+    const auto bloccate = c.findChildren<QLabel*>(QStringLiteral("rigaBloccata"));
+    EXPECT_EQ(bloccate.front()->text(), QStringLiteral("/usr/bin/bloccata5"));
+    EXPECT_EQ(bloccate.back()->text(), QStringLiteral("/usr/bin/bloccata1"));
+    // Seven attacks: four rows.
+    for (int i = 0; i < 7; ++i) {
+        EventoFlusso a = evento(orologio_.adesso(), "/usr/bin/spia", false);
+        a.attacco = TipoAttacco::c2Noto;
+        s.nuovoFlusso(json::codifica(a));
+    }
+    QTRY_COMPARE(righe("rigaAttacco"), 4);
+    EXPECT_TRUE(attacchi->isVisible());
+    // The rules counter counts both kinds.
+    EXPECT_EQ(s.aggiungiRegola("/usr/bin/git", AzioneRegola::blocca), EsitoModifica::cambiata);
+    EXPECT_EQ(s.aggiungiRegolaDominio("ads.example", AzioneRegola::blocca),
+              EsitoModifica::cambiata);
+    auto* regole = c.findChild<QLabel*>(QStringLiteral("contatore_regole"));
+    QTRY_COMPARE(regole->text(), QStringLiteral("2"));
+    // The quarantine box follows the setting.
+    ImpostazioniParziali quarantena1;
+    quarantena1.quarantenaAttiva = true;
+    s.modificaImpostazioni(quarantena1);
+    QTRY_VERIFY(quarantena->isVisible());
+    fotografa(&c, QStringLiteral("cruscotto-limiti.png"));
+    quarantena1.quarantenaAttiva = false;
+    s.modificaImpostazioni(quarantena1);
+    QTRY_VERIFY(!quarantena->isVisible());
+    s.pulisciAttacchi();
+    QTRY_VERIFY(!attacchi->isVisible());
+}
+
+TEST(VotoPagella, TheCountsLineShowsWhatThereIs) {
+    using Parti = std::vector<Voto::Parte>;
+    EXPECT_EQ(Voto::conteggi({0, 0, 0, 0}), (Parti{{QStringLiteral("0 flussi"), QColor()}}));
+    EXPECT_EQ(Voto::conteggi({1, 0, 0, 0}), (Parti{{QStringLiteral("1 flusso"), QColor()}}));
+    EXPECT_EQ(Voto::conteggi({3, 1, 2, 1}),
+              (Parti{{QStringLiteral("3 flussi"), QColor()},
+                     {QStringLiteral("1 tracker (33%)"), colori::viola},
+                     {QStringLiteral("2 bloccati"), colori::rosso},
+                     {QStringLiteral("⚡ 1 anomalie"), colori::arancio}}));
+}
+
 TEST(VotoPagella, GradesAtTheBoundaries) {
     auto voto = [](std::int64_t totale, std::int64_t tracker) {
         return Voto::lettera(ContatoriApp{totale, tracker, 0, 0});
@@ -250,6 +404,65 @@ TEST(IconaVassoio, MatchesTheReferencePictures) {
     // The ring moves: two phases differ, a whole period (56) later it is the same again.
     EXPECT_NE(IconaBarra::disegna(ColoreSemaforo::verde, true, 0, false),
               IconaBarra::disegna(ColoreSemaforo::verde, true, -21, false));
+}
+
+// Beside the real simulated daemon, whose history says how each application did.
+TEST(AppConEstensione, TheReportCardPutsTheWorstFirstAndBlocksFromItsRow) {
+    CartellaTemporanea cartella;
+    std::filesystem::create_directories(cartella / "c");
+    VariabileAmbiente contenitore("OSTRALE_CONTENITORE", (cartella / "c").string());
+    StoricoApp storia;
+    storia["/opt/poca"] = {10, 1, 0, 0};    // 0.1
+    storia["/opt/molta"] = {20, 2, 0, 0};   // 0.1, more flows: first of the two
+    storia["/opt/pessima"] = {4, 4, 0, 0};  // 1
+    storia["/opt/muta"] = {0, 0, 0, 0};
+    ASSERT_TRUE(ArchivioCondiviso::salvaJSON(storia, "storico-app.json"));
+    DemoneSimulato demone(cartella / "c", cartella / "ostrale.sock");
+    demone.avvia();
+    OrologioDiSistema orologio;
+    TemporizzatoreQt tempo;
+    GestoreEsterno gestore;
+    ImpostazioniApp preferenze(QString::fromStdString((cartella / "ostrale.conf").string()));
+    StatoApp stato({orologio,
+                    tempo,
+                    gestore,
+                    preferenze,
+                    nullptr,
+                    QString::fromStdString((cartella / "ostrale.sock").string()),
+                    {}});
+    stato.avvia();
+    VistaPagella pagella(stato);
+    pagella.resize(700, 500);
+    pagella.show();
+    auto* elenco = pagella.findChild<QListView*>(QStringLiteral("elencoPagella"));
+    ASSERT_NE(elenco, nullptr);
+    QStringList ordine;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            ordine.clear();
+            for (int r = 0; r < elenco->model()->rowCount(); ++r) {
+                const QString f = elenco->model()->index(r, 0).data().toString();
+                if (f.startsWith(QStringLiteral("/opt/"))) ordine << f;
+            }
+            return ordine.size() == 4;
+        }(),
+        20000);
+    EXPECT_EQ(ordine, (QStringList{QStringLiteral("/opt/pessima"), QStringLiteral("/opt/molta"),
+                                   QStringLiteral("/opt/poca"), QStringLiteral("/opt/muta")}));
+    // "Blocca" on the worst row makes its rule.
+    int riga = 0;
+    while (elenco->model()->index(riga, 0).data().toString() != QStringLiteral("/opt/pessima"))
+        ++riga;
+    const QRect r = elenco->visualRect(elenco->model()->index(riga, 0));
+    QTest::mouseClick(elenco->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 46, r.top() + 28));
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(stato.regole().begin(), stato.regole().end(),
+                                         [](const Regola& x) {
+                                             return x.firmaApp == "/opt/pessima" &&
+                                                    x.azione == AzioneRegola::blocca;
+                                         }),
+                             10000);
+    fotografa(&pagella, QStringLiteral("pagella-ordine.png"));
+    demone.ferma();
 }
 
 // Beside the real simulated daemon: the dashboard, the report card, the popup and the credits,

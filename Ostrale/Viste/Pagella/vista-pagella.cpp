@@ -35,6 +35,31 @@ QColor Voto::colore(const ContatoriApp& c) {
                      : colori::rosso;
 }
 
+std::vector<Voto::Parte> Voto::conteggi(const ContatoriApp& c) {
+    const int flussi = static_cast<int>(std::min<qint64>(c.totale, INT_MAX));
+    std::vector<Parte> parti;
+    parti.push_back(
+        {QCoreApplication::translate("ostrale::VistaPagella", "%n flussi", "", flussi), QColor()});
+    if (c.tracker >= 1) {
+        parti.push_back({QStringLiteral("%1 tracker (%2%)")
+                             .arg(c.tracker)
+                             .arg(static_cast<int>(quota(c) * 100)),
+                         colori::viola});
+    }
+    if (c.bloccati >= 1) {
+        parti.push_back(
+            {QCoreApplication::translate("ostrale::VistaPagella", "%1 bloccati").arg(c.bloccati),
+             colori::rosso});
+    }
+    if (c.anomalie >= 1) {
+        parti.push_back({QStringLiteral("⚡ ") +
+                             QCoreApplication::translate("ostrale::VistaPagella", "%1 anomalie")
+                                 .arg(c.anomalie),
+                         colori::arancio});
+    }
+    return parti;
+}
+
 ModelloPagella::ModelloPagella(StatoApp& stato, QObject* parent)
     : QAbstractListModel(parent), stato_(stato) {}
 
@@ -115,30 +140,10 @@ class DelegatoPagella : public QStyledItemDelegate {
         piccolo.setPointSizeF(piccolo.pointSizeF() * 0.9);
         p->setFont(piccolo);
         int cx = x + fm.horizontalAdvance(nomeCorto) + 10;
-        auto parte = [&](const QString& t, const QColor& colore) {
-            p->setPen(colore);
-            p->drawText(QPoint(cx, r.top() + 24), t);
-            cx += QFontMetrics(piccolo).horizontalAdvance(t) + 10;
-        };
-        const int flussi = static_cast<int>(std::min<qint64>(c.totale, INT_MAX));
-        parte(QCoreApplication::translate("ostrale::VistaPagella", "%n flussi", "", flussi),
-              o.palette.color(QPalette::Text));
-        if (c.tracker >= 1) {
-            parte(QStringLiteral("%1 tracker (%2%)")
-                      .arg(c.tracker)
-                      .arg(static_cast<int>(Voto::quota(c) * 100)),
-                  colori::viola);
-        }
-        if (c.bloccati >= 1) {
-            parte(
-                QCoreApplication::translate("ostrale::VistaPagella", "%1 bloccati").arg(c.bloccati),
-                colori::rosso);
-        }
-        if (c.anomalie >= 1) {
-            parte(QStringLiteral("⚡ ") +
-                      QCoreApplication::translate("ostrale::VistaPagella", "%1 anomalie")
-                          .arg(c.anomalie),
-                  colori::arancio);
+        for (const Voto::Parte& parte : Voto::conteggi(c)) {
+            p->setPen(parte.colore.isValid() ? parte.colore : o.palette.color(QPalette::Text));
+            p->drawText(QPoint(cx, r.top() + 24), parte.testo);
+            cx += QFontMetrics(piccolo).horizontalAdvance(parte.testo) + 10;
         }
         // The bar.
         const QRectF barra(x, r.top() + 34, std::min(260, spazio), 6);

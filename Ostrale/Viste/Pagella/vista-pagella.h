@@ -22,6 +22,15 @@ struct Voto {
     static double quota(const ContatoriApp& c);
     static QString lettera(const ContatoriApp& c);  // "A" … "D"
     static QColor colore(const ContatoriApp& c);
+
+    // The counts line beside the identity, part by part: the flows always; the trackers, the
+    // blocked flows and the anomalies when there are any.
+    struct Parte {
+        QString testo;
+        QColor colore;  // invalid: the text's own colour
+        bool operator==(const Parte&) const = default;
+    };
+    static std::vector<Parte> conteggi(const ContatoriApp& c);
 };
 
 // The report card's rows, worst first: larger quota, then more flows.
