@@ -7,7 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <deque>
+
 #include <grp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -151,7 +154,28 @@ bool CanaleXPC::autorizzato(int fd) {
 }
 
 void CanaleXPC::accetta() {
+    // Refused peers are told why; their end stays open a moment, closed for writing, so that a
+    // client that writes at once still reads the reason before it finds the end.
+    using Cronometro = std::chrono::steady_clock;
+    struct Rifiutate {
+        std::deque<std::pair<int, Cronometro::time_point>> fd;
+        void chiudi(bool tutte) {
+            while (!fd.empty() && (tutte || fd.size() > 64 || fd.front().second <= Cronometro::now())) {
+                ::close(fd.front().first);
+                fd.pop_front();
+            }
+        }
+        ~Rifiutate() { chiudi(true); }
+    } rifiutate;
     while (!fine_) {
+        rifiutate.chiudi(false);
+        if (!rifiutate.fd.empty()) {
+            pollfd attesa{ascolto_, POLLIN, 0};
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                rifiutate.fd.front().second - Cronometro::now())
+                                .count();
+            if (::poll(&attesa, 1, static_cast<int>(std::max<long>(ms, 0)) + 1) == 0) continue;
+        }
         const int fd = ::accept4(ascolto_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -170,7 +194,8 @@ void CanaleXPC::accetta() {
                 Cornice{TipoCornice::notifica, 0, std::string(messaggi::nonAutorizzato), {}});
             [[maybe_unused]] const auto n =
                 ::send(fd, perché.data(), perché.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-            ::close(fd);
+            ::shutdown(fd, SHUT_WR);
+            rifiutate.fd.emplace_back(fd, Cronometro::now() + std::chrono::seconds(1));
             continue;
         }
         auto nuova = std::make_shared<canale::ConnessioneCanale>(

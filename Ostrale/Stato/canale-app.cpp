@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <sys/socket.h>
+
 namespace ostrale {
 
 using canale::Cornice;
@@ -18,10 +20,13 @@ CanaleApp::~CanaleApp() {
 }
 
 void CanaleApp::connetti() {
-    if (socket_) return;
+    // Also while the end of the last connection is still to be reported: whoever handles it
+    // decides when to try again.
+    if (socket_ || fineDaDire_) return;
     lettore_ = canale::LettoreCornici();
     registrato_ = false;
     nonPermessa_ = false;
+    ++tentativi_;
     socket_ = new QLocalSocket(this);
     QLocalSocket* const questo = socket_;
     connect(questo, &QLocalSocket::connected, this, [this, questo] {
@@ -37,10 +42,12 @@ void CanaleApp::connetti() {
         if (socket_ == questo) leggi();
     });
     connect(questo, &QLocalSocket::disconnected, this, [this, questo] {
+        if (socket_ == questo) leggiUltime();
         if (socket_ == questo) termina(!registrato_);
     });
     connect(questo, &QLocalSocket::errorOccurred, this,
             [this, questo](QLocalSocket::LocalSocketError errore) {
+                if (socket_ == questo) leggiUltime();
                 if (socket_ != questo) return;
                 // The socket is the group's alone: the kernel refused the connection.
                 if (errore == QLocalSocket::SocketAccessError) nonPermessa_ = true;
@@ -65,9 +72,11 @@ void CanaleApp::termina(bool invalidazione) {
     if (!socket_) return;
     chiudi();
     // Reported from the event loop, never from inside the call that found the end.
+    fineDaDire_ = true;
     QMetaObject::invokeMethod(
         this,
         [this, invalidazione] {
+            fineDaDire_ = false;
             if (invalidazione) {
                 emit invalidata();
             } else {
@@ -102,9 +111,27 @@ bool CanaleApp::chiama(std::string_view nome, std::string carico, SuRisposta ris
     return true;
 }
 
+void CanaleApp::leggiUltime() {
+    // What the extension sent before it closed is read first, even when the end showed up as a
+    // write that failed: its last word may say why. Taken as it is, without waiting.
+    const QByteArray inCoda = socket_->readAll();
+    std::string byte(inCoda.constData(), static_cast<std::size_t>(inCoda.size()));
+    const auto fd = static_cast<int>(socket_->socketDescriptor());
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && byte.size() < (1u << 20) &&
+                    (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+        byte.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (!byte.empty()) elabora(byte);
+}
+
 void CanaleApp::leggi() {
     const QByteArray byte = socket_->readAll();
-    lettore_.aggiungi(std::string_view(byte.constData(), static_cast<std::size_t>(byte.size())));
+    elabora(std::string_view(byte.constData(), static_cast<std::size_t>(byte.size())));
+}
+
+void CanaleApp::elabora(std::string_view byte) {
+    lettore_.aggiungi(byte);
     QPointer<QLocalSocket> questo(socket_);
     while (auto cornice = lettore_.prossima()) {
         if (cornice->tipo == TipoCornice::risposta) {
@@ -122,7 +149,10 @@ void CanaleApp::leggi() {
             } else if (cornice->nome == messaggi::regole) {
                 emit regole(cornice->carico);
             } else if (cornice->nome == messaggi::nonAutorizzato) {
+                // The extension's last word: it refuses this user.
                 nonPermessa_ = true;
+                termina(true);
+                return;
             }
         }
         // A handler may have closed or replaced the connection: what is left is not ours.

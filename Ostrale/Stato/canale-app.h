@@ -47,6 +47,8 @@ class CanaleApp : public QObject {
     bool pronto() const { return pronto_; }
     // The last connection failed because the extension does not let this user in.
     bool nonPermessa() const { return nonPermessa_; }
+    // Connections tried so far.
+    std::uint64_t tentativi() const { return tentativi_; }
 
     // A call. Skipped (false) without a connection; its answer is dropped with the connection.
     bool chiama(std::string_view nome, std::string carico, SuRisposta risposta = {});
@@ -75,6 +77,9 @@ class CanaleApp : public QObject {
 
   private:
     void leggi();
+    void leggiUltime();
+    // Takes bytes in and hands out the frames they complete.
+    void elabora(std::string_view byte);
     void inviaCornice(const canale::Cornice& cornice);
     // Ends the current connection; the signal follows on the next turn of the event loop.
     void termina(bool invalidazione);
@@ -86,6 +91,8 @@ class CanaleApp : public QObject {
     bool registrato_ = false;
     bool pronto_ = false;
     bool nonPermessa_ = false;
+    std::uint64_t tentativi_ = 0;
+    bool fineDaDire_ = false;  // an ended connection's signal is on its way
     std::uint32_t prossimoId_ = 1;
     struct Attesa {
         SuRisposta risposta;

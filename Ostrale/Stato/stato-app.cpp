@@ -153,6 +153,10 @@ bool StatoApp::connesso() const {
     return canale_->connesso();
 }
 
+std::uint64_t StatoApp::tentativiCollegamento() const {
+    return canale_->tentativi();
+}
+
 void StatoApp::setStatoEstensione(const QString& v) {
     if (statoEstensione_ == v) return;
     statoEstensione_ = v;

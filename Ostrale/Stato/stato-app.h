@@ -151,6 +151,8 @@ class StatoApp : public QObject {
     bool anelloAttivo() const { return orologioAnello_.has_value(); }
     const PrimeViste& primeVisteStorico() const { return primeVisteStorico_; }
     bool connesso() const;
+    // Connections to the extension tried so far.
+    std::uint64_t tentativiCollegamento() const;
     // The version the extension answered, empty until it has.
     const std::string& versioneEstensione() const { return versioneEstensione_; }
     const QString& versioneApp() const { return versioneApp_; }

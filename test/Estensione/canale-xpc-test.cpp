@@ -361,7 +361,19 @@ TEST_F(CanaleTest, PeersOutsideTheGroupAreRefused) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
         ClienteCanale cliente(socket);
         const auto errore = cliente.connetti(std::chrono::milliseconds(3000));
-        ::_exit(errore == ClienteCanale::Errore::nonAutorizzato ? 0 : 11);
+        if (errore != ClienteCanale::Errore::nonAutorizzato) ::_exit(11);
+        // A client that writes at once still reads why, then the end.
+        const int fd = connettiGrezzo(socket);
+        const std::string registra =
+            canale::codifica(canale::Cornice{canale::TipoCornice::chiamata, 1, "registra:", {}});
+        if (fd < 0 || ::send(fd, registra.data(), registra.size(), MSG_NOSIGNAL) < 0) ::_exit(12);
+        canale::LettoreCornici lettore;
+        char byte[256];
+        for (ssize_t n; (n = ::recv(fd, byte, sizeof byte, 0)) > 0;) {
+            lettore.aggiungi(std::string_view(byte, static_cast<std::size_t>(n)));
+        }
+        const auto ultima = lettore.prossima();
+        ::_exit(ultima && ultima->nome == canale::messaggi::nonAutorizzato ? 0 : 13);
     }
     int stato = 0;
     ASSERT_EQ(::waitpid(figlio, &stato, 0), figlio);

@@ -5,7 +5,12 @@
 #include <ctime>
 #include <memory>
 
+#include <QLocalServer>
+#include <QLocalSocket>
 #include "Condiviso/codifica-json.h"
+
+#include "Condiviso/cornice.h"
+#include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Linux/gestore-locale.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
@@ -255,6 +260,74 @@ TEST_F(StatoAppSenzaCollegamento, ARevivalCutShortByQuittingIsCompletedAtTheNext
     EXPECT_FALSE(nuovo.filtroAttivo());
     avanza(1);
     ASSERT_TRUE(aspetta([&] { return nuovo.filtroAttivo() && gestore_->pid() != 0; }));
+}
+
+// Ten minutes of fake time with nobody listening, every trigger of a connection pulled as often
+// as a desktop would: the 5 s refresh, the system's configuration changes every second.
+class SenzaDemone : public StatoAppSenzaCollegamento {
+  protected:
+    // The attempts made over `secondi`, and whether the filter was ever switched.
+    std::uint64_t tentativiIn(StatoApp& s, GestoreFiltro& gestore, double secondi) {
+        const std::uint64_t prima = s.tentativiCollegamento();
+        for (double t = 0; t < secondi; t += 0.5) {
+            tempo_.avanza(0.5);
+            if (static_cast<int>(t * 2) % 2 == 0) emit gestore.configurazioneCambiata();
+            // Each attempt has failed, and the failure been handled, before time moves on.
+            aspetta([&] { return !s.connesso(); }, 5);
+            gira(0.001);
+        }
+        return s.tentativiCollegamento() - prima;
+    }
+};
+
+TEST_F(SenzaDemone, TenMinutesMakeOneAttemptEveryThreeSeconds) {
+    GestoreEsterno acceso;  // the filter stays on: the link is expected
+    StatoApp s({orologio_,
+                tempo_,
+                acceso,
+                preferenze_,
+                nullptr,
+                QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                {}});
+    s.avvia();
+    ASSERT_TRUE(aspetta([&] { return s.filtroAttivo(); }));
+    const std::uint64_t tentativi = tentativiIn(s, acceso, 600);
+    EXPECT_GE(tentativi, 195u);
+    EXPECT_LE(tentativi, 205u);
+}
+
+TEST_F(SenzaDemone, AUserTheExtensionRefusesIsToldSoOnceAndNothingIsRevived) {
+    // The extension's answer to a peer outside its group: one frame, and its end closed for
+    // writing (it closes the rest a moment later).
+    QLocalServer server;
+    const QString percorso = QString::fromStdString((cartella_ / "rifiuta.sock").string());
+    ASSERT_TRUE(server.listen(percorso));
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* c = server.nextPendingConnection()) {
+            const std::string cornice =
+                canale::codifica(canale::Cornice{canale::TipoCornice::notifica,
+                                                 0,
+                                                 std::string(canale::messaggi::nonAutorizzato),
+                                                 {}});
+            c->write(cornice.data(), static_cast<qint64>(cornice.size()));
+            c->flush();
+            QObject::connect(c, &QLocalSocket::disconnected, c, &QObject::deleteLater);
+        }
+    });
+    GestoreEsterno acceso;
+    StatoApp s({orologio_, tempo_, acceso, preferenze_, nullptr, percorso, {}});
+    int testi = 0;
+    QObject::connect(&s, &StatoApp::statoEstensioneCambiato, [&] { ++testi; });
+    s.avvia();
+    ASSERT_TRUE(aspetta([&] { return s.filtroAttivo(); }));
+    const std::uint64_t tentativi = tentativiIn(s, acceso, 600);
+    EXPECT_EQ(s.statoEstensione(),
+              QStringLiteral("Non autorizzato: aggiungi il tuo utente al gruppo ostrale"));
+    EXPECT_LE(testi, 2);  // said once (the first status may be another)
+    EXPECT_EQ(s.collegamentiFalliti(), 0);
+    EXPECT_FALSE(preferenze_.contiene(ImpostazioniApp::rianimazioneInCorso));
+    EXPECT_GE(tentativi, 15u);  // tried again, seldom
+    EXPECT_LE(tentativi, 25u);
 }
 
 }  // namespace

@@ -235,7 +235,8 @@ TEST_F(StatoAppConEstensione, TheQuarantineListFollowsSightingsRulesAndTheSwitch
                      {"/opt/vecchia/app", adesso.piùSecondi(-4 * 86400.0)},
                      {"/usr/lib/systemd/systemd-nuovo", adesso.piùSecondi(-3600)},
                      {"/usr/sbin/nuovo", adesso.piùSecondi(-3600)},
-                     {"/opt/altra/app", adesso.piùSecondi(-60)}};
+                     {"/opt/altra/app", adesso.piùSecondi(-60)},
+                     {"sconosciuta", adesso.piùSecondi(-60)}};  // never quarantined
     ArchivioCondiviso::salvaJSON(viste, "prime-viste.json");
     demone().avvia();
     StatoApp& s = crea();
