@@ -294,13 +294,31 @@ TEST_F(ArchivioAttacchi, ADecisionOnASourceBecomesARuleAndIsStored) {
     ASSERT_EQ(s.regole().size(), 1u);
     EXPECT_EQ(s.regole()[0].firmaApp, "/usr/bin/spia");
     EXPECT_EQ(s.regole()[0].azione, AzioneRegola::consenti);
+    // An IPv6 source is a rule of its address; nothing can name an unidentified application
+    // or a source without address or host: no decision is recorded for them.
+    const EventoFlusso ipv6 = attacco(TipoAttacco::scansione, "2001:DB8::7");
+    EXPECT_TRUE(StatoApp::puòDecidere(ipv6));
+    EXPECT_EQ(s.decidiSorgente(ipv6, false), EsitoModifica::cambiata);
+    EventoFlusso ignota = attacco(TipoAttacco::c2Noto, "/x");
+    ignota.firmaApp = "sconosciuta";
+    EventoFlusso senzaNulla = attacco(TipoAttacco::scansione, "?");
+    senzaNulla.indirizzoIP.reset();
+    for (const EventoFlusso& e : {ignota, senzaNulla}) {
+        EXPECT_FALSE(StatoApp::puòDecidere(e));
+        EXPECT_TRUE(èRifiuto(s.decidiSorgente(e, false)));
+    }
+    salvati();
+    EXPECT_EQ(s.decisioniAttacco().size(), 3u);
+    EXPECT_EQ(s.decisioniAttacco().at("2001:DB8::7"), "blocca");
+    ASSERT_EQ(s.regoleDominio().size(), 2u);
+    EXPECT_EQ(s.regoleDominio()[1].dominio, "2001:db8::7");
     // A change of mind replaces the decision.
     s.decidiSorgente(entrata, true);
     EXPECT_EQ(s.decisioniAttacco().at("198.51.100.7"), "consenti");
     salvati();
     EXPECT_EQ(leggiFile<json::Testi>(StatoApp::fileDecisioni), s.decisioniAttacco());
     const auto regole = leggiFile<StatoRegole>("regole.json");
-    ASSERT_EQ(regole.regoleDominio.size(), 1u);
+    ASSERT_EQ(regole.regoleDominio.size(), 2u);
     EXPECT_EQ(regole.regoleDominio[0].azione, AzioneRegola::consenti);
 }
 
