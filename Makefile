@@ -58,6 +58,7 @@ bench: build-test
 	$(BUILD)/bench/bench-app
 	$(BUILD)/bench/bench-geodb
 	$(BUILD)/bench/bench-finestra
+	bench/vassoio/vassoio.sh $(BUILD) || [ $$? = 77 ]
 	bench/latenza/latenza.sh $(BUILD) $(LATENZA) || [ $$? = 77 ]
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
