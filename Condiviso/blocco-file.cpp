@@ -14,27 +14,53 @@
 namespace ostrale {
 namespace {
 
-int apri(const std::filesystem::path& percorso) {
-    // Never through a link, and never blocked on a FIFO somebody left there.
-    constexpr int opzioni = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
-    int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | opzioni, 0660);
-    if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | opzioni);
-    if (fd < 0) return -1;
+// Never through a symbolic link, never blocked on a FIFO somebody left there.
+constexpr int opzioni = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+
+// A regular file with no other name (a hard link to another file is not a lock file).
+bool soloNome(int fd, struct stat& info) {
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
+int apriProprio(const std::filesystem::path& percorso) {
+    for (int prova = 0; prova < 3; ++prova) {
+        const int nuovo = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_EXCL | opzioni, 0600);
+        if (nuovo >= 0) return nuovo;
+        if (errno != EEXIST) return -1;
+        const int fd = ::open(percorso.c_str(), O_RDWR | opzioni);
+        struct stat info {};
+        if (fd >= 0 && soloNome(fd, info) && info.st_uid == ::geteuid() &&
+            (info.st_mode & 0077) == 0) {
+            return fd;
+        }
+        if (fd >= 0) ::close(fd);
+        // Somebody else's, or not a plain file: it goes, and ours takes its name.
+        if (::unlink(percorso.c_str()) != 0 && errno != ENOENT) return -1;
+    }
+    return -1;
+}
+
+int apriCondiviso(const std::filesystem::path& percorso) {
+    int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_EXCL | opzioni, 0660);
+    if (fd >= 0) {
+        ::fchmod(fd, 0660);  // the group's, whatever the umask
+        return fd;
+    }
+    if (errno != EEXIST) return -1;
+    fd = ::open(percorso.c_str(), O_RDONLY | opzioni);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd >= 0 && !soloNome(fd, info)) {
         ::close(fd);
         return -1;
     }
-    // Made by us under a strict umask: opened to the group that shares the directory.
-    if (info.st_uid == ::geteuid() && (info.st_mode & 0777) != 0660) ::fchmod(fd, 0660);
     return fd;
 }
 
 }  // namespace
 
-std::optional<BloccoFile> BloccoFile::prendi(const std::filesystem::path& percorso,
+std::optional<BloccoFile> BloccoFile::prendi(const std::filesystem::path& percorso, Modo modo,
                                              std::chrono::milliseconds attesa) {
-    const int fd = apri(percorso);
+    const int fd = modo == Modo::proprio ? apriProprio(percorso) : apriCondiviso(percorso);
     if (fd < 0) return std::nullopt;
     const auto fine = std::chrono::steady_clock::now() + attesa;
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -44,15 +70,17 @@ std::optional<BloccoFile> BloccoFile::prendi(const std::filesystem::path& percor
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0) {
-        [[maybe_unused]] const auto n = ::pwrite(fd, pid.data(), pid.size(), 0);
+    if (modo == Modo::proprio) {
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(fd, 0) == 0) {
+            [[maybe_unused]] const auto n = ::pwrite(fd, pid.data(), pid.size(), 0);
+        }
     }
     return BloccoFile(fd);
 }
 
 std::optional<pid_t> BloccoFile::titolare(const std::filesystem::path& percorso) {
-    const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = ::open(percorso.c_str(), O_RDONLY | opzioni);
     if (fd < 0) return std::nullopt;
     std::optional<pid_t> pid;
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {

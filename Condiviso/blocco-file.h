@@ -9,15 +9,26 @@
 namespace ostrale {
 
 // An advisory lock (flock) on a file, held until the object goes, and released by the kernel
-// however the process ends. The file is made when it is missing (mode 0660, for the group that
-// shares the directory); a path that is not a regular file is refused.
+// however the process ends. A lock file is only ever locked, never written, unless it is this
+// process's own.
 class BloccoFile {
   public:
+    enum class Modo {
+        // A lock of this user alone (one daemon per container, one app per user): the file is
+        // made mode 0600; one that is somebody else's, or a link, is replaced first, so that no
+        // other user can hold it. The holder's process id is written in it.
+        proprio,
+        // A lock shared by the group (the rules file's writers): made mode 0660, and used as it
+        // is when another member made it; never written, never one with other names (a link).
+        condiviso,
+    };
+
     // Takes the lock, waiting at most `attesa` for another holder to let go; absent when it is
-    // held still, or when the file cannot be opened. The holder's process id is written in it.
-    static std::optional<BloccoFile> prendi(const std::filesystem::path& percorso,
+    // held still, or when the file cannot be opened as the mode wants it.
+    static std::optional<BloccoFile> prendi(const std::filesystem::path& percorso, Modo modo,
                                             std::chrono::milliseconds attesa = {});
-    // The process id its holder wrote, while somebody holds it; absent when nobody does.
+    // The process id its holder wrote (0 when it wrote none), while somebody holds it; absent
+    // when nobody does or the file cannot be read.
     static std::optional<pid_t> titolare(const std::filesystem::path& percorso);
 
     BloccoFile(BloccoFile&& altro) noexcept;

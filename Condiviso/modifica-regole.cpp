@@ -91,7 +91,17 @@ RispostaModifica aggiungiRegola(StatoRegole& stato, const ModificaRegole& m) {
     return {EsitoModifica::cambiata, nuova.id};
 }
 
+// "10.0.0.0/8": a network, which a rule of one address would silently shrink to its first.
+bool èRete(std::string_view testo) {
+    testo = testo::rifila(testo);
+    const auto barra = testo.find('/');
+    return barra != std::string_view::npos && RegolaDominio::èIndirizzo(testo.substr(0, barra)) &&
+           barra + 1 < testo.size() &&
+           testo.find_first_not_of("0123456789", barra + 1) == std::string_view::npos;
+}
+
 RispostaModifica aggiungiRegolaDominio(StatoRegole& stato, const ModificaRegole& m) {
+    if (èRete(m.dominio)) return {EsitoModifica::dominioNonValido, {}};
     const std::string dominio = RegolaDominio::normalizza(m.dominio);
     if (!RegolaDominio::èIndirizzo(dominio) &&
         (dominio.find('.') == std::string::npos || dominio.size() < 4)) {

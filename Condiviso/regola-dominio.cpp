@@ -1,5 +1,8 @@
 #include "Condiviso/regola-dominio.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <arpa/inet.h>
 
 #include "Condiviso/testo.h"
@@ -27,13 +30,18 @@ std::optional<std::string> RegolaDominio::indirizzoCanonico(std::string_view tes
     const std::string z(testo);
     unsigned char byte[16];
     char canonico[INET6_ADDRSTRLEN];
-    for (const int famiglia : {AF_INET, AF_INET6}) {
-        if (::inet_pton(famiglia, z.c_str(), byte) == 1 &&
-            ::inet_ntop(famiglia, byte, canonico, sizeof canonico)) {
-            return std::string(canonico);
-        }
+    if (::inet_pton(AF_INET, z.c_str(), byte) == 1 &&
+        ::inet_ntop(AF_INET, byte, canonico, sizeof canonico)) {
+        return std::string(canonico);
     }
-    return std::nullopt;
+    if (::inet_pton(AF_INET6, z.c_str(), byte) != 1) return std::nullopt;
+    // An IPv4 address written as IPv6 is the IPv4 address its flows carry.
+    static constexpr unsigned char mappato[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    const bool v4 = std::equal(std::begin(mappato), std::end(mappato), byte);
+    if (!::inet_ntop(v4 ? AF_INET : AF_INET6, v4 ? byte + 12 : byte, canonico, sizeof canonico)) {
+        return std::nullopt;
+    }
+    return std::string(canonico);
 }
 
 bool RegolaDominio::èIndirizzo(std::string_view testo) {

@@ -50,15 +50,17 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 
 // ---- rules ----
 
+std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerIndirizzo(
+    const std::optional<std::string>& ip) const {
+    if (!ip || regoleDominio.empty()) return std::nullopt;
+    const auto it = regoleDominio.find(*ip);
+    if (it == regoleDominio.end() || !it->second.attiva) return std::nullopt;
+    return it->second;
+}
+
 std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
-    std::string_view host, const std::optional<std::string>& ip) const {
-    if (regoleDominio.empty()) return std::nullopt;
-    // A rule of the flow's own address, whatever name the flow goes by.
-    if (ip) {
-        const auto it = regoleDominio.find(*ip);
-        if (it != regoleDominio.end() && it->second.attiva) return it->second;
-    }
-    if (host == "?") return std::nullopt;
+    std::string_view host) const {
+    if (host == "?" || regoleDominio.empty()) return std::nullopt;
     // Each ending of at least two labels of the host, lower case, longest first.
     std::size_t etichette;
     const std::string nome = testo::nomeNormalizzato(host, etichette);
@@ -81,7 +83,9 @@ void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
     bool consentiPerDominio = false;
     for (const RegolaDominio& r : stato.regoleDominio) {
         consentiPerDominio |= r.attiva && r.azione == AzioneRegola::consenti;
-        std::string chiave = testo::minuscole(r.dominio);
+        // An address as the flows write it, however the file has it.
+        std::string chiave =
+            RegolaDominio::indirizzoCanonico(r.dominio).value_or(testo::minuscole(r.dominio));
         lunghezze.set(std::min<std::size_t>(chiave.size(), 255));
         regoleDominio.insert_or_assign(std::move(chiave), r);
     }
@@ -170,12 +174,13 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         remoto ? std::optional<std::string>(remoto->indirizzo) : std::nullopt;
     std::string portaRemota = remoto ? remoto->porta : "?";
 
-    // 5: the local network passes unjudged; only its detections are reported.
+    // 5: the local network passes unjudged; only its detections are reported. An address the
+    // user ruled on (an attack's source) is judged like any other.
     if (ip && ReteLocale::èLocale(*ip)) {
         std::optional<std::vector<Sentinella::Rilevazione>> locali;
         {
             auto s = coda_.blocca();
-            if (s->impostazioni.escludiLan) {
+            if (s->impostazioni.escludiLan && !s->regolaPerIndirizzo(ip)) {
                 locali.emplace();
                 if (s->impostazioni.rilevaAttacchi) {
                     *locali = s->sentinella.osservaLan(adesso, firma, *ip, portaRemota);
@@ -191,6 +196,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     // 6: one consistent snapshot of rules, settings and memory. Whether the flow is anomalous
     // plays no part in its verdict: it is asked once the verdict is out (below).
     std::optional<RegolaDominio> regolaDominio;
+    bool regolaDiIndirizzo = false;
     // What the decision needs of the application's rule (its names stay in the table).
     struct RegolaApp {
         AzioneRegola azione;
@@ -202,7 +208,10 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     Data primaVista;
     {
         auto s = coda_.blocca();
-        regolaDominio = s->regolaPerDominio(host, ip);
+        // A rule of the flow's own address comes first, whatever name the flow goes by.
+        regolaDominio = s->regolaPerIndirizzo(ip);
+        regolaDiIndirizzo = regolaDominio.has_value();
+        if (!regolaDominio) regolaDominio = s->regolaPerDominio(host);
         primaVista = s->memoria.annotaPrimaVista(firma, adesso);
         if (const auto it = s->regole.find(firma); it != s->regole.end()) {
             regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
@@ -253,8 +262,12 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         minaccia = contenuta || portaMalfamata || c2;
     }
 
-    // 9: inbound flows pass unless they are judged or their source is blocked.
-    if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP) {
+    // 9: inbound flows pass unless they are judged, their source is blocked, or the user's rule
+    // of the source's address refuses it.
+    const bool regolaRifiutaSorgente =
+        regolaDiIndirizzo && regolaDominio->azione == AzioneRegola::blocca;
+    if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP &&
+        !regolaRifiutaSorgente) {
         std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
             altreSegnalazioni(*self->coda_.blocca(), q);
             self->segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host, q.portaLocale,

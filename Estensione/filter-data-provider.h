@@ -128,9 +128,10 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         Memoria memoria;
         std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;
 
-        // The active rule of the flow's address, else of the host or one of its parent domains.
-        std::optional<RegolaDominio> regolaPerDominio(std::string_view host,
-                                                      const std::optional<std::string>& ip) const;
+        // The active rule of the address (canonical text), if any.
+        std::optional<RegolaDominio> regolaPerIndirizzo(const std::optional<std::string>& ip) const;
+        // The active rule of the host or of one of its parent domains.
+        std::optional<RegolaDominio> regolaPerDominio(std::string_view host) const;
     };
 
     explicit FilterDataProvider(Dipendenze dipendenze);

@@ -105,6 +105,9 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             errore("unknown option '" + a + "'");
         }
     }
+    if (o.ritardo > 0 && !(o.accelerazione > 1)) {
+        errore("--dal-passato needs --accelera above 1 (the clock must catch up)");
+    }
     if (o.sorgente != "simulata" && o.sorgente != "netfilter") {
         errore("unknown source '" + o.sorgente + "'");
     }
@@ -178,7 +181,7 @@ std::vector<BloccoFile> prendiBlocchi() {
     risorse.emplace_back(socket.string() + ".lock", "the socket " + socket.string());
     std::vector<BloccoFile> blocchi;
     for (const auto& [percorso, cosa] : risorse) {
-        auto blocco = BloccoFile::prendi(percorso);
+        auto blocco = BloccoFile::prendi(percorso, BloccoFile::Modo::proprio);
         if (!blocco) {
             const auto chi = BloccoFile::titolare(percorso);
             std::cerr << "ostrale-estensione: another ostrale-estensione"

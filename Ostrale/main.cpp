@@ -52,9 +52,13 @@ int main(int argc, char** argv) {
     const bool nascosta = argomenti.contains(QStringLiteral("--nascosta"));
     const auto istanza =
         IstanzaUnica::prendi(riavvio ? std::chrono::seconds(15) : std::chrono::seconds(0));
-    if (!istanza) {
-        const auto pid = IstanzaUnica::altra();
-        const std::string chi = pid && *pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "";
+    const auto pid = istanza ? std::nullopt : IstanzaUnica::altra();
+    if (!istanza && !pid) {
+        Registro("it.brelt.ostrale", "app")
+            .avviso("Il blocco " + IstanzaUnica::percorsoBlocco().toStdString() +
+                    " non si può aprire: nessun controllo di un'altra copia");
+    } else if (!istanza) {
+        const std::string chi = *pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "";
         if (IstanzaUnica::chiediFinestra()) {
             std::fprintf(stderr,
                          "ostrale: Ostrale already runs for this user%s: its window "
@@ -102,12 +106,14 @@ int main(int argc, char** argv) {
     };
     QObject::connect(&vassoio, &Vassoio::apriRichiesto, &finestra, apri);
     QObject::connect(&vassoio, &Vassoio::esciRichiesto, &app, esci);
-    QObject::connect(istanza.get(), &IstanzaUnica::finestraRichiesta, &finestra,
-                     [&](const QString& sezione) {
-                         if (!sezione.isEmpty()) finestra.mostraSezione(sezione);
-                         apri();
-                     });
-    istanza->pubblica();
+    if (istanza) {
+        QObject::connect(istanza.get(), &IstanzaUnica::finestraRichiesta, &finestra,
+                         [&](const QString& sezione) {
+                             if (!sezione.isEmpty()) finestra.mostraSezione(sezione);
+                             apri();
+                         });
+        istanza->pubblica();
+    }
     QObject::connect(&stato, &StatoApp::sezioneRichiesta, &finestra, [&](const QString& s) {
         finestra.mostraSezione(s);
         apri();

@@ -20,10 +20,12 @@ QString IstanzaUnica::percorsoBlocco() {
 
 std::unique_ptr<IstanzaUnica> IstanzaUnica::prendi(std::chrono::milliseconds attesa) {
     const QString percorso = percorsoBlocco();
-    QDir().mkpath(QFileInfo(percorso).absolutePath());
-    QFile::setPermissions(QFileInfo(percorso).absolutePath(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    auto blocco = BloccoFile::prendi(percorso.toStdString(), attesa);
+    const QString cartella = QFileInfo(percorso).absolutePath();
+    if (!QFileInfo::exists(cartella) && QDir().mkpath(cartella)) {
+        QFile::setPermissions(
+            cartella, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    auto blocco = BloccoFile::prendi(percorso.toStdString(), BloccoFile::Modo::proprio, attesa);
     if (!blocco) return nullptr;
     return std::unique_ptr<IstanzaUnica>(new IstanzaUnica(std::move(*blocco)));
 }

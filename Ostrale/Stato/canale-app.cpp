@@ -16,6 +16,11 @@ CanaleApp::CanaleApp(QString percorso, Temporizzatore& temporizzatore, QObject* 
     : QObject(parent), percorso_(std::move(percorso)), temporizzatore_(temporizzatore) {}
 
 CanaleApp::~CanaleApp() {
+    // Calls already made (an edit just before the app quits) leave before the connection goes.
+    if (socket_) {
+        socket_->flush();
+        socket_->waitForBytesWritten(500);
+    }
     chiudi();
 }
 
@@ -159,10 +164,6 @@ void CanaleApp::elabora(std::string_view byte) {
         if (questo.isNull() || socket_ != questo.data()) return;
     }
     if (lettore_.rotto()) termina(true);
-}
-
-bool CanaleApp::aggiornaRegole(std::string json) {
-    return chiama(messaggi::aggiornaRegole, std::move(json));
 }
 
 bool CanaleApp::modificaRegole(std::string json, SuRisposta risposta) {

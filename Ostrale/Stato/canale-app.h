@@ -54,7 +54,6 @@ class CanaleApp : public QObject {
     bool chiama(std::string_view nome, std::string carico, SuRisposta risposta = {});
 
     // The calls of the protocol.
-    bool aggiornaRegole(std::string json);
     bool modificaRegole(std::string json, SuRisposta risposta);
     bool leggiRegole(SuRisposta risposta);
     bool leggiStorico(SuRisposta risposta);

@@ -211,12 +211,15 @@ bool StatoApp::puòDecidere(const EventoFlusso& evento) {
 
 EsitoModifica StatoApp::decidiSorgente(const EventoFlusso& evento, bool consenti) {
     const AzioneRegola azione = consenti ? AzioneRegola::consenti : AzioneRegola::blocca;
-    const EsitoModifica esito = modifica(regolaPerSorgente(evento, azione));
-    if (èRifiuto(esito)) return esito;
-    decisioniAttacco_[sorgenteAttacco(evento)] = consenti ? "consenti" : "blocca";
-    emit decisioniAttaccoCambiate();
-    salvaAttacchi(false, false, true);
-    return esito;
+    // Recorded once its rule stands.
+    return modifica(regolaPerSorgente(evento, azione),
+                    [guardia = QPointer(this), sorgente = sorgenteAttacco(evento),
+                     consenti](EsitoModifica esito) {
+                        if (!guardia || èRifiuto(esito)) return;
+                        guardia->decisioniAttacco_[sorgente] = consenti ? "consenti" : "blocca";
+                        emit guardia->decisioniAttaccoCambiate();
+                        guardia->salvaAttacchi(false, false, true);
+                    });
 }
 
 // ---- notifications ----

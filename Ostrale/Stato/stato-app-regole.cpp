@@ -57,66 +57,94 @@ void StatoApp::rileggiFile() {
     });
 }
 
-void StatoApp::salvaNelFile(ModificaRegole modifica) {
+void StatoApp::salvaNelFile(std::uint64_t numero) {
     const StatoRegole base{regole_, regoleDominio_, impostazioni_};
-    lavori_->accoda([this, modifica = std::move(modifica), base] {
+    lavori_->accoda([this, numero, m = modificheInViaggio_.at(numero).modifica, base] {
         auto dopo = std::make_shared<StatoRegole>();
-        const RispostaModifica risposta = ArchivioRegole::modifica(modifica, base, *dopo);
+        const RispostaModifica risposta = ArchivioRegole::modifica(m, base, *dopo);
         QMetaObject::invokeMethod(
             this,
-            [this, risposta, dopo] {
-                if (èRifiuto(risposta.esito)) {
-                    log_.errore("Modifica delle regole non salvata: " +
-                                std::string(descrizione(risposta.esito)));
-                    emit modificaFallita(risposta.esito);
+            [this, numero, risposta, dopo] {
+                if (risposta.esito != EsitoModifica::nonSalvata) {
+                    if (canale_->pronto()) {
+                        // An extension came meanwhile: it reads the file again, and says so.
+                        canale_->leggiRegole(
+                            [this](std::string byte) { adottaDallEstensione(std::move(byte)); });
+                    } else {
+                        adotta(std::move(*dopo));
+                    }
                 }
-                if (risposta.esito == EsitoModifica::nonSalvata) return;
-                if (canale_->pronto()) {
-                    // An extension came meanwhile: it reads the file again, and says so.
-                    canale_->leggiRegole(
-                        [this](std::string byte) { adottaDallEstensione(std::move(byte)); });
-                } else {
-                    adotta(std::move(*dopo));
-                }
+                conclusa(numero, risposta.esito);
             },
             Qt::QueuedConnection);
     });
 }
 
-EsitoModifica StatoApp::modifica(const ModificaRegole& m) {
-    // Tried on the rules as shown: what changes nothing or is refused goes nowhere.
+void StatoApp::inviaModifica(std::uint64_t numero) {
+    InViaggio& v = modificheInViaggio_.at(numero);
+    v.perCanale = true;
+    canale_->modificaRegole(json::codifica(v.modifica), [this, numero](std::string byte) {
+        const auto risposta = json::decodifica<RispostaModifica>(byte);
+        conclusa(numero, risposta ? risposta->esito : EsitoModifica::nonInviata);
+    });
+}
+
+void StatoApp::conclusa(std::uint64_t numero, EsitoModifica esito) {
+    const auto it = modificheInViaggio_.find(numero);
+    if (it == modificheInViaggio_.end()) return;
+    InViaggio v = std::move(it->second);
+    modificheInViaggio_.erase(it);
+    // Taken up again after its connection ended: the extension may have done it already.
+    if (v.ripresa && v.modifica.operazione == OperazioneRegole::rimuovi &&
+        esito == EsitoModifica::regolaInesistente) {
+        esito = EsitoModifica::cambiata;
+    }
+    if (èRifiuto(esito)) {
+        log_.errore("Modifica delle regole non riuscita (" +
+                    std::string(valoreGrezzo(v.modifica.operazione)) +
+                    "): " + std::string(descrizione(esito)));
+        emit modificaFallita(esito);
+    }
+    if (v.fatto) v.fatto(esito);
+}
+
+EsitoModifica StatoApp::modifica(const ModificaRegole& m,
+                                 std::function<void(EsitoModifica)> fatto) {
+    // Tried on the rules as shown, with the edits still on their way: what changes nothing or is
+    // refused goes nowhere (an edit that undoes one on its way does change something).
     StatoRegole prova{regole_, regoleDominio_, impostazioni_};
+    for (const auto& [numero, v] : modificheInViaggio_) applica(prova, v.modifica);
     const EsitoModifica esito = applica(prova, m).esito;
     if (esito != EsitoModifica::cambiata) {
         if (èRifiuto(esito)) {
             log_.avviso("Modifica delle regole rifiutata: " + std::string(descrizione(esito)));
         }
-        return esito;
-    }
-    if (!canale_->pronto()) {
-        salvaNelFile(m);
+        if (fatto) fatto(esito);
         return esito;
     }
     const std::uint64_t numero = ++ultimaModifica_;
-    modificheInViaggio_.emplace(numero, m);
-    canale_->modificaRegole(json::codifica(m), [this, numero](std::string byte) {
-        modificheInViaggio_.erase(numero);
-        const auto risposta = json::decodifica<RispostaModifica>(byte);
-        const EsitoModifica e = risposta ? risposta->esito : EsitoModifica::nonInviata;
-        if (!èRifiuto(e)) return;
-        log_.errore("L'estensione ha rifiutato una modifica delle regole: " +
-                    std::string(descrizione(e)));
-        emit modificaFallita(e);
-    });
+    modificheInViaggio_.emplace(numero, InViaggio{m, std::move(fatto)});
+    if (canale_->pronto()) {
+        inviaModifica(numero);
+    } else {
+        salvaNelFile(numero);
+    }
     return esito;
 }
 
 void StatoApp::modificheSenzaRisposta() {
     // The connection ended before they were answered: stored in the file, where the extension
-    // finds them when it is back (every edit names its outcome, so one it did store already
-    // comes out the same).
-    auto rimaste = std::exchange(modificheInViaggio_, {});
-    for (auto& [numero, m] : rimaste) salvaNelFile(std::move(m));
+    // finds them when it is back.
+    for (auto& [numero, v] : modificheInViaggio_) {
+        if (!v.perCanale) continue;
+        v.perCanale = false;
+        v.ripresa = true;
+        salvaNelFile(numero);
+    }
+}
+
+EsitoModifica StatoApp::modifica(const ModificaRegole& m) {
+    return modifica(m, {});
 }
 
 EsitoModifica StatoApp::aggiungiRegola(const std::string& firma, AzioneRegola azione) {

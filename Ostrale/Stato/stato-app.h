@@ -147,6 +147,8 @@ class StatoApp : public QObject {
     int richiesteInAttesa() const { return richiesteInAttesa_; }
     // A question waits for the user (the tray shows the request icon).
     bool domandaInAttesa() const { return !domandeAperte_.empty() || avvisoBloccoInCorso_; }
+    // An alert blinks (`lampeggioAcceso` alternates meanwhile).
+    bool lampeggioInCorso() const { return orologioLampeggio_.has_value(); }
     // The ring runs (the filter is on): the tray draws it at `faseAnello`.
     bool anelloAttivo() const { return orologioAnello_.has_value(); }
     const PrimeViste& primeVisteStorico() const { return primeVisteStorico_; }
@@ -180,6 +182,9 @@ class StatoApp : public QObject {
     // sent), else `cambiata`, the edit on its way; a failure after that comes as
     // `modificaFallita`.
     EsitoModifica modifica(const ModificaRegole& modifica);
+    // The same; `fatto` learns the outcome once it is known (at once when it is not `cambiata`).
+    EsitoModifica modifica(const ModificaRegole& modifica,
+                           std::function<void(EsitoModifica)> fatto);
     EsitoModifica aggiungiRegola(const std::string& firma, AzioneRegola azione);
     EsitoModifica aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
     EsitoModifica rimuoviRegola(const Uuid& id);
@@ -289,11 +294,15 @@ class StatoApp : public QObject {
     void adotta(StatoRegole stato);
     // Decodes rules the extension sent, on the worker, then adopts them.
     void adottaDallEstensione(std::string byte);
-    // An edit stored by the app itself in "regole.json", on the worker (no extension answers).
-    void salvaNelFile(ModificaRegole modifica);
+    // An edit on its way: stored by the app itself in "regole.json", on the worker (no
+    // extension answers), or sent to the extension; settled with its outcome.
+    void salvaNelFile(std::uint64_t numero);
+    void inviaModifica(std::uint64_t numero);
+    void conclusa(std::uint64_t numero, EsitoModifica esito);
     // Reads "regole.json" on the worker and shows it while no extension is connected.
     void rileggiFile();
     // Stores in the file the edits a connection that ended left unanswered.
+    // (Each edit settles once: `conclusa` tells its caller, and says why when it failed.)
     void modificheSenzaRisposta();
     void applicaStatoFiltro(bool attivo);
     // At most one attempt to connect waits at any time, whatever asks for one.
@@ -379,8 +388,15 @@ class StatoApp : public QObject {
     bool aggiornamentoEstensioneRichiesto_ = false;
     std::string versioneEstensione_;
     std::uint64_t flussiRicevuti_ = 0;
-    // Edits sent and not yet answered: stored in the file if the connection ends first.
-    std::map<std::uint64_t, ModificaRegole> modificheInViaggio_;
+    // Edits accepted and not yet settled, in the order they were made. Those sent to the
+    // extension are stored in the file if the connection ends before the answer.
+    struct InViaggio {
+        ModificaRegole modifica;
+        std::function<void(EsitoModifica)> fatto;
+        bool perCanale = false;
+        bool ripresa = false;  // sent once already, before its connection ended
+    };
+    std::map<std::uint64_t, InViaggio> modificheInViaggio_;
     std::uint64_t ultimaModifica_ = 0;
     std::optional<Temporizzatore::Id> riconnessione_;
     bool avviato_ = false;

@@ -111,6 +111,44 @@ QString promptSpiegami(const QString& firma, const QString& host, const QString&
         .arg(firma, host, porta, protocollo, direzione, tracker, esito);
 }
 
+QString esitoModifica(EsitoModifica esito) {
+    switch (esito) {
+        case EsitoModifica::cambiata:
+            return QCoreApplication::translate("ostrale::testi", "Regole aggiornate");
+        case EsitoModifica::invariata:
+            return QCoreApplication::translate("ostrale::testi", "Niente da cambiare");
+        case EsitoModifica::nomeVuoto:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Una regola per app richiede l'identità dell'app");
+        case EsitoModifica::appSconosciuta:
+            return QCoreApplication::translate(
+                "ostrale::testi", "L'app non è identificata: nessuna regola può nominarla");
+        case EsitoModifica::dominioNonValido:
+            return QCoreApplication::translate(
+                "ostrale::testi",
+                "Non è un dominio (serve un punto e almeno 4 caratteri) né un indirizzo");
+        case EsitoModifica::regolaInesistente:
+            return QCoreApplication::translate("ostrale::testi", "La regola non esiste più");
+        case EsitoModifica::fasciaNonValida:
+            return QCoreApplication::translate(
+                "ostrale::testi", "Una fascia oraria va dal minuto 0 al minuto 1440 del giorno");
+        case EsitoModifica::senzaFascia:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Le regole per dominio non hanno fascia oraria");
+        case EsitoModifica::valoreNonValido:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "I giorni di quarantena vanno da 0 a 3650");
+        case EsitoModifica::incompleta:
+            return QCoreApplication::translate("ostrale::testi", "Modifica incompleta");
+        case EsitoModifica::nonSalvata:
+            return QCoreApplication::translate(
+                "ostrale::testi", "Il file delle regole non si può scrivere: nulla è cambiato");
+        case EsitoModifica::nonInviata:
+            return QCoreApplication::translate("ostrale::testi", "L'estensione non ha risposto");
+    }
+    return {};
+}
+
 QString linguaPer(const QString& scelta) {
     if (scelta == QLatin1String("it") || scelta == QLatin1String("en")) return scelta;
     return QLocale().language() == QLocale::Italian ? QStringLiteral("it") : QStringLiteral("en");

@@ -4,6 +4,7 @@
 
 #include "Condiviso/enumerazioni.h"
 #include "Condiviso/evento-flusso.h"
+#include "Condiviso/modifica-regole.h"
 
 class QCoreApplication;
 
@@ -26,6 +27,9 @@ QString corpoAvvisoSospeso(const EventoFlusso& evento);
 QString promptSpiegami(const QString& firma, const QString& host, const QString& porta,
                        const QString& protocollo, const QString& direzione, const QString& tracker,
                        const QString& esito);
+
+// What became of an edit of the rules, for the user.
+QString esitoModifica(EsitoModifica esito);
 
 // The language of the interface for the stored choice ("auto", "it", "en"): "auto" follows the
 // system's locale, Italian for Italian and English otherwise.

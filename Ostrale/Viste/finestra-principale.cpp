@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -56,6 +57,10 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
     setWindowTitle(QString());
     setMinimumSize(780, 520);
     resize(980, 680);
+    // An edit of the rules that failed once it had left (the extension or the file said no).
+    connect(&stato_, &StatoApp::modificaFallita, this, [this](EsitoModifica esito) {
+        statusBar()->showMessage(testi::esitoModifica(esito), 10000);
+    });
 
     viste_ = new QStackedWidget(this);
     barra_ = new QListWidget(this);

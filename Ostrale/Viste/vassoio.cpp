@@ -71,8 +71,14 @@ void Vassoio::richiediIcona() {
 void Vassoio::aggiornaIcona() {
     // A question on screen shows the request icon; an alert (an attack, an application waking
     // up) makes it blink.
+    bool richiesta = stato_.domandaInAttesa() || stato_.lampeggioAcceso();
+    if (!stato_.domandaInAttesa() && stato_.lampeggioInCorso() && ultimo_ && !animazioneVista()) {
+        // Alone, the icon changes once a second: the alert alternates at that pace, or a
+        // blink sampled once a second would mostly show one of its sides.
+        richiesta = !ultimo_->richiesta;
+    }
     const Aspetto aspetto{stato_.coloreBarra(), stato_.anelloAttivo(), stato_.faseAnello(),
-                          stato_.domandaInAttesa() || stato_.lampeggioAcceso()};
+                          richiesta};
     // The ring is not drawn under the request icon: its phase alone changes nothing there.
     const bool stessoAspetto =
         ultimo_ && (aspetto == *ultimo_ || (aspetto.richiesta && ultimo_->richiesta));

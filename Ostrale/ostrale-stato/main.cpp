@@ -148,12 +148,16 @@ int main(int argc, char** argv) {
 
     // One app per user, windowed or not.
     const auto istanza = IstanzaUnica::prendi();
-    if (!istanza) {
-        const auto pid = IstanzaUnica::altra();
+    const auto pid = istanza ? std::nullopt : IstanzaUnica::altra();
+    if (pid) {
         std::cerr << "ostrale-stato: Ostrale already runs for this user"
-                  << (pid && *pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "")
+                  << (*pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "")
                   << ": one app per user; quit it first\n";
         return 1;
+    }
+    if (!istanza) {
+        std::cerr << "ostrale-stato: " << IstanzaUnica::percorsoBlocco().toStdString()
+                  << " cannot be opened: another copy of the app would go unnoticed\n";
     }
     if (!esciSuSegnale(app)) return 1;
     std::signal(SIGPIPE, SIG_IGN);

@@ -622,5 +622,53 @@ Direction: %5
 Known tracker: %6
 Outcome: %7</translation>
     </message>
+    <message>
+        <source>Regole aggiornate</source>
+        <translation>Rules updated</translation>
+    </message>
+    <message>
+        <source>Niente da cambiare</source>
+        <translation>Nothing to change</translation>
+    </message>
+    <message>
+        <source>Una regola per app richiede l&apos;identità dell&apos;app</source>
+        <translation>An application rule needs the application&apos;s identity</translation>
+    </message>
+    <message>
+        <source>L&apos;app non è identificata: nessuna regola può nominarla</source>
+        <translation>The application is not identified: no rule can name it</translation>
+    </message>
+    <message>
+        <source>Non è un dominio (serve un punto e almeno 4 caratteri) né un indirizzo</source>
+        <translation>Neither a domain (it needs a dot and at least 4 characters) nor an address</translation>
+    </message>
+    <message>
+        <source>La regola non esiste più</source>
+        <translation>The rule no longer exists</translation>
+    </message>
+    <message>
+        <source>Una fascia oraria va dal minuto 0 al minuto 1440 del giorno</source>
+        <translation>A time window runs from minute 0 to minute 1440 of the day</translation>
+    </message>
+    <message>
+        <source>Le regole per dominio non hanno fascia oraria</source>
+        <translation>Domain rules have no time window</translation>
+    </message>
+    <message>
+        <source>I giorni di quarantena vanno da 0 a 3650</source>
+        <translation>Quarantine days go from 0 to 3650</translation>
+    </message>
+    <message>
+        <source>Modifica incompleta</source>
+        <translation>Incomplete edit</translation>
+    </message>
+    <message>
+        <source>Il file delle regole non si può scrivere: nulla è cambiato</source>
+        <translation>The rules file cannot be written: nothing changed</translation>
+    </message>
+    <message>
+        <source>L&apos;estensione non ha risposto</source>
+        <translation>The extension did not answer</translation>
+    </message>
 </context>
 </TS>

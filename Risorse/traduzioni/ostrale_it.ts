@@ -622,5 +622,53 @@ Direzione: %5
 Tracker noto: %6
 Esito: %7</translation>
     </message>
+    <message>
+        <source>Regole aggiornate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Niente da cambiare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Una regola per app richiede l&apos;identità dell&apos;app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;app non è identificata: nessuna regola può nominarla</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non è un dominio (serve un punto e almeno 4 caratteri) né un indirizzo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La regola non esiste più</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Una fascia oraria va dal minuto 0 al minuto 1440 del giorno</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le regole per dominio non hanno fascia oraria</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>I giorni di quarantena vanno da 0 a 3650</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Modifica incompleta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il file delle regole non si può scrivere: nulla è cambiato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;estensione non ha risposto</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

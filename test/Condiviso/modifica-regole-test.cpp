@@ -42,7 +42,8 @@ TEST(ModificaRegole, WhatNoRuleCanNameIsRefusedAndChangesNothing) {
     EXPECT_EQ(applica(s, ModificaRegole::nuovaRegola("", blocca)).esito, EsitoModifica::nomeVuoto);
     EXPECT_EQ(applica(s, ModificaRegole::nuovaRegola("sconosciuta", blocca)).esito,
               EsitoModifica::appSconosciuta);
-    for (const char* dominio : {"localhost", "a.b", "https://www./", "", "2001:db8::1%eth0"}) {
+    for (const char* dominio : {"localhost", "a.b", "https://www./", "", "2001:db8::1%eth0",
+                                "10.0.0.0/8", "2001:db8::/32"}) {
         EXPECT_EQ(applica(s, ModificaRegole::nuovaRegolaDominio(dominio, blocca)).esito,
                   EsitoModifica::dominioNonValido)
             << dominio;
@@ -67,10 +68,12 @@ TEST(ModificaRegole, AddressesBecomeRulesInTheirCanonicalForm) {
         applica(s, ModificaRegole::nuovaRegolaDominio(scritto, blocca));
     }
     applica(s, ModificaRegole::nuovaRegolaDominio(" 198.51.100.7 ", consenti));
+    applica(s, ModificaRegole::nuovaRegolaDominio("::ffff:198.51.100.7", blocca));
     applica(s, ModificaRegole::nuovaRegolaDominio("WWW.Example.COM/path", blocca));
     ASSERT_EQ(s.regoleDominio.size(), 3u);
     EXPECT_EQ(s.regoleDominio[0].dominio, "2001:db8::1");
-    EXPECT_EQ(s.regoleDominio[1].dominio, "198.51.100.7");
+    EXPECT_EQ(s.regoleDominio[1].dominio, "198.51.100.7");  // one rule, written both ways
+    EXPECT_EQ(s.regoleDominio[1].azione, blocca);
     EXPECT_EQ(s.regoleDominio[2].dominio, "example.com");
 }
 

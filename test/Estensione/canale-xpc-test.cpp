@@ -427,6 +427,7 @@ TEST_F(CanaleTest, TwentyThousandPushesASecondArriveInOrderOrAreCounted) {
         60));
     std::lock_guard b(mutex);
     EXPECT_EQ(arrivati.size() + canale->notificheScartate(), totale);
+    EXPECT_GE(arrivati.size(), totale / 10);  // a reader that keeps reading gets most
     long precedente = -1;
     for (const std::string& j : arrivati) {
         const long numero = std::stol(json::decodifica<EventoFlusso>(j)->host);

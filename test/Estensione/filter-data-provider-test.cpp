@@ -326,6 +326,28 @@ TEST_F(ProviderTest, InboundFlowsPassUnlessTheirSourceIsBlocked) {
     EXPECT_EQ(provider->storico().ip.at("198.51.100.20").entrata, 1);
 }
 
+TEST_F(ProviderTest, ARuleOfAnAddressCoversItsFlowsWhateverTheirNameOrDirection) {
+    // As the user's decisions about attack sources make them; the file may hold any spelling.
+    regole([](StatoRegole& s) {
+        s.regoleDominio.push_back({Uuid::genera(), "2001:DB8:0::66", AzioneRegola::blocca, true});
+        s.regoleDominio.push_back({Uuid::genera(), "192.168.1.66", AzioneRegola::blocca, true});
+        s.regoleDominio.push_back({Uuid::genera(), "ok.example", AzioneRegola::consenti, true});
+    });
+    // Inbound, with inbound filtering off (the default): refused all the same.
+    EXPECT_EQ(provider->handleNewFlow(entrata("2001:db8::66", "22")), Verdetto::blocca);
+    EXPECT_EQ(ultimoMotivo(), MotivoDecisione::dominio);
+    EXPECT_EQ(provider->handleNewFlow(entrata("2001:db8::67", "22")), Verdetto::consenti);
+    // Outbound, under a name whose own rule allows: the address's rule comes first.
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "2001:db8::66", "443", "www.ok.example")),
+              Verdetto::blocca);
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "2001:db8::1", "443", "www.ok.example")),
+              Verdetto::consenti);
+    // A local address the user ruled on is not exempt; its neighbours are.
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "192.168.1.66", "80")), Verdetto::blocca);
+    EXPECT_EQ(provider->handleNewFlow(entrata("192.168.1.66", "8080")), Verdetto::blocca);
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "192.168.1.65", "80")), Verdetto::consenti);
+}
+
 TEST_F(ProviderTest, SignalsOffMeansNoDetectorNoPortCheckNoList) {
     regole([](StatoRegole& s) { s.impostazioni.rilevaAttacchi = false; });
     c2Con("203.0.113.66");

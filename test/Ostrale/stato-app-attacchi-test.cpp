@@ -312,10 +312,11 @@ TEST_F(ArchivioAttacchi, ADecisionOnASourceBecomesARuleAndIsStored) {
     EXPECT_EQ(s.decisioniAttacco().at("2001:DB8::7"), "blocca");
     ASSERT_EQ(s.regoleDominio().size(), 2u);
     EXPECT_EQ(s.regoleDominio()[1].dominio, "2001:db8::7");
-    // A change of mind replaces the decision.
-    s.decidiSorgente(entrata, true);
-    EXPECT_EQ(s.decisioniAttacco().at("198.51.100.7"), "consenti");
+    // A change of mind replaces the decision, once its rule is stored.
+    EXPECT_EQ(s.decidiSorgente(entrata, true), EsitoModifica::cambiata);
+    EXPECT_EQ(s.decisioniAttacco().at("198.51.100.7"), "blocca");
     salvati();
+    EXPECT_EQ(s.decisioniAttacco().at("198.51.100.7"), "consenti");
     EXPECT_EQ(leggiFile<json::Testi>(StatoApp::fileDecisioni), s.decisioniAttacco());
     const auto regole = leggiFile<StatoRegole>("regole.json");
     ASSERT_EQ(regole.regoleDominio.size(), 2u);

@@ -198,7 +198,8 @@ TEST_F(StatoAppConEstensione, TheLogReplacesAShortLiveListAndLeavesALongOne) {
         registrazioni_ = 0;
         ArchivioCondiviso::salvaJSON(registroDi(100, orologio_.adesso()), "registro-flussi.json");
         StatoApp& s = crea();
-        s.avvia();  // no extension yet: the connection fails
+        s.avvia();  // no extension yet: the connection fails, and is tried again 3 s later
+        ASSERT_TRUE(aspetta([&] { return s.collegamentiFalliti() >= 1; }));
         for (int i = 0; i < live; ++i) {
             s.nuovoFlusso(json::codifica(evento(orologio_.adesso(), "/usr/bin/dal-vivo", true)));
         }
@@ -419,6 +420,51 @@ TEST_F(StatoAppConEstensione, ARuleChangedByOstralectlIsAdoptedAndNotOverwritten
     EXPECT_NE(testo->find("/usr/bin/wget"), std::string::npos);
     EXPECT_NE(testo->find("/usr/bin/curl"), std::string::npos);
     EXPECT_EQ(registrazioni_, 1);
+}
+
+TEST_F(StatoAppConEstensione, EditsMadeBeforeTheLastOneSettledAreAllApplied) {
+    // Off and on again at once, to the file (no extension yet) and then through the extension:
+    // the second edit is judged against the first, not against the rules shown meanwhile.
+    StatoApp& s = crea();
+    s.avvia();
+    for (const bool conEstensione : {false, true}) {
+        SCOPED_TRACE(conEstensione);
+        if (conEstensione) {
+            demone().avvia();
+            tempo_.avanza(StatoApp::attesaRiconnessione);
+            ASSERT_TRUE(registrataVolte(1));
+            assesta();
+        }
+        const std::string firma = conEstensione ? "/usr/bin/due" : "/usr/bin/uno";
+        ASSERT_EQ(s.aggiungiRegola(firma, AzioneRegola::blocca), EsitoModifica::cambiata);
+        const Regola* regola = nullptr;
+        ASSERT_TRUE(aspetta([&] {
+            for (const Regola& r : s.regole())
+                if (r.firmaApp == firma) regola = &r;
+            return regola != nullptr;
+        }));
+        const Uuid id = regola->id;
+        int concluse = 0;
+        auto conta = [&](EsitoModifica e) {
+            EXPECT_EQ(e, EsitoModifica::cambiata);
+            ++concluse;
+        };
+        EXPECT_EQ(s.modifica(ModificaRegole::attivazione(id, false), conta),
+                  EsitoModifica::cambiata);
+        EXPECT_EQ(s.modifica(ModificaRegole::attivazione(id, true), conta),
+                  EsitoModifica::cambiata);
+        EXPECT_EQ(s.attivaRegola(id, true), EsitoModifica::invariata);
+        ASSERT_TRUE(aspetta([&] { return concluse == 2; }));
+        assesta();
+        const auto file = ArchivioRegole::leggi();
+        ASSERT_TRUE(file);
+        for (const auto* elenco : {&s.regole(), &file->regole}) {
+            const auto it = std::find_if(elenco->begin(), elenco->end(),
+                                         [&](const Regola& r) { return r.id == id; });
+            ASSERT_NE(it, elenco->end());
+            EXPECT_TRUE(it->attiva);
+        }
+    }
 }
 
 TEST_F(StatoAppConEstensione, ThreeWritersAtOnceLoseNoEdit) {

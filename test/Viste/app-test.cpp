@@ -230,6 +230,32 @@ TEST_F(AppSenzaEstensione, TheTrayBlinksForAlertsAndShowsTheRequestWhileAQuestio
     QTRY_VERIFY(iconaDi(vassoio) != richiesta());
 }
 
+TEST_F(AppSenzaEstensione, TheTrayAloneBlinksOnceASecond) {
+    StatoApp& s = stato();
+    Vassoio vassoio(s);
+    s.avvia();
+    QTRY_VERIFY(s.anelloAttivo());
+    EventoFlusso attacco = evento(orologio_.adesso(), "sconosciuta", false);
+    attacco.attacco = TipoAttacco::scansione;
+    s.nuovoFlusso(json::codifica(attacco));
+    // Three and a half seconds of the alert's eight, in slow motion: it blinks, once a second.
+    int cambi = 0;
+    bool prima = iconaDi(vassoio) == richiesta();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 3500) {
+        tempo_.avanza(0.01);
+        gira(0.01);
+        const bool ora = iconaDi(vassoio) == richiesta();
+        cambi += ora != prima;
+        prima = ora;
+    }
+    EXPECT_GE(cambi, 2);
+    EXPECT_LE(cambi, 5);
+    tempo_.avanza(8);
+    QTRY_VERIFY(iconaDi(vassoio) != richiesta());
+}
+
 TEST_F(AppSenzaEstensione, TheTrayAloneChangesItsIconAtMostOnceASecond) {
     StatoApp& s = stato();
     Vassoio vassoio(s);

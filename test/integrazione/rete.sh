@@ -175,17 +175,17 @@ passo "inbound filtering"
 /usr/bin/python3 -m http.server 8081 --bind 2001:db8::2 >/dev/null 2>&1 &
 dalla66() { i curl -s -o /dev/null --interface 2001:db8::66 "$@" "http://[2001:db8::2]:8081/"; }
 for _ in $(seq 50); do dalla66 -m 1 && break; sleep 0.1; done
-regole imposta filtraEntrata sì
 dalla66 -m 3 || fallito "inbound IPv6 passes before the decision"
 # What the app sends when the user blocks the source of an attack (the same edit, as typed).
 "$ctl" regole dominio "[2001:DB8:0::66]" blocca >/dev/null || fallito "an IPv6 source becomes a rule"
 "$ctl" --json regole | grep -q '"dominio":"2001:db8::66"' || fallito "the rule names the address canonically"
+# Refused although inbound flows are not filtered: the user ruled on this source.
 dalla66 -m 2 && fallito "the source's next inbound flow is refused"
 evento '"indirizzoIP":"2001:db8::66"' | grep -q '"motivo":"dominio"' || fallito "refused by the address's rule"
 rifiutato_subito "http://[2001:db8::66]/" || fallito "a flow to that address is refused at once"
 regole rimuovi dominio 2001:db8::66
-regole imposta filtraEntrata no
 raggiunge "http://[2001:db8::66]/" || fallito "removed, the address is reached again"
+dalla66 -m 3 || fallito "and it reaches us again"
 passo "an IPv6 attack source blocked by a rule of its address"
 
 # ---- one-way UDP ----
