@@ -11,8 +11,9 @@
 // under one lock in the container that every process takes, so that nobody's change is lost.
 namespace ostrale::ArchivioRegole {
 
-// How long a writer waits for another to finish before it gives up.
-inline constexpr std::chrono::milliseconds attesaBlocco{2000};
+// How long a writer waits for the others before it gives up (a change takes milliseconds; many
+// writers at once on a loaded machine take turns for a while).
+inline constexpr std::chrono::milliseconds attesaBlocco{10000};
 
 // What the file holds; absent without a container, without the file, or when it does not
 // decode (then logged).

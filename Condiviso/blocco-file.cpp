@@ -68,7 +68,9 @@ std::optional<BloccoFile> BloccoFile::prendi(const std::filesystem::path& percor
             ::close(fd);
             return std::nullopt;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // Short naps: a holder's turn ends in milliseconds, and a waiter that sleeps long loses
+        // its turn to those that do not.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     if (modo == Modo::proprio) {
         const std::string pid = std::to_string(::getpid()) + "\n";

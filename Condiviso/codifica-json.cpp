@@ -298,17 +298,8 @@ void leggi(const Json& j, InformazioniEstensione& v) {
 void leggi(const Json& j, ImpostazioniParziali& v) {
     oggetto(j);
     v = ImpostazioniParziali{};
-    facoltativo(j, "bloccaSconosciute", v.bloccaSconosciute);
-    facoltativo(j, "filtraEntrata", v.filtraEntrata);
-    facoltativo(j, "registraConsentiti", v.registraConsentiti);
-    facoltativo(j, "quarantenaAttiva", v.quarantenaAttiva);
-    facoltativo(j, "giorniQuarantena", v.giorniQuarantena);
-    facoltativo(j, "avvisaAnomalie", v.avvisaAnomalie);
-    facoltativo(j, "bloccaTracker", v.bloccaTracker);
-    facoltativo(j, "chiediPrima", v.chiediPrima);
-    facoltativo(j, "fidatiApple", v.fidatiApple);
-    facoltativo(j, "escludiLan", v.escludiLan);
-    facoltativo(j, "rilevaAttacchi", v.rilevaAttacchi);
+    ImpostazioniParziali::perOgniCampo(
+        [&](const char* nome, auto campo, auto) { facoltativo(j, nome, v.*campo); });
 }
 
 void leggi(const Json& j, ModificaRegole& v) {
@@ -443,17 +434,8 @@ class Scrittore {
     }
     void valore(const ImpostazioniParziali& v) {
         Oggetto o(*this);
-        o.campo("bloccaSconosciute", v.bloccaSconosciute);
-        o.campo("filtraEntrata", v.filtraEntrata);
-        o.campo("registraConsentiti", v.registraConsentiti);
-        o.campo("quarantenaAttiva", v.quarantenaAttiva);
-        o.campo("giorniQuarantena", v.giorniQuarantena);
-        o.campo("avvisaAnomalie", v.avvisaAnomalie);
-        o.campo("bloccaTracker", v.bloccaTracker);
-        o.campo("chiediPrima", v.chiediPrima);
-        o.campo("fidatiApple", v.fidatiApple);
-        o.campo("escludiLan", v.escludiLan);
-        o.campo("rilevaAttacchi", v.rilevaAttacchi);
+        ImpostazioniParziali::perOgniCampo(
+            [&](const char* nome, auto campo, auto) { o.campo(nome, v.*campo); });
     }
     void valore(const ModificaRegole& v) {
         Oggetto o(*this);

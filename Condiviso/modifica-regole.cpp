@@ -2,30 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <type_traits>
 #include <utility>
 
 #include "Condiviso/testo.h"
 
 namespace ostrale {
 namespace {
-
-// Every setting by name, for the partial edits.
-template <typename F>
-void perOgniInterruttore(F&& f) {
-    f("bloccaSconosciute", &ImpostazioniParziali::bloccaSconosciute,
-      &ImpostazioniFiltro::bloccaSconosciute);
-    f("filtraEntrata", &ImpostazioniParziali::filtraEntrata, &ImpostazioniFiltro::filtraEntrata);
-    f("registraConsentiti", &ImpostazioniParziali::registraConsentiti,
-      &ImpostazioniFiltro::registraConsentiti);
-    f("quarantenaAttiva", &ImpostazioniParziali::quarantenaAttiva,
-      &ImpostazioniFiltro::quarantenaAttiva);
-    f("avvisaAnomalie", &ImpostazioniParziali::avvisaAnomalie, &ImpostazioniFiltro::avvisaAnomalie);
-    f("bloccaTracker", &ImpostazioniParziali::bloccaTracker, &ImpostazioniFiltro::bloccaTracker);
-    f("chiediPrima", &ImpostazioniParziali::chiediPrima, &ImpostazioniFiltro::chiediPrima);
-    f("fidatiApple", &ImpostazioniParziali::fidatiApple, &ImpostazioniFiltro::fidatiApple);
-    f("escludiLan", &ImpostazioniParziali::escludiLan, &ImpostazioniFiltro::escludiLan);
-    f("rilevaAttacchi", &ImpostazioniParziali::rilevaAttacchi, &ImpostazioniFiltro::rilevaAttacchi);
-}
 
 constexpr std::int64_t giorniMassimi = 3650;
 constexpr std::int64_t minutiDelGiorno = 1440;
@@ -42,10 +25,9 @@ EsitoModifica applicaImpostazioni(ImpostazioniFiltro& imp, const ImpostazioniPar
         return EsitoModifica::valoreNonValido;
     }
     ImpostazioniFiltro nuove = imp;
-    perOgniInterruttore([&](std::string_view, auto parziale, auto campo) {
+    ImpostazioniParziali::perOgniCampo([&](std::string_view, auto parziale, auto campo) {
         if (p.*parziale) nuove.*campo = *(p.*parziale);
     });
-    if (p.giorniQuarantena) nuove.giorniQuarantena = *p.giorniQuarantena;
     if (nuove == imp) return EsitoModifica::invariata;
     imp = nuove;
     return EsitoModifica::cambiata;
@@ -154,15 +136,18 @@ std::optional<std::string> ImpostazioniParziali::impostaDaTesto(std::string_view
         return std::nullopt;
     }
     std::optional<std::string> errore = "unknown setting '" + std::string(chiave) + "'";
-    perOgniInterruttore([&](std::string_view nome, auto parziale, auto) {
-        if (nome != chiave) return;
-        const auto v = comeBool(valore);
-        if (!v) {
-            errore = std::string(chiave) + " wants yes or no (sì or no)";
-            return;
+    perOgniCampo([&](std::string_view nome, auto parziale, auto) {
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(this->*parziale)>,
+                                     std::optional<bool>>) {
+            if (nome != chiave) return;
+            const auto v = comeBool(valore);
+            if (!v) {
+                errore = std::string(chiave) + " wants yes or no (sì or no)";
+                return;
+            }
+            this->*parziale = *v;
+            errore.reset();
         }
-        this->*parziale = *v;
-        errore.reset();
     });
     return errore;
 }

@@ -32,8 +32,29 @@ struct ImpostazioniParziali {
     // "yes", "true"/"false", "on"/"off", or a number of days). An error says what is wrong.
     std::optional<std::string> impostaDaTesto(std::string_view chiave, std::string_view valore);
 
+    // Every setting in the record's order: f(name, member here, member of ImpostazioniFiltro).
+    template <typename F>
+    static void perOgniCampo(F&& f);
+
     bool operator==(const ImpostazioniParziali&) const = default;
 };
+
+template <typename F>
+void ImpostazioniParziali::perOgniCampo(F&& f) {
+    using P = ImpostazioniParziali;
+    using I = ImpostazioniFiltro;
+    f("bloccaSconosciute", &P::bloccaSconosciute, &I::bloccaSconosciute);
+    f("filtraEntrata", &P::filtraEntrata, &I::filtraEntrata);
+    f("registraConsentiti", &P::registraConsentiti, &I::registraConsentiti);
+    f("quarantenaAttiva", &P::quarantenaAttiva, &I::quarantenaAttiva);
+    f("giorniQuarantena", &P::giorniQuarantena, &I::giorniQuarantena);
+    f("avvisaAnomalie", &P::avvisaAnomalie, &I::avvisaAnomalie);
+    f("bloccaTracker", &P::bloccaTracker, &I::bloccaTracker);
+    f("chiediPrima", &P::chiediPrima, &I::chiediPrima);
+    f("fidatiApple", &P::fidatiApple, &I::fidatiApple);
+    f("escludiLan", &P::escludiLan, &I::escludiLan);
+    f("rilevaAttacchi", &P::rilevaAttacchi, &I::rilevaAttacchi);
+}
 
 enum class OperazioneRegole {
     aggiungiRegola,         // `firma`, `azione`: a rule of the application, made active

@@ -3,24 +3,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Condiviso/codifica-json.h"
-
-namespace {
-
-template <typename T>
-void andataERitorno(std::string_view testo) {
-    using namespace ostrale;
-    const auto valore = json::decodifica<T>(testo);
-    if (!valore) return;
-    const auto ritorno = json::decodifica<T>(json::codifica(*valore));
-    if (!ritorno || !(*ritorno == *valore)) std::abort();
-}
-
-}  // namespace
+#include "test/fuzz/andata-e-ritorno.h"
 
 // The rules, and the edits of the rules with their answers: the same bytes are tried as each.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
     using namespace ostrale;
+    using test::andataERitorno;
     const std::string_view testo(reinterpret_cast<const char*>(dati), dimensione);
     andataERitorno<StatoRegole>(testo);
     andataERitorno<ModificaRegole>(testo);
