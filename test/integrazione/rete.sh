@@ -76,6 +76,13 @@ rifiutato_subito() {
     fine=$(date +%s%N)
     [ $(((fine - inizio) / 1000000)) -lt 1000 ]
 }
+# Whether the newest event matching the first patterns matches the last, waiting up to 5 s for it
+# to be recorded (a verdict's bookkeeping may come a moment after the verdict).
+ha_evento() {
+    local atteso=${!#}
+    for _ in $(seq 50); do evento "${@:1:$#-1}" | grep -q -- "$atteso" && return 0; sleep 0.1; done
+    return 1
+}
 evento() { # the newest event matching a jq-free grep on the daemon's JSON log
     "$ctl" --json flussi | tr '}' '\n' | grep -F "$1" | tail -n 1
 }
@@ -88,7 +95,7 @@ avvia
     || fallito "python3 reaches the server"
 nome www.blocked.example.test A
 rifiutato_subito http://203.0.113.1/ || fallito "a blocked domain by name over IPv4, refused at once"
-evento '"host":"www.blocked.example.test"' | grep -q '"motivo":"dominio"' || fallito "the event names the host"
+ha_evento '"host":"www.blocked.example.test"' '"motivo":"dominio"' || fallito "the event names the host"
 nome www.blocked.example.test AAAA
 rifiutato_subito "http://[2001:db8::1]/" || fallito "a blocked domain over IPv6"
 nome ok.example.test A
@@ -110,7 +117,7 @@ rifiutato_subito http://203.0.113.1/ || fallito "an application rule blocks curl
 iptables -t mangle -D OUTPUT -j CONNMARK --save-mark
 /usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=5)" \
     || fallito "and not python3 to the same server"
-evento '"firmaApp":"/usr/bin/curl"' | grep -q '"motivo":"regola"' || fallito "curl's event carries its rule"
+ha_evento '"firmaApp":"/usr/bin/curl"' '"motivo":"regola"' || fallito "curl's event carries its rule"
 passo "application rules"
 regole rimuovi app /usr/bin/curl
 
@@ -166,7 +173,7 @@ i curl -s -o /dev/null -m 3 http://203.0.113.2:8080/ || fallito "inbound passes 
 regole imposta filtraEntrata sì
 regole imposta bloccaSconosciute sì
 i curl -s -o /dev/null -m 2 http://203.0.113.2:8080/ && fallito "inbound is judged with inbound filtering on"
-evento '"direzione":"entrata"' | grep -q '"consentito":false' || fallito "the inbound flow is recorded"
+ha_evento '"direzione":"entrata"' '"consentito":false' || fallito "the inbound flow is recorded"
 regole imposta filtraEntrata no
 regole imposta bloccaSconosciute no
 passo "inbound filtering"
@@ -181,7 +188,7 @@ dalla66 -m 3 || fallito "inbound IPv6 passes before the decision"
 "$ctl" --json regole | grep -q '"dominio":"2001:db8::66"' || fallito "the rule names the address canonically"
 # Refused although inbound flows are not filtered: the user ruled on this source.
 dalla66 -m 2 && fallito "the source's next inbound flow is refused"
-evento '"indirizzoIP":"2001:db8::66"' | grep -q '"motivo":"dominio"' || fallito "refused by the address's rule"
+ha_evento '"indirizzoIP":"2001:db8::66"' '"motivo":"dominio"' || fallito "refused by the address's rule"
 rifiutato_subito "http://[2001:db8::66]/" || fallito "a flow to that address is refused at once"
 regole rimuovi dominio 2001:db8::66
 raggiunge "http://[2001:db8::66]/" || fallito "removed, the address is reached again"
