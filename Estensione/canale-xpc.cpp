@@ -160,7 +160,8 @@ void CanaleXPC::accetta() {
     struct Rifiutate {
         std::deque<std::pair<int, Cronometro::time_point>> fd;
         void chiudi(bool tutte) {
-            while (!fd.empty() && (tutte || fd.size() > 64 || fd.front().second <= Cronometro::now())) {
+            while (!fd.empty() &&
+                   (tutte || fd.size() > 64 || fd.front().second <= Cronometro::now())) {
                 ::close(fd.front().first);
                 fd.pop_front();
             }
