@@ -310,10 +310,21 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     }
 
     // 13: ask instead of dropping, while the app can answer. Nothing is recorded and the
-    // detections are not reported.
-    if (!q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
-        (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena) &&
-        d_.canale.haConnessione()) {
+    // detections are not reported. An application the user has just answered about is not
+    // asked again: its flows follow the answer until its rule arrives.
+    const bool daChiedere =
+        !q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
+        (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena);
+    bool risposto = false;
+    if (daChiedere) {
+        auto s = coda_.blocca();
+        if (const auto it = s->risposte.find(q.firma);
+            it != s->risposte.end() && adesso.secondiDa(it->second.second) < validitàRisposta) {
+            q.consentito = it->second.first;
+            risposto = true;
+        }
+    }
+    if (daChiedere && !risposto && d_.canale.haConnessione()) {
         flusso->completaRimandati();  // the flows before this one first
         const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
         sospendi(flusso, q.firma, *q.evento(anomala));
@@ -413,6 +424,11 @@ void FilterDataProvider::sospendi(const std::shared_ptr<FlussoDiRete>& flusso,
 }
 
 void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti) {
+    {
+        auto s = coda_.blocca();
+        if (s->risposte.size() >= 1024) s->risposte.clear();
+        s->risposte.insert_or_assign(firma, std::pair(consenti, d_.orologio.adesso()));
+    }
     risolviLotto(firma, consenti, std::nullopt);
 }
 

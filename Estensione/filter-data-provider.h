@@ -46,6 +46,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
 
     static constexpr std::size_t limiteCacheFirme = 513;
     static constexpr double attesaDecisione = 60;
+    static constexpr double validitàRisposta = 30;  // seconds an answer decides for its app
     static constexpr double intervalloSalvataggio = 60;
 
     static std::shared_ptr<FilterDataProvider> crea(Dipendenze dipendenze);
@@ -124,6 +125,9 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         ImpostazioniFiltro impostazioni;
         std::unordered_map<std::string, Lotto> sospesi;
         std::uint64_t ultimoLotto = 0;
+        // The user's latest answers per application, and when: they decide that application's
+        // next flows for a while, instead of a question asked again before its rule arrives.
+        std::unordered_map<std::string, std::pair<bool, Data>> risposte;
         Sentinella sentinella;
         Memoria memoria;
         std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;

@@ -201,8 +201,42 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     // of a held flow, and a new connection that reuses a recent tuple (a busy client's ports
     // come round within seconds) is a new flow to judge and record.
     void ricorda(const ChiaveTupla& chiave, bool consenti, int protocollo) {
-        std::lock_guard blocco(trattenuti_);
-        inAttesa_.erase(chiave);
+        std::vector<PacchettoTrattenuto> dietro;
+        {
+            std::lock_guard blocco(trattenuti_);
+            if (const auto it = inAttesa_.find(chiave); it != inAttesa_.end()) {
+                dietro = std::move(it->second);
+                inAttesa_.erase(it);
+            }
+            ricordaVerdetto(chiave, consenti, protocollo);
+        }
+        // The packets that came behind a held first one (a resolver's second question from
+        // the same socket, a retry) go with its verdict, in the order they came.
+        for (const auto& p : dietro) verdetto(p.id, NF_REPEAT, segnoVerdetto(p.segno, consenti));
+    }
+
+    // How many packets may wait behind a held flow's first; later ones are dropped (the
+    // application retries).
+    static constexpr std::size_t massimoDietro = 32;
+    // Keeps a packet behind its held flow's first; false when the flow is not held.
+    bool trattieniDietro(const ChiaveTupla& chiave, std::uint32_t id, std::uint32_t segno) {
+        const auto it = inAttesa_.find(chiave);
+        if (it == inAttesa_.end()) return false;
+        if (it->second.size() < massimoDietro) {
+            it->second.push_back({id, segno});
+        } else {
+            verdetto(id, NF_DROP, std::nullopt);
+        }
+        return true;
+    }
+
+  private:
+    struct PacchettoTrattenuto {
+        std::uint32_t id;
+        std::uint32_t segno;
+    };
+    // Under trattenuti_.
+    void ricordaVerdetto(const ChiaveTupla& chiave, bool consenti, int protocollo) {
         if (protocollo == IPPROTO_TCP) {
             // A connection that waited for its name: its data already queued behind the judged
             // packet (retransmissions) gets the same verdict.
@@ -222,6 +256,7 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
         recenti_[chiave] = {consenti, adesso};
     }
 
+  public:
     // Takes a judged flow's bookkeeping to run once no packet waits (only from the queue's own
     // thread, inside handleNewFlow). When too much waits already, the oldest runs now: the
     // bookkeeping keeps the order of the verdicts.
@@ -294,7 +329,8 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     std::atomic<bool> fine_ = false;
     std::mutex invio_;
     std::mutex trattenuti_;
-    std::unordered_set<ChiaveTupla, ChiaveTupla::Hash> inAttesa_;  // flows held without a verdict
+    // Flows held without a verdict, with the packets that came behind the first.
+    std::unordered_map<ChiaveTupla, std::vector<PacchettoTrattenuto>, ChiaveTupla::Hash> inAttesa_;
     std::unordered_map<ChiaveTupla, Attesa, ChiaveTupla::Hash> attese_;
     static constexpr std::chrono::seconds memoria{1};
     std::unordered_map<ChiaveTupla, std::pair<bool, std::chrono::steady_clock::time_point>,
@@ -464,11 +500,9 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     std::optional<Attesa> attesa;
     {
         std::lock_guard blocco(trattenuti_);
-        // A retransmission or a retry of a flow that waits for the user joins it.
-        if (inAttesa_.contains(chiave)) {
-            verdetto(id, NF_DROP, std::nullopt);
-            return MNL_CB_OK;
-        }
+        // A retransmission, a retry or a further datagram of a flow that waits for the user
+        // waits with it.
+        if (trattieniDietro(chiave, id, segno)) return MNL_CB_OK;
         if (const auto it = recenti_.find(chiave);
             it != recenti_.end() &&
             std::chrono::steady_clock::now() - it->second.second < memoria) {
@@ -573,7 +607,7 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     const Verdetto v = provider_->handleNewFlow(flusso);
     if (v == Verdetto::sospendi) {
         std::lock_guard blocco(trattenuti_);
-        inAttesa_.insert(chiave);
+        inAttesa_.try_emplace(chiave);
         return MNL_CB_OK;
     }
     if (!flusso->dato()) flusso->riprendi(v == Verdetto::consenti);
@@ -607,7 +641,7 @@ void SorgenteNetfilter::Coda::giudicaSilenziose() {
         const Verdetto v = provider_->handleNewFlow(flusso);
         if (v == Verdetto::sospendi) {
             std::lock_guard blocco(trattenuti_);
-            inAttesa_.insert(chiave);
+            inAttesa_.try_emplace(chiave);
         } else if (!flusso->dato()) {
             flusso->riprendi(v == Verdetto::consenti);
         }

@@ -539,6 +539,20 @@ TEST_F(ProviderTest, OneQuestionPerBatchAndOneAnswerForAll) {
     const auto storico = provider->storico();
     EXPECT_EQ(storico.ore.at(Storico::chiaveOra(orologio.adesso())).consentiti, 3);
     EXPECT_EQ(storico.app.at("/usr/bin/curl").totale, 3);
+    // The application's next flows, before its rule arrives, follow the answer: no second
+    // question. Half a minute later the answer no longer decides. (The start read the rules
+    // from the container: they are set again.)
+    regole([](StatoRegole& s) {
+        s.impostazioni.chiediPrima = true;
+        s.impostazioni.bloccaSconosciute = true;
+    });
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl)), Verdetto::consenti);
+    EXPECT_EQ(canale.domandeInviate().size(), 1u);
+    orologio.avanza(FilterDataProvider::validitàRisposta + 1);
+    auto dopo = uscita(curl);
+    EXPECT_EQ(provider->handleNewFlow(dopo), Verdetto::sospendi);
+    EXPECT_EQ(canale.domandeInviate().size(), 2u);
+    canale.gestori.suDecisione("/usr/bin/curl", true);
 
     // The batch's own expiry finds it resolved and does nothing; a late answer does nothing.
     pianificatore.avanza(60);
@@ -556,10 +570,11 @@ TEST_F(ProviderTest, UnansweredBatchesExpireByTheirOwnTask) {
     provider->handleNewFlow(primo);
     pianificatore.avanza(10);
     provider->risolviSospesi("/usr/bin/curl", true);  // answered after 10 s
-    pianificatore.avanza(10);
+    // Once the answer no longer decides for the application (its rule never came).
+    pianificatore.avanza(FilterDataProvider::validitàRisposta + 1);
     auto secondo = uscita(curl);
     auto terzo = uscita(curl);
-    provider->handleNewFlow(secondo);  // a new batch, 20 s after the first
+    provider->handleNewFlow(secondo);  // a new batch
     pianificatore.avanza(30);
     provider->handleNewFlow(terzo);
     EXPECT_EQ(canale.domandeInviate().size(), 2u);
