@@ -277,7 +277,8 @@ int AttribuzioneBpf::suFlusso(void* contesto, void* dati, std::size_t dimensione
 }
 
 std::optional<ProprietarioFlusso> AttribuzioneBpf::cerca(const TuplaPacchetto& t) {
-    if (!t.conPorte) return std::nullopt;
+    // The filter notes flows with ports, and pings (ICMP, ICMPv6) by their identifier.
+    if (!t.conPorte && t.protocollo != 1 && t.protocollo != 58) return std::nullopt;
     ostrale_tupla chiave{};
     chiave.famiglia = static_cast<__u8>(t.famiglia);
     chiave.protocollo = static_cast<__u8>(t.protocollo);

@@ -91,6 +91,13 @@ std::optional<Posizioni> analizza(std::string_view b) {
             p.tupla.flagTcp = static_cast<std::uint8_t>(b[p.trasporto + 13]);
         }
     }
+    // An echo request (ping): its identifier stands for the source port, as for the kernel's
+    // connection tracking, so that two pings to one host are two flows, each of its own socket.
+    const int richiestaEco = proto == 1 ? 8 : proto == 58 ? 128 : -1;
+    if (richiestaEco >= 0 && p.trasporto + 6 <= b.size() &&
+        static_cast<unsigned char>(b[p.trasporto]) == richiestaEco) {
+        p.tupla.portaOrigine = u16(b, p.trasporto + 4);
+    }
     return p;
 }
 

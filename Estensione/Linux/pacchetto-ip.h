@@ -13,9 +13,10 @@ namespace ostrale {
 struct TuplaPacchetto {
     int famiglia = 4;  // 4 or 6
     int protocollo = 0;
-    std::string origine, destinazione;                      // address text
-    std::uint16_t portaOrigine = 0, portaDestinazione = 0;  // 0 for protocols without ports
-    bool conPorte = false;
+    std::string origine, destinazione;  // address text
+    // 0 for protocols without ports; for an echo request (ping), the source is its identifier.
+    std::uint16_t portaOrigine = 0, portaDestinazione = 0;
+    bool conPorte = false;  // ports of a transport (TCP, UDP, SCTP, UDP-Lite)
     // TCP only: the header's flags and sequence number.
     std::uint8_t flagTcp = 0;
     std::uint32_t sequenzaTcp = 0;

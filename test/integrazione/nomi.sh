@@ -166,6 +166,20 @@ ping -c 1 -W 2 192.168.77.1 >/dev/null 2>&1 || fallito "a ping to the local netw
 regole imposta bloccaSconosciute no
 passo "pings judged by their address"
 
+# ---- pings are their program's, like any other flow ----
+pingreale=$(readlink -f "$(command -v ping)")
+ha_evento '"attacco":"c2Noto"' "\"firmaApp\":\"$pingreale\"" \
+    || fallito "the ping to the command-and-control address is named by its program"
+# (An address no name was given for: the names' own rules stay out of it.)
+ping -c 1 -W 2 203.0.113.53 >/dev/null 2>&1 || fallito "pings pass before the rule"
+regole app "$pingreale" blocca
+ping -c 1 -W 2 203.0.113.53 >/dev/null 2>&1 && fallito "a program's block rule stops its pings"
+ha_evento "\"firmaApp\":\"$pingreale\"" '"motivo":"regola"' || fallito "refused by its rule"
+cp "$pingreale" "$lavoro/bin/altro-ping"
+"$lavoro/bin/altro-ping" -c 1 -W 2 203.0.113.53 >/dev/null 2>&1 || fallito "another program's pings pass"
+regole rimuovi app "$pingreale"
+passo "pings named by their program, and stopped by its rule"
+
 # ---- a DNS tunnel through a local resolver ----
 # The machine's resolver on loopback forwards the tunnel's domain to its server on the
 # "Internet" host. The tunnel is a program of the user's (a copy outside the system's folders).

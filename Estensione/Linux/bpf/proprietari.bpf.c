@@ -135,7 +135,8 @@ static __always_inline void registra(__u64 cookie, int nuovo_socket) {
     if (!nuovo_socket) {
         // The common case, a process sending again on its own socket, costs one lookup.
         struct ostrale_proprietario* noto = bpf_map_lookup_elem(&proprietari, &cookie);
-        if (noto && noto->pid_globale == globale && noto->inode == inode && noto->montaggio == montaggio)
+        if (noto && noto->pid_globale == globale && noto->inode == inode &&
+            noto->montaggio == montaggio)
             return;
     }
     struct ostrale_proprietario nuovo = {};
@@ -215,16 +216,23 @@ int tupla(struct __sk_buff* skb) {
     } else {
         goto scarta;
     }
-    // Only flows with ports (no extension headers before them): a tuple without ports is not
-    // one flow's.
-    if (k.protocollo != 6 && k.protocollo != 17 && k.protocollo != 132 && k.protocollo != 136)
-        goto scarta;
-    {
+    // Flows with ports (no extension headers before them), and echo requests, whose identifier
+    // tells one ping's flow from another's: another tuple without ports is not one flow's.
+    if (k.protocollo == 1 || k.protocollo == 58) {
+        __u8 icmp[6];
+        if (trasporto > 60 || bpf_skb_load_bytes(skb, trasporto, icmp, sizeof icmp) != 0)
+            goto scarta;
+        if (icmp[0] != (k.protocollo == 1 ? 8 : 128)) goto scarta;
+        __builtin_memcpy(&k.porta_origine, icmp + 4, 2);
+    } else if (k.protocollo == 6 || k.protocollo == 17 || k.protocollo == 132 ||
+               k.protocollo == 136) {
         __u8 porte[4];
         if (trasporto > 60 || bpf_skb_load_bytes(skb, trasporto, porte, sizeof porte) != 0)
             goto scarta;
         __builtin_memcpy(&k.porta_origine, porte, 2);
         __builtin_memcpy(&k.porta_destinazione, porte + 2, 2);
+    } else {
+        goto scarta;
     }
     f->tupla = k;
     if (proprietario) {

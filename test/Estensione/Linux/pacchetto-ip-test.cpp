@@ -45,6 +45,14 @@ TEST(PacchettoIp, TuplesOfIpv4AndIpv6) {
     const auto icmp = leggiPacchetto(ipv4(1, std::string(8, '\0')));
     ASSERT_TRUE(icmp);
     EXPECT_FALSE(icmp->conPorte);
+    // An echo request's identifier tells one ping's flow from another's; no port is shown.
+    const std::string eco{8, 0, 0, 0, 0x12, 0x34, 0, 1};
+    const auto ping = leggiPacchetto(ipv4(1, eco));
+    ASSERT_TRUE(ping);
+    EXPECT_FALSE(ping->conPorte);
+    EXPECT_EQ(ping->portaOrigine, 0x1234);
+    const std::string altro{8, 0, 0, 0, 0x12, 0x35, 0, 1};
+    EXPECT_NE(ChiaveTupla(*ping), ChiaveTupla(*leggiPacchetto(ipv4(1, altro))));
 
     std::string v6(40, '\0');
     v6[0] = 0x60;
