@@ -59,7 +59,9 @@ bench: build-test
 	$(BUILD)/bench/bench-geodb
 	$(BUILD)/bench/bench-finestra
 	bench/vassoio/vassoio.sh $(BUILD) || [ $$? = 77 ]
-	bench/latenza/latenza.sh $(BUILD) $(LATENZA) || [ $$? = 77 ]
+	@bench/latenza/latenza.sh $(BUILD) $(LATENZA); esito=$$?; \
+	    [ $$esito = 1 ] && echo "bench: latency goals missed (above); the other figures stand"; \
+	    [ $$esito = 0 ] || [ $$esito = 1 ] || [ $$esito = 77 ]
 
 # Coverage-guided fuzzing of the decoders with libFuzzer (clang); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60
