@@ -319,7 +319,8 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (daChiedere) {
         auto s = coda_.blocca();
         if (const auto it = s->risposte.find(q.firma);
-            it != s->risposte.end() && adesso.secondiDa(it->second.second) < validitàRisposta) {
+            it != s->risposte.end() && adesso.secondiDa(it->second.second) >= 0 &&
+            adesso.secondiDa(it->second.second) < validitàRisposta) {
             q.consentito = it->second.first;
             risposto = true;
         }
@@ -424,11 +425,6 @@ void FilterDataProvider::sospendi(const std::shared_ptr<FlussoDiRete>& flusso,
 }
 
 void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti) {
-    {
-        auto s = coda_.blocca();
-        if (s->risposte.size() >= 1024) s->risposte.clear();
-        s->risposte.insert_or_assign(firma, std::pair(consenti, d_.orologio.adesso()));
-    }
     risolviLotto(firma, consenti, std::nullopt);
 }
 
@@ -441,6 +437,18 @@ void FilterDataProvider::risolviLotto(const std::string& firma, bool consenti,
         if (it == s->sospesi.end() || (numero && it->second.numero != *numero)) return;
         flussi = std::move(it->second.flussi);
         s->sospesi.erase(it);
+        // The user's answer to a question asked (not the silence of an expiry, not an answer
+        // nobody asked for) decides the application's next flows for a while.
+        if (!numero) {
+            const Data adesso = d_.orologio.adesso();
+            if (s->risposte.size() >= 1024) {
+                std::erase_if(s->risposte, [&](const auto& r) {
+                    return !(adesso.secondiDa(r.second.second) < validitàRisposta);
+                });
+            }
+            if (s->risposte.size() < 1024)
+                s->risposte.insert_or_assign(firma, std::pair(consenti, adesso));
+        }
     }
     if (flussi.empty()) return;
     for (const auto& flusso : flussi) flusso->riprendi(consenti);

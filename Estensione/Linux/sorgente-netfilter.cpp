@@ -201,29 +201,35 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     // of a held flow, and a new connection that reuses a recent tuple (a busy client's ports
     // come round within seconds) is a new flow to judge and record.
     void ricorda(const ChiaveTupla& chiave, bool consenti, int protocollo) {
-        std::vector<PacchettoTrattenuto> dietro;
-        {
-            std::lock_guard blocco(trattenuti_);
-            if (const auto it = inAttesa_.find(chiave); it != inAttesa_.end()) {
-                dietro = std::move(it->second);
-                inAttesa_.erase(it);
+        std::lock_guard blocco(trattenuti_);
+        if (const auto it = inAttesa_.find(chiave); it != inAttesa_.end()) {
+            // The packets that came behind a held first one (a resolver's second question from
+            // the same socket, a retry) go with its verdict, in the order they came, before
+            // any newer packet of the tuple can.
+            for (const auto& p : it->second) {
+                verdetto(p.id, NF_REPEAT, segnoVerdetto(p.segno, consenti));
             }
-            ricordaVerdetto(chiave, consenti, protocollo);
+            dietroTotali_ -= it->second.size();
+            inAttesa_.erase(it);
         }
-        // The packets that came behind a held first one (a resolver's second question from
-        // the same socket, a retry) go with its verdict, in the order they came.
-        for (const auto& p : dietro) verdetto(p.id, NF_REPEAT, segnoVerdetto(p.segno, consenti));
+        ricordaVerdetto(chiave, consenti, protocollo);
     }
 
-    // How many packets may wait behind a held flow's first; later ones are dropped (the
-    // application retries).
-    static constexpr std::size_t massimoDietro = 32;
+    // Marks a flow held from before it is judged, under trattenuti_: an answer may come (on
+    // another thread) before the judgement returns. Every verdict given ends it (ricorda).
+    void trattieni(const ChiaveTupla& chiave) { inAttesa_.try_emplace(chiave); }
+
+    // How many packets may wait behind a held flow's first, and behind all of this queue's
+    // held flows; later ones are dropped (the application retries) and the queue stays free
+    // for the others.
+    static constexpr std::size_t massimoDietro = 32, massimoDietroTotali = 1024;
     // Keeps a packet behind its held flow's first; false when the flow is not held.
     bool trattieniDietro(const ChiaveTupla& chiave, std::uint32_t id, std::uint32_t segno) {
         const auto it = inAttesa_.find(chiave);
         if (it == inAttesa_.end()) return false;
-        if (it->second.size() < massimoDietro) {
+        if (it->second.size() < massimoDietro && dietroTotali_ < massimoDietroTotali) {
             it->second.push_back({id, segno});
+            ++dietroTotali_;
         } else {
             verdetto(id, NF_DROP, std::nullopt);
         }
@@ -331,6 +337,7 @@ class SorgenteNetfilter::Coda : public std::enable_shared_from_this<SorgenteNetf
     std::mutex trattenuti_;
     // Flows held without a verdict, with the packets that came behind the first.
     std::unordered_map<ChiaveTupla, std::vector<PacchettoTrattenuto>, ChiaveTupla::Hash> inAttesa_;
+    std::size_t dietroTotali_ = 0;
     std::unordered_map<ChiaveTupla, Attesa, ChiaveTupla::Hash> attese_;
     static constexpr std::chrono::seconds memoria{1};
     std::unordered_map<ChiaveTupla, std::pair<bool, std::chrono::steady_clock::time_point>,
@@ -379,10 +386,9 @@ class FlussoNetfilter final : public FlussoDiRete {
     int protocollo() const override { return tupla_.protocollo; }
 
     void dai(bool consenti) const {
-        if (!conPacchetto_) return;
-        coda_->verdetto(id_, NF_REPEAT, segnoVerdetto(segno_, consenti));
+        if (conPacchetto_) coda_->verdetto(id_, NF_REPEAT, segnoVerdetto(segno_, consenti));
         // The refused packet is answered with a reset on this machine; the server, which has
-        // seen the opening, gets one of its own.
+        // seen the opening, gets one of its own (also when no packet of it waited here).
         if (!consenti && ripristina_) coda_->inviaReset(tupla_);
     }
     void riprendi(bool consenti) override {
@@ -604,13 +610,12 @@ int SorgenteNetfilter::Coda::pacchetto(const nlmsghdr* h) {
     auto flusso =
         std::make_shared<FlussoNetfilter>(shared_from_this(), id, segno, *tupla, chiave, uscita,
                                           token, std::move(nome), attesa.has_value());
-    const Verdetto v = provider_->handleNewFlow(flusso);
-    if (v == Verdetto::sospendi) {
+    {
         std::lock_guard blocco(trattenuti_);
-        inAttesa_.try_emplace(chiave);
-        return MNL_CB_OK;
+        trattieni(chiave);
     }
-    if (!flusso->dato()) flusso->riprendi(v == Verdetto::consenti);
+    const Verdetto v = provider_->handleNewFlow(flusso);
+    if (v != Verdetto::sospendi && !flusso->dato()) flusso->riprendi(v == Verdetto::consenti);
     return MNL_CB_OK;
 }
 
@@ -638,13 +643,12 @@ void SorgenteNetfilter::Coda::giudicaSilenziose() {
         auto flusso =
             std::make_shared<FlussoNetfilter>(shared_from_this(), 0, 0, attesa.tupla, chiave, true,
                                               attesa.token, std::move(nome), true, false);
-        const Verdetto v = provider_->handleNewFlow(flusso);
-        if (v == Verdetto::sospendi) {
+        {
             std::lock_guard blocco(trattenuti_);
-            inAttesa_.try_emplace(chiave);
-        } else if (!flusso->dato()) {
-            flusso->riprendi(v == Verdetto::consenti);
+            trattieni(chiave);
         }
+        const Verdetto v = provider_->handleNewFlow(flusso);
+        if (v != Verdetto::sospendi && !flusso->dato()) flusso->riprendi(v == Verdetto::consenti);
     }
 }
 

@@ -586,9 +586,10 @@ TEST_F(ProviderTest, UnansweredBatchesExpireByTheirOwnTask) {
     EXPECT_EQ(primo->riprese(), std::vector<bool>{true});
     EXPECT_TRUE(log->contiene("Flussi sospesi risolti per /usr/bin/curl: 2 → blocca"));
     EXPECT_EQ(provider->storico().app.at("/usr/bin/curl").bloccati, 2);
-    // An answer after the expiry does nothing.
+    // An answer after the expiry does nothing: not to the old flows, nor to the next ones.
     provider->risolviSospesi("/usr/bin/curl", true);
     EXPECT_EQ(secondo->riprese(), std::vector<bool>{false});
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl)), Verdetto::sospendi);
 }
 
 TEST_F(ProviderTest, DelayedWorkDoesNothingOnceTheProviderIsGone) {
