@@ -1,5 +1,6 @@
 // ostrale-estensione: the filter daemon. Builds the objects, starts the filter on the chosen
 // source of flows, and stops it cleanly (memory saved) on SIGTERM or SIGINT.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <pthread.h>
@@ -41,6 +43,8 @@ const char* const uso =
     "  --contenitore DIR        shared container directory (created if missing)\n"
     "  --verboso                one line per verdict on standard output\n"
     "  --senza-bpf              find flow owners by socket lookups only (no kernel programs)\n"
+    "  --code N                 flow queues, each with a thread (default: one per processor,\n"
+    "                           up to 4; rounded down to a power of two)\n"
     "  --velocita N             simulated ordinary flows per second (default 20)\n"
     "  --accelera N             simulated time runs N times faster (default 1)\n"
     "  --dal-passato S          simulated time starts S seconds ago and, accelerated, runs\n"
@@ -54,6 +58,7 @@ struct Opzioni {
     std::optional<std::string> contenitore;
     bool verboso = false;
     bool senzaBpf = false;
+    std::optional<double> code;
     double velocità = 20;
     double accelerazione = 1;
     double ritardo = 0;
@@ -90,6 +95,8 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             o.verboso = true;
         } else if (a == "--senza-bpf") {
             o.senzaBpf = true;
+        } else if (a == "--code") {
+            o.code = numero("--code", valore());
         } else if (a == "--velocita" || a == "--velocità") {
             o.velocità = numero("--velocita", valore());
         } else if (a == "--accelera") {
@@ -237,7 +244,10 @@ int main(int argc, char** argv) {
         sorgenteSimulata =
             std::make_unique<SorgenteSimulata>(scenario, opzioni.velocità, opzioni.accelerazione);
     } else {
-        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio, RegoleSistema(),
+        RegoleSistema::Code code;
+        code.quanteFlussi = opzioni.code ? static_cast<unsigned>(std::min(*opzioni.code, 64.0))
+                                         : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        sorgenteNetfilter = std::make_unique<SorgenteNetfilter>(*orologio, RegoleSistema(code),
                                                                 &identitàLinux, !opzioni.senzaBpf);
     }
     RisolutoreIdentità& identità =

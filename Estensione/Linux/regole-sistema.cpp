@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 
 extern char** environ;
@@ -77,17 +79,32 @@ constexpr const char* catenaAttesa = "OSTRALE_ATTESA";
 
 }  // namespace
 
+RegoleSistema::RegoleSistema(Code code) : code_(code) {
+    code_.quanteFlussi = std::bit_floor(std::clamp(code_.quanteFlussi, 1u, 64u));
+}
+
 std::string RegoleSistema::regole(bool v6) const {
     const std::string g = esadecimale(segnoGiudicato);
     const std::string r = esadecimale(segnoRifiutato);
     const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
     const std::string a = esadecimale(segnoAttesa);
-    // (iptables takes no balance over a single queue.)
-    const std::string coda =
-        (code_.quanteFlussi > 1 ? "--queue-balance " + std::to_string(code_.primaFlussi) + ":" +
-                                      std::to_string(code_.primaFlussi + code_.quanteFlussi - 1)
-                                : "--queue-num " + std::to_string(code_.primaFlussi)) +
-        " --queue-bypass";
+    // Flows are spread over the flow queues by their source port's low bits above the lowest
+    // (connect() picks even ports first) (the first half-word of the transport header, which
+    // iptables' balance does not look at: it hashes the addresses only, and many flows to one
+    // server would all share a queue). Every packet of
+    // a flow carries the same port, so a flow stays on one queue, in order; what has no such
+    // field, or lies beyond the packet, goes to the first.
+    const unsigned quante = code_.quanteFlussi;
+    auto accoda = [&](const std::string& regola) {
+        std::string righe;
+        for (unsigned k = 1; k < quante; ++k) {
+            righe += regola + " -m u32 --u32 " + (v6 ? "40" : "0>>22&0x3C@0") + ">>17&" +
+                     esadecimale(quante - 1) + "=" + esadecimale(k) + " -j NFQUEUE --queue-num " +
+                     std::to_string(code_.primaFlussi + k) + " --queue-bypass\n";
+        }
+        return righe + regola + " -j NFQUEUE --queue-num " + std::to_string(code_.primaFlussi) +
+               " --queue-bypass\n";
+    };
     const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
     std::string s =
         "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n"
@@ -111,8 +128,7 @@ std::string RegoleSistema::regole(bool v6) const {
             // An opening let through to wait for its server's name, and then every packet of
             // its connection until the one that gets the verdict.
             s += "-A " + catena + " -m mark --mark " + a + "/" + a + " -g OSTRALE_ATTESA\n";
-            s += "-A " + catena + " -p tcp -m connmark --mark " + a + "/" + a + " -j NFQUEUE " +
-                 coda + "\n";
+            s += accoda("-A " + catena + " -p tcp -m connmark --mark " + a + "/" + a);
         }
         if (v6) {
             s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
@@ -123,9 +139,9 @@ std::string RegoleSistema::regole(bool v6) const {
         } else {
             s += "-A " + catena + " -p udp --dport 67:68 -j RETURN\n";
         }
-        s += "-A " + catena + " -m conntrack --ctstate NEW";
-        if (!dns && !filtroTuple_.empty()) s += " -m bpf --object-pinned " + filtroTuple_;
-        s += " -j NFQUEUE " + coda + "\n";
+        std::string nuovo = "-A " + catena + " -m conntrack --ctstate NEW";
+        if (!dns && !filtroTuple_.empty()) nuovo += " -m bpf --object-pinned " + filtroTuple_;
+        s += accoda(nuovo);
     };
     giudica("OSTRALE_USCITA", false);
     giudica("OSTRALE_ENTRATA", true);

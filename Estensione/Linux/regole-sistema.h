@@ -22,17 +22,18 @@ class RegoleSistema {
     static constexpr unsigned segnoAttesa = 0x400;
 
     struct Code {
-        unsigned primaFlussi =
-            6130;  // flows are balanced over [primaFlussi, primaFlussi + quanteFlussi)
-        // One queue by default: one thread judges every flow in turn, with no contention for
-        // the provider's state; more queues spread the kernel's share of the verdicts (the
-        // reinjected packets) over more cores.
+        // Flows are spread over [primaFlussi, primaFlussi + quanteFlussi) by their source port.
+        unsigned primaFlussi = 6130;
+        // A power of two (a smaller one is used otherwise). Each queue has a thread of its own:
+        // the verdict's share of the work, the kernel carrying the reinjected packet on through
+        // the stack (on a machine's own connections, the whole handshake), runs on that
+        // thread, so one queue per core lets the cores share it.
         unsigned quanteFlussi = 1;
         unsigned dns = 6129;
     };
 
     RegoleSistema() = default;
-    explicit RegoleSistema(Code code) : code_(code) {}
+    explicit RegoleSistema(Code code);
 
     // The input of iptables-restore (`v6` false) or ip6tables-restore (true).
     std::string regole(bool v6) const;

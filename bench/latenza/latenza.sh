@@ -15,9 +15,12 @@
 # ratios are the medians of the ratios within each repetition.
 #
 #   latenza.sh BUILD_DIR [--flussi N] [--ripetizioni R] [--zavorra] [--spoglio]
+#              [--prova "tcp 4"]... [--solo CONFIGURATION]
 # --zavorra also measures Ostrale with 2,000 more processes holding 20,000 open files.
 # --spoglio also measures Ostrale with every feature off and no app channel: the cost of the
 #   queueing, attribution and verdict machinery alone.
+# --prova runs only the named tests, --solo only one configuration besides the baseline (for a
+#   profile of one filter under one load).
 # Needs root. Exit 0 when Ostrale meets its goals against the floor, 1 when not, 77 skipped.
 set -euo pipefail
 
@@ -30,19 +33,27 @@ flussi=2000
 ripetizioni=3
 zavorra=no
 spoglio=no
+scelte=()
+solo=""
 while [ $# -gt 0 ]; do
     case $1 in
         --flussi) flussi=$2; shift 2 ;;
         --ripetizioni) ripetizioni=$2; shift 2 ;;
         --zavorra) zavorra=yes; shift ;;
         --spoglio) spoglio=yes; shift ;;
+        --prova) scelte+=("$2"); shift 2 ;;
+        --solo) solo=$2; shift 2 ;;
         *) echo "latenza: unknown option $1"; exit 2 ;;
     esac
 done
 
 # The client's side is a fresh network namespace; every process started here dies with us.
-nei_propri_namespace "$0" "$build" --flussi "$flussi" --ripetizioni "$ripetizioni" \
-    $([ $zavorra = yes ] && echo --zavorra) $([ $spoglio = yes ] && echo --spoglio)
+argomenti=(--flussi "$flussi" --ripetizioni "$ripetizioni")
+[ $zavorra = yes ] && argomenti+=(--zavorra)
+[ $spoglio = yes ] && argomenti+=(--spoglio)
+for p in ${scelte[@]+"${scelte[@]}"}; do argomenti+=(--prova "$p"); done
+[ -n "$solo" ] && argomenti+=(--solo "$solo")
+nei_propri_namespace "$0" "$build" "${argomenti[@]}"
 
 bin=$build/bench
 estensione=$build/Estensione/ostrale-estensione
@@ -164,6 +175,8 @@ configurazioni=("nessun filtro" pavimento ostrale)
 [ -n "$opensnitch" ] && configurazioni+=(opensnitch)
 [ $spoglio = yes ] && configurazioni+=("ostrale spoglio")
 prove=("tcp 1" "tcp 4" "udp 1" "udp 4" "tls 1" "tls-senza-nome 1")
+[ ${#scelte[@]} -gt 0 ] && prove=("${scelte[@]}")
+[ -n "$solo" ] && configurazioni=("nessun filtro" "$solo")
 risultati=$lavoro/risultati.txt
 : >"$risultati"
 cpu() { # clock ticks of user and system time of process $1 (0 for none)

@@ -1,12 +1,17 @@
 // The system rules installed for real, in a network namespace of the test's own.
 #include "Estensione/Linux/regole-sistema.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -41,10 +46,9 @@ TEST(RegoleSistema, RulesTextHasEveryPiece) {
     const RegoleSistema regole;
     const std::string v4 = regole.regole(false);
     EXPECT_NE(v4.find("-j NFQUEUE --queue-num 6130 --queue-bypass"), std::string::npos);
-    // Several flow queues are balanced (iptables refuses a balance over a single one).
-    const RegoleSistema due(RegoleSistema::Code{6130, 2, 6129});
-    EXPECT_NE(due.regole(false).find("-j NFQUEUE --queue-balance 6130:6131 --queue-bypass"),
-              std::string::npos);
+    // Several flow queues: a power of two of them, chosen by the source port.
+    EXPECT_EQ(RegoleSistema(RegoleSistema::Code{6130, 3, 6129}).code().quanteFlussi, 2u);
+    EXPECT_EQ(RegoleSistema(RegoleSistema::Code{6130, 0, 6129}).code().quanteFlussi, 1u);
     EXPECT_NE(
         v4.find(
             "-p udp --sport 53 -m conntrack --ctstate ESTABLISHED -m connmark --mark 0x100/0x300 "
@@ -106,15 +110,97 @@ TEST(RegoleSistema, InstallAndRemoveExactlyTheirOwn) {
             ancora.rfind("-A OUTPUT -j OSTRALE_USCITA"))
             return 5;
         regole.rimuovi();
-        const RegoleSistema due(RegoleSistema::Code{6130, 2, 6129});
-        if (due.installa()) return 8;
-        due.rimuovi();
+        const RegoleSistema quattro(RegoleSistema::Code{6130, 4, 6129});
+        if (quattro.installa()) return 8;
+        quattro.rimuovi();
         const std::string via = esegui("iptables-save") + esegui("ip6tables-save");
         if (via.find("OSTRALE") != std::string::npos) return 6;
         if (via.find("--set-xmark 0x7") == std::string::npos &&
             via.find("0x7") == std::string::npos)
             return 7;
         return 0;
+    });
+    if (esito == 77) GTEST_SKIP() << "network namespaces are not available";
+    EXPECT_EQ(esito, 0);
+}
+
+// Flows are spread over several queues by their source port, every packet of a flow to the
+// same queue: datagrams sent for real from chosen ports, counted by the rule that queued them
+// (nobody listens: the queue is bypassed and they pass).
+TEST(RegoleSistema, FlowsSpreadOverTheQueuesByTheirSourcePort) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    const int esito = inSpazioNuovo([] {
+        esegui("ip link set lo up");
+        const RegoleSistema regole(RegoleSistema::Code{6130, 4, 6129});
+        if (const auto errore = regole.installa()) {
+            std::fprintf(stderr, "%s\n", errore->c_str());
+            return 1;
+        }
+        // connect() takes even ports first: the port's lowest bit tells nothing.
+        for (const bool sei : {false, true}) {
+            for (const int porta : {1000, 1002, 1004, 1006, 1007}) {
+                const int s = ::socket(sei ? AF_INET6 : AF_INET, SOCK_DGRAM, 0);
+                sockaddr_storage da{}, a{};
+                socklen_t lunghezza;
+                if (sei) {
+                    auto* d = reinterpret_cast<sockaddr_in6*>(&da);
+                    d->sin6_family = AF_INET6;
+                    d->sin6_addr = in6addr_loopback;
+                    d->sin6_port = htons(static_cast<std::uint16_t>(porta));
+                    auto* b = reinterpret_cast<sockaddr_in6*>(&a);
+                    *b = *d;
+                    b->sin6_port = htons(9);
+                    lunghezza = sizeof(sockaddr_in6);
+                } else {
+                    auto* d = reinterpret_cast<sockaddr_in*>(&da);
+                    d->sin_family = AF_INET;
+                    d->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                    d->sin_port = htons(static_cast<std::uint16_t>(porta));
+                    auto* b = reinterpret_cast<sockaddr_in*>(&a);
+                    *b = *d;
+                    b->sin_port = htons(9);
+                    lunghezza = sizeof(sockaddr_in);
+                }
+                if (::bind(s, reinterpret_cast<sockaddr*>(&da), lunghezza) != 0) return 2;
+                // Two datagrams of one flow: both still new, both to the same queue.
+                for (int i = 0; i < 2; ++i) {
+                    ::sendto(s, "x", 1, 0, reinterpret_cast<sockaddr*>(&a), lunghezza);
+                }
+                ::close(s);
+            }
+        }
+        // Per queue, the packets its outbound rule took: [packets:bytes] ahead of each rule.
+        int errori = 0;
+        for (const char* comando : {"iptables-save -c -t mangle", "ip6tables-save -c -t mangle"}) {
+            const std::string testo = esegui(comando);
+            // 1000 → 0, 1002 → 1, 1004 → 2, 1006 and 1007 → 3.
+            const std::pair<int, int> attesi[] = {{6130, 2}, {6131, 2}, {6132, 2}, {6133, 4}};
+            for (const auto& [coda, pacchetti] : attesi) {
+                const std::string fine = "--queue-num " + std::to_string(coda);
+                bool trovata = false;
+                std::size_t inizio = 0;
+                while (inizio < testo.size()) {
+                    std::size_t a = testo.find('\n', inizio);
+                    if (a == std::string::npos) a = testo.size();
+                    const std::string riga = testo.substr(inizio, a - inizio);
+                    inizio = a + 1;
+                    if (riga.find("-A OSTRALE_USCITA") == std::string::npos ||
+                        riga.find("--ctstate NEW") == std::string::npos ||
+                        riga.find(fine + " ") == std::string::npos)
+                        continue;
+                    trovata = true;
+                    const int contati = std::atoi(riga.c_str() + 1);
+                    if (contati != pacchetti) {
+                        std::fprintf(stderr, "%s: queue %d took %d packets, not %d\n", comando,
+                                     coda, contati, pacchetti);
+                        ++errori;
+                    }
+                }
+                if (!trovata) ++errori;
+            }
+        }
+        regole.rimuovi();
+        return errori == 0 ? 0 : 3;
     });
     if (esito == 77) GTEST_SKIP() << "network namespaces are not available";
     EXPECT_EQ(esito, 0);
