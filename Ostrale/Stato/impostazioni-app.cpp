@@ -48,6 +48,9 @@ const Voce* tabella(const char* chiave) {
         {ImpostazioniApp::hostFeodo, QStringLiteral("feodotracker.abuse.ch")},
         {ImpostazioniApp::hostThreatFox, QStringLiteral("threatfox.abuse.ch")},
         {ImpostazioniApp::hostDBIP, QStringLiteral("download.db-ip.com")},
+        // The base URL of the flow explainer's API; the key goes there over HTTPS only (plain
+        // HTTP is allowed to this computer's loopback addresses, for tests).
+        {ImpostazioniApp::hostAnthropic, QStringLiteral("https://api.anthropic.com")},
     };
     for (const Voce& v : voci) {
         if (std::strcmp(v.chiave, chiave) == 0) return &v;

@@ -29,6 +29,7 @@ class ImpostazioniApp : public QObject {
     static constexpr const char* hostFeodo = "hostFeodo";
     static constexpr const char* hostThreatFox = "hostThreatFox";
     static constexpr const char* hostDBIP = "hostDBIP";
+    static constexpr const char* hostAnthropic = "hostAnthropic";
 
     // OSTRALE_IMPOSTAZIONI, else $XDG_CONFIG_HOME/ostrale/ostrale.conf.
     static QString percorsoPredefinito();

@@ -50,6 +50,7 @@ void StatoApp::nuovoFlusso(const std::string& dati) {
 
 void StatoApp::inserisciFlusso(const EventoFlusso& evento) {
     flussi_.push_front(evento);
+    ++flussiInseriti_;
     while (flussi_.size() > massimoFlussi) flussi_.pop_back();
     emit flussiCambiati();
 }
@@ -89,6 +90,7 @@ void StatoApp::applicaRegistro(std::vector<EventoFlusso> eventi, std::uint64_t r
     }
     if (nuovi == flussi_) return;
     flussi_ = std::move(nuovi);
+    ++generazioneFlussi_;
     emit flussiCambiati();
     aggiornaSemaforo();
 }

@@ -127,6 +127,11 @@ class StatoApp : public QObject {
     const ElencoRegoleDominio& regoleDominio() const { return regoleDominio_; }
     const ImpostazioniFiltro& impostazioni() const { return impostazioni_; }
     const ElencoFlussi& flussi() const { return flussi_; }
+    // How the list changed, for a view that follows it without copying it: live events are put
+    // in front one by one (`flussiInseriti` counts them all) and the oldest fall off the back;
+    // anything else (the log replacing a short list) changes `generazioneFlussi`.
+    std::uint64_t flussiInseriti() const { return flussiInseriti_; }
+    std::uint64_t generazioneFlussi() const { return generazioneFlussi_; }
     qint64 totaleConsentiti() const { return totaleConsentiti_; }
     qint64 totaleBloccati() const { return totaleBloccati_; }
     ColoreSemaforo coloreBarra() const { return coloreBarra_; }
@@ -388,6 +393,8 @@ class StatoApp : public QObject {
     bool aggiornamentoEstensioneRichiesto_ = false;
     std::string versioneEstensione_;
     std::uint64_t flussiRicevuti_ = 0;
+    std::uint64_t flussiInseriti_ = 0;
+    std::uint64_t generazioneFlussi_ = 0;
     // Edits accepted and not yet settled, in the order they were made. Those sent to the
     // extension are stored in the file if the connection ends before the answer.
     struct InViaggio {

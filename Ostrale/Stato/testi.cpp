@@ -104,6 +104,42 @@ QString corpoAvvisoSospeso(const EventoFlusso& evento) {
     return corpo(QT_TRANSLATE_NOOP("ostrale::testi", "corpo_avviso_sospeso"), evento);
 }
 
+QString etichettaDirezione(DirezioneFlusso direzione) {
+    return direzione == DirezioneFlusso::entrata
+               ? QCoreApplication::translate("ostrale::testi", "Entrata", "direzione flusso")
+               : QCoreApplication::translate("ostrale::testi", "Uscita", "direzione flusso");
+}
+
+QString testoMotivo(MotivoDecisione motivo) {
+    switch (motivo) {
+        case MotivoDecisione::regola:
+            return QCoreApplication::translate("ostrale::testi", "Deciso da una regola", "motivo");
+        case MotivoDecisione::predefinita:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Deciso dalla politica predefinita", "motivo");
+        case MotivoDecisione::quarantena:
+            return QCoreApplication::translate(
+                "ostrale::testi", "Bloccato dalla quarantena del software nuovo", "motivo");
+        case MotivoDecisione::fascia:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Deciso da una regola a fascia oraria", "motivo");
+        case MotivoDecisione::tracker:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Bloccato dalla lista tracker/pubblicità", "motivo");
+        case MotivoDecisione::dominio:
+            return QCoreApplication::translate("ostrale::testi", "Deciso da una regola di dominio",
+                                               "motivo");
+        case MotivoDecisione::sistema:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Consentito: processo di sistema fidato", "motivo");
+        case MotivoDecisione::attacco:
+            return QCoreApplication::translate(
+                "ostrale::testi", "Bloccato dalla sentinella: sorgente di un attacco riconosciuto",
+                "motivo");
+    }
+    return {};
+}
+
 QString promptSpiegami(const QString& firma, const QString& host, const QString& porta,
                        const QString& protocollo, const QString& direzione, const QString& tracker,
                        const QString& esito) {

@@ -18,6 +18,11 @@ QString spiegazioneAttacco(TipoAttacco tipo);
 // The snake-case suffix of the pattern's keys ("forza_bruta").
 const char* suffissoAttacco(TipoAttacco tipo);
 
+// A direction's label: "Entrata" or "Uscita".
+QString etichettaDirezione(DirezioneFlusso direzione);
+// Why a flow was allowed or blocked, as the flow list says it.
+QString testoMotivo(MotivoDecisione motivo);
+
 // Why an application's flow was held or blocked, as the questions say it.
 QString motivoSenzaRegola(const EventoFlusso& evento);
 // The bodies of the two questions: application, host, port and reason.

@@ -15,7 +15,9 @@
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/Cruscotto/cruscotto.h"
+#include "Ostrale/Viste/Flussi/vista-flussi.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
+#include "Ostrale/Viste/Regole/vista-regole.h"
 
 namespace ostrale {
 namespace {
@@ -71,8 +73,12 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
 
     auto* cruscotto = new Cruscotto(stato_, viste_);
     pagella_ = new VistaPagella(stato_, viste_);
-    const std::map<QString, QWidget*> costruite{{QStringLiteral("cruscotto"), cruscotto},
-                                                {QStringLiteral("pagella"), pagella_}};
+    auto* flussi = new VistaFlussi(stato_, viste_);
+    const std::map<QString, QWidget*> costruite{
+        {QStringLiteral("cruscotto"), cruscotto},
+        {QStringLiteral("flussi"), flussi},
+        {QStringLiteral("regole"), new VistaRegole(stato_, viste_)},
+        {QStringLiteral("pagella"), pagella_}};
     for (const Sezione& s : tutte) {
         const QString nome = QString::fromLatin1(s.nome);
         const auto vista = costruite.find(nome);

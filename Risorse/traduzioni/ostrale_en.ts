@@ -129,6 +129,41 @@
     </message>
 </context>
 <context>
+    <name>ostrale::DelegatoAzioni</name>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>L&apos;host non è un dominio: nessuna regola di dominio può nominarlo</source>
+        <translation>The host is not a domain: no domain rule can name it</translation>
+    </message>
+    <message>
+        <source>L&apos;app non è identificata: nessuna regola può nominarla</source>
+        <translation>The application is not identified: no rule can name it</translation>
+    </message>
+    <message>
+        <source>Blocca questa app: una regola per app</source>
+        <translation>Block this app: an app rule</translation>
+    </message>
+    <message>
+        <source>Consenti questa app: una regola per app</source>
+        <translation>Allow this app: an app rule</translation>
+    </message>
+    <message>
+        <source>Blocca questo dominio ovunque, in qualunque app</source>
+        <translation>Block this domain everywhere, in any app</translation>
+    </message>
+    <message>
+        <source>Spiegami questo flusso (Claude)</source>
+        <translation>Explain this flow (Claude)</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -286,6 +321,138 @@
     </message>
 </context>
 <context>
+    <name>ostrale::ModelloFlussi</name>
+    <message>
+        <source>Dominio in lista tracker/pubblicità</source>
+        <translation>Domain on the tracker/advertising list</translation>
+    </message>
+    <message>
+        <source>Destinazione mai vista prima per questa app</source>
+        <translation>Destination never seen before for this app</translation>
+    </message>
+    <message>
+        <source>Consentito</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>Bloccato</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Ora</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>App</source>
+        <translation>App</translation>
+    </message>
+    <message>
+        <source>Destinazione</source>
+        <translation>Destination</translation>
+    </message>
+    <message>
+        <source>Prot.</source>
+        <translation>Prot.</translation>
+    </message>
+    <message>
+        <source>Direzione</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>Esito</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>Azioni</source>
+        <translation>Actions</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::RigaRegola</name>
+    <message>
+        <source>Accesa: la regola vale. Spenta: resta nell&apos;elenco ma non vale.</source>
+        <translation>On: the rule applies. Off: it stays in the list but does not apply.</translation>
+    </message>
+    <message>
+        <source>A orario</source>
+        <translation>Scheduled</translation>
+    </message>
+    <message>
+        <source>(fuori orario vale la politica predefinita)</source>
+        <translation>(outside these hours the default policy applies)</translation>
+    </message>
+    <message>
+        <source>Vale dal</source>
+        <translation>Applies from</translation>
+    </message>
+    <message>
+        <source>alle</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>Elimina la regola</source>
+        <translation>Delete the rule</translation>
+    </message>
+    <message>
+        <source>compresi i sottodomini</source>
+        <translation>subdomains included</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::SceltaAzione</name>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::Spiegatore</name>
+    <message>
+        <source>Errore API (codice %1).</source>
+        <comment>errore</comment>
+        <translation>API error (code %1).</translation>
+    </message>
+    <message>
+        <source>Risposta non leggibile o connessione fallita.</source>
+        <comment>errore</comment>
+        <translation>Unreadable answer or failed connection.</translation>
+    </message>
+    <message>
+        <source>Chiave API non valida: controllala e riprova.</source>
+        <comment>errore</comment>
+        <translation>Invalid API key: check it and try again.</translation>
+    </message>
+    <message>
+        <source>sì</source>
+        <comment>tracker</comment>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <comment>tracker</comment>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>consentita</source>
+        <comment>esito</comment>
+        <translation>allowed</translation>
+    </message>
+    <message>
+        <source>bloccata</source>
+        <comment>esito</comment>
+        <translation>blocked</translation>
+    </message>
+    <message>
+        <source>Indirizzo del servizio non valido o non protetto (serve HTTPS).</source>
+        <comment>errore</comment>
+        <translation>Invalid or unprotected service address (HTTPS is required).</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::StatoApp</name>
     <message>
         <source>%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.</source>
@@ -394,6 +561,65 @@
     </message>
 </context>
 <context>
+    <name>ostrale::VistaFlussi</name>
+    <message>
+        <source>Solo bloccati</source>
+        <translation>Blocked only</translation>
+    </message>
+    <message>
+        <source>Cerca app o host</source>
+        <translation>Search app or host</translation>
+    </message>
+    <message>
+        <source>Nessun flusso registrato</source>
+        <translation>No flows recorded</translation>
+    </message>
+    <message>
+        <source>I flussi compariranno appena le app si collegano alla rete.</source>
+        <translation>Flows will appear as soon as apps connect to the network.</translation>
+    </message>
+    <message>
+        <source>Accendi il firewall dal Cruscotto per vedere i flussi.</source>
+        <translation>Turn the firewall on from the Dashboard to see the flows.</translation>
+    </message>
+    <message>
+        <source>Nessun flusso corrisponde</source>
+        <translation>No flow matches</translation>
+    </message>
+    <message>
+        <source>Cambia la ricerca o spegni «Solo bloccati».</source>
+        <translation>Change the search or turn off “Blocked only”.</translation>
+    </message>
+    <message>
+        <source>Cambia la ricerca.</source>
+        <translation>Change the search.</translation>
+    </message>
+    <message>
+        <source>Copia l&apos;app</source>
+        <translation>Copy the app</translation>
+    </message>
+    <message>
+        <source>Copia l&apos;host</source>
+        <translation>Copy the host</translation>
+    </message>
+    <message>
+        <source>Copia l&apos;indirizzo</source>
+        <translation>Copy the address</translation>
+    </message>
+    <message>
+        <source>Blocca questa app</source>
+        <translation>Block this app</translation>
+    </message>
+    <message>
+        <source>Consenti questa app</source>
+        <translation>Allow this app</translation>
+    </message>
+    <message>
+        <source>Blocca questo dominio ovunque</source>
+        <translation>Block this domain everywhere</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::VistaPagella</name>
     <message>
         <source>%1 bloccati</source>
@@ -425,6 +651,82 @@
             <numerusform>%n flow</numerusform>
             <numerusform>%n flows</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaRegole</name>
+    <message>
+        <source>Per app</source>
+        <translation>Per app</translation>
+    </message>
+    <message>
+        <source>Per dominio — valgono ovunque, in qualunque app</source>
+        <translation>Per domain — apply everywhere, in any app</translation>
+    </message>
+    <message>
+        <source>Nessuna regola</source>
+        <translation>No rules</translation>
+    </message>
+    <message>
+        <source>Crea regole dalla vista Flussi con i pulsanti Blocca e Consenti, oppure aggiungine una qui sotto.</source>
+        <translation>Create rules from the Flows view with the Block and Allow buttons, or add one below.</translation>
+    </message>
+    <message>
+        <source>Identificativo dell&apos;app (es. /usr/bin/curl)</source>
+        <translation>App identity (e.g. /usr/bin/curl)</translation>
+    </message>
+    <message>
+        <source>Aggiungi</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Dominio da regolare ovunque (es. example.com)</source>
+        <translation>Domain to rule everywhere (e.g. example.com)</translation>
+    </message>
+    <message>
+        <source>L&apos;inizio e la fine coincidono: la fascia sarebbe vuota. Scegli due orari diversi.</source>
+        <translation>The start and the end are the same: the window would be empty. Choose two different times.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaSpiegazione</name>
+    <message>
+        <source>Spiegazione del flusso</source>
+        <translation>Flow explanation</translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>→ %1:%2 · %3 · %4</source>
+        <translation>→ %1:%2 · %3 · %4</translation>
+    </message>
+    <message>
+        <source>consentito</source>
+        <comment>esito</comment>
+        <translation>allowed</translation>
+    </message>
+    <message>
+        <source>bloccato</source>
+        <comment>esito</comment>
+        <translation>blocked</translation>
+    </message>
+    <message>
+        <source>Per le spiegazioni serve una chiave API Anthropic (una volta sola).</source>
+        <translation>Explanations need an Anthropic API key (asked only once).</translation>
+    </message>
+    <message>
+        <source>Salva e spiega</source>
+        <translation>Save and explain</translation>
+    </message>
+    <message>
+        <source>Chiedo a Claude…</source>
+        <translation>Asking Claude…</translation>
+    </message>
+    <message>
+        <source>Riprova</source>
+        <translation>Try again</translation>
     </message>
 </context>
 <context>
@@ -669,6 +971,56 @@ Outcome: %7</translation>
     <message>
         <source>L&apos;estensione non ha risposto</source>
         <translation>The extension did not answer</translation>
+    </message>
+    <message>
+        <source>Entrata</source>
+        <comment>direzione flusso</comment>
+        <translation>Inbound</translation>
+    </message>
+    <message>
+        <source>Uscita</source>
+        <comment>direzione flusso</comment>
+        <translation>Outbound</translation>
+    </message>
+    <message>
+        <source>Deciso da una regola</source>
+        <comment>motivo</comment>
+        <translation>Decided by a rule</translation>
+    </message>
+    <message>
+        <source>Deciso dalla politica predefinita</source>
+        <comment>motivo</comment>
+        <translation>Decided by the default policy</translation>
+    </message>
+    <message>
+        <source>Bloccato dalla quarantena del software nuovo</source>
+        <comment>motivo</comment>
+        <translation>Blocked by the new-software quarantine</translation>
+    </message>
+    <message>
+        <source>Deciso da una regola a fascia oraria</source>
+        <comment>motivo</comment>
+        <translation>Decided by a scheduled rule</translation>
+    </message>
+    <message>
+        <source>Bloccato dalla lista tracker/pubblicità</source>
+        <comment>motivo</comment>
+        <translation>Blocked by the tracker/advertising list</translation>
+    </message>
+    <message>
+        <source>Deciso da una regola di dominio</source>
+        <comment>motivo</comment>
+        <translation>Decided by a domain rule</translation>
+    </message>
+    <message>
+        <source>Consentito: processo di sistema fidato</source>
+        <comment>motivo</comment>
+        <translation>Allowed: trusted system process</translation>
+    </message>
+    <message>
+        <source>Bloccato dalla sentinella: sorgente di un attacco riconosciuto</source>
+        <comment>motivo</comment>
+        <translation>Blocked by the sentinel: source of a recognised attack</translation>
     </message>
 </context>
 </TS>

@@ -129,6 +129,41 @@
     </message>
 </context>
 <context>
+    <name>ostrale::DelegatoAzioni</name>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;host non è un dominio: nessuna regola di dominio può nominarlo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;app non è identificata: nessuna regola può nominarla</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca questa app: una regola per app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti questa app: una regola per app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca questo dominio ovunque, in qualunque app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Spiegami questo flusso (Claude)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -286,6 +321,138 @@
     </message>
 </context>
 <context>
+    <name>ostrale::ModelloFlussi</name>
+    <message>
+        <source>Dominio in lista tracker/pubblicità</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Destinazione mai vista prima per questa app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consentito</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>App</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Destinazione</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Prot.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Direzione</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Esito</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Azioni</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::RigaRegola</name>
+    <message>
+        <source>Accesa: la regola vale. Spenta: resta nell&apos;elenco ma non vale.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A orario</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(fuori orario vale la politica predefinita)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vale dal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>alle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Elimina la regola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>compresi i sottodomini</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::SceltaAzione</name>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::Spiegatore</name>
+    <message>
+        <source>Errore API (codice %1).</source>
+        <comment>errore</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Risposta non leggibile o connessione fallita.</source>
+        <comment>errore</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiave API non valida: controllala e riprova.</source>
+        <comment>errore</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sì</source>
+        <comment>tracker</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no</source>
+        <comment>tracker</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>consentita</source>
+        <comment>esito</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>bloccata</source>
+        <comment>esito</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Indirizzo del servizio non valido o non protetto (serve HTTPS).</source>
+        <comment>errore</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::StatoApp</name>
     <message>
         <source>%1 — segnalato, non bloccato. Dettagli nella vista Attacchi.</source>
@@ -394,6 +561,65 @@
     </message>
 </context>
 <context>
+    <name>ostrale::VistaFlussi</name>
+    <message>
+        <source>Solo bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cerca app o host</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun flusso registrato</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>I flussi compariranno appena le app si collegano alla rete.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Accendi il firewall dal Cruscotto per vedere i flussi.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun flusso corrisponde</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cambia la ricerca o spegni «Solo bloccati».</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cambia la ricerca.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copia l&apos;app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copia l&apos;host</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copia l&apos;indirizzo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca questa app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti questa app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca questo dominio ovunque</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::VistaPagella</name>
     <message>
         <source>%1 bloccati</source>
@@ -425,6 +651,82 @@
             <numerusform>%n flusso</numerusform>
             <numerusform>%n flussi</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaRegole</name>
+    <message>
+        <source>Per app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per dominio — valgono ovunque, in qualunque app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessuna regola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Crea regole dalla vista Flussi con i pulsanti Blocca e Consenti, oppure aggiungine una qui sotto.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Identificativo dell&apos;app (es. /usr/bin/curl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aggiungi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dominio da regolare ovunque (es. example.com)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;inizio e la fine coincidono: la fascia sarebbe vuota. Scegli due orari diversi.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaSpiegazione</name>
+    <message>
+        <source>Spiegazione del flusso</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>→ %1:%2 · %3 · %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>consentito</source>
+        <comment>esito</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>bloccato</source>
+        <comment>esito</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per le spiegazioni serve una chiave API Anthropic (una volta sola).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Salva e spiega</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiedo a Claude…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Riprova</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -668,6 +970,56 @@ Esito: %7</translation>
     </message>
     <message>
         <source>L&apos;estensione non ha risposto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Entrata</source>
+        <comment>direzione flusso</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Uscita</source>
+        <comment>direzione flusso</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deciso da una regola</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deciso dalla politica predefinita</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccato dalla quarantena del software nuovo</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deciso da una regola a fascia oraria</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccato dalla lista tracker/pubblicità</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deciso da una regola di dominio</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consentito: processo di sistema fidato</source>
+        <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccato dalla sentinella: sorgente di un attacco riconosciuto</source>
+        <comment>motivo</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>

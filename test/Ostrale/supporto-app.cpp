@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -199,6 +200,25 @@ int esegui(const std::vector<std::string>& argomenti) {
     int stato = 0;
     ::waitpid(pid, &stato, 0);
     return WIFEXITED(stato) ? WEXITSTATUS(stato) : 128 + WTERMSIG(stato);
+}
+
+ControlloreSenzaEstensione::ControlloreSenzaEstensione()
+    : orologio_(Data::daUnix(static_cast<double>(std::time(nullptr)))) {
+    std::filesystem::create_directories(cartella_ / "c");
+}
+
+StatoApp& ControlloreSenzaEstensione::stato() {
+    if (!stato_) {
+        stato_ = std::make_unique<StatoApp>(
+            StatoApp::Dipendenze{orologio_,
+                                 tempo_,
+                                 gestore_,
+                                 preferenze_,
+                                 nullptr,
+                                 QString::fromStdString((cartella_ / "nessuno.sock").string()),
+                                 {}});
+    }
+    return *stato_;
 }
 
 }  // namespace ostrale::test

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,14 @@
 #include <QStringList>
 
 #include "Condiviso/evento-flusso.h"
+#include "Condiviso/orologio.h"
+#include "Ostrale/Linux/gestore-esterno.h"
+#include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/notificatore.h"
 #include "Ostrale/Stato/presentatore-domande.h"
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/temporizzatore.h"
+#include "test/supporto/cartella-temporanea.h"
 
 namespace ostrale::test {
 
@@ -21,6 +28,24 @@ namespace ostrale::test {
 bool aspetta(const std::function<bool()>& condizione, double secondi = 10);
 // Turns the event loop for `secondi`.
 void gira(double secondi);
+
+// A controller with no extension behind it (its socket names nothing) on a fake clock, in a
+// container of the test's own: the test hands it what to show; its rules go to "regole.json"
+// there. Made at the first `stato()`, so that a test can prepare files and settings first.
+class ControlloreSenzaEstensione {
+  public:
+    ControlloreSenzaEstensione();
+    StatoApp& stato();
+
+  protected:
+    CartellaTemporanea cartella_;
+    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
+    OrologioFinto orologio_;
+    TemporizzatoreFinto tempo_{orologio_};
+    GestoreEsterno gestore_;
+    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
+    std::unique_ptr<StatoApp> stato_;
+};
 
 // The real extension on the simulated source, in a container and on a socket of the test's.
 class DemoneSimulato {

@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTranslator>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Viste/Cruscotto/cruscotto.h"
 #include "Ostrale/Viste/Cruscotto/visualizzazioni.h"
+#include "Ostrale/Viste/Flussi/modello-flussi.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 #include "Ostrale/Viste/colori.h"
 #include "Ostrale/Viste/finestra-principale.h"
@@ -33,35 +35,15 @@
 #include "Ostrale/Viste/vassoio.h"
 #include "Ostrale/Viste/vista-barra-menu.h"
 #include "test/Ostrale/supporto-app.h"
+#include "test/Viste/fotografa.h"
 #include "test/supporto/cartella-temporanea.h"
 
 namespace ostrale::test {
 namespace {
 
-void fotografa(QWidget* w, const QString& nome) {
-    const QString cartella = QStringLiteral(OSTRALE_SCHERMATE);
-    QDir().mkpath(cartella);
-    EXPECT_TRUE(w->grab().save(cartella + QLatin1Char('/') + nome)) << nome.toStdString();
-}
-
 // A controller with no extension behind it, fed by the test.
-class AppSenzaEstensione : public ::testing::Test {
+class AppSenzaEstensione : public ::testing::Test, protected ControlloreSenzaEstensione {
   protected:
-    AppSenzaEstensione() { std::filesystem::create_directories(cartella_ / "c"); }
-
-    StatoApp& stato() {
-        if (!stato_) {
-            stato_ = std::make_unique<StatoApp>(
-                StatoApp::Dipendenze{orologio_,
-                                     tempo_,
-                                     gestore_,
-                                     preferenze_,
-                                     nullptr,
-                                     QString::fromStdString((cartella_ / "nessuno.sock").string()),
-                                     {}});
-        }
-        return *stato_;
-    }
     void flussi(int quanti) {
         for (int i = 0; i < quanti; ++i) {
             EventoFlusso e =
@@ -70,14 +52,6 @@ class AppSenzaEstensione : public ::testing::Test {
             stato().nuovoFlusso(json::codifica(e));
         }
     }
-
-    CartellaTemporanea cartella_;
-    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
-    OrologioFinto orologio_{Data::daUnix(static_cast<double>(std::time(nullptr)))};
-    TemporizzatoreFinto tempo_{orologio_};
-    GestoreEsterno gestore_;
-    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
-    std::unique_ptr<StatoApp> stato_;
 };
 
 TEST_F(AppSenzaEstensione, TheOpeningSectionAndRequestsFromTheSessionBus) {
@@ -97,9 +71,9 @@ TEST_F(AppSenzaEstensione, TheOpeningSectionAndRequestsFromTheSessionBus) {
     FinestraPrincipale f(stato());
     auto* barra = f.findChild<QListWidget*>(QStringLiteral("barraSezioni"));
     ASSERT_NE(barra, nullptr);
-    ASSERT_EQ(barra->count(), 2);
-    EXPECT_EQ(barra->item(0)->text(), QStringLiteral("Cruscotto"));
-    EXPECT_EQ(barra->item(1)->text(), QStringLiteral("Pagella"));
+    QStringList voci;
+    for (int i = 0; i < barra->count(); ++i) voci << barra->item(i)->text();
+    EXPECT_EQ(voci, (QStringList{"Cruscotto", "Flussi", "Regole", "Pagella"}));
     // The signal on the session bus (a private one of the test's, see main).
     auto manda = [](const QVariantList& argomenti) {
         auto s = QDBusMessage::createSignal(QStringLiteral("/"), QStringLiteral("it.brelt.ostrale"),
@@ -109,6 +83,8 @@ TEST_F(AppSenzaEstensione, TheOpeningSectionAndRequestsFromTheSessionBus) {
     };
     manda({QStringLiteral("pagella")});
     QTRY_COMPARE(f.sezioneCorrente(), QStringLiteral("pagella"));
+    manda({QStringLiteral("regole")});
+    QTRY_COMPARE(f.sezioneCorrente(), QStringLiteral("regole"));
     manda({QStringLiteral("nessuna")});
     manda({42});
     manda({});
@@ -517,6 +493,40 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
     ASSERT_TRUE(
         aspetta([&] { return !stato.attacchi().empty() && stato.totaleBloccati() >= 5; }, 60));
     ASSERT_TRUE(aspetta([&] { return stato.pagella().size() >= 5; }, 30));
+    // Rules of every kind for the rules section: a window across midnight, one switched off,
+    // domains.
+    ASSERT_EQ(stato.aggiungiRegola("/usr/bin/curl", AzioneRegola::blocca), EsitoModifica::cambiata);
+    ASSERT_EQ(stato.aggiungiRegola("/usr/lib/firefox/firefox", AzioneRegola::consenti),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato.aggiungiRegola("/usr/bin/wget", AzioneRegola::consenti),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato.aggiungiRegolaDominio("doubleclick.net", AzioneRegola::blocca),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato.aggiungiRegolaDominio("example.org", AzioneRegola::consenti),
+              EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta(
+        [&] {
+            return std::count_if(stato.regole().begin(), stato.regole().end(), [](const Regola& r) {
+                       return r.firmaApp == "/usr/bin/wget" ||
+                              r.firmaApp == "/usr/lib/firefox/firefox";
+                   }) == 2;
+        },
+        10));
+    for (const Regola& r : stato.regole()) {
+        if (r.firmaApp == "/usr/lib/firefox/firefox") {
+            stato.impostaFascia(r.id, FasciaOraria{22 * 60, 6 * 60});
+        } else if (r.firmaApp == "/usr/bin/wget") {
+            stato.attivaRegola(r.id, false);
+        }
+    }
+    ASSERT_TRUE(aspetta(
+        [&] {
+            return std::any_of(stato.regole().begin(), stato.regole().end(),
+                               [](const Regola& r) { return r.fascia.has_value(); }) &&
+                   std::any_of(stato.regole().begin(), stato.regole().end(),
+                               [](const Regola& r) { return !r.attiva; });
+        },
+        10));
     for (const char* lingua : {"it", "en"}) {
         SCOPED_TRACE(lingua);
         QTranslator inglese;
@@ -539,6 +549,20 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
         ASSERT_NE(elenco, nullptr);
         EXPECT_EQ(elenco->model()->rowCount(), static_cast<int>(stato.pagella().size()));
         fotografa(&f, QStringLiteral("pagella") + suffisso);
+        ASSERT_TRUE(f.mostraSezione(QStringLiteral("flussi")));
+        gira(0.3);
+        fotografa(&f, QStringLiteral("flussi") + suffisso);
+        // At the window's smallest the application and the destination elide, never vanish.
+        f.resize(f.minimumSize());
+        gira(0.2);
+        auto* tabella = f.findChild<QTableView*>(QStringLiteral("tabellaFlussi"));
+        EXPECT_GE(tabella->columnWidth(ModelloFlussi::app), 48);
+        EXPECT_GE(tabella->columnWidth(ModelloFlussi::destinazione), 48);
+        fotografa(&f, QStringLiteral("flussi-minima") + suffisso);
+        f.resize(1000, 760);
+        ASSERT_TRUE(f.mostraSezione(QStringLiteral("regole")));
+        gira(0.2);
+        fotografa(&f, QStringLiteral("regole") + suffisso);
         auto* crediti = f.crediti();
         crediti->show();
         gira(0.1);

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "Condiviso/regola-dominio.h"
+#include "Condiviso/regola.h"
+#include "Condiviso/uuid.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QToolButton;
+
+namespace ostrale {
+
+class SceltaAzione;
+
+// One rule of the "Regole" section, an application's or a domain's: its switch, what it names,
+// its action and (an application's) its time window, and a delete button. It shows the rule it
+// was last given and tells what the user changed; it changes nothing by itself.
+class RigaRegola : public QWidget {
+    Q_OBJECT
+  public:
+    // The first and the last choice of the window's menus, and the one a new window gets.
+    static constexpr int inizioPredefinito = 9 * 60, finePredefinita = 18 * 60;
+
+    explicit RigaRegola(const Regola& regola, QWidget* parent = nullptr);
+    explicit RigaRegola(const RegolaDominio& regola, QWidget* parent = nullptr);
+
+    const Uuid& id() const { return id_; }
+    void mostra(const Regola& regola);
+    void mostra(const RegolaDominio& regola);
+
+    // The label of a minute of the day ("22:00"); 1440 is "24:00".
+    static QString etichettaOra(std::int64_t minuto);
+    // Fills a menu with the day's half hours, plus `attuale` where it lies when it is off them.
+    static void riempiOre(QComboBox& menu, std::int64_t attuale);
+
+  signals:
+    void attivaCambiata(bool attiva);
+    void azioneCambiata(ostrale::AzioneRegola azione);
+    // Absent: the rule no longer has a window.
+    void fasciaCambiata(std::optional<ostrale::FasciaOraria> fascia);
+    void eliminaRichiesta();
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+  private:
+    void costruisci(bool dominio);
+    void mostraComune(bool attiva, AzioneRegola azione);
+    void suOraScelta();
+
+    Uuid id_;
+    bool dominio_ = false;
+    QCheckBox* interruttore_;
+    QWidget* corpo_;
+    QLabel* nome_;
+    QLabel* dettaglio_;
+    QCheckBox* aOrario_ = nullptr;
+    SceltaAzione* azione_;
+    QWidget* rigaFascia_ = nullptr;
+    QComboBox* inizio_ = nullptr;
+    QComboBox* fine_ = nullptr;
+    QToolButton* elimina_;
+    std::optional<FasciaOraria> fascia_;
+};
+
+}  // namespace ostrale
