@@ -11,6 +11,7 @@
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Dati/servizi-dati.h"
+#include "Ostrale/Linux/avvio-automatico-xdg.h"
 #include "Ostrale/Linux/istanza-unica.h"
 #include "Ostrale/Linux/notificatore-dbus.h"
 #include "Ostrale/Linux/posizione-locale.h"
@@ -95,7 +96,9 @@ int main(int argc, char** argv) {
     QObject::connect(&posizione, &PosizioneLocale::aggiornata, &stato,
                      [&](const PosizioneIP& p) { stato.impostaPosizioneMia(p); });
 
-    FinestraPrincipale finestra(stato);
+    // Launch at login starts this same program, in the tray.
+    AvvioAutomaticoXdg avvio(QApplication::applicationFilePath());
+    FinestraPrincipale finestra(stato, {&avvio, &dati});
     Vassoio vassoio(stato);
     vassoio.seguiFinestra(&finestra);
     auto apri = [&] {

@@ -2,6 +2,7 @@
 
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <algorithm>
 
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/testo.h"
@@ -38,6 +39,36 @@ void AggiornatoreC2::setEsito(const QString& v) {
     emit esitoCambiato();
 }
 
+void AggiornatoreC2::setAvanzamento(int v) {
+    if (avanzamento_ == v) return;
+    avanzamento_ = v;
+    emit avanzamentoCambiato();
+}
+
+void AggiornatoreC2::pubblicaLista(qint64 indirizzi, std::optional<Data> data) {
+    const bool cambiata = !listaLetta_ || indirizzi_ != indirizzi || dataLista_ != data;
+    indirizzi_ = indirizzi;
+    dataLista_ = data;
+    listaLetta_ = true;
+    if (cambiata) emit listaCambiata();
+}
+
+void AggiornatoreC2::leggiLista() {
+    // The whole list is parsed on first use: tens of thousands of lines.
+    lavori_.start([guardia = QPointer(this), &blocklist = blocklist_] {
+        const auto quanti = static_cast<qint64>(blocklist.insieme()->size());
+        const std::optional<Data> data = blocklist.dataCache();
+        if (QObject* contesto = guardia.data()) {
+            QMetaObject::invokeMethod(
+                contesto,
+                [guardia, quanti, data] {
+                    if (guardia) guardia->pubblicaLista(quanti, data);
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
 void AggiornatoreC2::controllaAutomaticamente(Consegna consegna) {
     const double intervallo = blocklist_.dataCache() ? intervalloConLista : intervalloSenzaLista;
     const double trascorsi = orologio_.adesso().secondiUnix() -
@@ -47,13 +78,14 @@ void AggiornatoreC2::controllaAutomaticamente(Consegna consegna) {
 
 void AggiornatoreC2::aggiorna(bool silenzioso, Consegna consegna) {
     if (inCorso_) return;
+    setAvanzamento(0);
     setInCorso(true);
     if (!silenzioso) setEsito(QString());
     // Before any network access: a failed attempt counts for the schedule too.
     preferenze_.imposta(ImpostazioniApp::c2UltimoTentativo, orologio_.adesso().secondiUnix());
-    scarica(ImpostazioniApp::hostFeodo, percorsoFeodo, false,
+    scarica(ImpostazioniApp::hostFeodo, percorsoFeodo, false, 0,
             [this, consegna = std::move(consegna)](std::set<std::string> feodo) mutable {
-                scarica(ImpostazioniApp::hostThreatFox, percorsoThreatFox, true,
+                scarica(ImpostazioniApp::hostThreatFox, percorsoThreatFox, true, 1,
                         [this, feodo = std::move(feodo),
                          consegna = std::move(consegna)](std::set<std::string> altri) mutable {
                             feodo.insert(altri.begin(), altri.end());
@@ -62,7 +94,7 @@ void AggiornatoreC2::aggiorna(bool silenzioso, Consegna consegna) {
             });
 }
 
-void AggiornatoreC2::scarica(const char* chiaveHost, const char* percorso, bool csv,
+void AggiornatoreC2::scarica(const char* chiaveHost, const char* percorso, bool csv, int passo,
                              std::function<void(std::set<std::string>)> poi) {
     QUrl url = Scaricamento::base(preferenze_.comeTesto(chiaveHost));
     url.setPath(QString::fromLatin1(percorso));
@@ -97,6 +129,16 @@ void AggiornatoreC2::scarica(const char* chiaveHost, const char* percorso, bool 
                         Qt::QueuedConnection);
                 }
             });
+        },
+        {},
+        [guardia = QPointer(this), passo](qint64 ricevuti, qint64 totale) {
+            if (!guardia) return;
+            if (totale <= 0) {
+                guardia->setAvanzamento(-1);
+                return;
+            }
+            const qint64 parte = std::min<qint64>(ricevuti, totale) * 50 / totale;
+            guardia->setAvanzamento(static_cast<int>(qint64{passo} * 50 + parte));
         });
 }
 
@@ -111,13 +153,15 @@ void AggiornatoreC2::concludi(std::set<std::string> indirizzi, Consegna consegna
                    consegna = std::move(consegna), &blocklist = blocklist_]() mutable {
         auto testo = std::make_shared<std::string>(feedC2::unisci(indirizzi));
         const std::int64_t n = blocklist.aggiorna(*testo);
+        const std::optional<Data> data = blocklist.dataCache();
         QObject* a = guardia.data();
         if (!a) return;
         QMetaObject::invokeMethod(
             a,
-            [guardia, testo, n, consegna = std::move(consegna)] {
+            [guardia, testo, n, data, consegna = std::move(consegna)] {
                 if (!guardia) return;
                 guardia->setInCorso(false);
+                if (n >= 1) guardia->pubblicaLista(n, data);
                 if (n >= 1 && consegna) consegna(std::move(*testo));
                 guardia->setEsito(tr("Lista aggiornata: %1 indirizzi").arg(n));
             },

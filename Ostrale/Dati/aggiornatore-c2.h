@@ -4,6 +4,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -20,11 +21,14 @@ class ImpostazioniApp;
 // Keeps the list of command-and-control addresses current: downloads the two public feeds one
 // after the other, merges their IPv4 addresses, stores the list (BlocklistC2) and hands its text
 // to whoever delivers it to the extension. By itself once a day (hourly while there is no list),
-// and on request. Parsing and storing run off the main thread.
+// and on request. Reading, parsing and storing run off the main thread; what it publishes
+// (below) lives on the thread that created it, where its signals come.
 class AggiornatoreC2 : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool inCorso READ inCorso NOTIFY inCorsoCambiato)
     Q_PROPERTY(QString esito READ esito NOTIFY esitoCambiato)
+    Q_PROPERTY(int avanzamento READ avanzamento NOTIFY avanzamentoCambiato)
+    Q_PROPERTY(qint64 indirizzi READ indirizzi NOTIFY listaCambiata)
 
   public:
     static constexpr const char* percorsoFeodo = "/downloads/ipblocklist.txt";
@@ -42,6 +46,16 @@ class AggiornatoreC2 : public QObject {
     bool inCorso() const { return inCorso_; }
     // The last result for the user; null before the first.
     const QString& esito() const { return esito_; }
+    // How far the running update is, 0 to 100 (both feeds together); -1 when a feed's length is
+    // not known.
+    int avanzamento() const { return avanzamento_; }
+    // The list in use: its number of addresses, and the date of the downloaded list (absent
+    // while the shipped edition is in use). Known once `listaLetta`.
+    qint64 indirizzi() const { return indirizzi_; }
+    const std::optional<Data>& dataLista() const { return dataLista_; }
+    bool listaLetta() const { return listaLetta_; }
+    // Reads the list in use (off the main thread) and publishes it.
+    void leggiLista();
 
     // The scheduled check: an update when one is due.
     void controllaAutomaticamente(Consegna consegna);
@@ -51,13 +65,18 @@ class AggiornatoreC2 : public QObject {
   signals:
     void inCorsoCambiato();
     void esitoCambiato();
+    void avanzamentoCambiato();
+    void listaCambiata();
 
   private:
-    void scarica(const char* chiaveHost, const char* percorso, bool csv,
+    // `passo` 0 or 1: which half of the progress this download is.
+    void scarica(const char* chiaveHost, const char* percorso, bool csv, int passo,
                  std::function<void(std::set<std::string>)> poi);
     void concludi(std::set<std::string> indirizzi, Consegna consegna);
     void setInCorso(bool v);
     void setEsito(const QString& v);
+    void setAvanzamento(int v);
+    void pubblicaLista(qint64 indirizzi, std::optional<Data> data);
 
     ImpostazioniApp& preferenze_;
     BlocklistC2& blocklist_;
@@ -66,6 +85,10 @@ class AggiornatoreC2 : public QObject {
     QThreadPool lavori_;
     bool inCorso_ = false;
     QString esito_;
+    int avanzamento_ = 0;
+    qint64 indirizzi_ = 0;
+    std::optional<Data> dataLista_;
+    bool listaLetta_ = false;
     Registro log_{"it.brelt.ostrale", "c2"};
 };
 

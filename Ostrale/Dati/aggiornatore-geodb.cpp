@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QTimeZone>
+#include <algorithm>
 
 #include "Condiviso/registro.h"
 #include "Ostrale/Dati/geo-db.h"
@@ -92,10 +93,52 @@ bool AggiornatoreGeoDB::spacchetta(const std::filesystem::path& da, const std::f
     return ok && totale > 0;
 }
 
+void AggiornatoreGeoDB::setAvanzamento(int v) {
+    if (avanzamento_ == v) return;
+    avanzamento_ = v;
+    emit avanzamentoCambiato();
+}
+
+void AggiornatoreGeoDB::pubblicaDatabase(std::optional<Data> data) {
+    const bool cambiato = !databaseLetto_ || dataCostruzione_ != data;
+    dataCostruzione_ = data;
+    databaseLetto_ = true;
+    if (cambiato) emit databaseCambiato();
+}
+
+void AggiornatoreGeoDB::leggi(std::function<void()> poi) {
+    // The first use maps the files and reads their metadata.
+    lavori_.start([guardia = QPointer(this), poi = std::move(poi)]() mutable {
+        const std::optional<Data> data = GeoDB::condiviso()->dataCostruzione();
+        if (QObject* contesto = guardia.data()) {
+            QMetaObject::invokeMethod(
+                contesto,
+                [guardia, data, poi = std::move(poi)] {
+                    if (!guardia) return;
+                    guardia->pubblicaDatabase(data);
+                    if (poi) poi();
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void AggiornatoreGeoDB::leggiDatabase() {
+    leggi({});
+}
+
 void AggiornatoreGeoDB::controllaAutomaticamente(Dopo dopo) {
     if (inCorso_) return;
-    const auto costruzione = GeoDB::condiviso()->dataCostruzione();
-    const QString installato = costruzione ? mese(*costruzione) : QString();
+    if (databaseLetto_) {
+        decidi(std::move(dopo));
+        return;
+    }
+    leggi([this, dopo = std::move(dopo)]() mutable { decidi(std::move(dopo)); });
+}
+
+void AggiornatoreGeoDB::decidi(Dopo dopo) {
+    if (inCorso_) return;
+    const QString installato = dataCostruzione_ ? mese(*dataCostruzione_) : QString();
     QStringList mesi = mesiDaProvare(orologio_.adesso());
     mesi.removeIf([&](const QString& m) { return !(m > installato); });
     if (mesi.isEmpty()) return;  // current
@@ -108,6 +151,7 @@ void AggiornatoreGeoDB::aggiorna(Dopo dopo) {
 }
 
 void AggiornatoreGeoDB::inizia(QStringList mesi, Dopo dopo) {
+    setAvanzamento(0);
     inCorso_ = true;
     emit inCorsoCambiato();
     if (!esito_.isNull()) {
@@ -148,7 +192,12 @@ void AggiornatoreGeoDB::prova(QStringList mesi, Dopo dopo) {
             }
             guardia->installa(scaricato, m, std::move(dopo));
         },
-        scaricato);
+        scaricato,
+        [guardia = QPointer(this)](qint64 ricevuti, qint64 totale) {
+            if (!guardia) return;
+            guardia->setAvanzamento(
+                totale > 0 ? static_cast<int>(std::min(ricevuti, totale) * 100 / totale) : -1);
+        });
 }
 
 void AggiornatoreGeoDB::installa(const QString& scaricato, const QString& m, Dopo dopo) {
@@ -158,6 +207,7 @@ void AggiornatoreGeoDB::installa(const QString& scaricato, const QString& m, Dop
         const std::filesystem::path nuovo = destinazione.string() + ".nuovo";
         QString testo;
         bool riuscito = false;
+        std::optional<Data> costruzione;
         if (!spacchetta(scaricato.toStdString(), nuovo, spacchettatoMassimo)) {
             testo = tr("Spacchettamento non riuscito.");
         } else if (const GeoDB prova({nuovo}); !prova.pronto() || !rispondeAUnaRicerca(prova)) {
@@ -168,7 +218,9 @@ void AggiornatoreGeoDB::installa(const QString& scaricato, const QString& m, Dop
             if (errore) {
                 testo = tr("Errore: %1").arg(QString::fromStdString(errore.message()));
             } else {
-                GeoDB::sostituisci(std::make_shared<const GeoDB>());
+                auto nuovoDB = std::make_shared<const GeoDB>();
+                costruzione = nuovoDB->dataCostruzione();
+                GeoDB::sostituisci(std::move(nuovoDB));
                 testo = tr("Database aggiornato (%1).").arg(m);
                 riuscito = true;
             }
@@ -180,8 +232,10 @@ void AggiornatoreGeoDB::installa(const QString& scaricato, const QString& m, Dop
         if (!contesto) return;
         QMetaObject::invokeMethod(
             contesto,
-            [guardia, testo, riuscito, dopo = std::move(dopo)]() mutable {
-                if (guardia) guardia->concludi(testo, riuscito ? std::move(dopo) : Dopo{});
+            [guardia, testo, riuscito, costruzione, dopo = std::move(dopo)]() mutable {
+                if (!guardia) return;
+                if (riuscito) guardia->pubblicaDatabase(costruzione);
+                guardia->concludi(testo, riuscito ? std::move(dopo) : Dopo{});
             },
             Qt::QueuedConnection);
     });

@@ -13,7 +13,7 @@ QUrl Scaricamento::base(const QString& host) {
 }
 
 void Scaricamento::avvia(QNetworkAccessManager& rete, const QUrl& url, qint64 massimo, Fine fine,
-                         const QString& file) {
+                         const QString& file, Avanzamento avanzamento) {
     QNetworkRequest richiesta(url);
     richiesta.setTransferTimeout(attesaMassimaMs);
     richiesta.setMaximumRedirectsAllowed(redirezioniMassime);
@@ -47,6 +47,12 @@ void Scaricamento::avvia(QNetworkAccessManager& rete, const QUrl& url, qint64 ma
             stato->esito.corpo += pezzo;
         }
     });
+    if (avanzamento) {
+        QObject::connect(risposta, &QNetworkReply::downloadProgress, risposta,
+                         [avanzamento = std::move(avanzamento)](qint64 ricevuti, qint64 totale) {
+                             avanzamento(ricevuti, totale > 0 ? totale : -1);
+                         });
+    }
     QObject::connect(risposta, &QNetworkReply::finished, risposta, [risposta, stato, massimo] {
         risposta->deleteLater();
         Esito& e = stato->esito;

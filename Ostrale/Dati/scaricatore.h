@@ -25,10 +25,13 @@ struct Scaricamento {
         QByteArray corpo;  // in memory, when no file was given
     };
     using Fine = std::function<void(Esito)>;
+    // Bytes received so far and the length announced (-1 when the server says none).
+    using Avanzamento = std::function<void(qint64 ricevuti, qint64 totale)>;
 
     // Fetches `url`, keeping at most `massimo` bytes; with `file`, the body goes there.
+    // `avanzamento`, when given, follows the transfer, on the same thread as the answer.
     static void avvia(QNetworkAccessManager& rete, const QUrl& url, qint64 massimo, Fine fine,
-                      const QString& file = {});
+                      const QString& file = {}, Avanzamento avanzamento = {});
 
     // The base URL of a host setting: "feeds.example" → https://feeds.example; a value that
     // names its scheme ("http://127.0.0.1:8080", tests) is taken as it is.

@@ -26,14 +26,28 @@ void ServiziDati::ricarica() {
     stato_.ricaricaPosizioni();
 }
 
+AggiornatoreC2::Consegna ServiziDati::consegnaC2() {
+    return [guardia = QPointer(&stato_)](std::string testo) {
+        if (guardia) guardia->consegnaBlocklistC2(std::move(testo));
+    };
+}
+
+void ServiziDati::aggiornaC2() {
+    c2_.aggiorna(false, consegnaC2());
+}
+
+void ServiziDati::aggiornaGeoDB() {
+    geoDB_.aggiorna([this] { ricarica(); });
+}
+
 void ServiziDati::avvia() {
     connect(&stato_, &StatoApp::localizza, &localizzatore_,
             [this](const std::string& ip) { localizzatore_.cerca(ip); });
     connect(&localizzatore_, &GeoLocalizzatore::risultati, &stato_, &StatoApp::aggiungiPosizioni);
     localizzatore_.avvia();
-    auto consegna = [guardia = QPointer(&stato_)](std::string testo) {
-        if (guardia) guardia->consegnaBlocklistC2(std::move(testo));
-    };
+    // The C2 list in use, for whoever shows it; the city database in use is read by its check.
+    c2_.leggiLista();
+    auto consegna = consegnaC2();
     c2_.controllaAutomaticamente(consegna);
     orologioC2_ = temporizzatore_.ogni(
         intervalloC2, [this, consegna] { c2_.controllaAutomaticamente(consegna); });

@@ -35,10 +35,16 @@ class ServiziDati : public QObject {
     AggiornatoreC2& c2() { return c2_; }
     AggiornatoreGeoDB& geoDB() { return geoDB_; }
     GeoLocalizzatore& localizzatore() { return localizzatore_; }
-    // After a manual update of the city database (the switches view passes it too).
+    // The updates the user asks for: a new C2 list goes to the extension, a new city database
+    // is used for every address.
+    void aggiornaC2();
+    void aggiornaGeoDB();
+    // After a new city database: every address is placed again.
     void ricarica();
 
   private:
+    AggiornatoreC2::Consegna consegnaC2();
+
     StatoApp& stato_;
     Temporizzatore& temporizzatore_;
     QNetworkAccessManager rete_;

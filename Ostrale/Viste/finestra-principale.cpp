@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
@@ -14,8 +13,10 @@
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
+#include "Ostrale/Viste/Attacchi/vista-attacchi.h"
 #include "Ostrale/Viste/Cruscotto/cruscotto.h"
 #include "Ostrale/Viste/Flussi/vista-flussi.h"
+#include "Ostrale/Viste/Interruttori/vista-interruttori.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 #include "Ostrale/Viste/Regole/vista-regole.h"
 
@@ -54,6 +55,9 @@ const std::vector<QString>& FinestraPrincipale::sezioni() {
 }
 
 FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
+    : FinestraPrincipale(stato, Servizi{}, parent) {}
+
+FinestraPrincipale::FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget* parent)
     : QMainWindow(parent), stato_(stato) {
     setObjectName(QStringLiteral("principale"));
     setWindowTitle(QString());
@@ -74,11 +78,16 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
     auto* cruscotto = new Cruscotto(stato_, viste_);
     pagella_ = new VistaPagella(stato_, viste_);
     auto* flussi = new VistaFlussi(stato_, viste_);
+    auto* interruttori = new VistaInterruttori(stato_, servizi.avvio, servizi.dati, viste_);
+    connect(interruttori, &VistaInterruttori::riavvioRichiesto, this,
+            &FinestraPrincipale::riavvioRichiesto);
     const std::map<QString, QWidget*> costruite{
         {QStringLiteral("cruscotto"), cruscotto},
         {QStringLiteral("flussi"), flussi},
         {QStringLiteral("regole"), new VistaRegole(stato_, viste_)},
-        {QStringLiteral("pagella"), pagella_}};
+        {QStringLiteral("pagella"), pagella_},
+        {QStringLiteral("attacchi"), new VistaAttacchi(stato_, viste_)},
+        {QStringLiteral("interruttori"), interruttori}};
     for (const Sezione& s : tutte) {
         const QString nome = QString::fromLatin1(s.nome);
         const auto vista = costruite.find(nome);
@@ -94,7 +103,7 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
     }
     connect(barra_, &QListWidget::currentRowChanged, viste_, &QStackedWidget::setCurrentIndex);
 
-    // The sidebar's foot: the logo (credits) and the interface language.
+    // The sidebar's foot: the logo (credits).
     auto* logo = new QToolButton(this);
     logo->setObjectName(QStringLiteral("logo"));
     logo->setIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
@@ -106,42 +115,16 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, QWidget* parent)
         crediti()->raise();
         crediti()->activateWindow();
     });
-    lingua_ = new QComboBox(this);
-    lingua_->setObjectName(QStringLiteral("lingua"));
-    lingua_->addItem(tr("Come il sistema"), QStringLiteral("auto"));
-    lingua_->addItem(QStringLiteral("Italiano"), QStringLiteral("it"));
-    lingua_->addItem(QStringLiteral("English"), QStringLiteral("en"));
-    lingua_->setToolTip(tr("Lingua dell'interfaccia"));
-    const QString scelta = stato_.preferenza(ImpostazioniApp::linguaScelta).toString();
-    lingua_->setCurrentIndex(std::max(0, lingua_->findData(scelta)));
-    notaLingua_ = new QWidget(this);
-    auto* nota = new QVBoxLayout(notaLingua_);
-    nota->setContentsMargins(0, 0, 0, 0);
-    auto* testoNota =
-        new QLabel(tr("La lingua cambia alla prossima apertura di Ostrale."), notaLingua_);
-    testoNota->setWordWrap(true);
-    auto* riapri = new QPushButton(tr("Riapri adesso"), notaLingua_);
-    riapri->setObjectName(QStringLiteral("riapriAdesso"));
-    connect(riapri, &QPushButton::clicked, this, &FinestraPrincipale::riavvioRichiesto);
-    nota->addWidget(testoNota);
-    nota->addWidget(riapri);
-    notaLingua_->hide();
-    connect(lingua_, &QComboBox::activated, this, [this](int i) {
-        stato_.impostaPreferenza(ImpostazioniApp::linguaScelta, lingua_->itemData(i));
-        notaLingua_->show();
-    });
 
     auto* colonna = new QWidget(this);
     colonna->setObjectName(QStringLiteral("colonnaSezioni"));
     auto* c = new QVBoxLayout(colonna);
     c->setContentsMargins(8, 10, 8, 10);
     c->addWidget(barra_, 1);
-    c->addWidget(notaLingua_);
     auto* piede = new QHBoxLayout;
     piede->addWidget(logo);
     piede->addStretch(1);
     c->addLayout(piede);
-    c->addWidget(lingua_);
     colonna->setMinimumWidth(160);
     colonna->setMaximumWidth(240);
 

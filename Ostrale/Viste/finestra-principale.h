@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QComboBox>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPointer>
@@ -10,11 +9,13 @@
 
 namespace ostrale {
 
+class AvvioAutomatico;
+class ServiziDati;
 class StatoApp;
 class VistaPagella;
 
 // The main window "principale": the sidebar of the sections built so far, in the design's order,
-// and the selected section's view; at the sidebar's foot the logo (the credits) and the language.
+// and the selected section's view; at the sidebar's foot the logo (the credits).
 // Closing it hides it: the tray and the controller keep running.
 class FinestraPrincipale : public QMainWindow {
     Q_OBJECT
@@ -22,7 +23,15 @@ class FinestraPrincipale : public QMainWindow {
     // The eight sections in the sidebar's order; those without a view yet are not listed.
     static const std::vector<QString>& sezioni();
 
+    // What the switches section works with besides the controller; a missing one is shown as
+    // not available there.
+    struct Servizi {
+        AvvioAutomatico* avvio = nullptr;
+        ServiziDati* dati = nullptr;
+    };
+
     explicit FinestraPrincipale(StatoApp& stato, QWidget* parent = nullptr);
+    FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget* parent = nullptr);
 
     // Selects a section by its name; false (nothing changes) when no built section has it.
     bool mostraSezione(const QString& nome);
@@ -32,7 +41,7 @@ class FinestraPrincipale : public QMainWindow {
     QWidget* crediti();
 
   signals:
-    // "Riapri adesso": the language changes at the next start.
+    // "Riapri adesso" (in the switches section): the language changes at the next start.
     void riavvioRichiesto();
 
   private slots:
@@ -45,8 +54,6 @@ class FinestraPrincipale : public QMainWindow {
     QStackedWidget* viste_;
     std::vector<QString> costruite_;
     VistaPagella* pagella_;
-    QComboBox* lingua_;
-    QWidget* notaLingua_;
     QPointer<QWidget> crediti_;
 };
 

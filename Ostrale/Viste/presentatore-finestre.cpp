@@ -31,6 +31,7 @@ void PresentatoreFinestre::chiediSuBlocco(const EventoFlusso& evento, Risposta r
     blocco_ = finestra;
     connect(finestra, &FinestraDomanda::risposta, this,
             [finestra, risposta = std::move(risposta)](bool consenti) {
+                finestra->hide();
                 finestra->deleteLater();
                 risposta(consenti);
             });
@@ -45,6 +46,8 @@ void PresentatoreFinestre::chiediDecisione(std::uint64_t domanda, const EventoFl
 
 void PresentatoreFinestre::ritira(std::uint64_t domanda) {
     if (mostrata_ && idMostrata_ == domanda) {
+        // Gone from the screen now; deleted once the event loop is back at its top.
+        mostrata_->hide();
         mostrata_->deleteLater();
         mostrata_ = nullptr;
         mostraProssima();
@@ -73,6 +76,7 @@ void PresentatoreFinestre::mostraProssima() {
     scadenzaMostrata_ = prossima.scadenza;
     connect(finestra, &FinestraDomanda::risposta, this,
             [this, finestra, risposta = std::move(prossima.risposta)](bool consenti) {
+                finestra->hide();
                 finestra->deleteLater();
                 if (mostrata_ == finestra) mostrata_ = nullptr;
                 risposta(consenti);

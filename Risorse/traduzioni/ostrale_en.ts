@@ -36,6 +36,44 @@
     </message>
 </context>
 <context>
+    <name>ostrale::AvvioAutomaticoXdg</name>
+    <message>
+        <source>Non si può leggere %1: %2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>Non si può togliere %1: %2</source>
+        <translation>Cannot remove %1: %2</translation>
+    </message>
+    <message>
+        <source>Il percorso del programma ha caratteri che l&apos;avvio automatico non accetta: %1</source>
+        <translation>The program&apos;s path has characters a login entry cannot hold: %1</translation>
+    </message>
+    <message>
+        <source>Non si può creare la cartella %1.</source>
+        <translation>Cannot create the folder %1.</translation>
+    </message>
+    <message>
+        <source>Non si può scrivere %1: %2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::BadgeAttacco</name>
+    <message>
+        <source>Click: fonti di questo attacco e decisioni</source>
+        <translation>Click: this attack&apos;s sources and decisions</translation>
+    </message>
+    <message>
+        <source>subiti</source>
+        <translation>suffered</translation>
+    </message>
+    <message>
+        <source>nessuno</source>
+        <translation>none</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::Cruscotto</name>
     <message>
         <source>Ostrale vers. %1</source>
@@ -164,6 +202,69 @@
     </message>
 </context>
 <context>
+    <name>ostrale::DettaglioAttacco</name>
+    <message>
+        <source>La sorgente non ha indirizzo né nome: nessuna regola può nominarla</source>
+        <translation>The source has neither address nor name: no rule can name it</translation>
+    </message>
+    <message>
+        <source>Pulisci</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Nessun attacco di questo tipo nell&apos;elenco</source>
+        <translation>No attack of this kind in the list</translation>
+    </message>
+    <message>
+        <source>Le fonti compariranno qui appena la sentinella riconosce questo schema.</source>
+        <translation>Sources will appear here as soon as the sentinel recognises this pattern.</translation>
+    </message>
+    <message>
+        <source>%1 nell&apos;elenco · %2 dall&apos;installazione</source>
+        <translation>%1 in the list · %2 since installation</translation>
+    </message>
+    <message>
+        <source>Verso la porta %1 del computer</source>
+        <translation>To port %1 of the computer</translation>
+    </message>
+    <message>
+        <source>Ultima destinazione %1</source>
+        <translation>Last destination %1</translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Permessa</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>Bloccata</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Pulire l&apos;archivio di questo attacco?</source>
+        <translation>Clear this attack&apos;s archive?</translation>
+    </message>
+    <message>
+        <source>Elenco delle fonti e contatore di questo badge ripartono da zero. Gli altri badge, le regole e le decisioni non si toccano.</source>
+        <translation>This badge&apos;s list of sources and its counter start again from zero. The other badges, the rules and the decisions are not touched.</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -238,22 +339,6 @@
     <message>
         <source>Informazioni su Ostrale</source>
         <translation>About Ostrale</translation>
-    </message>
-    <message>
-        <source>Come il sistema</source>
-        <translation>Same as the system</translation>
-    </message>
-    <message>
-        <source>Lingua dell&apos;interfaccia</source>
-        <translation>Interface language</translation>
-    </message>
-    <message>
-        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
-        <translation>The language changes the next time Ostrale opens.</translation>
-    </message>
-    <message>
-        <source>Riapri adesso</source>
-        <translation>Reopen now</translation>
     </message>
     <message>
         <source>La sentinella di rete del tuo computer</source>
@@ -368,6 +453,17 @@
     </message>
 </context>
 <context>
+    <name>ostrale::RigaAggiornabile</name>
+    <message>
+        <source>Scarico…</source>
+        <translation>Downloading…</translation>
+    </message>
+    <message>
+        <source>Aggiorna adesso</source>
+        <translation>Update now</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::RigaRegola</name>
     <message>
         <source>Accesa: la regola vale. Spenta: resta nell&apos;elenco ma non vale.</source>
@@ -407,6 +503,29 @@
     <message>
         <source>Blocca</source>
         <translation>Block</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::SelettoreLingua</name>
+    <message>
+        <source>Lingua dell&apos;interfaccia</source>
+        <translation>Interface language</translation>
+    </message>
+    <message>
+        <source>Come il sistema</source>
+        <translation>Same as the system</translation>
+    </message>
+    <message>
+        <source>Italiano o inglese; «Come il sistema» segue la lingua del computer</source>
+        <translation>Italian or English; “Same as the system” follows the computer&apos;s language</translation>
+    </message>
+    <message>
+        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
+        <translation>The language changes the next time Ostrale opens.</translation>
+    </message>
+    <message>
+        <source>Riapri adesso</source>
+        <translation>Reopen now</translation>
     </message>
 </context>
 <context>
@@ -542,6 +661,17 @@
     </message>
 </context>
 <context>
+    <name>ostrale::VistaAttacchi</name>
+    <message>
+        <source>I sedici schemi d&apos;attacco sorvegliati dalla sentinella. Il contatore è storico; click su un badge per vedere le fonti e decidere se permetterle o bloccarle.</source>
+        <translation>The sixteen attack patterns the sentinel watches. The counter is historical; click a badge to see the sources and decide whether to allow or block them.</translation>
+    </message>
+    <message>
+        <source>Le sorgenti bloccate restano ferme per 10 minuti; le regole esplicite che crei tu vincono comunque. Spegnibile dagli Interruttori.</source>
+        <translation>Blocked sources stay stopped for 10 minutes; the explicit rules you make win anyway. It can be turned off in Switches.</translation>
+    </message>
+</context>
+<context>
     <name>ostrale::VistaBarraMenu</name>
     <message>
         <source>Filtro</source>
@@ -617,6 +747,157 @@
     <message>
         <source>Blocca questo dominio ovunque</source>
         <translation>Block this domain everywhere</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaInterruttori</name>
+    <message>
+        <source>Lingua</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Avvio e avvisi</source>
+        <translation>Startup and alerts</translation>
+    </message>
+    <message>
+        <source>Avvia Ostrale al login</source>
+        <translation>Open Ostrale at login</translation>
+    </message>
+    <message>
+        <source>Apre l&apos;app automaticamente all&apos;accensione del computer (il filtro comunque lavora anche ad app chiusa)</source>
+        <translation>Opens the app automatically when the computer starts (the filter works even with the app closed)</translation>
+    </message>
+    <message>
+        <source>L&apos;avvio automatico non è disponibile qui.</source>
+        <translation>Launch at login is not available here.</translation>
+    </message>
+    <message>
+        <source>Chiedi quando blocco per sicurezza</source>
+        <translation>Ask when I block for security</translation>
+    </message>
+    <message>
+        <source>Finestra di decisione quando un&apos;app viene bloccata dalla quarantena o dalla politica sulle sconosciute: continua a bloccare o consenti</source>
+        <translation>A decision window when an app is blocked by quarantine or by the policy for unknown apps: keep blocking or allow</translation>
+    </message>
+    <message>
+        <source>Filtro</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Ignora il traffico locale (LAN)</source>
+        <translation>Ignore local traffic (LAN)</translation>
+    </message>
+    <message>
+        <source>Le connessioni verso la tua rete (192.168.x, 10.x, multicast/Bonjour, Tailscale) passano senza controlli e non finiscono nei conteggi</source>
+        <translation>Connections to your network (192.168.x, 10.x, multicast/Bonjour, Tailscale) pass unchecked and are not counted</translation>
+    </message>
+    <message>
+        <source>Fidati dei processi di sistema</source>
+        <translation>Trust system processes</translation>
+    </message>
+    <message>
+        <source>Tutto ciò che sta nelle cartelle di sistema (/usr/lib/systemd, /usr/libexec, /usr/sbin) passa senza quarantena né politica sulle sconosciute; le tue regole e il blocco tracker valgono comunque</source>
+        <translation>Everything in the system folders (/usr/lib/systemd, /usr/libexec, /usr/sbin) passes without quarantine or the unknown-apps policy; your rules and tracker blocking still apply</translation>
+    </message>
+    <message>
+        <source>Blocca le app senza regola</source>
+        <translation>Block apps without a rule</translation>
+    </message>
+    <message>
+        <source>Le app nuove vengono bloccate finché non le consenti tu</source>
+        <translation>New apps are blocked until you allow them</translation>
+    </message>
+    <message>
+        <source>Filtra anche le connessioni in entrata</source>
+        <translation>Filter incoming connections too</translation>
+    </message>
+    <message>
+        <source>Esamina pure il traffico che arriva verso il computer</source>
+        <translation>Also examines traffic coming into the computer</translation>
+    </message>
+    <message>
+        <source>Registra i flussi consentiti</source>
+        <translation>Log allowed flows</translation>
+    </message>
+    <message>
+        <source>Se spento, nella vista Flussi compaiono solo quelli bloccati</source>
+        <translation>When off, the Flows view shows only blocked ones</translation>
+    </message>
+    <message>
+        <source>Protezioni</source>
+        <translation>Protections</translation>
+    </message>
+    <message>
+        <source>Rileva gli attacchi informatici</source>
+        <translation>Detect cyber attacks</translation>
+    </message>
+    <message>
+        <source>La sentinella riconosce %1 schemi d&apos;attacco (scansioni, forza bruta, tunnel DNS, beaconing, porte malfamate, flood UDP, domini contraffatti…): segnala nella vista Attacchi e blocca la sorgente per 10 minuti (le tue regole esplicite vincono)</source>
+        <translation>The sentinel recognises %1 attack patterns (scans, brute force, DNS tunnels, beaconing, notorious ports, UDP floods, spoofed domains…): it reports them in the Attacks view and blocks the source for 10 minutes (your explicit rules win)</translation>
+    </message>
+    <message>
+        <source>Sospendi e chiedi prima di bloccare</source>
+        <translation>Hold and ask before blocking</translation>
+    </message>
+    <message>
+        <source>La connessione sospetta resta ferma (fino a 60 secondi) finché non decidi tu. Accendendolo, Ostrale si mette anche in avvio automatico, così c&apos;è sempre</source>
+        <translation>The suspicious connection waits (up to 60 seconds) until you decide. Turning this on also makes Ostrale open at login, so it is always there</translation>
+    </message>
+    <message>
+        <source>Blocca i tracker e la pubblicità</source>
+        <translation>Block trackers and ads</translation>
+    </message>
+    <message>
+        <source>Quarantena per il software nuovo</source>
+        <translation>Quarantine for new software</translation>
+    </message>
+    <message>
+        <source>Avvisa quando un&apos;app si sveglia</source>
+        <translation>Alert when an app wakes up</translation>
+    </message>
+    <message>
+        <source>Notifica se un&apos;app conosciuta contatta una destinazione mai vista prima</source>
+        <translation>Notifies you when a known app contacts a destination never seen before</translation>
+    </message>
+    <message>
+        <source>Difese aggiornabili</source>
+        <translation>Updatable defences</translation>
+    </message>
+    <message>
+        <source>Indirizzi dei centri di comando (%1)</source>
+        <translation>Command-and-control addresses (%1)</translation>
+    </message>
+    <message>
+        <source>Database delle posizioni (DB-IP, a bordo)</source>
+        <translation>Location database (DB-IP, built in)</translation>
+    </message>
+    <message>
+        <source>Blocca in tutte le app le connessioni verso %1 domini pubblicitari e di tracciamento (le regole esplicite vincono)</source>
+        <translation>Blocks connections from every app to %1 advertising and tracking domains (explicit rules win)</translation>
+    </message>
+    <message>
+        <source>Le app mai viste prima restano bloccate per %1 giorni, finché non le promuovi dal Cruscotto</source>
+        <translation>Apps never seen before stay blocked for %1 days, until you promote them from the Dashboard</translation>
+    </message>
+    <message>
+        <source>Servizio non disponibile</source>
+        <translation>Service not available</translation>
+    </message>
+    <message>
+        <source>%1 indirizzi · aggiornata il %2 — si rinfresca da sola ogni giorno</source>
+        <translation>%1 addresses · updated %2 — refreshes itself every day</translation>
+    </message>
+    <message>
+        <source>%1 indirizzi (edizione a bordo) — si aggiorna da solo ogni giorno</source>
+        <translation>%1 addresses (built-in edition) — updates itself every day</translation>
+    </message>
+    <message>
+        <source>Edizione di %1 — si aggiorna da solo quando DB-IP ne pubblica una nuova (circa 60 MB da %2)</source>
+        <translation>%1 edition — updates itself when DB-IP publishes a new one (about 60 MB from %2)</translation>
+    </message>
+    <message>
+        <source>Database non caricato</source>
+        <translation>Database not loaded</translation>
     </message>
 </context>
 <context>

@@ -36,6 +36,44 @@
     </message>
 </context>
 <context>
+    <name>ostrale::AvvioAutomaticoXdg</name>
+    <message>
+        <source>Non si può leggere %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non si può togliere %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il percorso del programma ha caratteri che l&apos;avvio automatico non accetta: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non si può creare la cartella %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non si può scrivere %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::BadgeAttacco</name>
+    <message>
+        <source>Click: fonti di questo attacco e decisioni</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>subiti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>nessuno</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::Cruscotto</name>
     <message>
         <source>Ostrale vers. %1</source>
@@ -164,6 +202,69 @@
     </message>
 </context>
 <context>
+    <name>ostrale::DettaglioAttacco</name>
+    <message>
+        <source>La sorgente non ha indirizzo né nome: nessuna regola può nominarla</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pulisci</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessun attacco di questo tipo nell&apos;elenco</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le fonti compariranno qui appena la sentinella riconosce questo schema.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 nell&apos;elenco · %2 dall&apos;installazione</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verso la porta %1 del computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ultima destinazione %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Permessa</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccata</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pulire l&apos;archivio di questo attacco?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Elenco delle fonti e contatore di questo badge ripartono da zero. Gli altri badge, le regole e le decisioni non si toccano.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::FinestraDomanda</name>
     <message>
         <source>Connessione sospesa: decidi tu</source>
@@ -237,22 +338,6 @@
     </message>
     <message>
         <source>Informazioni su Ostrale</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Come il sistema</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Lingua dell&apos;interfaccia</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Riapri adesso</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -368,6 +453,17 @@
     </message>
 </context>
 <context>
+    <name>ostrale::RigaAggiornabile</name>
+    <message>
+        <source>Scarico…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Aggiorna adesso</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::RigaRegola</name>
     <message>
         <source>Accesa: la regola vale. Spenta: resta nell&apos;elenco ma non vale.</source>
@@ -406,6 +502,29 @@
     </message>
     <message>
         <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::SelettoreLingua</name>
+    <message>
+        <source>Lingua dell&apos;interfaccia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Come il sistema</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Italiano o inglese; «Come il sistema» segue la lingua del computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La lingua cambia alla prossima apertura di Ostrale.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Riapri adesso</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -542,6 +661,17 @@
     </message>
 </context>
 <context>
+    <name>ostrale::VistaAttacchi</name>
+    <message>
+        <source>I sedici schemi d&apos;attacco sorvegliati dalla sentinella. Il contatore è storico; click su un badge per vedere le fonti e decidere se permetterle o bloccarle.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le sorgenti bloccate restano ferme per 10 minuti; le regole esplicite che crei tu vincono comunque. Spegnibile dagli Interruttori.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ostrale::VistaBarraMenu</name>
     <message>
         <source>Filtro</source>
@@ -616,6 +746,157 @@
     </message>
     <message>
         <source>Blocca questo dominio ovunque</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaInterruttori</name>
+    <message>
+        <source>Lingua</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avvio e avvisi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avvia Ostrale al login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apre l&apos;app automaticamente all&apos;accensione del computer (il filtro comunque lavora anche ad app chiusa)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L&apos;avvio automatico non è disponibile qui.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiedi quando blocco per sicurezza</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Finestra di decisione quando un&apos;app viene bloccata dalla quarantena o dalla politica sulle sconosciute: continua a bloccare o consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filtro</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ignora il traffico locale (LAN)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le connessioni verso la tua rete (192.168.x, 10.x, multicast/Bonjour, Tailscale) passano senza controlli e non finiscono nei conteggi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fidati dei processi di sistema</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tutto ciò che sta nelle cartelle di sistema (/usr/lib/systemd, /usr/libexec, /usr/sbin) passa senza quarantena né politica sulle sconosciute; le tue regole e il blocco tracker valgono comunque</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca le app senza regola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le app nuove vengono bloccate finché non le consenti tu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Filtra anche le connessioni in entrata</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Esamina pure il traffico che arriva verso il computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Registra i flussi consentiti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Se spento, nella vista Flussi compaiono solo quelli bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Protezioni</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rileva gli attacchi informatici</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La sentinella riconosce %1 schemi d&apos;attacco (scansioni, forza bruta, tunnel DNS, beaconing, porte malfamate, flood UDP, domini contraffatti…): segnala nella vista Attacchi e blocca la sorgente per 10 minuti (le tue regole esplicite vincono)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sospendi e chiedi prima di bloccare</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La connessione sospetta resta ferma (fino a 60 secondi) finché non decidi tu. Accendendolo, Ostrale si mette anche in avvio automatico, così c&apos;è sempre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca i tracker e la pubblicità</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quarantena per il software nuovo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avvisa quando un&apos;app si sveglia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifica se un&apos;app conosciuta contatta una destinazione mai vista prima</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Difese aggiornabili</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Indirizzi dei centri di comando (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database delle posizioni (DB-IP, a bordo)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca in tutte le app le connessioni verso %1 domini pubblicitari e di tracciamento (le regole esplicite vincono)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le app mai viste prima restano bloccate per %1 giorni, finché non le promuovi dal Cruscotto</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Servizio non disponibile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 indirizzi · aggiornata il %2 — si rinfresca da sola ogni giorno</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 indirizzi (edizione a bordo) — si aggiorna da solo ogni giorno</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Edizione di %1 — si aggiorna da solo quando DB-IP ne pubblica una nuova (circa 60 MB da %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Database non caricato</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

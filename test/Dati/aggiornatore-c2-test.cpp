@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QNetworkAccessManager>
+#include <algorithm>
 #include <ctime>
 #include <optional>
 
@@ -176,6 +177,52 @@ TEST_F(AggiornamentoC2, TheScheduleWaitsAnHourWithoutAListAndADayWithOne) {
     EXPECT_FALSE(controlla());
     orologio_.avanza(86400);
     EXPECT_TRUE(controlla());
+}
+
+TEST_F(AggiornamentoC2, TheListInUseAndTheDownloadsProgressArePublished) {
+    CartellaTemporanea risorse;
+    risorse.scrivi("c2.txt", "# shipped\n198.51.100.1\n198.51.100.2\n198.51.100.3\n");
+    VariabileAmbiente spedita("OSTRALE_RISORSE", risorse.percorso().string());
+    int cambi = 0;
+    std::vector<int> passi;
+    QObject::connect(&aggiornatore_, &AggiornatoreC2::listaCambiata, [&] { ++cambi; });
+    QObject::connect(&aggiornatore_, &AggiornatoreC2::avanzamentoCambiato,
+                     [&] { passi.push_back(aggiornatore_.avanzamento()); });
+    // The shipped edition, read off the main thread: its size, and no date.
+    aggiornatore_.leggiLista();
+    EXPECT_FALSE(aggiornatore_.listaLetta());
+    ASSERT_TRUE(aspetta([&] { return aggiornatore_.listaLetta(); }));
+    EXPECT_EQ(aggiornatore_.indirizzi(), 3);
+    EXPECT_FALSE(aggiornatore_.dataLista());
+    EXPECT_EQ(cambi, 1);
+
+    // Both feeds told a byte at a time: the progress climbs through each half to the end.
+    ServerHttp::Risposta feodo{200, elenco(60)}, threatfox{200, csv(60, 40)};
+    feodo.gocciaMs = threatfox.gocciaMs = 1;
+    feeds(feodo, threatfox);
+    ASSERT_TRUE(aggiorna());
+    EXPECT_TRUE(std::is_sorted(passi.begin(), passi.end()));
+    EXPECT_TRUE(std::any_of(passi.begin(), passi.end(), [](int p) { return p > 0 && p < 50; }));
+    EXPECT_TRUE(std::any_of(passi.begin(), passi.end(), [](int p) { return p > 50 && p < 100; }));
+    EXPECT_EQ(passi.back(), 100);
+    EXPECT_EQ(aggiornatore_.indirizzi(), 100);
+    EXPECT_EQ(aggiornatore_.dataLista(), orologio_.adesso());
+    EXPECT_EQ(cambi, 2);
+
+    // A feed without a length has no known progress.
+    feeds({404}, {200, csv(10), {}, true});
+    passi.clear();
+    EXPECT_FALSE(aggiorna());
+    EXPECT_NE(std::find(passi.begin(), passi.end(), -1), passi.end());
+
+    // Another reader of the container finds the stored list and its file's date.
+    BlocklistC2 altra(orologio_);
+    AggiornatoreC2 secondo(preferenze_, altra, orologio_, rete_);
+    secondo.leggiLista();
+    ASSERT_TRUE(aspetta([&] { return secondo.listaLetta(); }));
+    EXPECT_EQ(secondo.indirizzi(), 100);
+    ASSERT_TRUE(secondo.dataLista());
+    EXPECT_NEAR(secondo.dataLista()->secondiUnix(), static_cast<double>(std::time(nullptr)), 60);
 }
 
 }  // namespace

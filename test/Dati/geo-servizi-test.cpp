@@ -194,6 +194,37 @@ TEST_F(DatiGeo, BadDownloadsKeepTheDatabaseInUse) {
     EXPECT_TRUE(attendi(false));
 }
 
+TEST_F(DatiGeo, TheEditionInUseIsReadFirstAndFollowsAnUpdate) {
+    // No database at all.
+    std::filesystem::remove(casa_ / "risorse" / "dbip-city-lite.mmdb");
+    GeoDB::sostituisci(nullptr);
+    const QStringList mesi = AggiornatoreGeoDB::mesiDaProvare(orologio_.adesso());
+    ServerHttp::Risposta lenta{200, gzip(leggiTutto(scritto("annidato-28.mmdb")))};
+    lenta.gocciaMs = 1;
+    server_.imposta(percorsoMese(mesi[0]), lenta);
+    int cambi = 0;
+    std::vector<int> passi;
+    QObject::connect(&aggiornatore_, &AggiornatoreGeoDB::databaseCambiato, [&] { ++cambi; });
+    QObject::connect(&aggiornatore_, &AggiornatoreGeoDB::avanzamentoCambiato,
+                     [&] { passi.push_back(aggiornatore_.avanzamento()); });
+    // The scheduled check reads what is in use first (off the main thread): nothing, so this
+    // month's edition comes.
+    bool dopo = false;
+    aggiornatore_.controllaAutomaticamente([&] { dopo = true; });
+    EXPECT_FALSE(aggiornatore_.databaseLetto());
+    ASSERT_TRUE(aspetta([&] { return aggiornatore_.inCorso(); }));
+    EXPECT_TRUE(aggiornatore_.databaseLetto());
+    EXPECT_FALSE(aggiornatore_.dataCostruzione());
+    ASSERT_TRUE(aspetta([&] { return !aggiornatore_.inCorso(); }, 30));
+    EXPECT_TRUE(dopo);
+    ASSERT_TRUE(aggiornatore_.dataCostruzione());
+    EXPECT_EQ(aggiornatore_.dataCostruzione(), GeoDB::condiviso()->dataCostruzione());
+    EXPECT_EQ(cambi, 2);
+    EXPECT_TRUE(std::is_sorted(passi.begin(), passi.end()));
+    EXPECT_TRUE(std::any_of(passi.begin(), passi.end(), [](int p) { return p > 0 && p < 100; }));
+    EXPECT_EQ(passi.back(), 100);
+}
+
 TEST(PosizioneDelComputer, WithoutALocationServiceTheTimeZoneDecides) {
     EXPECT_EQ(PosizioneLocale::ripiegoFuso(QStringLiteral("Europe/Rome")),
               (PosizioneIP{41.9, 12.5, "", ""}));

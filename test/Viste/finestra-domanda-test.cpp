@@ -15,6 +15,8 @@
 #include "Condiviso/orologio.h"
 #include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/presentatore-finestre.h"
+#include "test/Ostrale/supporto-app.h"
+#include "test/Viste/fotografa.h"
 
 namespace ostrale::test {
 namespace {
@@ -51,12 +53,6 @@ void clicca(QWidget* finestra, const char* bottone) {
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
-void fotografa(QWidget* finestra, const QString& nome) {
-    const QString cartella = QStringLiteral(OSTRALE_SCHERMATE);
-    QDir().mkpath(cartella);
-    EXPECT_TRUE(finestra->grab().save(cartella + QLatin1Char('/') + nome));
-}
-
 class Domande : public ::testing::Test {
   protected:
     OrologioFinto orologio_{Data::daUnix(static_cast<double>(std::time(nullptr)))};
@@ -91,7 +87,7 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
     QTimer battito;
     QObject::connect(&battito, &QTimer::timeout, [&] { ++giri; });
     battito.start(10);
-    QTRY_VERIFY(giri >= 5);
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(giri >= 5); }, 5));
     // It cannot be closed without an answer.
     prima->close();
     EXPECT_TRUE(prima->isVisible());
@@ -109,7 +105,8 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
     clicca(prima, "bottoneConsenti");
     ASSERT_EQ(risposte, (std::vector<std::pair<int, bool>>{{1, true}}));
     // The next in line, in arrival order.
-    QTRY_COMPARE(aperte(QStringLiteral("domandaSospesa")).size(), std::size_t{1});
+    EXPECT_TRUE(aspetta(
+        [&] { return (aperte(QStringLiteral("domandaSospesa")).size()) == (std::size_t{1}); }, 5));
     FinestraDomanda* seconda = aperte(QStringLiteral("domandaSospesa"))[0];
     EXPECT_TRUE(testo(seconda, "corpo").startsWith(QStringLiteral("/usr/bin/sincronizza")));
     EXPECT_TRUE(
@@ -118,10 +115,15 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
 
     // Answered elsewhere (a notification): the window goes, unanswered, and the third comes.
     presentatore_.ritira(2);
-    QTRY_VERIFY(aperte(QStringLiteral("domandaSospesa")).size() == 1 &&
-                aperte(QStringLiteral("domandaSospesa"))[0] != seconda);
+    EXPECT_TRUE(aspetta(
+        [&] {
+            return static_cast<bool>(aperte(QStringLiteral("domandaSospesa")).size() == 1 &&
+                                     aperte(QStringLiteral("domandaSospesa"))[0] != seconda);
+        },
+        5));
     presentatore_.ritira(3);
-    QTRY_VERIFY(aperte(QStringLiteral("domandaSospesa")).empty());
+    EXPECT_TRUE(aspetta(
+        [&] { return static_cast<bool>(aperte(QStringLiteral("domandaSospesa")).empty()); }, 5));
     EXPECT_EQ(risposte.size(), 1u);
     EXPECT_EQ(presentatore_.inCoda(), 0u);
 }
@@ -142,7 +144,8 @@ TEST_F(Domande, TheQuestionAfterABlockAnswersWithItsTwoButtons) {
     fotografa(f, QStringLiteral("domanda-blocco.png"));
     clicca(f, "bottoneBlocca");
     EXPECT_EQ(risposta, false);
-    QTRY_VERIFY(aperte(QStringLiteral("domandaBlocco")).empty());
+    EXPECT_TRUE(aspetta(
+        [&] { return static_cast<bool>(aperte(QStringLiteral("domandaBlocco")).empty()); }, 5));
 }
 
 TEST_F(Domande, InEnglish) {

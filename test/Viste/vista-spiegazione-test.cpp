@@ -114,13 +114,13 @@ TEST_F(Spiegazioni, WithoutAKeyTheSheetAsksForItThenWaitsAndStopsWhenClosed) {
     EXPECT_EQ(chiaveSalvata(), QStringLiteral("sk-ant-prova"));
     EXPECT_FALSE(visibile(s, "campoChiave"));
     EXPECT_TRUE(visibile(s, "attesa"));
-    QTRY_COMPARE(server_.ricevute().size(), 1);
+    EXPECT_TRUE(aspetta([&] { return (server_.ricevute().size()) == (1); }, 5));
     EXPECT_EQ(server_.ricevute()[0].intestazioni.value("x-api-key"), "sk-ant-prova");
     fotografa(s, QStringLiteral("spiegazione-attesa.png"));
 
     // Closing drops the request and the sheet; the key stays.
     QTest::mouseClick(parte<QPushButton>(s, "bottoneChiudi"), Qt::LeftButton);
-    QTRY_VERIFY(s.isNull());
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(s.isNull()); }, 5));
     EXPECT_EQ(chiaveSalvata(), QStringLiteral("sk-ant-prova"));
 }
 
@@ -129,7 +129,7 @@ TEST_F(Spiegazioni, WithAKeyItAsksAtOnceAndAnErrorCanBeTriedAgain) {
     server_.imposta(percorso, {529, R"({"type":"error"})", "Content-Type: application/json\r\n"});
     QPointer<VistaSpiegazione> s = apri();
     EXPECT_FALSE(visibile(s, "campoChiave"));
-    QTRY_VERIFY(visibile(s, "testoErrore"));
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(visibile(s, "testoErrore")); }, 5));
     EXPECT_EQ(parte<QLabel>(s, "testoErrore")->text(), QStringLiteral("Errore API (codice 529)."));
     fotografa(s, QStringLiteral("spiegazione-errore.png"));
 
@@ -143,7 +143,7 @@ TEST_F(Spiegazioni, WithAKeyItAsksAtOnceAndAnErrorCanBeTriedAgain) {
     QTest::mouseClick(parte<QPushButton>(s, "bottoneRiprova"), Qt::LeftButton);
     EXPECT_FALSE(visibile(s, "testoErrore"));
     EXPECT_TRUE(visibile(s, "attesa"));
-    QTRY_VERIFY(visibile(s, "testoSpiegazione"));
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(visibile(s, "testoSpiegazione")); }, 5));
     auto* testo = parte<QLabel>(s, "testoSpiegazione");
     EXPECT_EQ(testo->text(), risposta);
     EXPECT_TRUE(testo->textInteractionFlags() & Qt::TextSelectableByMouse);
@@ -153,14 +153,14 @@ TEST_F(Spiegazioni, WithAKeyItAsksAtOnceAndAnErrorCanBeTriedAgain) {
     EXPECT_EQ(chiaveSalvata(), QStringLiteral("sk-ant-prova"));
     fotografa(s, QStringLiteral("spiegazione-testo.png"));
     s->close();
-    QTRY_VERIFY(s.isNull());
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(s.isNull()); }, 5));
 }
 
 TEST_F(Spiegazioni, ARefusedKeyIsErasedAndAskedForAgain) {
     preferenze_.imposta(ImpostazioniApp::chiaveAnthropic, QStringLiteral("sk-ant-scaduta"));
     server_.imposta(percorso, {401, R"({"type":"error"})", "Content-Type: application/json\r\n"});
     QPointer<VistaSpiegazione> s = apri();
-    QTRY_VERIFY(visibile(s, "testoErrore"));
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(visibile(s, "testoErrore")); }, 5));
     EXPECT_EQ(parte<QLabel>(s, "testoErrore")->text(),
               QStringLiteral("Chiave API non valida: controllala e riprova."));
     EXPECT_EQ(chiaveSalvata(), QString());
@@ -169,7 +169,7 @@ TEST_F(Spiegazioni, ARefusedKeyIsErasedAndAskedForAgain) {
     QTest::mouseClick(parte<QPushButton>(s, "bottoneRiprova"), Qt::LeftButton);
     EXPECT_TRUE(visibile(s, "campoChiave"));
     s->close();
-    QTRY_VERIFY(s.isNull());
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(s.isNull()); }, 5));
 
     // The next sheet asks at once; what is not a key is neither kept nor sent.
     s = apri();
@@ -182,7 +182,7 @@ TEST_F(Spiegazioni, ARefusedKeyIsErasedAndAskedForAgain) {
     EXPECT_EQ(chiaveSalvata(), QString());
     EXPECT_EQ(server_.ricevute().size(), 1);
     s->close();
-    QTRY_VERIFY(s.isNull());
+    EXPECT_TRUE(aspetta([&] { return static_cast<bool>(s.isNull()); }, 5));
 }
 
 }  // namespace

@@ -1,0 +1,264 @@
+#include "Ostrale/Viste/Attacchi/dettaglio-attacco.h"
+
+#include <QDateTime>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/testi.h"
+#include "Ostrale/Viste/Attacchi/badge-attacco.h"
+#include "Ostrale/Viste/colori.h"
+
+namespace ostrale {
+namespace {
+
+QString esadecimale(const QColor& c, double alfa) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue())
+        .arg(alfa);
+}
+
+}  // namespace
+
+QString DettaglioAttacco::perchéNonDecidibile(const EventoFlusso& evento) {
+    if (StatoApp::puòDecidere(evento)) return {};
+    if (StatoApp::sorgenteAttacco(evento) == "?") {
+        return tr("La sorgente non ha indirizzo né nome: nessuna regola può nominarla");
+    }
+    return evento.direzione == DirezioneFlusso::entrata
+               ? testi::esitoModifica(EsitoModifica::dominioNonValido)
+               : testi::esitoModifica(EsitoModifica::appSconosciuta);
+}
+
+DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* parent)
+    : QDialog(parent), tipo_(tipo), stato_(stato) {
+    setObjectName(QStringLiteral("dettaglioAttacco"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(testi::etichettaAttacco(tipo));
+    setFixedSize(640, 460);
+
+    icona_ = new QLabel(BadgeAttacco::segno(tipo), this);
+    QFont grande = icona_->font();
+    grande.setPointSizeF(grande.pointSizeF() * 1.6);
+    icona_->setFont(grande);
+    auto* etichetta = new QLabel(testi::etichettaAttacco(tipo), this);
+    QFont titolo = etichetta->font();
+    titolo.setBold(true);
+    etichetta->setFont(titolo);
+    contatori_ = new QLabel(this);
+    contatori_->setObjectName(QStringLiteral("contatori"));
+    contatori_->setEnabled(false);
+    auto* nomi = new QVBoxLayout;
+    nomi->setSpacing(1);
+    nomi->addWidget(etichetta);
+    nomi->addWidget(contatori_);
+    auto* pulisci = new QPushButton(tr("Pulisci"), this);
+    pulisci->setObjectName(QStringLiteral("pulisci"));
+    pulisci->setIcon(QIcon::fromTheme(QStringLiteral("edit-delete")));
+    pulisci->setStyleSheet(QStringLiteral("color: ") + colori::rosso.name());
+    connect(pulisci, &QPushButton::clicked, this, &DettaglioAttacco::chiediPulizia);
+    auto* chiudi = new QPushButton(tr("Chiudi"), this);
+    chiudi->setObjectName(QStringLiteral("chiudi"));
+    chiudi->setDefault(true);
+    connect(chiudi, &QPushButton::clicked, this, &QDialog::close);
+    auto* testa = new QHBoxLayout;
+    testa->addWidget(icona_);
+    testa->addLayout(nomi, 1);
+    testa->addWidget(pulisci);
+    testa->addWidget(chiudi);
+
+    auto* spiegazione = new QLabel(testi::spiegazioneAttacco(tipo), this);
+    spiegazione->setWordWrap(true);
+    spiegazione->setEnabled(false);
+    auto* linea = new QFrame(this);
+    linea->setFrameShape(QFrame::HLine);
+    linea->setFrameShadow(QFrame::Sunken);
+
+    // No events: a word that the sources will come here.
+    auto* vuoto = new QWidget(this);
+    vuoto->setObjectName(QStringLiteral("dettaglioVuoto"));
+    auto* v = new QVBoxLayout(vuoto);
+    auto* scudo = new QLabel(QStringLiteral("\u2714"), vuoto);
+    scudo->setAlignment(Qt::AlignCenter);
+    scudo->setFont(grande);
+    scudo->setStyleSheet(QStringLiteral("color: ") + colori::verde.name());
+    auto* titoloVuoto = new QLabel(tr("Nessun attacco di questo tipo nell'elenco"), vuoto);
+    titoloVuoto->setFont(titolo);
+    titoloVuoto->setAlignment(Qt::AlignCenter);
+    auto* testoVuoto = new QLabel(
+        tr("Le fonti compariranno qui appena la sentinella riconosce questo schema."), vuoto);
+    testoVuoto->setAlignment(Qt::AlignCenter);
+    testoVuoto->setWordWrap(true);
+    testoVuoto->setEnabled(false);
+    v->addStretch(1);
+    v->addWidget(scudo);
+    v->addWidget(titoloVuoto);
+    v->addWidget(testoVuoto);
+    v->addStretch(1);
+    auto* contenuto = new QWidget(this);
+    elenco_ = new QVBoxLayout(contenuto);
+    elenco_->setContentsMargins(0, 0, 4, 0);
+    elenco_->setSpacing(0);
+    elenco_->addStretch(1);
+    auto* scorri = new QScrollArea(this);
+    scorri->setObjectName(QStringLiteral("fonti"));
+    scorri->setWidget(contenuto);
+    scorri->setWidgetResizable(true);
+    scorri->setFrameShape(QFrame::NoFrame);
+    pile_ = new QStackedWidget(this);
+    pile_->addWidget(vuoto);
+    pile_->addWidget(scorri);
+    messaggio_ = new QLabel(this);
+    messaggio_->setObjectName(QStringLiteral("messaggioAttacco"));
+    messaggio_->setTextFormat(Qt::PlainText);
+    messaggio_->setEnabled(false);
+
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(16, 16, 16, 16);
+    l->setSpacing(12);
+    l->addLayout(testa);
+    l->addWidget(spiegazione);
+    l->addWidget(linea);
+    l->addWidget(pile_, 1);
+    l->addWidget(messaggio_);
+
+    connect(&stato_, &StatoApp::attacchiCambiati, this, &DettaglioAttacco::ricarica);
+    connect(&stato_, &StatoApp::conteggioAttacchiCambiato, this, &DettaglioAttacco::ricarica);
+    connect(&stato_, &StatoApp::decisioniAttaccoCambiate, this,
+            &DettaglioAttacco::aggiornaDecisioni);
+    ricarica();
+}
+
+void DettaglioAttacco::ricarica() {
+    eventi_.clear();
+    for (const EventoFlusso& e : stato_.attacchi()) {
+        if (e.attacco == tipo_) eventi_.push_back(e);
+    }
+    const auto it = stato_.conteggioAttacchi().find(std::string(valoreGrezzo(tipo_)));
+    const std::int64_t totale = it == stato_.conteggioAttacchi().end() ? 0 : it->second;
+    contatori_->setText(tr("%1 nell'elenco · %2 dall'installazione")
+                            .arg(static_cast<qint64>(eventi_.size()))
+                            .arg(static_cast<qint64>(totale)));
+    icona_->setStyleSheet(QStringLiteral("color: ") +
+                          BadgeAttacco::accento(static_cast<std::int64_t>(eventi_.size())).name());
+    for (QWidget* r : righe_) r->deleteLater();
+    righe_.clear();
+    for (const EventoFlusso& e : eventi_) {
+        QWidget* r = riga(e);
+        elenco_->insertWidget(elenco_->count() - 1, r);
+        righe_.push_back(r);
+    }
+    pile_->setCurrentIndex(eventi_.empty() ? 0 : 1);
+    aggiornaDecisioni();
+}
+
+QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
+    auto* r = new QWidget;
+    r->setObjectName(QStringLiteral("fonte"));
+    const QString sorgente = QString::fromStdString(StatoApp::sorgenteAttacco(e));
+    r->setProperty("sorgente", sorgente);
+    auto* nome = new QLabel(sorgente, r);
+    nome->setObjectName(QStringLiteral("sorgente"));
+    nome->setTextFormat(Qt::PlainText);
+    nome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont semi = nome->font();
+    semi.setWeight(QFont::DemiBold);
+    nome->setFont(semi);
+    auto* etichetta = new QLabel(r);
+    etichetta->setObjectName(QStringLiteral("decisione"));
+    QFont minuta = etichetta->font();
+    minuta.setBold(true);
+    minuta.setPointSizeF(minuta.pointSizeF() * 0.8);
+    etichetta->setFont(minuta);
+    auto* primaRiga = new QHBoxLayout;
+    primaRiga->addWidget(nome);
+    primaRiga->addWidget(etichetta);
+    primaRiga->addStretch(1);
+    const QDateTime quando = QDateTime::fromSecsSinceEpoch(e.data.secondiUnixInteri());
+    const QString dove =
+        e.direzione == DirezioneFlusso::entrata
+            ? tr("Verso la porta %1 del computer").arg(QString::fromStdString(e.porta))
+            : tr("Ultima destinazione %1").arg(QString::fromStdString(e.host));
+    auto* dettagli = new QLabel(
+        QLocale().toString(quando, QLocale::ShortFormat) + QStringLiteral("  ·  ") + dove, r);
+    dettagli->setTextFormat(Qt::PlainText);
+    dettagli->setEnabled(false);
+    dettagli->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* sinistra = new QVBoxLayout;
+    sinistra->setSpacing(2);
+    sinistra->addLayout(primaRiga);
+    sinistra->addWidget(dettagli);
+
+    const QString perchéNo = perchéNonDecidibile(e);
+    auto* consenti = new QPushButton(tr("Consenti"), r);
+    consenti->setObjectName(QStringLiteral("consenti"));
+    auto* blocca = new QPushButton(tr("Blocca"), r);
+    blocca->setObjectName(QStringLiteral("blocca"));
+    for (auto [bottone, scelta] : {std::pair{consenti, true}, std::pair{blocca, false}}) {
+        bottone->setEnabled(perchéNo.isEmpty());
+        if (!perchéNo.isEmpty()) bottone->setToolTip(perchéNo);
+        connect(bottone, &QPushButton::clicked, this, [this, e, scelta] {
+            const EsitoModifica esito = stato_.decidiSorgente(e, scelta);
+            messaggio_->setText(esito == EsitoModifica::cambiata ? QString()
+                                                                 : testi::esitoModifica(esito));
+        });
+    }
+    auto* l = new QHBoxLayout(r);
+    l->setContentsMargins(0, 3, 0, 3);
+    l->setSpacing(10);
+    l->addLayout(sinistra, 1);
+    l->addWidget(consenti, 0, Qt::AlignTop);
+    l->addWidget(blocca, 0, Qt::AlignTop);
+    return r;
+}
+
+void DettaglioAttacco::aggiornaDecisioni() {
+    for (QWidget* r : righe_) {
+        const auto it =
+            stato_.decisioniAttacco().find(r->property("sorgente").toString().toStdString());
+        const bool decisa = it != stato_.decisioniAttacco().end();
+        const bool permessa = decisa && it->second == "consenti";
+        auto* etichetta = r->findChild<QLabel*>(QStringLiteral("decisione"));
+        etichetta->setVisible(decisa);
+        etichetta->setText(permessa ? tr("Permessa") : tr("Bloccata"));
+        const QColor c = permessa ? colori::verde : colori::rosso;
+        etichetta->setStyleSheet(
+            QStringLiteral("padding: 2px 6px; border-radius: 5px; background: ") +
+            esadecimale(c, 0.15));
+        auto tinta = [](QPushButton* b, bool acceso, const QColor& colore) {
+            b->setStyleSheet(acceso ? QStringLiteral("QPushButton { color: %1; font-weight: 600; }")
+                                          .arg(colore.name())
+                                    : QString());
+        };
+        tinta(r->findChild<QPushButton*>(QStringLiteral("consenti")), permessa, colori::verde);
+        tinta(r->findChild<QPushButton*>(QStringLiteral("blocca")), decisa && !permessa,
+              colori::rosso);
+    }
+}
+
+void DettaglioAttacco::chiediPulizia() {
+    auto* conferma =
+        new QMessageBox(QMessageBox::Warning, tr("Pulire l'archivio di questo attacco?"),
+                        tr("Elenco delle fonti e contatore di questo badge ripartono "
+                           "da zero. Gli altri badge, le regole e le decisioni non si "
+                           "toccano."),
+                        QMessageBox::NoButton, this);
+    conferma->setObjectName(QStringLiteral("confermaPulizia"));
+    conferma->setAttribute(Qt::WA_DeleteOnClose);
+    auto* sì = conferma->addButton(tr("Pulisci"), QMessageBox::DestructiveRole);
+    sì->setObjectName(QStringLiteral("confermaPulisci"));
+    conferma->addButton(tr("Annulla"), QMessageBox::RejectRole);
+    connect(sì, &QPushButton::clicked, this, [this] { stato_.pulisciArchivioTipo(tipo_); });
+    conferma->open();
+}
+
+}  // namespace ostrale
