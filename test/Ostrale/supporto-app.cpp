@@ -221,4 +221,15 @@ StatoApp& ControlloreSenzaEstensione::stato() {
     return *stato_;
 }
 
+ControlloreConEstensione::ControlloreConEstensione(std::vector<std::string> opzioni)
+    : demone_((std::filesystem::create_directories(cartella_ / "c"), cartella_ / "c"),
+              cartella_ / "ostrale.sock", std::move(opzioni)) {
+    demone_.avvia();
+    stato_.avvia();
+}
+
+ControlloreConEstensione::~ControlloreConEstensione() {
+    demone_.ferma();
+}
+
 }  // namespace ostrale::test

@@ -73,6 +73,30 @@ class DemoneSimulato {
     pid_t pid_ = 0;
 };
 
+// A controller beside the real extension on the simulated source (started with `opzioni`), in a
+// container of the test's own; both are started by the constructor, the daemon stopped at the end.
+class ControlloreConEstensione {
+  public:
+    explicit ControlloreConEstensione(std::vector<std::string> opzioni = {"--velocita", "0.001"});
+    ~ControlloreConEstensione();
+
+  protected:
+    CartellaTemporanea cartella_;
+    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
+    DemoneSimulato demone_;
+    OrologioDiSistema orologio_;
+    TemporizzatoreQt tempo_;
+    GestoreEsterno gestore_;
+    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
+    StatoApp stato_{{orologio_,
+                     tempo_,
+                     gestore_,
+                     preferenze_,
+                     nullptr,
+                     QString::fromStdString((cartella_ / "ostrale.sock").string()),
+                     {}}};
+};
+
 // The questions the controller asks, kept until the test answers them.
 class PresentatoreRegistrato final : public PresentatoreDomande {
   public:

@@ -195,15 +195,8 @@ TEST_F(SenzaEstensione, RowsStayPutWhileFlowsPourIn) {
 }
 
 // The rules section against the real simulated daemon: what the widgets do is in its file.
-class ConEstensione : public ::testing::Test {
+class ConEstensione : public ::testing::Test, protected ControlloreConEstensione {
   protected:
-    ConEstensione() {
-        std::filesystem::create_directories(cartella_ / "c");
-        demone_.avvia();
-        stato_.avvia();
-    }
-    ~ConEstensione() override { demone_.ferma(); }
-
     // The rules as the daemon stored them.
     static std::vector<Regola> nelFile() {
         const auto s = ArchivioRegole::leggi();
@@ -215,21 +208,6 @@ class ConEstensione : public ::testing::Test {
         }
         return std::nullopt;
     }
-
-    CartellaTemporanea cartella_;
-    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
-    DemoneSimulato demone_{cartella_ / "c", cartella_ / "ostrale.sock"};
-    OrologioDiSistema orologio_;
-    TemporizzatoreQt tempo_;
-    GestoreEsterno gestore_;
-    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
-    StatoApp stato_{{orologio_,
-                     tempo_,
-                     gestore_,
-                     preferenze_,
-                     nullptr,
-                     QString::fromStdString((cartella_ / "ostrale.sock").string()),
-                     {}}};
 };
 
 TEST_F(ConEstensione, RulesMadeChangedAndDeletedThroughTheWidgets) {

@@ -118,29 +118,8 @@ class DatiDiProva {
 };
 
 // Beside the real simulated daemon, launch at login a fake.
-class InterruttoriConEstensione : public ::testing::Test {
+class InterruttoriConEstensione : public ::testing::Test, protected ControlloreConEstensione {
   protected:
-    InterruttoriConEstensione() {
-        std::filesystem::create_directories(cartella_ / "c");
-        demone_.avvia();
-        stato_.avvia();
-    }
-    ~InterruttoriConEstensione() override { demone_.ferma(); }
-
-    CartellaTemporanea cartella_;
-    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
-    DemoneSimulato demone_{cartella_ / "c", cartella_ / "ostrale.sock"};
-    OrologioDiSistema orologio_;
-    TemporizzatoreQt tempo_;
-    GestoreEsterno gestore_;
-    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
-    StatoApp stato_{{orologio_,
-                     tempo_,
-                     gestore_,
-                     preferenze_,
-                     nullptr,
-                     QString::fromStdString((cartella_ / "ostrale.sock").string()),
-                     {}}};
     AvvioAutomaticoFinto avvio_;
 };
 
