@@ -49,13 +49,13 @@ printf 'hosts: files dns\n' >"$lavoro/nsswitch.conf"
 echo "nameserver 203.0.113.53" >"$lavoro/resolv.conf"
 mount --bind "$lavoro/resolv.conf" /etc/resolv.conf && mount --bind "$lavoro/nsswitch.conf" /etc/nsswitch.conf \
     || { echo "skipped: no private resolver configuration"; exit 77; }
-for _ in $(seq 50); do /usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=1)" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 300); do /usr/bin/python3 -c "import urllib.request; urllib.request.urlopen('http://203.0.113.1/', timeout=1)" 2>/dev/null && break; sleep 0.1; done
 
 avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter --verboso || fallito "the daemon did not start"
 "$ctl" regole imposta chiediPrima sì >/dev/null || fallito "chiediPrima"
 "$ctl" regole imposta bloccaSconosciute sì >/dev/null || fallito "bloccaSconosciute"
 "$app" --gestore esterno --rispondi consenti --senza-flussi >"$lavoro/app.log" 2>&1 &
-for _ in $(seq 100); do "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true' && break; sleep 0.1; done
+for _ in $(seq 300); do "$ctl" --json stato 2>/dev/null | grep -q '"appConnessa":true' && break; sleep 0.1; done
 "$ctl" --json stato | grep -q '"appConnessa":true' || fallito "the app registers"
 
 # A program never seen (a copy of python3 of its own name): the C library's resolver, both
@@ -89,7 +89,7 @@ passo "a held lookup and connection released with the answer in $ms ms, one ques
 dnsmasq --no-daemon --no-resolv --no-hosts --bind-interfaces --listen-address=127.0.0.53 \
     --server=203.0.113.53 --pid-file="$lavoro/stub.pid" >/dev/null 2>&1 &
 echo "nameserver 127.0.0.53" >"$lavoro/resolv.conf"
-for _ in $(seq 50); do [ -s "$lavoro/stub.pid" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$lavoro/stub.pid" ] && break; sleep 0.1; done
 ms=$(prova stub) || fallito "the held program resolves through the stub and connects"
 [ "$ms" -lt 2500 ] || fallito "released with the answer through the stub (it took $ms ms)"
 [ "$(domande stub)" = 1 ] || fallito "one question through the stub (asked $(domande stub))"

@@ -53,7 +53,7 @@ avvia_demone "$estensione" "$lavoro/estensione.log" --sorgente netfilter --verbo
 flusso() { "$ctl" --json flussi | tr '}' '\n' | grep -F "\"firmaApp\":\"$1\"" | tail -n 1; }
 # Whether the newest flow of `$1` matches `$2`, waiting up to 5 s for it to be recorded (a
 # verdict's bookkeeping may come a moment after the verdict).
-ha_flusso() { for _ in $(seq 50); do flusso "$1" | grep -q -- "$2" && return 0; sleep 0.1; done; return 1; }
+ha_flusso() { for _ in $(seq 300); do flusso "$1" | grep -q -- "$2" && return 0; sleep 0.1; done; return 1; }
 # Runs `$@` and says whether its HTTP request reached the server.
 raggiunge() { "$@" -s -o /dev/null -m 5 http://203.0.113.1/; }
 # As an unprivileged user with no account (uid 12345), in a bubblewrap sandbox whose /usr is the

@@ -82,7 +82,7 @@ evento() { # the newest event with both texts (the second defaults to the first)
 # be recorded (a verdict's bookkeeping may come a moment after the verdict).
 ha_evento() {
     local atteso=${!#}
-    for _ in $(seq 50); do evento "${@:1:$#-1}" | grep -q -- "$atteso" && return 0; sleep 0.1; done
+    for _ in $(seq 300); do evento "${@:1:$#-1}" | grep -q -- "$atteso" && return 0; sleep 0.1; done
     return 1
 }
 
