@@ -59,7 +59,6 @@ void ModelloFlussi::sincronizza() {
     righe_ += arrivate;
     inseriti_ = stato_.flussiInseriti();
     endInsertRows();
-    emit righeInAlto(arrivate);
 }
 
 int ModelloFlussi::rowCount(const QModelIndex& genitore) const {

@@ -38,10 +38,6 @@ class ModelloFlussi : public QAbstractTableModel {
     // Brings the rows up to date now (the model does it by itself at the next turn).
     void sincronizza();
 
-  signals:
-    // Rows were put at the top.
-    void righeInAlto(int quante);
-
   private:
     void programma();
 
