@@ -31,13 +31,42 @@ trap 'exit 0' INT TERM
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/Ostrale/ostrale" ] &&
     { [ -n "${WAYLAND_DISPLAY:-}" ] || "$build/Ostrale/ostrale" --puo-disegnare 2>/dev/null; }; then
+    # The simulated destinations are documentation addresses, which no real city database places:
+    # the build's demonstration database puts them in cities around the world, for this app only.
+    geodb=$(cd "$build" && pwd)/Risorse/geodb-demo.mmdb
+    if [ -f "$geodb" ]; then
+        export GEODB_PERCORSO=$geodb
+        mappa="The map shows the simulated destinations, placed in cities around the world by a
+demonstration city database (their addresses are documentation ones, which no real database
+places)."
+    else
+        mappa="The map stays empty: the demonstration city database was not built (it needs
+libmaxmind-db-writer-perl when the build is configured: make deps, then cmake -S . -B $build)."
+    fi
+    # This computer's position, where the map's lines start, comes from GeoClue2, else from the
+    # city of the time zone. A zone that names no place (UTC, as in many containers) would leave
+    # the lines without a start: the app then runs on Rome's time.
+    fuso=${TZ:-}
+    fuso=${fuso#:}
+    case "$fuso" in "" | /*) fuso=$(readlink -f "${fuso:-/etc/localtime}" 2>/dev/null |
+        sed -n 's|.*/zoneinfo/||p') ;; esac
+    [ -n "$fuso" ] || fuso=$(cat /etc/timezone 2>/dev/null || true)
+    case "$fuso" in
+        "" | UTC* | UCT | GMT* | Etc/* | Universal | Zulu)
+            export TZ=Europe/Rome
+            mappa="$mappa
+This machine's time zone (${fuso:-none}) names no place: the app runs on Rome's time and the
+lines start from Rome."
+            ;;
+    esac
     cat <<MSG
 Ostrale, a per-application network firewall for Linux desktops.
 
 The app is opening on a simulated desktop: it runs the filter daemon itself (no systemd service
 is touched) on browsers, everyday applications, a never-seen application in quarantine and, every
-minute or so, attacks. Watch the dashboard's counters and picture, the report card and the tray
-icon. The feeds and the city database are not downloaded in the demonstration.
+minute or so, attacks. Watch the dashboard's counters and picture, the map, the report card and
+the tray icon. Nothing is downloaded in the demonstration (feeds, city database).
+$mappa
 Log of the app and its daemon: $contenitore/app.log
 Quit from the tray ("Esci") or with Ctrl-C.
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build and run, and with --test also those
-# its tests and benchmarks use (attack tools and servers among them: they stay out of a plain
-# build). Idempotent and non-interactive: it asks apt only for what is missing, and refreshes
-# the package lists once.
+# Installs the Debian packages the project needs to build and run (MaxMind's writer among them:
+# the build writes the demonstration's city database with it), and with --test also those its
+# tests and benchmarks use (attack tools and servers among them: they stay out of a plain build).
+# Idempotent and non-interactive: it asks apt only for what is missing, and refreshes the package
+# lists once.
 set -euo pipefail
 
 pacchetti=(
@@ -10,11 +11,12 @@ pacchetti=(
     nlohmann-json3-dev libsystemd-dev libicu-dev libnetfilter-queue-dev libmnl-dev libbpf-dev
     libssl-dev zlib1g-dev iptables iproute2 tzdata
     qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+    libmaxmind-db-writer-perl
 )
 if [ "${1:-}" = "--test" ]; then
     pacchetti+=(
         libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        libmaxminddb-dev mmdb-bin libmaxmind-db-writer-perl
+        libmaxminddb-dev mmdb-bin
         conntrack curl python3 python3-cryptography openssl dnsmasq-base dnsutils iputils-ping
         nmap hydra hping3 openssh-server iodine bubblewrap squashfs-tools squashfuse
         xvfb xauth dbus-daemon

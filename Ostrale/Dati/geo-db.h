@@ -35,9 +35,11 @@ class GeoDB {
         std::optional<Data> dataCostruzione;
     };
 
-    // The files this machine uses, in the order that holds: GEODB_PERCORSO (whether or not it
-    // exists; several files separated by ':'), else the copy the updater installed, else the
-    // shipped copy (the resources directory, then the cache `make deps` fills). Empty: none.
+    // The files this machine uses, in the order that holds: GEODB_PERCORSO, explicit files used
+    // instead of any edition (whether or not they exist; several separated by ':'; the updater
+    // never writes them: the demonstration's database comes this way), else the copy the updater
+    // installed, else the shipped copy (the resources directory, then the cache `make deps`
+    // fills). Empty: none.
     static std::vector<std::filesystem::path> fileScelti();
     // Where the updater installs a download: $XDG_DATA_HOME/ostrale/dbip-city-lite.mmdb.
     static std::filesystem::path percorsoScaricato();

@@ -26,7 +26,8 @@ fine() {
 trap fine EXIT
 fallito() { echo "FAILED: $*"; tail -n 30 "$lavoro/demo.log"; exit 1; }
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${schermo#:}" ] && break; sleep 0.1; done
-export DISPLAY=$schermo QT_QPA_PLATFORM=xcb
+# Debug lines in the app's log say which addresses it placed.
+export DISPLAY=$schermo QT_QPA_PLATFORM=xcb OSTRALE_DEBUG=1
 setsid dbus-run-session -- "$radice/strumenti/demo.sh" "$build" >"$lavoro/demo.log" 2>&1 &
 demo=$!
 for _ in $(seq 100); do
@@ -46,6 +47,16 @@ sleep 8
 pgrep -f "$build/Ostrale/ostrale" >/dev/null || fallito "the app still runs"
 "$fotografa" "$schermata" || fallito "the screen is pictured"
 echo "ok: the app runs on the simulated daemon under Xvfb; picture in $schermata"
+# The build's demonstration city database places the simulated destinations for the map.
+if [ -f "$build/Risorse/geodb-demo.mmdb" ]; then
+    grep -q "The map shows the simulated destinations" "$lavoro/demo.log" ||
+        fallito "the demo says the map shows the simulated destinations"
+    citta=$(sed -n 's/.*Posizione [0-9a-f.:]*: //p' "$contenitore/app.log" | sort -u | wc -l)
+    [ "$citta" -ge 3 ] || fallito "the app places the simulated destinations ($citta cities)"
+    echo "ok: the app placed the simulated destinations in $citta cities"
+else
+    echo "note: no demonstration city database in $build: the map's positions are not checked"
+fi
 kill -TERM -- "-$demo" 2>/dev/null || kill -TERM "$demo"
 wait "$demo" 2>/dev/null
 demo=""
