@@ -58,6 +58,7 @@ bench: build-test
 	$(BUILD)/bench/bench-app
 	$(BUILD)/bench/bench-geodb
 	$(BUILD)/bench/bench-finestra
+	$(BUILD)/bench/bench-mappa
 	bench/vassoio/vassoio.sh $(BUILD) || [ $$? = 77 ]
 	@bench/latenza/latenza.sh $(BUILD) $(LATENZA); esito=$$?; \
 	    [ $$esito = 1 ] && echo "bench: latency goals missed (above); the other figures stand"; \

@@ -39,6 +39,27 @@ void scriviCifre(std::string& s, long valore, int quante) {
     while (n > 0) s.push_back(buffer[static_cast<std::size_t>(--n)]);
 }
 
+// The fields of an hour key, read without the calendar's time zone rules.
+struct CampiOra {
+    int anno, mese, giorno, ora;
+};
+
+std::optional<CampiOra> campi(std::string_view chiave) {
+    if (chiave.size() != 13 || chiave[4] != '-' || chiave[7] != '-' || chiave[10] != ' ') {
+        return std::nullopt;
+    }
+    CampiOra c{};
+    if (!cifre(chiave, 0, 4, c.anno) || !cifre(chiave, 5, 2, c.mese) ||
+        !cifre(chiave, 8, 2, c.giorno) || !cifre(chiave, 11, 2, c.ora)) {
+        return std::nullopt;
+    }
+    if (c.mese < 1 || c.mese > 12 || c.giorno < 1 || c.giorno > giorniDelMese(c.anno, c.mese) ||
+        c.ora > 23) {
+        return std::nullopt;
+    }
+    return c;
+}
+
 }  // namespace
 
 std::string chiaveOra(Data momento) {
@@ -71,18 +92,14 @@ std::string chiaveOra(Data momento) {
     return chiave;
 }
 
+bool èChiaveOra(std::string_view chiave) {
+    return campi(chiave).has_value();
+}
+
 std::optional<Data> inizioOra(std::string_view chiave) {
-    if (chiave.size() != 13 || chiave[4] != '-' || chiave[7] != '-' || chiave[10] != ' ') {
-        return std::nullopt;
-    }
-    int anno, mese, giorno, ora;
-    if (!cifre(chiave, 0, 4, anno) || !cifre(chiave, 5, 2, mese) || !cifre(chiave, 8, 2, giorno) ||
-        !cifre(chiave, 11, 2, ora)) {
-        return std::nullopt;
-    }
-    if (mese < 1 || mese > 12 || giorno < 1 || giorno > giorniDelMese(anno, mese) || ora > 23) {
-        return std::nullopt;
-    }
+    const auto letti = campi(chiave);
+    if (!letti) return std::nullopt;
+    const auto [anno, mese, giorno, ora] = *letti;
     // The hour repeated when clocks go back has two instants: the key names the first. Both
     // readings are tried, so the answer never depends on mktime's guess (which other threads move).
     std::optional<std::time_t> primo;

@@ -16,6 +16,10 @@ inline constexpr double secondiConservati = 5'184'000.0;
 // Gregorian calendar whatever the locale. Safe from any thread.
 std::string chiaveOra(Data momento);
 
+// Whether a text is an hour key: the form, a real date, an hour from 00 to 23. It reads no time
+// zone rules (`inizioOra` does; with no TZ set, the C library checks the zone file each time).
+bool èChiaveOra(std::string_view chiave);
+
 // The first instant of the local hour a key names; absent for any text that is not an hour key.
 std::optional<Data> inizioOra(std::string_view chiave);
 

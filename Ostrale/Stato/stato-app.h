@@ -224,6 +224,9 @@ class StatoApp : public QObject {
     void chiediDecisione(const std::string& dati);
     void caricaRegistroFlussi();
     void aggiornaDaStorico();
+    // A history package as the extension hands it over (the pull above decodes one and applies
+    // it here): the hourly counters, the report card, the addresses' counters, first sightings.
+    void applicaStorico(PacchettoStorico pacchetto);
     void aggiornaQuarantena();
 
     // The status light and the link's health.
@@ -320,7 +323,6 @@ class StatoApp : public QObject {
     void inserisciFlusso(const EventoFlusso& evento);
     void applicaRegistro(std::vector<EventoFlusso> eventi, std::uint64_t ricevutiAllaRisposta,
                          std::size_t presentiAllaRisposta);
-    void applicaStorico(PacchettoStorico pacchetto);
     void registraAttacco(const EventoFlusso& evento);
     void caricaAttacchi();
     // Stores the archive's files changed since the last store, on the worker, once per turn

@@ -17,8 +17,10 @@
 #include "Ostrale/Viste/Cruscotto/cruscotto.h"
 #include "Ostrale/Viste/Flussi/vista-flussi.h"
 #include "Ostrale/Viste/Interruttori/vista-interruttori.h"
+#include "Ostrale/Viste/Mappa/vista-mappa.h"
 #include "Ostrale/Viste/Pagella/vista-pagella.h"
 #include "Ostrale/Viste/Regole/vista-regole.h"
+#include "Ostrale/Viste/Storico/vista-storico.h"
 
 namespace ostrale {
 namespace {
@@ -86,6 +88,8 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget
         {QStringLiteral("flussi"), flussi},
         {QStringLiteral("regole"), new VistaRegole(stato_, viste_)},
         {QStringLiteral("pagella"), pagella_},
+        {QStringLiteral("storico"), new VistaStorico(stato_, viste_)},
+        {QStringLiteral("mappa"), new mappa::VistaMappa(stato_, viste_)},
         {QStringLiteral("attacchi"), new VistaAttacchi(stato_, viste_)},
         {QStringLiteral("interruttori"), interruttori}};
     for (const Sezione& s : tutte) {
@@ -198,7 +202,9 @@ QWidget* FinestraPrincipale::crediti() {
            "nell'app).<br>"
            "Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, "
            "GPL v3+ o CC BY-SA 3.0+.<br>"
-           "Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0."),
+           "Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.<br>"
+           "Mappa: terre emerse di Natural Earth (pubblico dominio) dal pacchetto world-atlas, "
+           "© Michael Bostock, licenza ISC."),
         w);
     fonti->setObjectName(QStringLiteral("attribuzioni"));
     fonti->setWordWrap(true);

@@ -160,6 +160,40 @@ void disegna(QPainter& p, Simbolo simbolo, const QRectF& dove, const QColor& col
             p.drawLine(a(14, 11.5), a(11, 14.5));
             break;
         }
+        case Simbolo::portatile: {
+            p.setPen(tratto);
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(QRectF(a(3, 3.5), a(13, 10.5)), u, u);
+            p.setPen(Qt::NoPen);
+            p.setBrush(colore);
+            p.drawRoundedRect(QRectF(a(0.8, 11.6), a(15.2, 13.4)), 0.8 * u, 0.8 * u);
+            break;
+        }
+        case Simbolo::globo: {
+            p.setPen(tratto);
+            p.setBrush(Qt::NoBrush);
+            const QRectF globo = q.adjusted(1.5 * u, 1.5 * u, -1.5 * u, -1.5 * u);
+            p.drawEllipse(globo);
+            p.drawEllipse(globo.adjusted(3.2 * u, 0, -3.2 * u, 0));
+            p.drawLine(a(8, 1.5), a(8, 14.5));
+            p.drawLine(a(1.5, 8), a(14.5, 8));
+            p.drawLine(a(2.9, 4.8), a(13.1, 4.8));
+            p.drawLine(a(2.9, 11.2), a(13.1, 11.2));
+            break;
+        }
+        case Simbolo::spillo: {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colore);
+            QPainterPath goccia;
+            goccia.moveTo(a(8, 15));
+            goccia.cubicTo(a(4, 10.5), a(2.5, 8.5), a(2.5, 6.5));
+            goccia.arcTo(QRectF(a(2.5, 1), a(13.5, 12)), 180, -180);
+            goccia.cubicTo(a(13.5, 8.5), a(12, 10.5), a(8, 15));
+            QPainterPath foro;
+            foro.addEllipse(QRectF(a(5.8, 4.3), a(10.2, 8.7)));
+            p.drawPath(goccia.subtracted(foro));
+            break;
+        }
     }
     p.restore();
 }

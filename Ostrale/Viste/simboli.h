@@ -18,6 +18,9 @@ enum class Simbolo {
     scintille,  // explain
     orologio,   // a time window
     frecce,     // flows (the empty list)
+    portatile,  // this computer (on the map)
+    globo,      // the world (the empty map)
+    spillo,     // a place on the map
 };
 
 // Draws `simbolo` inside `dove` (a square is best).

@@ -353,8 +353,8 @@
         <translation>Ostrale watches your computer&apos;s connections with a system extension: per-app rules, quarantine for new software, a privacy report card and a map of connections. Everything stays on your computer.</translation>
     </message>
     <message>
-        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.</source>
-        <translation>&lt;b&gt;Data used&lt;/b&gt;&lt;br&gt;Geolocation: DB-IP City Lite, © DB-IP.com, CC BY 4.0 licence (shipped with the app).&lt;br&gt;Advertising and tracking domains: EasyList and EasyPrivacy, © The EasyList authors, GPL v3+ or CC BY-SA 3.0+.&lt;br&gt;Command-and-control addresses: Feodo Tracker and ThreatFox by abuse.ch, CC0.</translation>
+        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.&lt;br&gt;Mappa: terre emerse di Natural Earth (pubblico dominio) dal pacchetto world-atlas, © Michael Bostock, licenza ISC.</source>
+        <translation>&lt;b&gt;Data used&lt;/b&gt;&lt;br&gt;Geolocation: DB-IP City Lite, © DB-IP.com, CC BY 4.0 licence (included in the app).&lt;br&gt;Advertising and tracking domains: EasyList and EasyPrivacy, © The EasyList authors, GPL v3+ or CC BY-SA 3.0+.&lt;br&gt;Command-and-control addresses: Feodo Tracker and ThreatFox by abuse.ch, CC0.&lt;br&gt;Map: Natural Earth land (public domain) from the world-atlas package, © Michael Bostock, ISC licence.</translation>
     </message>
 </context>
 <context>
@@ -1008,6 +1008,190 @@
     <message>
         <source>Riprova</source>
         <translation>Try again</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaStorico</name>
+    <message>
+        <source>Consentiti</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Tracker</source>
+        <translation>Trackers</translation>
+    </message>
+    <message>
+        <source>Ora</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation>Flows</translation>
+    </message>
+    <message>
+        <source>Esito</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>Ultime 24 ore</source>
+        <translation>Last 24 hours</translation>
+    </message>
+    <message>
+        <source>Tracker nelle ultime 24 ore</source>
+        <translation>Trackers in the last 24 hours</translation>
+    </message>
+    <message>
+        <source>Giorno</source>
+        <translation>Day</translation>
+    </message>
+    <message>
+        <source>Il grafico per giorno prende forma dopo un paio di giorni di utilizzo.</source>
+        <translation>The daily chart takes shape after a couple of days of use.</translation>
+    </message>
+    <message>
+        <source>Ultimi 30 giorni</source>
+        <translation>Last 30 days</translation>
+    </message>
+    <message>
+        <source>Lo storico è scritto dall&apos;estensione e conserva 60 giorni di dati aggregati per ora; conta tutti i flussi esaminati, anche col cruscotto chiuso ma con il firewall acceso.</source>
+        <translation>The history is written by the extension and keeps 60 days of data aggregated by hour; it counts every flow examined, even with the dashboard closed, as long as the firewall is on.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa</name>
+    <message>
+        <source>La regola vale ovunque per %1, sottodomini compresi</source>
+        <comment>mappa</comment>
+        <translation>The rule applies everywhere to %1, subdomains included</translation>
+    </message>
+    <message>
+        <source>Tutte</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>In uscita</source>
+        <translation>Outgoing</translation>
+    </message>
+    <message>
+        <source>In entrata</source>
+        <translation>Incoming</translation>
+    </message>
+    <message>
+        <source>… e altri %1. Click per l&apos;elenco.</source>
+        <comment>mappa</comment>
+        <translation>… and %1 more. Click for the list.</translation>
+    </message>
+    <message>
+        <source>Click per i dettagli.</source>
+        <comment>mappa</comment>
+        <translation>Click for details.</translation>
+    </message>
+    <message>
+        <source>Il mio computer</source>
+        <comment>mappa</comment>
+        <translation>My computer</translation>
+    </message>
+    <message>
+        <source>Il mio computer (%1)</source>
+        <comment>mappa</comment>
+        <translation>My computer (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa::DettaglioPunto</name>
+    <message>
+        <source>%1 flussi · %2 bloccati</source>
+        <translation>%1 flows · %2 blocked</translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>App</source>
+        <translation>App</translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation>Flows</translation>
+    </message>
+    <message>
+        <source>Regola</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>(%1 bloccati)</source>
+        <translation>(%1 blocked)</translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation>Block</translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa::VistaMappa</name>
+    <message>
+        <source>Direzione</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>Allontana</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>Avvicina</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>Vista iniziale</source>
+        <translation>Initial view</translation>
+    </message>
+    <message>
+        <source>Consentiti</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>Misti</source>
+        <translation>Mixed</translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation>Blocked</translation>
+    </message>
+    <message>
+        <source>Geolocalizzazione locale — database DB-IP a bordo, nessun dato esce dal computer</source>
+        <translation>Local geolocation — DB-IP database on board, no data leaves the computer</translation>
+    </message>
+    <message>
+        <source>Nessuna destinazione ancora</source>
+        <translation>No destinations yet</translation>
+    </message>
+    <message>
+        <source>Con il firewall acceso, le destinazioni dei flussi compaiono sulla mappa man mano che vengono geolocalizzate.</source>
+        <translation>With the firewall on, the flows&apos; destinations appear on the map as they are geolocated.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n indirizzi in attesa di posizione…</source>
+        <translation>
+            <numerusform>%n address waiting for a position…</numerusform>
+            <numerusform>%n addresses waiting for a position…</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -353,7 +353,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.</source>
+        <source>&lt;b&gt;Dati usati&lt;/b&gt;&lt;br&gt;Geolocalizzazione: DB-IP City Lite, © DB-IP.com, licenza CC BY 4.0 (incluso nell&apos;app).&lt;br&gt;Domini di pubblicità e tracciamento: EasyList ed EasyPrivacy, © The EasyList authors, GPL v3+ o CC BY-SA 3.0+.&lt;br&gt;Indirizzi di comando e controllo: Feodo Tracker e ThreatFox di abuse.ch, CC0.&lt;br&gt;Mappa: terre emerse di Natural Earth (pubblico dominio) dal pacchetto world-atlas, © Michael Bostock, licenza ISC.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1008,6 +1008,190 @@
     <message>
         <source>Riprova</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::VistaStorico</name>
+    <message>
+        <source>Consentiti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracker</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Esito</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ultime 24 ore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracker nelle ultime 24 ore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Giorno</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il grafico per giorno prende forma dopo un paio di giorni di utilizzo.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ultimi 30 giorni</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lo storico è scritto dall&apos;estensione e conserva 60 giorni di dati aggregati per ora; conta tutti i flussi esaminati, anche col cruscotto chiuso ma con il firewall acceso.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa</name>
+    <message>
+        <source>La regola vale ovunque per %1, sottodomini compresi</source>
+        <comment>mappa</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tutte</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In uscita</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>In entrata</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>… e altri %1. Click per l&apos;elenco.</source>
+        <comment>mappa</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Click per i dettagli.</source>
+        <comment>mappa</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il mio computer</source>
+        <comment>mappa</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il mio computer (%1)</source>
+        <comment>mappa</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa::DettaglioPunto</name>
+    <message>
+        <source>%1 flussi · %2 bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Chiudi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>App</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Flussi</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(%1 bloccati)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consenti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Blocca</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ostrale::mappa::VistaMappa</name>
+    <message>
+        <source>Direzione</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Allontana</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avvicina</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vista iniziale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Consentiti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Misti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bloccati</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Geolocalizzazione locale — database DB-IP a bordo, nessun dato esce dal computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nessuna destinazione ancora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Con il firewall acceso, le destinazioni dei flussi compaiono sulla mappa man mano che vengono geolocalizzate.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n indirizzi in attesa di posizione…</source>
+        <translation>
+            <numerusform>%n indirizzo in attesa di posizione…</numerusform>
+            <numerusform>%n indirizzi in attesa di posizione…</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -52,8 +52,11 @@ TEST_F(StoricoTest, KeysParseToTheFirstInstantOfTheirHour) {
          {"", "2026-12-05", "2026-12-05 17:00", "2026-13-05 17", "2026-02-29 10", "2026-12-05 24",
           "2026-12-5 17", "abcd-ef-gh ij", "2026/12/05 17", " 2026-12-05 1", "+026-12-05 17"}) {
         EXPECT_FALSE(Storico::inizioOra(nonChiave)) << nonChiave;
+        EXPECT_FALSE(Storico::èChiaveOra(nonChiave)) << nonChiave;
     }
     EXPECT_TRUE(Storico::inizioOra("2028-02-29 10"));
+    EXPECT_TRUE(Storico::èChiaveOra("2028-02-29 10"));
+    EXPECT_TRUE(Storico::èChiaveOra("2026-03-29 02"));  // skipped by the clocks, still a key
 }
 
 TEST_F(StoricoTest, PruningKeepsSixtyDaysOfHours) {

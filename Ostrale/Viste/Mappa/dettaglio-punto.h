@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "Ostrale/Viste/Mappa/punti-mappa.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace ostrale {
+
+class StatoApp;
+
+namespace mappa {
+
+// The sheet of one map cell: its servers, as they were when the cell was chosen, each with the
+// two buttons that allow or block its domain everywhere; a button is tinted when an active rule
+// names exactly that domain.
+class DettaglioPunto : public QDialog {
+    Q_OBJECT
+  public:
+    DettaglioPunto(PuntoMappa punto, StatoApp& stato, QWidget* parent = nullptr);
+
+    const PuntoMappa& punto() const { return punto_; }
+    QTableWidget* tabella() const { return tabella_; }
+    // The row's "Consenti" or "Blocca" button.
+    QPushButton* pulsante(int riga, AzioneRegola azione) const;
+
+  private:
+    void aggiornaTinte();
+    void decidi(const ServerPunto& server, AzioneRegola azione);
+
+    PuntoMappa punto_;
+    StatoApp& stato_;
+    QTableWidget* tabella_;
+    QLabel* esito_;
+    std::vector<std::pair<QPushButton*, QPushButton*>> pulsanti_;  // per row: allow, block
+};
+
+}  // namespace mappa
+}  // namespace ostrale
