@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make demo`'s own script on a real X server (Xvfb) with a real session bus: the app opens on
 # the simulated daemon it runs itself, flows reach it, the screen is pictured, and quitting stops
-# the daemon with it.
+# the daemon with it. With the build's demonstration city database, the map section is pictured
+# too (its name beside the screen's picture, "-mappa" added).
 # Usage: demo-xvfb.sh BUILD FOTOGRAFA-SCHERMO SCHERMATA.png    Exit 0 passed, 77 skipped.
 set -uo pipefail
 build=$1
@@ -16,8 +17,10 @@ Xvfb "$schermo" -screen 0 1280x860x24 -nolisten tcp >"$lavoro/xvfb.log" 2>&1 &
 xvfb=$!
 demo=""
 contenitore=""
+bus=""
 fine() {
     [ -n "$demo" ] && kill -TERM "$demo" 2>/dev/null && wait "$demo" 2>/dev/null
+    [ -n "$bus" ] && kill "$bus" 2>/dev/null
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
     rm -rf "$lavoro"
@@ -28,7 +31,12 @@ fallito() { echo "FAILED: $*"; tail -n 30 "$lavoro/demo.log"; exit 1; }
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${schermo#:}" ] && break; sleep 0.1; done
 # Debug lines in the app's log say which addresses it placed.
 export DISPLAY=$schermo QT_QPA_PLATFORM=xcb OSTRALE_DEBUG=1
-setsid dbus-run-session -- "$radice/strumenti/demo.sh" "$build" >"$lavoro/demo.log" 2>&1 &
+# A session bus of the test's own, which the test too can speak on.
+DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --session --fork --nopidfile --print-address=1 \
+    --print-pid=3 3>"$lavoro/bus.pid") || fallito "a session bus starts"
+export DBUS_SESSION_BUS_ADDRESS
+bus=$(cat "$lavoro/bus.pid")
+setsid "$radice/strumenti/demo.sh" "$build" >"$lavoro/demo.log" 2>&1 &
 demo=$!
 for _ in $(seq 100); do
     contenitore=$(grep -o '/tmp/ostrale-demo-[A-Za-z0-9]*' "$lavoro/demo.log" | head -1)
@@ -54,6 +62,11 @@ if [ -f "$build/Risorse/geodb-demo.mmdb" ]; then
     citta=$(sed -n 's/.*Posizione [0-9a-f.:]*: //p' "$contenitore/app.log" | sort -u | wc -l)
     [ "$citta" -ge 3 ] || fallito "the app places the simulated destinations ($citta cities)"
     echo "ok: the app placed the simulated destinations in $citta cities"
+    # The map section, asked for over the session bus as the tray's menu does.
+    dbus-send --session --type=signal / it.brelt.ostrale.spento string:mappa
+    sleep 3
+    "$fotografa" "${schermata%.png}-mappa.png" || fallito "the map is pictured"
+    echo "ok: the map pictured in ${schermata%.png}-mappa.png"
 else
     echo "note: no demonstration city database in $build: the map's positions are not checked"
 fi
