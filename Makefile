@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps deps-test build build-test build-asan test test-plain test-asan demo bench fuzz format lint tracker clean
+.PHONY: all deps deps-test build build-test build-asan test test-plain test-asan demo bench fuzz format lint tracker install deb clean
 
 all: build
 
@@ -85,5 +85,15 @@ lint: build-test
 tracker:
 	strumenti/genera-tracker.sh
 
+# Installs the plain build where it was configured to go (/usr/local unless told); DESTDIR moves it.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+# The Debian package, built in a copy of the sources and checked with lintian:
+# build-deb/ostrale_VERSION_ARCH.deb.
+deb: deps
+	@strumenti/installa-dipendenze.sh --deb
+	strumenti/crea-deb.sh build-deb
+
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-fuzz
+	rm -rf $(BUILD) $(BUILD_ASAN) build-fuzz build-deb

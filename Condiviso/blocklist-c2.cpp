@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Condiviso/blocklist-c2.h"
 
 #include <sys/stat.h>
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/registro.h"
 #include "Condiviso/risorse.h"
 #include "Condiviso/testo.h"
 
@@ -16,6 +18,13 @@ std::optional<InsiemeTesti> analizzaFile(const std::filesystem::path& percorso, 
 }
 
 }  // namespace
+
+BlocklistC2::BlocklistC2(const Orologio& orologio) : orologio_(orologio) {
+    if (!Risorse::trova("c2.txt")) {
+        Registro("risorse").errore("the shipped command-and-control list is missing: " +
+                                   (Risorse::cartella() / "c2.txt").string());
+    }
+}
 
 InsiemeTesti BlocklistC2::analizza(std::string_view t) {
     InsiemeTesti voci;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -22,7 +23,8 @@ class BlocklistC2 {
     static constexpr std::size_t vociMinime = 50;
     static constexpr std::string_view nomeFile = "c2-aggiornata.txt";
 
-    explicit BlocklistC2(const Orologio& orologio) : orologio_(orologio) {}
+    // Logs an error when the shipped edition is missing: an installation without its data.
+    explicit BlocklistC2(const Orologio& orologio);
 
     // The current set, loaded from disk on first use. The returned set never changes: a new
     // list replaces the reference.

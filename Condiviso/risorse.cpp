@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Condiviso/risorse.h"
 
 #include <algorithm>
@@ -21,7 +22,13 @@ std::filesystem::path cartella() {
     }
     std::error_code errore;
     const auto eseguibile = std::filesystem::read_symlink("/proc/self/exe", errore);
-    if (!errore && èSotto(eseguibile, OSTRALE_DIR_BUILD)) return OSTRALE_DIR_RISORSE_SORGENTI;
+    if (errore) return OSTRALE_DIR_RISORSE_INSTALLATE;
+    if (èSotto(eseguibile, OSTRALE_DIR_BUILD)) return OSTRALE_DIR_RISORSE_SORGENTI;
+    // An installation given another prefix at install time keeps its data beside its programs.
+    for (const char* relativa : {OSTRALE_DIR_RISORSE_DA_BIN, OSTRALE_DIR_RISORSE_DA_SBIN}) {
+        auto accanto = (eseguibile.parent_path() / relativa).lexically_normal();
+        if (std::filesystem::is_directory(accanto, errore)) return accanto;
+    }
     return OSTRALE_DIR_RISORSE_INSTALLATE;
 }
 

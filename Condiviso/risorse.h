@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <filesystem>
@@ -8,7 +9,8 @@ namespace ostrale::Risorse {
 
 // The directory of the read-only data shipped with the program: OSTRALE_RISORSE when set; the
 // source tree's Risorse/ when the program runs from its build tree; else the installed data
-// directory.
+// directory, found from the program's own folder (../share/ostrale from bin/ or sbin/) when it
+// is there, so that an installation moved to another prefix finds its data.
 std::filesystem::path cartella();
 
 // `nome` in that directory, when such a file exists.

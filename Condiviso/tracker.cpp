@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Condiviso/tracker.h"
 
 #include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/registro.h"
 #include "Condiviso/risorse.h"
 #include "Condiviso/testo.h"
 
@@ -40,7 +42,16 @@ bool Tracker::haDominio(std::string_view nome) const {
 const Tracker& Tracker::condiviso() {
     static const Tracker elenco = [] {
         const auto percorso = Risorse::trova("tracker.txt");
-        return percorso ? carica(*percorso) : Tracker();
+        Tracker t = percorso ? carica(*percorso) : Tracker();
+        // An installation without its data would count no tracker and say nothing.
+        if (!percorso) {
+            Registro("risorse").errore("the shipped tracker list is missing: " +
+                                       (Risorse::cartella() / "tracker.txt").string());
+        } else if (t.domini().empty()) {
+            Registro("risorse").errore("the shipped tracker list is unreadable or empty: " +
+                                       percorso->string());
+        }
+        return t;
     }();
     return elenco;
 }

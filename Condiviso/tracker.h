@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,8 @@ class Tracker {
     explicit Tracker(InsiemeTesti domini);
 
     // The list of the resource "tracker.txt", loaded once per process on first use (thread-safe)
-    // and never changed afterwards. A missing or unreadable resource gives an empty list.
+    // and never changed afterwards. A missing or unreadable resource gives an empty list, and
+    // an error in the log.
     static const Tracker& condiviso();
     // Shorthand for condiviso().contiene(host).
     static bool èTracker(std::string_view host) { return condiviso().contiene(host); }

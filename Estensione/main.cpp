@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrale-estensione: the filter daemon. Builds the objects, starts the filter on the chosen
 // source of flows, and stops it cleanly (memory saved) on SIGTERM or SIGINT.
 #include <algorithm>
@@ -38,6 +39,7 @@ using namespace ostrale;
 
 const char* const uso =
     "uso: ostrale-estensione [opzioni]\n"
+    "     ostrale-estensione --help | --version\n"
     "  --sorgente netfilter     the machine's real traffic (default; needs root)\n"
     "  --sorgente simulata      a simulated desktop, for the demo and tests\n"
     "  --contenitore DIR        shared container directory (created if missing)\n"
@@ -50,8 +52,12 @@ const char* const uso =
     "  --dal-passato S          simulated time starts S seconds ago and, accelerated, runs\n"
     "                           fast only until it reaches the present\n"
     "  --durata S               stop by itself after S seconds\n"
+    "  -h, --help               this text\n"
+    "  --version                the version\n"
     "The app's socket is OSTRALE_SOCKET, else /run/ostrale/ostrale.sock.\n"
-    "Exit status 3: another ostrale-estensione serves the same container or socket.\n";
+    "Exit status: 0 stopped, or help shown; 1 the filter could not claim traffic; 2 bad\n"
+    "arguments, or netfilter without root; 3 another ostrale-estensione serves the same\n"
+    "container or socket.\n";
 
 struct Opzioni {
     std::string sorgente = "netfilter";
@@ -107,6 +113,9 @@ Opzioni leggiOpzioni(int argc, char** argv) {
             o.durata = numero("--durata", valore());
         } else if (a == "--aiuto" || a == "--help" || a == "-h") {
             std::cout << uso;
+            std::exit(0);
+        } else if (a == "--version") {
+            std::cout << "ostrale-estensione " OSTRALE_VERSIONE "\n";
             std::exit(0);
         } else {
             errore("unknown option '" + a + "'");

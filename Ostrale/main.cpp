@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrale: the desktop app. One controller, the main window and the tray built on it.
 #include <QApplication>
 #include <QGuiApplication>
@@ -5,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +27,76 @@
 #include "Ostrale/Viste/presentatore-finestre.h"
 #include "Ostrale/Viste/vassoio.h"
 
+namespace {
+
+const char* const uso =
+    "uso: ostrale [--nascosta] [Qt's options]\n"
+    "     ostrale --help | --version\n"
+    "  --nascosta               start in the tray, the window hidden (a start at login)\n"
+    "  --riavvio                first wait up to 15 s for the running copy to be gone\n"
+    "  --puo-disegnare          exit 0 when a display can be opened here, for scripts\n"
+    "  -h, --help               this text\n"
+    "  --version                the version\n"
+    "Qt's own options are passed on to Qt: -platform NAME, -style NAME, -display DISPLAY, ...\n"
+    "A second ostrale brings the first one's window forward and exits 0.\n"
+    "Exit status: 0 done; 1 signals could not be watched; 2 bad arguments, or an unknown\n"
+    "OSTRALE_GESTORE.\n";
+
+// Qt's own options (QGuiApplication, QApplication, the xcb platform), which QApplication takes
+// out of the arguments itself; Qt reads them with one dash or two. Names between spaces.
+constexpr std::string_view opzioniQtConValore =
+    " platform platformpluginpath platformtheme plugin qwindowgeometry geometry qwindowicon icon"
+    " qwindowtitle title session display name visual style stylesheet ";
+constexpr std::string_view opzioniQtSole = " reverse testability widgetcount nograb dograb ";
+constexpr std::string_view opzioniQtConUguale = " style stylesheet qmljsdebugger ";
+
+bool tra(std::string_view nomi, std::string_view nome) {
+    return !nome.empty() && nome.find(' ') == std::string_view::npos &&
+           nomi.find(" " + std::string(nome) + " ") != std::string_view::npos;
+}
+
+int argomentiSbagliati(const std::string& perché) {
+    std::fprintf(stderr, "ostrale: %s\n%s", perché.c_str(), uso);
+    return 2;
+}
+
+// The options, read before any QApplication exists so that --help and --version need no
+// display. The exit code when the process ends here.
+std::optional<int> leggiOpzioni(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help" || a == "--aiuto") {
+            std::fputs(uso, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::puts("ostrale " OSTRALE_VERSIONE);
+            return 0;
+        }
+        if (a == "--nascosta" || a == "--riavvio" || a == "--puo-disegnare") continue;
+        if (a.size() < 2 || a.front() != '-' || a == "--") {
+            return argomentiSbagliati("unexpected argument '" + std::string(a) + "'");
+        }
+        const std::string_view qt = a.substr(a.starts_with("--") ? 2 : 1);
+        if (const auto uguale = qt.find('='); uguale != std::string_view::npos) {
+            if (tra(opzioniQtConUguale, qt.substr(0, uguale))) continue;
+        } else if (tra(opzioniQtSole, qt)) {
+            continue;
+        } else if (tra(opzioniQtConValore, qt)) {
+            if (i + 1 >= argc) return argomentiSbagliati(std::string(a) + " wants a value");
+            ++i;
+            continue;
+        }
+        return argomentiSbagliati("unknown option '" + std::string(a) + "'");
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace ostrale;
+    if (const auto esito = leggiOpzioni(argc, argv)) return *esito;
     // `--puo-disegnare`: whether a display can be opened here (the demo asks before it starts).
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--puo-disegnare") {
@@ -40,7 +110,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ostrale"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ostrale"));
-    QApplication::setDesktopFileName(QStringLiteral("ostrale"));
+    QApplication::setDesktopFileName(QStringLiteral("it.brelt.ostrale"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the app
     Registro::impostaSottosistema("it.brelt.ostrale");
@@ -78,7 +148,13 @@ int main(int argc, char** argv) {
     testi::installaTraduzioni(
         app, testi::linguaPer(preferenze.comeTesto(ImpostazioniApp::linguaScelta)));
     auto gestore = creaGestoreFiltro({}, preferenze, {});
-    if (!gestore) return 2;
+    if (!gestore) {
+        std::fprintf(stderr,
+                     "ostrale: unknown manager '%s' in OSTRALE_GESTORE (systemd, locale or "
+                     "esterno)\n",
+                     qEnvironmentVariable("OSTRALE_GESTORE").toLocal8Bit().constData());
+        return 2;
+    }
     OrologioDiSistema orologio;
     TemporizzatoreQt temporizzatore;
     PresentatoreFinestre domande(orologio);

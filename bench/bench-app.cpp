@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The app's intake of flow events: a stand-in extension on a Unix socket answers the app's
 // calls and pushes `nuovoFlusso:` at a steady rate to a StatoApp on a real event loop, while a
 // timer measures how late the loop runs. Prints the loop's lateness (p50, p99, max), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop app's window: the time from starting the program to the first painted frame of the
 // main window with a full memory behind it (500 archived attacks, 300 rules; the extension answers
 // with 10,000 logged flows and a history of 300 applications and 5,000 addresses), median of 5

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lookups per second of our city database reader and of libmaxminddb on the same files and the
 // same 1,000,000 random addresses (half IPv4, half IPv6), with the answers compared; and the time
 // to merge two command-and-control feeds of 50,000 lines each.

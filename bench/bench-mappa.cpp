@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The world map with 5,000 placed addresses: the time of one frame while the user pans (the
 // land drawn again at the new camera, then the lines and the cells) at the initial view and
 // zoomed in on Europe, a frame where only the pointer moved (the land kept), and the cells

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one sentinel call over a realistic mix of traffic, and the memory the sentinel holds
 // as calls accumulate. Usage: bench-sentinella [calls]   (default 10,000,000)
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one tracker test against the shipped list, for hosts of one to ten labels, beside a
 // single lookup of a ready-made string in the same set (the floor of any suffix walk).
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one verdict of the filter, in process, over a realistic mix of flows with every
 // detector on; and the time of one save of a full memory (10,000 log events, 5,000 addresses).
 // Usage: bench-verdetto [flows]   (default 2,000,000)

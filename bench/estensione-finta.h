@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A stand-in extension for the app's benchmarks: one connection on a Unix socket, every call

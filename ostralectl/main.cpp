@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostralectl: the firewall from the command line, over the same local channel as the app.
 #include <algorithm>
 #include <csignal>
@@ -39,6 +40,7 @@ constexpr int esitoNonAutorizzato = 3;
 constexpr int esitoFallito = 4;
 
 const char* const uso = R"(uso: ostralectl [--json] [--socket PERCORSO] [--contenitore DIR] COMANDO
+       ostralectl --help | --version
 
 comandi:
   stato                               the extension, the rules and today's counters
@@ -53,6 +55,15 @@ comandi:
   regole imposta CHIAVE VALORE        e.g. bloccaTracker sì, giorniQuarantena 7
   rispondi FIRMA consenti|blocca      answer a paused application
   c2 FILE                             deliver a command-and-control list
+
+options:
+  --json                              machine-readable output
+  --socket PERCORSO                   the extension's socket (default OSTRALE_SOCKET, else
+                                      /run/ostrale/ostrale.sock)
+  --contenitore DIR                   the shared container (default OSTRALE_CONTENITORE, else
+                                      /var/lib/ostrale)
+  -h, --help                          this text
+  --version                           the version of ostralectl
 
 exit codes: 0 done, 1 extension not reachable, 2 bad arguments, 3 not permitted, 4 refused
 )";
@@ -592,6 +603,12 @@ int main(int argc, char** argv) {
         } else if (a == "-h" || a == "--help" || a == "--aiuto") {
             std::cout << uso;
             return esitoOk;
+        } else if (a == "--version") {
+            std::cout << "ostralectl " OSTRALE_VERSIONE "\n";
+            return esitoOk;
+        } else if (o.argomenti.empty() && a.size() > 1 && a.front() == '-') {
+            // An unknown option before the command is a mistake; after it, the command judges it.
+            return argomentiSbagliati("unknown option '" + a + "'");
         } else {
             o.argomenti.push_back(a);
         }

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Refreshes the map's land polygons, Risorse/mappa/terre-50m.json: the 1:50m land of Natural Earth
 # as the npm package world-atlas ships it (TopoJSON, read by the app as it is). Needs npm and the
 # npm registry; the file is committed, so building never runs this.

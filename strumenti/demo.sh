@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The demonstration, in a temporary container. On a desktop (a display to draw on): the app, which
 # starts the filter daemon on its simulated traffic as its own child and shows the dashboard, the
 # report card and the tray. Without a display: the daemon, and `ostralectl flussi --segui` beside

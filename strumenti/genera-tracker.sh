@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates Risorse/tracker.txt from EasyPrivacy and EasyList as Debian's
 # webext-ublock-origin-firefox package ships them. Keeps only plain domain rules
 # ("||domain^", optionally "$third-party"), lower-cased and de-duplicated.

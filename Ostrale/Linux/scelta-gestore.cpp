@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ostrale/Linux/scelta-gestore.h"
 
 #include "Ostrale/Linux/gestore-esterno.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The attack archive, the notifications and the two questions.
 #include <algorithm>
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's intake of what the extension sees: live events, the log, the history, the
 // quarantine list, attack events and the questions about blocked and paused flows.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's rules and settings: edits one at a time, through the extension while it answers,
 // into "regole.json" while none does.
 #include <QMetaObject>

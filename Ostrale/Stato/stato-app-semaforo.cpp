@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status light, its ring and blinking, and the revival of a link that keeps failing.
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostrale-stato: the app's controller without a window. Connects a StatoApp to the extension,
 // prints what it receives, and answers the questions with a fixed answer, so that the
 // controller can be run and watched by hand and by scripts.
@@ -41,7 +42,9 @@ const char* const uso =
     "  --impostazioni FILE             the app's preferences file\n"
     "  --senza-flussi                  do not print every flow\n"
     "  --notifiche                     post notifications on the session bus\n"
-    "  --durata S                      quit after S seconds\n";
+    "  --durata S                      quit after S seconds\n"
+    "  -h, --help                      this text\n"
+    "  --version                       the version\n";
 
 [[noreturn]] void errore(const std::string& messaggio) {
     std::cerr << "ostrale-stato: " << messaggio << "\n" << uso;
@@ -139,6 +142,9 @@ int main(int argc, char** argv) {
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help") ||
                    a == QLatin1String("--aiuto")) {
             std::cout << uso;
+            return 0;
+        } else if (a == QLatin1String("--version")) {
+            std::cout << "ostrale-stato " OSTRALE_VERSIONE "\n";
             return 0;
         } else {
             errore("unknown option '" + a.toStdString() + "'");

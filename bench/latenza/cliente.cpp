@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client of the latency benchmark: opens N new flows to ADDRESS:PORT, one after the other
 // or from C threads at once, and prints the time each took to be established.
 //   latenza-cliente tcp|udp|tls ADDRESS PORT N C

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # How much a filter adds to the opening of a new flow, measured on real sockets between two
 # network namespaces made here (documentation addresses; nothing leaves them):
 #   nessun filtro  no rules at all (the baseline)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of the latency benchmark: the least an NFQUEUE filter can do. It binds queue NUM
 // and accepts every packet at once, one netlink socket, one thread, no state.
 //   latenza-pavimento NUM

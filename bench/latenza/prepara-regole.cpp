@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the rules of the benchmark's Ostrale into the container OSTRALE_CONTENITORE names:
 // every setting that adds work on a flow's path turned on, RULES application rules (the
 // client's own among them, allowed) and a hundred domain rules; with "spoglio", every such

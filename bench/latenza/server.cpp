@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server of the latency benchmark: accepts TCP connections and closes them at once, and
 // echoes UDP datagrams, on PORT of every address, until killed. On port 443 it reads the
 // client's first data, answers one byte and closes.

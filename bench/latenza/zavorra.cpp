@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Load for the latency benchmark: P processes that each hold F open files (sockets and
 // /dev/null), sleeping until the parent is killed.
 //   latenza-zavorra P F

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A desktop panel's side of the tray, on the session bus: a StatusNotifierWatcher with a host
 // registered, as a panel offers them, that counts the icons each item sends (NewIcon), second
 // by second. Usage: osservatore-vassoio SECONDS

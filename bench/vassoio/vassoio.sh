@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the tray costs a desktop panel: the icon updates (NewIcon signals) the app sends a second,
 # counted by a StatusNotifierWatcher and host of our own on a private session bus, with the app
 # on a real X server (Xvfb) running the simulated extension: first with its window shown, then

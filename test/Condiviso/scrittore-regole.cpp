@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the rules file N times in a row. Usage: scrittore-regole NAME COUNT [modifiche]
 // The container comes from OSTRALE_CONTENITORE. Plainly, each write stores 200 rules named after
 // NAME whole; with "modifiche", each write is one edit that adds the rule NAME.i.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-and-control list updater against feeds served by an HTTP server on loopback:
 // what is extracted, merged, stored and delivered, the bounds of a download, and the schedule.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The city database reader on files written by MaxMind's own writer (both layouts, the three
 // record sizes), on damaged copies and hand-made files, and against libmaxminddb on the shipped
 // edition when it is present.

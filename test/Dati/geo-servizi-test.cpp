@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The geolocation service, the city database updater (against an HTTP server on loopback) and
 // this computer's own position.
 #include <gtest/gtest.h>

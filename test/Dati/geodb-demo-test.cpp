@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demonstration's city database (written by the build, handed to the app by `make demo`),
 // read with the app's own reader: every remote address the simulated desktop reaches or is
 // reached from is placed in a city, the points spread over the world, and the attackers and the

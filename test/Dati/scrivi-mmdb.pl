@@ -1,4 +1,5 @@
 #!/usr/bin/perl
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the test city databases with MaxMind's own writer, in the two layouts the app reads:
 # DB-IP's nested records (one file for both families, record sizes 24, 28 and 32, plus an IPv4
 # tree) and the flat records of the npm edition (a file per family).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extension core and the client library talking over a real socket.
 #include "Estensione/canale-xpc.h"
 

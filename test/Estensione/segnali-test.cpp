@@ -1,5 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The daemon as a process: stopped by SIGTERM in the middle of heavy traffic, it saves its
-// memory whole; one at a time per container and socket.
+// memory whole; one at a time per container and socket; a lost shipped list is in its log.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,14 +23,16 @@ extern char** environ;
 namespace ostrale {
 namespace {
 
-pid_t avvia(const std::vector<std::string>& argomenti) {
+// Standard error goes to `errore` (created), else nowhere.
+pid_t avvia(const std::vector<std::string>& argomenti, const std::string& errore = "/dev/null") {
     std::vector<char*> argv;
     for (const auto& a : argomenti) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t azioni;
     posix_spawn_file_actions_init(&azioni);
     posix_spawn_file_actions_addopen(&azioni, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&azioni, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&azioni, 2, errore.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid = -1;
     const int esito = ::posix_spawn(&pid, argv[0], &azioni, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&azioni);
@@ -125,6 +128,55 @@ TEST(Estensione, ASecondDaemonOfTheSameContainerOrSocketIsRefused) {
     ASSERT_TRUE(attendi([&] { return std::filesystem::exists(cartella / "b.sock"); }));
     ::kill(dopo, SIGTERM);
     EXPECT_EQ(fine(dopo), 0);
+}
+
+// An installation that lost its data still filters, but its log says so from the start.
+TEST(Estensione, AMissingOrEmptyShippedListIsAnErrorAtStart) {
+    if (std::filesystem::exists("/run/systemd/journal/socket")) {
+        GTEST_SKIP() << "the daemon logs to journald here";
+    }
+    test::CartellaTemporanea cartella;
+    // The daemon's standard error from its start until it serves its socket.
+    auto logAllAvvio = [&](const std::string& nome) {
+        test::VariabileAmbiente socket("OSTRALE_SOCKET", (cartella / (nome + ".sock")).string());
+        const pid_t pid = avvia({OSTRALE_ESTENSIONE, "--sorgente", "simulata", "--contenitore",
+                                 (cartella / nome).string(), "--velocita", "1"},
+                                (cartella / (nome + ".log")).string());
+        EXPECT_GT(pid, 0);
+        EXPECT_TRUE(attendi([&] { return std::filesystem::exists(cartella / (nome + ".sock")); }));
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(fine(pid), 0);
+        return cartella.leggi(nome + ".log");
+    };
+    const auto trovato = [](const std::string& log, const std::string& riga) {
+        return log.find(riga) != std::string::npos;
+    };
+
+    const std::string completa = logAllAvvio("completa");
+    EXPECT_FALSE(trovato(completa, "shipped")) << completa;
+
+    std::filesystem::create_directory(cartella / "vuota");
+    {
+        test::VariabileAmbiente risorse("OSTRALE_RISORSE", (cartella / "vuota").string());
+        const std::string log = logAllAvvio("senza-dati");
+        EXPECT_TRUE(trovato(log, "error: the shipped tracker list is missing: " +
+                                     (cartella / "vuota" / "tracker.txt").string()))
+            << log;
+        EXPECT_TRUE(trovato(log, "error: the shipped command-and-control list is missing: " +
+                                     (cartella / "vuota" / "c2.txt").string()))
+            << log;
+    }
+    // A tracker list with no domain left counts as lost; an empty C2 edition is the shipped one.
+    cartella.scrivi("vuota/tracker.txt", "# Advertising and tracking domains\n");
+    cartella.scrivi("vuota/c2.txt", "# Command-and-control addresses\n");
+    {
+        test::VariabileAmbiente risorse("OSTRALE_RISORSE", (cartella / "vuota").string());
+        const std::string log = logAllAvvio("dati-vuoti");
+        EXPECT_TRUE(trovato(log, "error: the shipped tracker list is unreadable or empty: " +
+                                     (cartella / "vuota" / "tracker.txt").string()))
+            << log;
+        EXPECT_FALSE(trovato(log, "command-and-control list is missing")) << log;
+    }
 }
 
 TEST(Estensione, BadArgumentsAreRefusedClearly) {

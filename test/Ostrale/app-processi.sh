@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The app as processes, on the offscreen platform with a session bus of its own, running the
 # simulated extension as its child: one copy per user (a second ostrale brings the first one's
 # window forward and ends, a second ostrale-stato refuses), quitting with a question on screen,

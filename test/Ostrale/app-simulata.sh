@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The headless app beside the simulated extension and ostralectl: ostralectl's calls and a
 # follower never displace the app, and the app answers a never-seen application's paused flow
 # within a second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Launch at login as an XDG autostart entry, in configuration folders of the test's own: what
 // the entry says and what turns it off (a folder that cannot be made: the switches' view test).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The systemd manager against a stand-in for systemd's D-Bus API on a private bus of the test's.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The app's tests run with a Qt event loop of their own, turned by the tests as they wait, and
 // the Italian texts.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Notifications through a notification server of the test's own on a private bus: what is
 // posted, the actions, withdrawal, a missing server, and the controller's throttling as the
 // server sees it.

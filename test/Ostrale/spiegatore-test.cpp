@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flow explainer's client against a fake API on loopback: the request as it leaves, how the
 // answers are read, the bounds of a request, and where the user's key may and may not go.
 #include <gtest/gtest.h>

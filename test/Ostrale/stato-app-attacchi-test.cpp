@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The attack archive, its files, the notifications and the two questions, on the real
 // controller with time moved by the test.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status light, the blinking claims and the revival of a failing link, on a real filter
 // switch (the local manager and its child), with time moved by the test.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller against the real extension (simulated source) on its real socket.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window, the tray's popup and icon, the dashboard and the report card: real widgets on
 // the offscreen platform, the controller beside the real simulated daemon where the data must be
 // real, and pictures of each in Italian and English.

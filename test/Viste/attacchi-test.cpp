@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The attacks section: its badges and the sheet of a pattern's sources, fed by the test or by
 // the real simulated daemon's scenario, whose rules file says what a decision did.
 #include <gtest/gtest.h>

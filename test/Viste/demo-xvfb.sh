@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make demo`'s own script on a real X server (Xvfb) with a real session bus: the app opens on
 # the simulated daemon it runs itself, flows reach it, the screen is pictured, and quitting stops
 # the daemon with it. With the build's demonstration city database, the map section is pictured

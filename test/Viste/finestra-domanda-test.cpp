@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two questions as windows: found by name, answered with clicks, one held flow at a time,
 // the time left, and the event loop running while they are open.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flows and rules sections: real widgets on the offscreen platform, fed by the test or
 // beside the real simulated daemon, whose rules file says what the widgets did.
 #include <gtest/gtest.h>

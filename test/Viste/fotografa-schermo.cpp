@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a picture of the whole screen of the display in DISPLAY (the demo under Xvfb).
 // Usage: fotografa-schermo FILE.png
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The switches section: real widgets on the offscreen platform, beside the real simulated daemon
 // whose rules file says what each switch wrote, or with a controller of the test's own; launch
 // at login through a fake and through real entries in folders of the test's own; the two

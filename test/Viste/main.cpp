@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' tests: real widgets on the offscreen platform, the Italian texts, and a PNG of
 // each window in the build tree's schermate/ for people to look at.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map: cells, filters, colours and hover texts computed from the controller's state; the
 // land decoded from TopoJSON; the section and its sheet as real widgets on the offscreen
 // platform, with their pictures.
@@ -365,20 +366,14 @@ TEST_F(MappaSenzaEstensione, HoverClickAndRuleFromTheSheet) {
     c.vistaIniziale();
     EXPECT_DOUBLE_EQ(c.centro().x(), 10);
 
-    for (const char* lingua : {"it", "en"}) {
-        QTranslator inglese;
-        if (std::string(lingua) == "en") {
-            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
-            QCoreApplication::installTranslator(&inglese);
-        }
+    inOgniLingua([&](const QString& lingua) {
         VistaMappa foto(stato());
         foto.resize(980, 620);
         foto.show();
         foto.ricalcola();
         ASSERT_TRUE(aspetta([&] { return foto.carta().haTerre() && foto.carta().sfondoPronto(); }));
-        fotografa(&foto, QStringLiteral("mappa-") + QLatin1String(lingua) + QStringLiteral(".png"));
-        QCoreApplication::removeTranslator(&inglese);
-    }
+        fotografa(&foto, QStringLiteral("mappa-") + lingua + QStringLiteral(".png"));
+    });
     c.zoom(6, c.schermo(50.11, 8.68));
     ASSERT_TRUE(aspetta([&] { return c.sfondoPronto(); }));
     fotografa(&v, QStringLiteral("mappa-vicina.png"));

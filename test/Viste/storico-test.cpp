@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history section: what its charts and totals take from the hourly counters (days and hours
 // of the local time zone, clocks that go back and forward), the bar chart's axes and hover
 // texts, and the section fed through the controller on a fake clock, pictured in both languages.
@@ -355,13 +356,7 @@ StoricoOre dodiciGiorni(Data adesso) {
 
 TEST_F(StoricoSenzaEstensione, PicturesInBothLanguages) {
     mostra(dodiciGiorni(martedìPomeriggio));
-    for (const char* lingua : {"it", "en"}) {
-        SCOPED_TRACE(lingua);
-        QTranslator inglese;
-        if (std::string(lingua) == "en") {
-            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
-            QCoreApplication::installTranslator(&inglese);
-        }
+    inOgniLingua([&](const QString& lingua) {
         VistaStorico v(stato());
         v.resize(800, 860);
         v.show();
@@ -372,9 +367,8 @@ TEST_F(StoricoSenzaEstensione, PicturesInBothLanguages) {
         GraficoBarre& g = v.graficoOre();
         QTest::mouseMove(&g, g.colonna(20).center().toPoint());
         gira(0.1);
-        fotografa(&v, QStringLiteral("storico-") + QLatin1String(lingua) + QStringLiteral(".png"));
-        QCoreApplication::removeTranslator(&inglese);
-    }
+        fotografa(&v, QStringLiteral("storico-") + lingua + QStringLiteral(".png"));
+    });
 }
 
 }  // namespace

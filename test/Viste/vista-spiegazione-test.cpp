@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flow explanation sheet against a fake API on loopback: the key asked for once and kept,
 // the waiting, the errors and another try, the explanation as plain text, and a picture of each.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The app's attack counters and decisions: arbitrary bytes decode or are refused; whatever
 // decodes survives a round trip unchanged. (The archive itself is a list of flow events.)
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the frame reader in pieces of varying size: it must never crash,
 // and every frame it hands out must encode back to the bytes it came from.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DNS answers from the network: the reader must never crash, whatever the bytes.
 #include <cstdint>
 #include <string_view>

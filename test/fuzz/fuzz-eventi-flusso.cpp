@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes arbitrary bytes; whatever decodes must survive a round trip unchanged.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The city database reader on arbitrary bytes taken as a whole file: it opens or refuses, and
 // every lookup answers or does not, never reading outside the bytes (the sanitizers watch).
 #include <cstdint>

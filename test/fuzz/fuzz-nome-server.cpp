@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First payloads of new flows: the server name readers must never crash, whatever the bytes.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays every file of the given directories (or files) through the fuzz target once.
 #include <cstdint>
 #include <cstdio>

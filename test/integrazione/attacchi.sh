@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The attack detector against real tools, in a small network of namespaces made here: the
 # protected host (this script, in namespaces of its own) runs the real ostrale-estensione; the
 # "Internet" host answers names (dnsmasq), serves HTTP, and attacks from addresses of its own;

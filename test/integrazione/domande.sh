@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Held flows on real traffic in namespaces made here: a never-ruled program resolves a name with
 # the C library (both questions, A and AAAA, from one socket) and connects, while the daemon
 # holds it for the app's answer; the headless app answers at once. Everything held is released

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Application identities that a local user cannot forge, on real traffic in namespaces made
 # here: a sandbox's own /.flatpak-info written by an unprivileged user (bubblewrap), a cgroup
 # named like a snap's, a program mounted over a system path in a user's own namespace, a

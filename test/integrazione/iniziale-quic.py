@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Sends one QUIC version 1 Initial datagram whose ClientHello names SERVER_NAME, built here
 from the published derivation (initial salt, HKDF labels, AES-128-GCM, header protection), then
 waits a moment for an answer (none comes: only the daemon's verdict matters).

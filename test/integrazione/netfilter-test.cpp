@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The daemon filtering real traffic: inside a network namespace of the test's own, the real
 // ostrale-estensione judges real curl and python3 connections through NFQUEUE.
 #include <fcntl.h>

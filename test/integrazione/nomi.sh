@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # How the daemon names flows, on real traffic in a small network of namespaces made here: names
 # resolved by each application (two names on one address), names read from a connection's
 # first data when DNS gave none or several (TLS ClientHello, QUIC Initial, HTTP Host), flows

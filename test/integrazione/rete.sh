@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The daemon on real traffic in a small network of namespaces made here: the protected host
 # (this script, in a namespace of its own) runs the real ostrale-estensione; the "Internet" host
 # answers names (dnsmasq) and serves HTTP on documentation addresses, plus one LAN address.

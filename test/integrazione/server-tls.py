@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A TLS server on port 443 of every address: answers each request with "ok", and writes one
 line per connection to LOG: "ok", or "reset" when the client's end was reset before its
 ClientHello arrived. Usage: server-tls.py CERT KEY LOG"""

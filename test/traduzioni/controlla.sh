@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The translation tables are up to date with the sources and complete: lupdate over the sources
 # changes neither table, no English entry is unfinished or empty, and the keys that are
 # identifiers rather than texts have an Italian entry too.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0-or-later */
 /* The records shared by the kernel programs of proprietari.bpf.c and the daemon. Plain C,
  * fixed-width fields, no implicit padding. */
 #ifndef OSTRALE_PROPRIETARI_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ostrale/Viste/Storico/grafico-barre.h"
 
 #include <QHelpEvent>

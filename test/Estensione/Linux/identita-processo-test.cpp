@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the owner of real sockets of this very process.
 #include "Estensione/Linux/identita-processo.h"
 

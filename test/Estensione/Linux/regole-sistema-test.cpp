@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system rules installed for real, in a network namespace of the test's own.
 #include "Estensione/Linux/regole-sistema.h"
 

@@ -1,0 +1,81 @@
+# fish completion for ostralectl
+
+# The words before the cursor without the global options (ostralectl reads those wherever they
+# stand): the command first, then its arguments.
+function __ostralectl_argomenti
+    set -l parole (commandline -opc)
+    set -e parole[1]
+    set -l salta 0
+    for p in $parole
+        if test $salta = 1
+            set salta 0
+            continue
+        end
+        switch $p
+            case --socket --contenitore
+                set salta 1
+            case --json
+            case '*'
+                printf "%s\n" $p
+        end
+    end
+end
+
+# Whether the arguments so far are exactly those given: '*' stands for any word, and a|b for
+# either.
+function __ostralectl_dopo
+    set -l a (__ostralectl_argomenti)
+    test (count $a) -eq (count $argv); or return 1
+    for i in (seq (count $argv))
+        test "$argv[$i]" = '*'; and continue
+        contains -- $a[$i] (string split '|' -- $argv[$i]); or return 1
+    end
+end
+
+set -l azioni 'consenti|blocca|allow|block'
+set -l sino bloccaSconosciute filtraEntrata registraConsentiti quarantenaAttiva avvisaAnomalie \
+    bloccaTracker chiediPrima fidatiApple escludiLan rilevaAttacchi
+
+complete -c ostralectl -f
+complete -c ostralectl -l json -d 'Machine-readable output'
+complete -c ostralectl -l socket -r -F -d "The daemon's socket"
+complete -c ostralectl -l contenitore -x -a '(__fish_complete_directories)' \
+    -d 'The shared container'
+complete -c ostralectl -s h -l help -d 'Print the usage'
+complete -c ostralectl -l version -d 'Print the version'
+
+complete -c ostralectl -n __ostralectl_dopo -a stato \
+    -d "The daemon, the rules and today's counters"
+complete -c ostralectl -n __ostralectl_dopo -a flussi -d 'The recent flows, then live ones'
+complete -c ostralectl -n __ostralectl_dopo -a attacchi -d 'The attacks in the recent flows'
+complete -c ostralectl -n __ostralectl_dopo -a storico \
+    -d 'Hourly, per-application and per-address history'
+complete -c ostralectl -n __ostralectl_dopo -a regole -d 'The rules and settings, and their edits'
+complete -c ostralectl -n __ostralectl_dopo -a rispondi \
+    -d 'Answer an application held for a decision'
+complete -c ostralectl -n __ostralectl_dopo -a c2 -d 'Deliver a command-and-control list'
+
+complete -c ostralectl -n '__ostralectl_dopo flussi' -l segui -d 'Go on with live flows'
+
+complete -c ostralectl -n '__ostralectl_dopo regole' -a app \
+    -d 'Allow, block or switch the rule of an application'
+complete -c ostralectl -n '__ostralectl_dopo regole' -a dominio \
+    -d 'Allow or block a domain or an address'
+complete -c ostralectl -n '__ostralectl_dopo regole' -a rimuovi \
+    -d 'Remove the rule of an application or a domain'
+complete -c ostralectl -n '__ostralectl_dopo regole' -a imposta -d 'Change one setting'
+complete -c ostralectl -n '__ostralectl_dopo regole app' -F -d Application
+complete -c ostralectl -n "__ostralectl_dopo regole app '*'" -a 'consenti blocca attiva disattiva'
+complete -c ostralectl -n "__ostralectl_dopo regole app '*' '$azioni'" -l fascia -x \
+    -d 'Daily time window HH:MM-HH:MM'
+complete -c ostralectl -n "__ostralectl_dopo regole app '*' '$azioni'" -l senza-fascia \
+    -d 'Hold all day'
+complete -c ostralectl -n "__ostralectl_dopo regole dominio '*'" -a 'consenti blocca'
+complete -c ostralectl -n '__ostralectl_dopo regole rimuovi' -a 'app dominio'
+complete -c ostralectl -n '__ostralectl_dopo regole rimuovi app' -F -d Application
+complete -c ostralectl -n '__ostralectl_dopo regole imposta' -a "$sino giorniQuarantena"
+complete -c ostralectl -n "__ostralectl_dopo regole imposta '$(string join '|' $sino)'" -a 'sì no'
+
+complete -c ostralectl -n '__ostralectl_dopo rispondi' -F -d Application
+complete -c ostralectl -n "__ostralectl_dopo rispondi '*'" -a 'consenti blocca'
+complete -c ostralectl -n '__ostralectl_dopo c2' -F -d 'List of addresses'
