@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "Condiviso/registro.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
@@ -164,7 +165,9 @@ QString FinestraPrincipale::sezioneCorrente() const {
 }
 
 void FinestraPrincipale::suRichiestaSezione(const QString& nome) {
-    mostraSezione(nome);
+    if (mostraSezione(nome) && Registro::debugAttivo()) {
+        Registro("finestra").debug("Sezione mostrata su richiesta: " + nome.toStdString());
+    }
 }
 
 QWidget* FinestraPrincipale::crediti() {
