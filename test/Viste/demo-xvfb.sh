@@ -66,11 +66,13 @@ if [ -f "$build/Risorse/geodb-demo.mmdb" ]; then
     # The map section, asked for over the session bus as the tray's menu does.
     dbus-send --session --type=signal / it.brelt.ostrale.spento string:mappa
     for _ in $(seq 100); do
-        grep -q "Sezione mostrata su richiesta: mappa" "$contenitore/app.log" && break
+        grep -q "Primo sfondo della mappa disegnato" "$contenitore/app.log" && break
         sleep 0.1
     done
     grep -q "Sezione mostrata su richiesta: mappa" "$contenitore/app.log" ||
         fallito "the map section shows when asked for"
+    grep -q "Primo sfondo della mappa disegnato" "$contenitore/app.log" ||
+        fallito "the map draws its land and lines"
     "$fotografa" "${schermata%.png}-mappa.png" || fallito "the map is pictured"
     echo "ok: the map pictured in ${schermata%.png}-mappa.png"
 else

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "Condiviso/registro.h"
 #include "Ostrale/Viste/Mappa/linee.h"
 #include "Ostrale/Viste/colori.h"
 #include "Ostrale/Viste/simboli.h"
@@ -267,6 +268,9 @@ void CartaMondo::richiediSfondo() {
             if (!guardia) return;
             CartaMondo& c = *guardia;
             c.inCorso_ = false;
+            if (c.sfondo_.immagine.isNull() && Registro::debugAttivo()) {
+                Registro("mappa").debug("Primo sfondo della mappa disegnato");
+            }
             c.sfondo_ = std::move(*fatto);
             c.ultimoSfondoMs_ = ms;
             c.update();
