@@ -539,15 +539,8 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
                                [](const Regola& r) { return !r.attiva; });
         },
         10));
-    for (const char* lingua : {"it", "en"}) {
-        SCOPED_TRACE(lingua);
-        QTranslator inglese;
-        if (std::string(lingua) == "en") {
-            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
-            QCoreApplication::installTranslator(&inglese);
-        }
-        const QString suffisso =
-            QStringLiteral("-") + QLatin1String(lingua) + QStringLiteral(".png");
+    inOgniLingua([&](const QString& lingua) {
+        const QString suffisso = QStringLiteral("-") + lingua + QStringLiteral(".png");
         FinestraPrincipale f(stato);
         f.resize(1000, 760);
         f.show();
@@ -587,12 +580,11 @@ TEST(AppConEstensione, PicturesOfEverySectionInBothLanguages) {
         // The language is stored when chosen (in the switches section).
         ASSERT_TRUE(f.mostraSezione(QStringLiteral("interruttori")));
         auto* scelta = f.findChild<QComboBox*>(QStringLiteral("lingua"));
-        scelta->setCurrentIndex(scelta->findData(QLatin1String(lingua)));
+        scelta->setCurrentIndex(scelta->findData(lingua));
         emit scelta->activated(scelta->currentIndex());
-        EXPECT_EQ(preferenze.comeTesto(ImpostazioniApp::linguaScelta), QLatin1String(lingua));
+        EXPECT_EQ(preferenze.comeTesto(ImpostazioniApp::linguaScelta), lingua);
         EXPECT_TRUE(f.findChild<QPushButton*>(QStringLiteral("riapriAdesso"))->isVisible());
-        QCoreApplication::removeTranslator(&inglese);
-    }
+    });
     demone.ferma();
 }
 

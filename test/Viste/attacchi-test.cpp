@@ -157,20 +157,13 @@ TEST(AttacchiConEstensione, TheScenariosAttacksFillTheBadgesAndADecisionBecomesA
     EXPECT_GE(badge->conteggio(), 1);
     EXPECT_EQ(testo(badge, "stato"), QStringLiteral("subiti"));
     gira(0.6);
-    for (const char* lingua : {"it", "en"}) {
-        QTranslator inglese;
-        if (std::string(lingua) == "en") {
-            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
-            QCoreApplication::installTranslator(&inglese);
-        }
+    inOgniLingua([&](const QString& lingua) {
         VistaAttacchi foto(stato);
         foto.resize(980, 700);
         foto.show();
         gira(0.1);
-        fotografa(&foto,
-                  QStringLiteral("attacchi-") + QLatin1String(lingua) + QStringLiteral(".png"));
-        QCoreApplication::removeTranslator(&inglese);
-    }
+        fotografa(&foto, QStringLiteral("attacchi-") + lingua + QStringLiteral(".png"));
+    });
 
     v.apriDettaglio(*uscente->attacco);
     DettaglioAttacco& d = *v.dettaglio();

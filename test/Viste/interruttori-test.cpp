@@ -466,13 +466,7 @@ TEST_F(InterruttoriConEstensione, PicturesInBothLanguages) {
     dati.c2().leggiLista();
     dati.geoDB().leggiDatabase();
     ASSERT_TRUE(aspetta([&] { return dati.c2().listaLetta() && dati.geoDB().databaseLetto(); }));
-    for (const char* lingua : {"it", "en"}) {
-        SCOPED_TRACE(lingua);
-        QTranslator inglese;
-        if (std::string(lingua) == "en") {
-            ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
-            QCoreApplication::installTranslator(&inglese);
-        }
+    inOgniLingua([&](const QString& lingua) {
         FinestraPrincipale f(stato_, {&avvio_, &dati});
         ASSERT_TRUE(f.mostraSezione(QStringLiteral("interruttori")));
         f.resize(1000, 760);
@@ -486,10 +480,8 @@ TEST_F(InterruttoriConEstensione, PicturesInBothLanguages) {
         QCoreApplication::processEvents();
         f.resize(1000, 760 + std::max(0, corpo->heightForWidth(corpo->width()) - scorri->height()));
         QCoreApplication::processEvents();
-        fotografa(&f,
-                  QStringLiteral("interruttori-") + QLatin1String(lingua) + QStringLiteral(".png"));
-        QCoreApplication::removeTranslator(&inglese);
-    }
+        fotografa(&f, QStringLiteral("interruttori-") + lingua + QStringLiteral(".png"));
+    });
 }
 
 }  // namespace
