@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <map>
 
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
@@ -151,13 +152,34 @@ void DettaglioAttacco::ricarica() {
                             .arg(static_cast<qint64>(totale)));
     icona_->setStyleSheet(QStringLiteral("color: ") +
                           BadgeAttacco::accento(static_cast<std::int64_t>(eventi_.size())).name());
-    for (QWidget* r : righe_) r->deleteLater();
-    righe_.clear();
+    // A row stays the same widget while its event stays listed: a refresh while the user
+    // presses a button or selects a source's text must not pull the row from under them.
+    std::map<Uuid, QWidget*> esistenti;
+    for (std::size_t i = 0; i < righe_.size(); ++i) esistenti.emplace(idRighe_[i], righe_[i]);
+    std::vector<QWidget*> nuove;
+    nuove.reserve(eventi_.size());
+    idRighe_.clear();
     for (const EventoFlusso& e : eventi_) {
-        QWidget* r = riga(e);
-        elenco_->insertWidget(elenco_->count() - 1, r);
-        righe_.push_back(r);
+        const auto trovata = esistenti.find(e.id);
+        if (trovata != esistenti.end()) {
+            nuove.push_back(trovata->second);
+            esistenti.erase(trovata);
+        } else {
+            nuove.push_back(riga(e));
+        }
+        idRighe_.push_back(e.id);
     }
+    for (const auto& [id, r] : esistenti) {
+        elenco_->removeWidget(r);
+        r->deleteLater();
+    }
+    for (std::size_t i = 0; i < nuove.size(); ++i) {
+        const int posizione = static_cast<int>(i);
+        if (elenco_->indexOf(nuove[i]) == posizione) continue;
+        elenco_->removeWidget(nuove[i]);
+        elenco_->insertWidget(posizione, nuove[i]);
+    }
+    righe_ = std::move(nuove);
     pile_->setCurrentIndex(eventi_.empty() ? 0 : 1);
     aggiornaDecisioni();
 }

@@ -6,6 +6,7 @@
 
 #include "Condiviso/enumerazioni.h"
 #include "Condiviso/evento-flusso.h"
+#include "Condiviso/uuid.h"
 
 class QLabel;
 class QStackedWidget;
@@ -42,7 +43,8 @@ class DettaglioAttacco : public QDialog {
     QLabel* messaggio_;
     QStackedWidget* pile_;
     QVBoxLayout* elenco_;
-    std::vector<QWidget*> righe_;
+    std::vector<QWidget*> righe_;  // in the order of eventi_
+    std::vector<Uuid> idRighe_;    // the event each row shows
 };
 
 }  // namespace ostrale

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -244,9 +245,15 @@ void terreSpedite(QObject* destinatario, std::function<void(std::shared_ptr<cons
         pronte(f.result());
         return;
     }
-    f.then(destinatario, [pronte = std::move(pronte)](std::shared_ptr<const Terre> terre) {
-        pronte(std::move(terre));
-    });
+    // A watcher that dies with `destinatario`: a map closed before the land is read is simply
+    // never called (a continuation with a context would run with a dangling one).
+    auto* osservatore = new QFutureWatcher<std::shared_ptr<const Terre>>(destinatario);
+    QObject::connect(osservatore, &QFutureWatcherBase::finished, destinatario,
+                     [osservatore, pronte = std::move(pronte)] {
+                         pronte(osservatore->result());
+                         osservatore->deleteLater();
+                     });
+    osservatore->setFuture(f);
 }
 
 std::shared_ptr<const Terre> terreSpediteOra() {
