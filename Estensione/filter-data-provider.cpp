@@ -380,6 +380,7 @@ std::shared_ptr<EventoFlusso> FilterDataProvider::Seguito::evento(bool anomala) 
 }
 
 bool FilterDataProvider::altreSegnalazioni(Stato& s, Seguito& q) {
+    q.destinazioneAbituale = s.memoria.abitudineConsolidata(q.firma, q.dominio, q.adesso);
     if (q.rilevaAttacchi) s.sentinella.osservaResto(q.perSentinella(), q.rilevazioni);
     return s.memoria.verificaAbitudine(q.firma, q.dominio, q.primaVista, q.adesso,
                                        q.avvisaAnomalie);
@@ -401,7 +402,7 @@ void FilterDataProvider::registra(Seguito& q) {
         d_.osservatore(*evento, q.consentito ? Verdetto::consenti : Verdetto::blocca);
     segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host,
                     q.direzione == DirezioneFlusso::uscita ? q.portaRemota : q.portaLocale,
-                    q.direzione, q.ip);
+                    q.direzione, q.ip, !q.appNuova, q.destinazioneAbituale);
 }
 
 // ---- paused flows ----
@@ -516,7 +517,8 @@ void FilterDataProvider::segnalaAttacchi(const std::vector<Sentinella::Rilevazio
                                          Data adesso, const std::string& firma,
                                          const std::string& host, const std::string& porta,
                                          DirezioneFlusso direzione,
-                                         const std::optional<std::string>& ip) {
+                                         const std::optional<std::string>& ip, bool appAffermata,
+                                         bool destinazioneAbituale) {
     for (const Sentinella::Rilevazione& r : rilevazioni) {
         EventoFlusso evento;
         evento.data = adesso;
@@ -527,12 +529,15 @@ void FilterDataProvider::segnalaAttacchi(const std::vector<Sentinella::Rilevazio
         evento.direzione = direzione;
         evento.consentito = !r.bloccata;
         evento.motivo = MotivoDecisione::attacco;
-        evento.anomala = false;
+        // For an attack, whether it is out of the application's habits: the app tells the user
+        // at once about those, and about every source stopped; the rest it keeps in the archive.
+        evento.anomala = Sentinella::fuoriAbitudine(r, firma, appAffermata, destinazioneAbituale);
         evento.indirizzoIP = ip;
         evento.attacco = r.tipo;
         coda_.blocca()->memoria.aggiungiAlRegistro(evento);
         log_.info("Attacco riconosciuto: " + std::string(valoreGrezzo(r.tipo)) + " da " + r.chiave +
-                  " (bloccato: " + (r.bloccata ? "sì" : "no") + ")");
+                  " (bloccato: " + (r.bloccata ? "sì" : "no") +
+                  (r.bloccata || *evento.anomala ? "" : ", abituale") + ")");
         d_.canale.nuovoFlusso(evento);
         if (d_.osservatore)
             d_.osservatore(evento, r.bloccata ? Verdetto::blocca : Verdetto::consenti);
@@ -637,11 +642,7 @@ std::size_t FilterDataProvider::flussiSospesi(const std::string& firma) {
 }
 
 Memoria::Contenuto FilterDataProvider::copiaMemoria() {
-    auto s = coda_.blocca();
-    const Memoria& m = s->memoria;
-    return {m.primeViste(), m.abitudini(),
-            m.storicoOre(), m.storicoApp(),
-            m.storicoIP(),  json::RegistroCondiviso(m.registro().begin(), m.registro().end())};
+    return coda_.blocca()->memoria.copia();
 }
 
 }  // namespace ostrale

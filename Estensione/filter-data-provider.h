@@ -97,7 +97,8 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     void segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni, Data adesso,
                          const std::string& firma, const std::string& host,
                          const std::string& porta, DirezioneFlusso direzione,
-                         const std::optional<std::string>& ip);
+                         const std::optional<std::string>& ip, bool appAffermata = false,
+                         bool destinazioneAbituale = false);
 
     PacchettoStorico storico();
     std::vector<EventoFlusso> flussi();
@@ -150,6 +151,9 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         std::optional<std::string> ip;
         bool rilevaAttacchi = false, avvisaAnomalie = false, registraConsentiti = false;
         bool appNuova = false, haRegolaConsenti = false;
+        // The flow's domain was a habit of the application before the last day (asked before
+        // this flow could teach it).
+        bool destinazioneAbituale = false;
         std::shared_ptr<const InsiemeTesti> indirizziC2;  // kept alive for the detectors
         std::vector<Sentinella::Rilevazione> rilevazioni;
         bool consentito = false;

@@ -166,8 +166,9 @@ void stampa(const EventoFlusso& e, Verdetto v) {
     std::fflush(stdout);
 }
 
-// A fresh container gets what an established machine would have: rules, first sightings of the
-// everyday applications, and a command-and-control list. Existing files are never replaced.
+// A fresh container gets what an established machine would have: rules, first sightings and
+// habits of the everyday applications, and a command-and-control list. Existing files are never
+// replaced.
 void preparaContenitoreDimostrativo(const Orologio& orologio, BlocklistC2& c2) {
     if (!ArchivioCondiviso::urlContenitore("regole.json")) return;
     if (!ArchivioCondiviso::leggi("regole.json")) {
@@ -176,6 +177,9 @@ void preparaContenitoreDimostrativo(const Orologio& orologio, BlocklistC2& c2) {
     if (!ArchivioCondiviso::leggi("prime-viste.json")) {
         ArchivioCondiviso::salvaJSON(Scenario::primeVisteDimostrative(orologio.adesso()),
                                      "prime-viste.json");
+    }
+    if (!ArchivioCondiviso::leggi("abitudini.json")) {
+        ArchivioCondiviso::salvaJSON(Scenario::abitudiniDimostrative(), "abitudini.json");
     }
     if (!BlocklistC2::dataFileAggiornato()) c2.aggiorna(Scenario::elencoC2Dimostrativo());
 }

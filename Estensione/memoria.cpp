@@ -11,6 +11,17 @@ namespace {
 
 constexpr const char* filePrimeViste = "prime-viste.json";
 constexpr const char* fileAbitudini = "abitudini.json";
+constexpr const char* fileAbitudiniRecenti = "abitudini-recenti.json";
+constexpr double unGiorno = 86400;
+
+// Habits learnt more than a day before `adesso` are no longer recent (nor are those learnt
+// "after" it, by a clock that was set back).
+void potaRecenti(PrimeViste& recenti, Data adesso) {
+    std::erase_if(recenti, [&](const auto& voce) {
+        const double età = adesso.secondiDa(voce.second);
+        return età >= unGiorno || età < -unGiorno;
+    });
+}
 constexpr const char* fileOre = "storico-ore.json";
 constexpr const char* fileApp = "storico-app.json";
 constexpr const char* fileIP = "storico-ip.json";
@@ -29,6 +40,8 @@ Memoria::Contenuto Memoria::leggiFile(Data adesso) {
     Contenuto c;
     c.primeViste = leggi<PrimeViste>(filePrimeViste);
     c.abitudini = leggi<json::Abitudini>(fileAbitudini);
+    c.abitudiniRecenti = leggi<PrimeViste>(fileAbitudiniRecenti);
+    potaRecenti(c.abitudiniRecenti, adesso);
     c.storicoOre = Storico::pota(leggi<StoricoOre>(fileOre), adesso);
     c.storicoApp = leggi<StoricoApp>(fileApp);
     c.storicoIP = leggi<StoricoIP>(fileIP);
@@ -46,6 +59,7 @@ bool Memoria::scriviFile(const Contenuto& c) {
     // Every file is tried, whatever became of the others.
     bool ok = ArchivioCondiviso::salvaJSON(c.primeViste, filePrimeViste);
     ok = ArchivioCondiviso::salvaJSON(c.abitudini, fileAbitudini) && ok;
+    ok = ArchivioCondiviso::salvaJSON(c.abitudiniRecenti, fileAbitudiniRecenti) && ok;
     ok = ArchivioCondiviso::salvaJSON(c.storicoOre, fileOre) && ok;
     ok = ArchivioCondiviso::salvaJSON(c.storicoApp, fileApp) && ok;
     ok = ArchivioCondiviso::salvaJSON(c.storicoIP, fileIP) && ok;
@@ -55,6 +69,7 @@ bool Memoria::scriviFile(const Contenuto& c) {
 void Memoria::assegna(Contenuto c) {
     primeViste_ = std::move(c.primeViste);
     abitudini_ = std::move(c.abitudini);
+    abitudiniRecenti_ = std::move(c.abitudiniRecenti);
     storicoOre_ = std::move(c.storicoOre);
     storicoApp_ = std::move(c.storicoApp);
     storicoIP_ = std::move(c.storicoIP);
@@ -97,12 +112,22 @@ void Memoria::daRisalvare() {
     daSalvare_ = true;
 }
 
+Memoria::Contenuto Memoria::copia() const {
+    Contenuto c;
+    c.primeViste = primeViste_;
+    c.abitudini = abitudini_;
+    c.abitudiniRecenti = abitudiniRecenti_;
+    c.storicoOre = storicoOre_;
+    c.storicoApp = storicoApp_;
+    c.storicoIP = storicoIP_;
+    c.registro.assign(registro_.begin(), registro_.end());
+    return c;
+}
+
 std::optional<Memoria::Contenuto> Memoria::prendiDaSalvare() {
     if (!daSalvare_) return std::nullopt;
     daSalvare_ = false;
-    return Contenuto{primeViste_, abitudini_,
-                     storicoOre_, storicoApp_,
-                     storicoIP_,  json::RegistroCondiviso(registro_.begin(), registro_.end())};
+    return copia();
 }
 
 Data Memoria::annotaPrimaVista(const std::string& firma, Data adesso) {
@@ -122,11 +147,26 @@ bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dom
     const bool anomala = adesso.secondiDa(primaVista) > 86400 && noti.size() >= 3 && avvisaAnomalie;
     if (noti.size() < dominiPerApp) {
         noti.insert(dominio);
+        // Kept for a day; the ones past it are dropped as new ones come.
+        if (abitudiniRecenti_.size() >= recentiMassime) potaRecenti(abitudiniRecenti_, adesso);
+        if (abitudiniRecenti_.size() < recentiMassime) {
+            abitudiniRecenti_.insert_or_assign(firma + "|" + dominio, adesso);
+        }
         daSalvare_ = true;
     }
     vista(firma, adesso);
     if (abitudini_.size() > applicazioniMassime) contieniApplicazioni();
     return anomala;
+}
+
+bool Memoria::abitudineConsolidata(const std::string& firma, const std::string& dominio,
+                                   Data adesso) const {
+    if (dominio.empty()) return false;
+    const auto noti = abitudini_.find(firma);
+    if (noti == abitudini_.end() || !noti->second.contains(dominio)) return false;
+    const auto recente = abitudiniRecenti_.find(firma + "|" + dominio);
+    return recente == abitudiniRecenti_.end() || adesso.secondiDa(recente->second) >= unGiorno ||
+           adesso.secondiDa(recente->second) < -unGiorno;
 }
 
 void Memoria::contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Data adesso,

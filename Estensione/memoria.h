@@ -31,25 +31,31 @@ class Memoria {
     // first. With identities of at most 1,024 bytes and 200 domains each, no file comes near
     // what is read back (64 MiB).
     static constexpr std::size_t applicazioniMassime = 1000;
+    static constexpr std::size_t recentiMassime = dominiPerApp * applicazioniMassime;
 
-    // The six files, decoded; each one that is missing or undecodable is empty.
+    // The files, decoded; each one that is missing or undecodable is empty.
     struct Contenuto {
         PrimeViste primeViste;
         json::Abitudini abitudini;
+        // When each habit learnt in the last day was learnt, by application "|" domain; a
+        // habit not listed was learnt earlier.
+        PrimeViste abitudiniRecenti;
         StoricoOre storicoOre;
         StoricoApp storicoApp;
         StoricoIP storicoIP;
         json::RegistroCondiviso registro;
     };
 
-    // Reads and decodes the six files of the container and prunes the hours older than 60 days
+    // Reads and decodes the files of the container and prunes the hours older than 60 days
     // before `adesso`. Does file I/O: never call it with the provider's lock held.
     static Contenuto leggiFile(Data adesso);
-    // Stores the six files, each atomically; false when any could not be written. Does file I/O.
+    // Stores the files, each atomically; false when any could not be written. Does file I/O.
     static bool scriviFile(const Contenuto& contenuto);
 
     // Replaces everything with `contenuto`; the "to save" flag is left as it is.
     void assegna(Contenuto contenuto);
+    // A copy of everything.
+    Contenuto copia() const;
     // A copy of everything, and whether it changed since the last copy taken this way (the flag
     // is cleared).
     std::optional<Contenuto> prendiDaSalvare();
@@ -62,6 +68,10 @@ class Memoria {
     // Whether contacting `dominio` is anomalous for `firma`, learning the domain as a habit.
     bool verificaAbitudine(const std::string& firma, const std::string& dominio, Data primaVista,
                            Data adesso, bool avvisaAnomalie);
+    // Whether `dominio` is a habit of `firma` from before the last day (asked before the flow
+    // that may teach it).
+    bool abitudineConsolidata(const std::string& firma, const std::string& dominio,
+                              Data adesso) const;
     // Counts a judged flow and appends its event to the log (which shares it: no copy).
     void contabilizzaFlusso(std::shared_ptr<const EventoFlusso> evento, Data adesso,
                             bool consentito, bool tracker, bool anomala, const std::string& firma,
@@ -103,6 +113,7 @@ class Memoria {
     std::unordered_map<std::string, Data> ultimaVista_;
     PrimeViste primeViste_;
     json::Abitudini abitudini_;
+    PrimeViste abitudiniRecenti_;
     StoricoOre storicoOre_;
     StoricoApp storicoApp_;
     StoricoIP storicoIP_;

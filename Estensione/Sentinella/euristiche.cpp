@@ -179,8 +179,11 @@ bool Sentinella::èRitmoRegolare(const std::vector<Data>& tempi) {
         const double d = tempi[i].secondiDa(tempi[i - 1]) - media;
         scarti += d * d;
     }
+    // A program's timer, even one drawn with ±10 % of jitter, keeps the gaps' spread near 6 % of
+    // their mean; an application used by hand, sampled no closer than every 5 s, comes under
+    // 22 % now and then by chance over a day of sliding windows, but almost never under 12 %.
     const double variazione = std::sqrt(scarti / intervalli) / media;
-    return 1 - std::min(variazione, 1.0) >= 0.78;
+    return 1 - std::min(variazione, 1.0) >= 0.88;
 }
 
 }  // namespace ostrale

@@ -142,6 +142,26 @@ bool Sentinella::èInfrastruttura(std::string_view firma) {
     return false;
 }
 
+bool Sentinella::fuoriAbitudine(const Rilevazione& r, std::string_view firma, bool appAffermata,
+                                bool destinazioneAbituale) {
+    if (r.bloccata) return false;
+    switch (r.tipo) {
+        case TipoAttacco::beaconing:
+        case TipoAttacco::canalePersistente:
+        case TipoAttacco::esfiltrazioneLenta:
+        case TipoAttacco::protocolloAnomalo:
+        case TipoAttacco::raffica:
+            break;
+        default:
+            return true;
+    }
+    // "sconosciuta", or a path the daemon could not vouch for ("?" before it).
+    const bool verificata = firma != "sconosciuta" && !testo::iniziaCon(firma, "?");
+    if (!verificata || !appAffermata) return true;
+    if (r.tipo == TipoAttacco::raffica && èBrowser(firma)) return false;
+    return !destinazioneAbituale;
+}
+
 bool Sentinella::èBloccato(std::string_view ip, Data adesso) {
     return sanzioneAttiva(bloccoIP_, ip, adesso);
 }
@@ -289,10 +309,13 @@ void Sentinella::forzaBruta(const Flusso& f, std::vector<Rilevazione>& esito) {
 // ---- volume and destination ----
 
 void Sentinella::raffica(const Flusso& f, bool contenibile, std::vector<Rilevazione>& esito) {
-    if (voce(hostDaApp_, f.firma).aggiorna(f.adesso, minuto, f.host, 40) < 40) return;
+    // An ordinary news page opens forty hosts and more in a minute: a browser is held to what
+    // only a crawl reaches, and then only reported.
+    const bool browser = èBrowser(f.firma);
+    const std::size_t soglia = browser ? sogliaRafficaBrowser : 40;
+    if (voce(hostDaApp_, f.firma).aggiorna(f.adesso, minuto, f.host, soglia) < soglia) return;
     if (!segnalabile(TipoAttacco::raffica, f.firma, f.adesso)) return;
-    // An ordinary news page opens more than forty hosts in a minute: a browser is only reported.
-    const bool contieni = contenibile && !èBrowser(f.firma);
+    const bool contieni = contenibile && !browser;
     if (contieni) contieniApp(f.firma, f.adesso);
     esito.push_back({TipoAttacco::raffica, std::string(f.firma), contieni});
 }
@@ -382,7 +405,16 @@ void Sentinella::beaconing(const Flusso& f, const std::string& destinazione,
         if (tempi.size() > 10) tempi.erase(tempi.begin(), tempi.end() - 10);
     }
     if (tempi.size() != 10 || !èRitmoRegolare(tempi)) return;
+    // One report per application every ten minutes, and per destination every six hours: a
+    // timer does not change its mind, and a mail client polling all day would otherwise fill
+    // the archive with the same finding.
+    if (const auto it =
+            giàSegnalato_.find(componi(valoreGrezzo(TipoAttacco::beaconing), destinazione));
+        it != giàSegnalato_.end() && f.adesso.secondiDa(it->second) < seiOre) {
+        return;
+    }
     if (!segnalabile(TipoAttacco::beaconing, f.firma, f.adesso)) return;
+    voce(giàSegnalato_, componi(valoreGrezzo(TipoAttacco::beaconing), destinazione)) = f.adesso;
     tempi.erase(tempi.begin(), tempi.end() - 2);
     esito.push_back({TipoAttacco::beaconing, std::string(f.firma), false});
 }

@@ -51,6 +51,20 @@ class Sentinella {
 
     static constexpr double durataBlocco = 600;
     static constexpr double pausaSegnalazioni = 600;
+    // Distinct hosts in a minute that make a browser's burst (forty for other applications).
+    static constexpr std::size_t sogliaRafficaBrowser = 150;
+
+    // Whether a finding is out of the application's habits, and so worth telling the user at
+    // once rather than only keeping it in the archive. A finding that stopped its source always
+    // is (its event says so by itself). A rhythm, a channel kept open, a steady trickle, UDP on
+    // port 443, and a burst not contained are what everyday software does towards its own
+    // servers: they are out of habit only when the application is not verified, or new (first
+    // seen less than a day ago, `appAffermata` false), or when the destination is not one it
+    // used before today (`destinazioneAbituale` false; a browser's burst spans many
+    // destinations and is judged by the application alone). The other patterns are out of
+    // habit by themselves.
+    static bool fuoriAbitudine(const Rilevazione& rilevazione, std::string_view firma,
+                               bool appAffermata, bool destinazioneAbituale);
 
     // Every detector on one flow: the findings, in the order they are reported.
     std::vector<Rilevazione> osserva(const Flusso& flusso);

@@ -66,7 +66,7 @@ Scenario::Scenario(std::uint64_t seme) : caso_(seme) {
          {"/usr/bin/telemetry-agent", "/usr/bin/syncd", "/usr/bin/backup-agent", "/usr/bin/iodine",
           "/usr/bin/crawler", "/tmp/.cache/scanner", "/usr/bin/nc", "/usr/bin/hping3",
           "/home/utente/.cache/aggiornatore", "/usr/bin/python3.11", "/usr/bin/smbclient",
-          "/tmp/.cache/dga", "/opt/nuovo-editor/editor"}) {
+          "/tmp/.cache/dga", "/opt/nuovo-editor/editor", "/home/utente/.local/bin/relay"}) {
         app(firma);
     }
 }
@@ -187,8 +187,8 @@ void Scenario::episodi(double da, double a,
                           "443");
         });
         serie(base + 200, 1, 1, [&](int) {
-            return uscita(app("com.spotify.Client"), "audio.spotify.example", "203.0.113.80", "443",
-                          17);
+            return uscita(app("/home/utente/.local/bin/relay"), "203.0.113.80", "203.0.113.80",
+                          "443", 17);
         });
         serie(base + 210, 1, 10, [&](int i) {
             const std::string ip = "192.168.1." + std::to_string(20 + i);
@@ -262,6 +262,18 @@ PrimeViste Scenario::primeVisteDimostrative(Data adesso) {
         viste.emplace(firma, adesso.piùSecondi(-30 * 86400.0));
     }
     return viste;
+}
+
+json::Abitudini Scenario::abitudiniDimostrative() {
+    json::Abitudini abitudini;
+    for (const Abituale& a : abituali()) {
+        for (const char* host : a.host) {
+            if (std::string dominio = dominioDi(host); !dominio.empty()) {
+                abitudini[a.firma].insert(std::move(dominio));
+            }
+        }
+    }
+    return abitudini;
 }
 
 std::string Scenario::elencoC2Dimostrativo() {

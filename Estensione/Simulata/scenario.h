@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "Condiviso/codifica-json.h"
 #include "Condiviso/pacchetto-storico.h"
 #include "Condiviso/stato-regole.h"
 #include "Estensione/flusso-di-rete.h"
@@ -78,6 +79,9 @@ class Scenario final : public RisolutoreIdentità {
     // First sightings of an established machine: the everyday applications were first seen a
     // month before `adesso`, so only the scenario's newcomers are in quarantine.
     static PrimeViste primeVisteDimostrative(Data adesso);
+    // Habits of an established machine: the domains of the everyday applications, learnt
+    // before today (those of the scenario's other programs are not).
+    static json::Abitudini abitudiniDimostrative();
     // A command-and-control list for the scenario's own address (and documentation addresses).
     static std::string elencoC2Dimostrativo();
 

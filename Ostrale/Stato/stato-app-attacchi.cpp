@@ -120,8 +120,13 @@ void StatoApp::registraAttacco(const EventoFlusso& evento) {
         emit conteggioAttacchiCambiato();
     }
     salvaAttacchi(true, evento.attacco.has_value(), false);
-    lampeggioPer(8);
     emit attaccoRegistrato(evento);
+    // A finding that only reports what the application does every day towards its own servers
+    // (the daemon says so: not stopped, and not out of its habits) stays in the archive and the
+    // attacks view, without an alert: one every hour about the mail client teaches the user to
+    // ignore them all.
+    if (evento.attacco && evento.consentito && !evento.anomala.value_or(false)) return;
+    lampeggioPer(8);
     if (!evento.attacco) return;
 
     const std::string sorgente = sorgenteAttacco(evento);

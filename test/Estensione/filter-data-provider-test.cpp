@@ -620,10 +620,13 @@ TEST_F(ProviderTest, DetectionsBecomeAttackEventsInOrder) {
     EXPECT_FALSE(eventi[0].consentito);
     EXPECT_EQ(eventi[1].attacco, TipoAttacco::forzaBruta);
     EXPECT_TRUE(eventi[1].consentito);
+    // A source stopped tells by itself; one only reported is marked out of habit, so that the
+    // app tells the user about it too.
+    EXPECT_EQ(eventi[0].anomala, false);
+    EXPECT_EQ(eventi[1].anomala, true);
     for (const auto& e : eventi) {
         EXPECT_EQ(e.protocollo, "—");
         EXPECT_EQ(e.motivo, MotivoDecisione::attacco);
-        EXPECT_EQ(e.anomala, false);
         EXPECT_EQ(e.porta, "22");
         EXPECT_EQ(e.indirizzoIP, "198.51.100.9");
     }

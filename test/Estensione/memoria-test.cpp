@@ -92,6 +92,30 @@ TEST(Memoria, HabitsAndAnomalies) {
     EXPECT_FALSE(m.daSalvare());
 }
 
+TEST(Memoria, AHabitOfEarlierDaysSurvivesARestartAndANewOneWaitsADay) {
+    test::ContenitoreTemporaneo contenitore;
+    contenitore.cartella().scrivi("abitudini.json", R"({"/usr/bin/posta": ["posta.example"]})");
+    Memoria m;
+    m.assegna(Memoria::leggiFile(t0));
+    // Learnt before the files say when: a habit of earlier days.
+    EXPECT_TRUE(m.abitudineConsolidata("/usr/bin/posta", "posta.example", t0));
+    EXPECT_FALSE(m.abitudineConsolidata("/usr/bin/posta", "nuovo.example", t0));
+    EXPECT_FALSE(m.abitudineConsolidata("/usr/bin/posta", "", t0));
+    // Learnt now: not a habit until a day has passed, and a restart in between changes nothing.
+    m.verificaAbitudine("/usr/bin/posta", "nuovo.example", t0, t0, false);
+    EXPECT_FALSE(m.abitudineConsolidata("/usr/bin/posta", "nuovo.example", t0.piùSecondi(3600)));
+    Memoria::scriviFile(*m.prendiDaSalvare());
+    Memoria riavviata;
+    riavviata.assegna(Memoria::leggiFile(t0.piùSecondi(7200)));
+    const Data dopo = t0.piùSecondi(7200);
+    EXPECT_FALSE(riavviata.abitudineConsolidata("/usr/bin/posta", "nuovo.example", dopo));
+    EXPECT_TRUE(riavviata.abitudineConsolidata("/usr/bin/posta", "posta.example", dopo));
+    EXPECT_TRUE(
+        riavviata.abitudineConsolidata("/usr/bin/posta", "nuovo.example", t0.piùSecondi(giorno)));
+    // A day later the file no longer lists it.
+    EXPECT_TRUE(Memoria::leggiFile(t0.piùSecondi(giorno)).abitudiniRecenti.empty());
+}
+
 TEST(Memoria, DecisionsCountInTheHourOfTheAnswer) {
     Memoria m;
     m.contabilizzaDecisione("/usr/bin/app", false, 3, t0);
@@ -114,14 +138,17 @@ TEST(Memoria, FilesRoundTripAndACorruptFileLoadsEmptyAlone) {
     ASSERT_TRUE(copia);
     EXPECT_FALSE(m.prendiDaSalvare());
     Memoria::scriviFile(*copia);
-    for (const char* nome : {"prime-viste.json", "abitudini.json", "storico-ore.json",
-                             "storico-app.json", "storico-ip.json", "registro-flussi.json"}) {
+    for (const char* nome :
+         {"prime-viste.json", "abitudini.json", "abitudini-recenti.json", "storico-ore.json",
+          "storico-app.json", "storico-ip.json", "registro-flussi.json"}) {
         EXPECT_TRUE(std::filesystem::exists(contenitore / nome)) << nome;
     }
 
     const auto letta = Memoria::leggiFile(t0);
     EXPECT_EQ(letta.primeViste, copia->primeViste);
     EXPECT_EQ(letta.abitudini, copia->abitudini);
+    EXPECT_EQ(letta.abitudiniRecenti, copia->abitudiniRecenti);
+    EXPECT_EQ(letta.abitudiniRecenti.size(), 1u);
     EXPECT_EQ(letta.storicoOre, copia->storicoOre);
     EXPECT_EQ(letta.storicoApp, copia->storicoApp);
     EXPECT_EQ(letta.storicoIP, copia->storicoIP);

@@ -139,7 +139,9 @@ TEST_F(ArchivioAttacchi, NotifiesOncePerHourPerTypeAndSourceAndEveryAttackBlinks
                              "Attacchi."));
     // Another source, another type: each its own notification.
     spingi(attacco(TipoAttacco::scansione, "198.51.100.8"));
-    spingi(attacco(TipoAttacco::forzaBruta, "198.51.100.7", 0, true));
+    EventoFlusso segnalato = attacco(TipoAttacco::forzaBruta, "198.51.100.7", 0, true);
+    segnalato.anomala = true;  // out of habit: told although not stopped
+    spingi(segnalato);
     ASSERT_EQ(notifiche_.inviate.size(), 3u);
     EXPECT_EQ(notifiche_.inviate[2].corpo,
               QStringLiteral("198.51.100.7 — segnalato, non bloccato. Dettagli nella vista "
@@ -166,6 +168,29 @@ TEST_F(ArchivioAttacchi, NotifiesOncePerHourPerTypeAndSourceAndEveryAttackBlinks
     tempo_.avanza(8.1);
     EXPECT_EQ(s.richiesteInAttesa(), 0);
     EXPECT_FALSE(s.lampeggioAcceso());
+}
+
+TEST_F(ArchivioAttacchi, WhatAnApplicationDoesEveryDayIsKeptWithoutAnAlert) {
+    StatoApp& s = crea();
+    // The mail client's timer towards its own server: not stopped, not out of its habits.
+    EventoFlusso abituale = attacco(TipoAttacco::beaconing, "/usr/bin/thunderbird", 0, true);
+    abituale.anomala = false;
+    spingi(abituale);
+    EXPECT_EQ(s.attacchi().size(), 1u);
+    EXPECT_EQ(s.conteggioAttacchi().at("beaconing"), 1);
+    EXPECT_TRUE(notifiche_.inviate.empty());
+    EXPECT_FALSE(s.lampeggioAcceso());
+    // The same pattern towards a destination new to it is told, and blinks.
+    EventoFlusso nuovo = abituale;
+    nuovo.id = Uuid::genera();
+    nuovo.anomala = true;
+    spingi(nuovo);
+    EXPECT_EQ(s.attacchi().size(), 2u);
+    ASSERT_EQ(notifiche_.inviate.size(), 1u);
+    EXPECT_EQ(notifiche_.inviate[0].corpo,
+              QStringLiteral("/usr/bin/thunderbird — segnalato, non bloccato. Dettagli nella vista "
+                             "Attacchi."));
+    EXPECT_TRUE(s.lampeggioAcceso());
 }
 
 TEST_F(ArchivioAttacchi, TheLogMergeAddsOnlyWhatIsNewAndWhatNoClearingRemoved) {

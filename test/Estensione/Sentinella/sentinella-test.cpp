@@ -385,9 +385,8 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
          {std::pair{"/usr/sbin/NetworkManager", false}, std::pair{"/usr/libexec/geoclue", false},
           std::pair{"/usr/bin/allowed", true}, std::pair{"io.tailscale.ipn", false},
           std::pair{"sconosciuta", false},
-          // A browser opens that many hosts for one news page; VPN clients carry everyone's.
-          std::pair{"/usr/lib/firefox-esr/firefox-esr", false},
-          std::pair{"org.mozilla.firefox", false}, std::pair{"/usr/sbin/tailscaled", false},
+          // VPN clients carry everyone's traffic.
+          std::pair{"/usr/sbin/tailscaled", false},
           std::pair{"/usr/lib/NetworkManager/nm-openvpn-service", false},
           std::pair{"/usr/sbin/openvpn", false}, std::pair{"/usr/bin/cloudflared", false},
           std::pair{"com.zerotier.ZeroTierOne", false}}) {
@@ -396,6 +395,21 @@ TEST_F(SentinellaTest, BurstOfHostsContainsOnlyWhatMayBeContained) {
         EXPECT_FALSE(r.back()[0].bloccata) << firma;
         EXPECT_FALSE(sentinella.èContenuta(firma, t(39))) << firma;
     }
+
+    // A browser is held to a crawl's count: a busy minute of browsing is not a burst.
+    auto pagine = [&](std::string_view firma, int quante, double inizio) {
+        std::vector<Flusso> flussi;
+        for (int i = 0; i < quante; ++i) {
+            Flusso f = uscita(inizio + i * 0.3, firma);
+            f.host = tieni("p" + std::to_string(i) + ".example.com");
+            flussi.push_back(f);
+        }
+        return scatti(TipoAttacco::raffica, flussi);
+    };
+    EXPECT_EQ(pagine("/usr/bin/chromium-like", 120, 5000).size(), 1u);
+    EXPECT_EQ(pagine("/usr/lib/chromium/chromium", 120, 5000), Indici{});
+    EXPECT_EQ(pagine("/opt/google/chrome/chrome", Sentinella::sogliaRafficaBrowser, 5000),
+              Indici{Sentinella::sogliaRafficaBrowser - 1});
 
     // An inbound flow without an address counts for its application.
     std::vector<Flusso> senzaIndirizzo;
@@ -552,15 +566,48 @@ TEST_F(SentinellaTest, KnownCommandAndControlAddress) {
 // ---- behaviour ----
 
 TEST_F(SentinellaTest, BeaconingAtARegularRhythm) {
-    auto contatto = [&](double s) { return uscita(s, "/usr/bin/beacon"); };
+    auto contatto = [&](double s, std::string_view dominio = "example.org") {
+        Flusso f = uscita(s, "/usr/bin/beacon");
+        f.dominio = dominio;
+        return f;
+    };
     std::vector<Flusso> flussi;
     for (int i = 0; i < 20; ++i) flussi.push_back(contatto(i * 60.0));
-    const auto indici = scatti(TipoAttacco::beaconing, flussi);
-    // Reported on the tenth; the list restarts from its last two times, is full again on the
-    // 18th contact (480 s after the report, still quiet) and reports on the 20th (600 s).
-    EXPECT_EQ(indici, (Indici{9, 19}));
-    EXPECT_EQ(sentinella.tempiDestinazione("/usr/bin/beacon|example.org"),
-              (std::vector<Data>{t(1080), t(1140)}));
+    // Reported on the tenth; the list restarts from its last two times, and the same timer
+    // towards the same destination is not reported again for six hours.
+    EXPECT_EQ(scatti(TipoAttacco::beaconing, flussi), (Indici{9}));
+    EXPECT_EQ(sentinella.tempiDestinazione("/usr/bin/beacon|example.org").size(), 10u);
+    // Another destination of the same application, past the application's ten minutes.
+    flussi.clear();
+    for (int i = 0; i < 10; ++i) flussi.push_back(contatto(1200 + i * 60.0, "altro.example"));
+    EXPECT_EQ(scatti(TipoAttacco::beaconing, flussi), (Indici{9}));
+    // Six hours after its report, the first destination is reported again, once ten samples of
+    // the new stretch are regular.
+    flussi.clear();
+    for (int i = 0; i < 10; ++i) flussi.push_back(contatto(540 + 21600 + i * 60.0));
+    EXPECT_EQ(scatti(TipoAttacco::beaconing, flussi), (Indici{9}));
+}
+
+TEST_F(SentinellaTest, BeaconWithJitterFiresWhileHandUseDoesNot) {
+    std::mt19937_64 caso(7);
+    // A program's timer of 60 s with ±10 % of jitter: reported within its first ten contacts.
+    std::uniform_real_distribution<double> scarto(-0.1, 0.1);
+    std::vector<Flusso> flussi;
+    double adesso = 0;
+    for (int i = 0; i < 10; ++i) {
+        flussi.push_back(uscita(adesso, "/usr/bin/jitter"));
+        adesso += 60 * (1 + scarto(caso));
+    }
+    EXPECT_EQ(scatti(TipoAttacco::beaconing, flussi), (Indici{9}));
+    // Contacts made by hand, at random, every 5 to 60 s on average, for a working day: sliding
+    // windows of ten samples, one after the other, never look like a timer.
+    for (double media : {5.0, 8.0, 10.0, 20.0, 60.0}) {
+        const std::string_view firma = tieni("/usr/bin/mano" + std::to_string(media));
+        std::exponential_distribution<double> attesa(1 / media);
+        std::vector<Flusso> aCaso;
+        for (double s = 0; s < 8 * 3600; s += attesa(caso)) aCaso.push_back(uscita(s, firma));
+        EXPECT_EQ(scatti(TipoAttacco::beaconing, aCaso), Indici{}) << media;
+    }
 }
 
 TEST_F(SentinellaTest, BeaconSamplesAreFiveSecondsApart) {
@@ -800,6 +847,38 @@ TEST(SentinellaEuristiche, NameCharactersAreUserPerceivedCharacters) {
     EXPECT_TRUE(Sentinella::nomeSospetto("\u00e0\u00e8\u00ec\u00f2\u00f9kqtrvzxw.example"));
 }
 
+TEST(SentinellaEuristiche, WhatIsOutOfAnApplicationsHabits) {
+    auto fuori = [](TipoAttacco tipo, bool bloccata, std::string_view firma, bool affermata,
+                    bool abituale) {
+        return Sentinella::fuoriAbitudine({tipo, std::string(firma), bloccata}, firma, affermata,
+                                          abituale);
+    };
+    const std::string_view posta = "/usr/bin/thunderbird";
+    for (TipoAttacco tipo :
+         {TipoAttacco::beaconing, TipoAttacco::canalePersistente, TipoAttacco::esfiltrazioneLenta,
+          TipoAttacco::protocolloAnomalo, TipoAttacco::raffica}) {
+        SCOPED_TRACE(std::string(valoreGrezzo(tipo)));
+        // Everyday software towards its own servers stays quiet...
+        EXPECT_FALSE(fuori(tipo, false, posta, true, true));
+        // ...not towards a new destination, nor when new itself or not verified.
+        EXPECT_TRUE(fuori(tipo, false, posta, true, false));
+        EXPECT_TRUE(fuori(tipo, false, posta, false, true));
+        EXPECT_TRUE(fuori(tipo, false, "?/home/u/bin/posta", true, true));
+        EXPECT_TRUE(fuori(tipo, false, "sconosciuta", true, true));
+    }
+    // A browser's burst spans many destinations: it is judged by the browser alone.
+    EXPECT_FALSE(fuori(TipoAttacco::raffica, false, "org.mozilla.firefox", true, false));
+    EXPECT_TRUE(fuori(TipoAttacco::raffica, false, "org.mozilla.firefox", false, false));
+    // The other patterns are never a habit; a source stopped tells by its event alone.
+    for (TipoAttacco tipo :
+         {TipoAttacco::dominiSospetti, TipoAttacco::dominioContraffatto, TipoAttacco::ipDiretto,
+          TipoAttacco::lateraleLAN, TipoAttacco::tunnelDNS, TipoAttacco::floodUDP}) {
+        EXPECT_TRUE(fuori(tipo, false, posta, true, true)) << valoreGrezzo(tipo);
+    }
+    EXPECT_FALSE(fuori(TipoAttacco::c2Noto, true, posta, true, true));
+    EXPECT_FALSE(fuori(TipoAttacco::raffica, true, posta, false, false));
+}
+
 TEST(SentinellaEuristiche, RegularRhythm) {
     auto tempi = [](std::initializer_list<double> intervalli) {
         std::vector<Data> risultato{t(0)};
@@ -814,9 +893,9 @@ TEST(SentinellaEuristiche, RegularRhythm) {
     EXPECT_TRUE(Sentinella::èRitmoRegolare(tempi({3600, 3600, 3600})));
     EXPECT_FALSE(Sentinella::èRitmoRegolare(tempi({3601, 3601, 3601})));
     EXPECT_FALSE(Sentinella::èRitmoRegolare(tempi({30, 90, 30, 90, 30, 90, 30, 90, 30, 90})));
-    // Coefficient of variation exactly 0.22 is regular; 0.23 is not.
-    EXPECT_TRUE(Sentinella::èRitmoRegolare(tempi({78, 122, 78, 122})));
-    EXPECT_FALSE(Sentinella::èRitmoRegolare(tempi({77, 123, 77, 123})));
+    // Coefficient of variation exactly 0.12 is regular; 0.13 is not.
+    EXPECT_TRUE(Sentinella::èRitmoRegolare(tempi({88, 112, 88, 112})));
+    EXPECT_FALSE(Sentinella::èRitmoRegolare(tempi({87, 113, 87, 113})));
 }
 
 }  // namespace
