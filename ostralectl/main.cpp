@@ -122,7 +122,10 @@ void stampaEvento(const EventoFlusso& e) {
     std::string riga = ora(e.data) + "  ";
     if (e.attacco) {
         riga += "ATTACCO  " + std::string(valoreGrezzo(*e.attacco)) + "  " + e.firmaApp + "  " +
-                e.host + " porta " + e.porta + (e.consentito ? "" : "  (bloccato)");
+                e.host + " porta " + e.porta +
+                (!e.consentito                ? "  (bloccato)"
+                 : !e.anomala.value_or(false) ? "  (abituale)"
+                                              : "");
     } else {
         riga += std::string(e.consentito ? "consenti" : "blocca  ") + "  " +
                 std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + "  " + e.firmaApp +

@@ -32,6 +32,8 @@ const Voce* tabella(const char* chiave) {
         {ImpostazioniApp::attacchiPulitiFino, 0.0},
         // Attack type → seconds since 1970 of the last clearing of that type.
         {ImpostazioniApp::attacchiPulitiTipo, QVariantMap{}},
+        // Attack type "|" source → seconds since 1970 when the user asked not to be told again.
+        {ImpostazioniApp::avvisiSilenziati, QVariantMap{}},
         // Seconds since 1970 of the last attempt to download the command-and-control lists.
         {ImpostazioniApp::c2UltimoTentativo, 0.0},
         // The user's key for the flow explainer; empty until given.

@@ -21,6 +21,8 @@ class ImpostazioniApp : public QObject {
     static constexpr const char* rianimazioneInCorso = "rianimazioneInCorso";
     static constexpr const char* attacchiPulitiFino = "attacchiPulitiFino";
     static constexpr const char* attacchiPulitiTipo = "attacchiPulitiTipo";
+    // Pattern "|" source → when the user asked not to be told about those findings again.
+    static constexpr const char* avvisiSilenziati = "avvisiSilenziati";
     static constexpr const char* c2UltimoTentativo = "c2UltimoTentativo";
     static constexpr const char* chiaveAnthropic = "chiaveAnthropic";
     static constexpr const char* sezioneApertura = "sezioneApertura";

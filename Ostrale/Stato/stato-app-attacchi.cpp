@@ -18,6 +18,16 @@
 #include "Ostrale/Stato/testi.h"
 
 namespace ostrale {
+
+namespace {
+
+QString chiaveSilenzio(const EventoFlusso& evento) {
+    return QString::fromLatin1(evento.attacco ? valoreGrezzo(*evento.attacco) : "") +
+           QLatin1Char('|') + QString::fromStdString(StatoApp::sorgenteAttacco(evento));
+}
+
+}  // namespace
+
 namespace {
 
 QString grezzo(TipoAttacco tipo) {
@@ -124,8 +134,10 @@ void StatoApp::registraAttacco(const EventoFlusso& evento) {
     // A finding that only reports what the application does every day towards its own servers
     // (the daemon says so: not stopped, and not out of its habits) stays in the archive and the
     // attacks view, without an alert: one every hour about the mail client teaches the user to
-    // ignore them all.
-    if (evento.attacco && evento.consentito && !evento.anomala.value_or(false)) return;
+    // ignore them all. So does one the user asked not to be told about again.
+    if (evento.attacco && evento.consentito &&
+        (!evento.anomala.value_or(false) || avvisiSilenziati(evento)))
+        return;
     lampeggioPer(8);
     if (!evento.attacco) return;
 
@@ -143,8 +155,8 @@ void StatoApp::registraAttacco(const EventoFlusso& evento) {
                   .arg(QString::fromStdString(sorgente))
             : tr("%1 — sorgente bloccata per 10 minuti. Dettagli nella vista Attacchi.")
                   .arg(QString::fromStdString(sorgente));
-    notifica(tr("Possibile attacco: %1").arg(testi::etichettaAttacco(*evento.attacco)), corpo,
-             true);
+    notifica(tr("Possibile attacco: %1").arg(testi::etichettaAttacco(*evento.attacco)), corpo, true,
+             silenziabile(evento) ? chiaveSilenzio(evento) : QString());
 }
 
 void StatoApp::unisciAttacchi(const std::vector<EventoFlusso>& eventi) {
@@ -235,7 +247,7 @@ void StatoApp::lampeggioPer(double secondi) {
     dopo(secondi, [this] { fermaLampeggio(); });
 }
 
-void StatoApp::notifica(QString titolo, QString corpo, bool apreAttacchi) {
+void StatoApp::notifica(QString titolo, QString corpo, bool apreAttacchi, QString silenzia) {
     if (!notifiche_) return;
     Notificatore::Notifica n{nuovoIdentificatore(), std::move(titolo), std::move(corpo), {}};
     if (apreAttacchi) {
@@ -244,7 +256,40 @@ void StatoApp::notifica(QString titolo, QString corpo, bool apreAttacchi) {
         notificheAttacco_.push_back(n.identificatore);
         if (notificheAttacco_.size() > notificheAttaccoRicordate) notificheAttacco_.pop_front();
     }
+    if (!silenzia.isEmpty()) {
+        n.azioni.push_back({QStringLiteral("silenzia"), tr("Non avvisarmi più")});
+        notificheSilenziabili_.emplace_back(n.identificatore, std::move(silenzia));
+        if (notificheSilenziabili_.size() > notificheAttaccoRicordate)
+            notificheSilenziabili_.pop_front();
+    }
     notifiche_->invia(n);
+}
+
+// ---- findings the user is no longer told about ----
+
+bool StatoApp::silenziabile(const EventoFlusso& evento) {
+    return evento.attacco && evento.consentito;
+}
+
+bool StatoApp::avvisiSilenziati(const EventoFlusso& evento) const {
+    return silenziabile(evento) && preferenze_.comeMappa(ImpostazioniApp::avvisiSilenziati)
+                                       .contains(chiaveSilenzio(evento));
+}
+
+void StatoApp::silenziaAvvisi(const EventoFlusso& evento, bool silenzia) {
+    if (silenziabile(evento)) silenziaAvvisi(chiaveSilenzio(evento), silenzia);
+}
+
+void StatoApp::silenziaAvvisi(const QString& chiave, bool silenzia) {
+    QVariantMap silenziati = preferenze_.comeMappa(ImpostazioniApp::avvisiSilenziati);
+    if (silenziati.contains(chiave) == silenzia) return;
+    if (silenzia) {
+        silenziati.insert(chiave, orologio_.adesso().secondiUnix());
+    } else {
+        silenziati.remove(chiave);
+    }
+    preferenze_.imposta(ImpostazioniApp::avvisiSilenziati, silenziati);
+    emit avvisiSilenziatiCambiati();
 }
 
 void StatoApp::notificaAnomalia(const EventoFlusso& evento) {
@@ -262,6 +307,12 @@ void StatoApp::notificaAnomalia(const EventoFlusso& evento) {
 }
 
 void StatoApp::suAzioneNotifica(const QString& identificatore, const QString& chiave) {
+    if (chiave == QLatin1String("silenzia")) {
+        for (const auto& [notifica, silenzio] : notificheSilenziabili_) {
+            if (notifica == identificatore) silenziaAvvisi(silenzio, true);
+        }
+        return;
+    }
     if (std::find(notificheAttacco_.begin(), notificheAttacco_.end(), identificatore) !=
         notificheAttacco_.end()) {
         emit sezioneRichiesta(QStringLiteral("attacchi"));

@@ -209,6 +209,12 @@ class StatoApp : public QObject {
     void pulisciArchivioTipo(TipoAttacco tipo);
     static bool puòDecidere(const EventoFlusso& evento);
     EsitoModifica decidiSorgente(const EventoFlusso& evento, bool consenti);
+    // Findings that only report (the source was not stopped) of one pattern from one source
+    // that the user no longer wants to be told about: they stay in the archive, without a
+    // notification. Kept in the preferences; a finding that stopped its source is always told.
+    static bool silenziabile(const EventoFlusso& evento);
+    bool avvisiSilenziati(const EventoFlusso& evento) const;
+    void silenziaAvvisi(const EventoFlusso& evento, bool silenzia);
     // Positions found for remote addresses (a new one replaces the old), this computer's own,
     // and the reload after a new city database: positions forgotten, the history read again so
     // that every address is looked up anew.
@@ -263,6 +269,7 @@ class StatoApp : public QObject {
     void attacchiCambiati();
     void conteggioAttacchiCambiato();
     void decisioniAttaccoCambiate();
+    void avvisiSilenziatiCambiati();
     void faseAnelloCambiata();
     void domandaInAttesaCambiata();
     void dominiTrackerCambiati();
@@ -331,7 +338,10 @@ class StatoApp : public QObject {
     void salvaAttacchi(bool archivio, bool conteggi, bool decisioni);
     // The pending stores as one piece of work, on copies of what is to be stored.
     std::function<void()> lavoroSalvataggio();
-    void notifica(QString titolo, QString corpo, bool apreAttacchi);
+    // `chiave`: pattern "|" source.
+    void silenziaAvvisi(const QString& chiave, bool silenzia);
+    // `silenzia`: the key of findings the notification offers to stop telling about.
+    void notifica(QString titolo, QString corpo, bool apreAttacchi, QString silenzia = {});
     void notificaAnomalia(const EventoFlusso& evento);
     void chiediSuBlocco(const EventoFlusso& evento);
     void rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNotifica);
@@ -384,6 +394,8 @@ class StatoApp : public QObject {
     std::uint64_t ultimaDomanda_ = 0;
     std::deque<QString>
         notificheAttacco_;  // the latest attack notifications (a click opens the view)
+    // Of those, the ones that offer to stop telling: notification → key of its findings.
+    std::deque<std::pair<QString, QString>> notificheSilenziabili_;
     struct Salvataggio {
         bool archivio = false, conteggi = false, decisioni = false, previsto = false;
     } salvataggio_;

@@ -263,6 +263,26 @@
         <source>Annulla</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Abituale</source>
+        <translation>Habitual</translation>
+    </message>
+    <message>
+        <source>Verso una destinazione che l&apos;app usa dai giorni scorsi: tenuto nell&apos;archivio, senza avviso</source>
+        <translation>Towards a destination the app has used on earlier days: kept in the archive, without an alert</translation>
+    </message>
+    <message>
+        <source>Questo schema da questa sorgente resta nell&apos;archivio, senza avvisi; le sorgenti bloccate sono sempre avvisate</source>
+        <translation>This pattern from this source stays in the archive, without alerts; stopped sources are always told</translation>
+    </message>
+    <message>
+        <source>Avvisa di nuovo</source>
+        <translation>Alert me again</translation>
+    </message>
+    <message>
+        <source>Non avvisare più</source>
+        <translation>Don&apos;t alert again</translation>
+    </message>
 </context>
 <context>
     <name>ostrale::FinestraDomanda</name>
@@ -658,6 +678,10 @@
         <source>Non autorizzato: aggiungi il tuo utente al gruppo ostrale</source>
         <comment>stato</comment>
         <translation>Not permitted: add yourself to group ostrale</translation>
+    </message>
+    <message>
+        <source>Non avvisarmi più</source>
+        <translation>Don&apos;t alert me again</translation>
     </message>
 </context>
 <context>

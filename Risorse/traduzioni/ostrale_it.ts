@@ -263,6 +263,26 @@
         <source>Annulla</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Abituale</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Verso una destinazione che l&apos;app usa dai giorni scorsi: tenuto nell&apos;archivio, senza avviso</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Questo schema da questa sorgente resta nell&apos;archivio, senza avvisi; le sorgenti bloccate sono sempre avvisate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Avvisa di nuovo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non avvisare più</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ostrale::FinestraDomanda</name>
@@ -657,6 +677,10 @@
     <message>
         <source>Non autorizzato: aggiungi il tuo utente al gruppo ostrale</source>
         <comment>stato</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Non avvisarmi più</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -17,6 +17,7 @@
 #include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/testi.h"
 #include "test/Ostrale/supporto-app.h"
 #include "test/supporto/cartella-temporanea.h"
 
@@ -191,6 +192,39 @@ TEST_F(ArchivioAttacchi, WhatAnApplicationDoesEveryDayIsKeptWithoutAnAlert) {
               QStringLiteral("/usr/bin/thunderbird — segnalato, non bloccato. Dettagli nella vista "
                              "Attacchi."));
     EXPECT_TRUE(s.lampeggioAcceso());
+
+    // "Non avvisarmi più" on that notification: the pattern from that application is kept
+    // without an alert from now on, also after a restart; other patterns are still told.
+    const auto& azioni = notifiche_.inviate[0].azioni;
+    ASSERT_TRUE(std::any_of(azioni.begin(), azioni.end(),
+                            [](const auto& a) { return a.chiave == QLatin1String("silenzia"); }));
+    notifiche_.scegli(notifiche_.inviate[0].identificatore, QStringLiteral("silenzia"));
+    EXPECT_TRUE(s.avvisiSilenziati(nuovo));
+    StatoApp& riavviata = crea();
+    EXPECT_TRUE(riavviata.avvisiSilenziati(nuovo));
+    orologio_.avanza(7200);
+    nuovo.id = Uuid::genera();
+    spingi(nuovo);
+    EventoFlusso altro = nuovo;
+    altro.id = Uuid::genera();
+    altro.attacco = TipoAttacco::canalePersistente;
+    spingi(altro);
+    ASSERT_EQ(notifiche_.inviate.size(), 2u);
+    EXPECT_TRUE(notifiche_.inviate[1].titolo.contains(
+        testi::etichettaAttacco(TipoAttacco::canalePersistente)));
+    // A source stopped is always told, and only those that report can be silenced.
+    EventoFlusso fermato = nuovo;
+    fermato.id = Uuid::genera();
+    fermato.consentito = false;
+    EXPECT_FALSE(StatoApp::silenziabile(fermato));
+    spingi(fermato);
+    EXPECT_EQ(notifiche_.inviate.size(), 3u);
+    // Told again once the user wants it.
+    riavviata.silenziaAvvisi(nuovo, false);
+    orologio_.avanza(7200);
+    nuovo.id = Uuid::genera();
+    spingi(nuovo);
+    EXPECT_EQ(notifiche_.inviate.size(), 4u);
 }
 
 TEST_F(ArchivioAttacchi, TheLogMergeAddsOnlyWhatIsNewAndWhatNoClearingRemoved) {

@@ -114,6 +114,54 @@ TEST_F(AttacchiSenzaEstensione, SourcesAreListedAndDecidedWhereARuleCanNameThem)
     EXPECT_EQ(testo(badge, "stato"), QStringLiteral("nessuno"));
 }
 
+TEST_F(AttacchiSenzaEstensione, AHabitIsMarkedAndAPatternCanBeSilencedFromTheSheet) {
+    VistaAttacchi v(stato());
+    v.resize(760, 600);
+    v.show();
+    // The mail client's timer towards its own server, and a new program's towards a new domain.
+    EventoFlusso abituale = attacco(TipoAttacco::beaconing, DirezioneFlusso::uscita,
+                                    "/usr/bin/thunderbird", "imap.posta.example", "203.0.113.7");
+    abituale.consentito = true;
+    abituale.anomala = false;
+    EventoFlusso nuovo = attacco(TipoAttacco::beaconing, DirezioneFlusso::uscita,
+                                 "/home/u/.cache/agente", "c2.nuovo.example", "203.0.113.8");
+    nuovo.consentito = true;
+    nuovo.anomala = true;
+    stato().nuovoFlusso(json::codifica(abituale));
+    stato().nuovoFlusso(json::codifica(nuovo));
+    v.apriDettaglio(TipoAttacco::beaconing);
+    DettaglioAttacco& d = *v.dettaglio();
+    QWidget* posta = nullptr;
+    QWidget* agente = nullptr;
+    ASSERT_TRUE(aspetta(
+        [&] {
+            posta = fonte(d, QStringLiteral("/usr/bin/thunderbird"));
+            agente = fonte(d, QStringLiteral("/home/u/.cache/agente"));
+            return posta && agente;
+        },
+        5));
+    EXPECT_NE(posta->findChild<QLabel*>(QStringLiteral("abituale")), nullptr);
+    EXPECT_EQ(agente->findChild<QLabel*>(QStringLiteral("abituale")), nullptr);
+    EXPECT_EQ(posta->findChild<QPushButton*>(QStringLiteral("silenzia")), nullptr);  // never told
+    auto* silenzia = agente->findChild<QPushButton*>(QStringLiteral("silenzia"));
+    ASSERT_NE(silenzia, nullptr);
+    EXPECT_EQ(silenzia->text(), QStringLiteral("Non avvisare più"));
+    gira(0.1);
+    fotografa(&d, QStringLiteral("dettaglio-attacco-abituale.png"));
+    silenzia->click();
+    EXPECT_TRUE(stato().avvisiSilenziati(nuovo));
+    EXPECT_EQ(silenzia->text(), QStringLiteral("Avvisa di nuovo"));
+    silenzia->click();
+    EXPECT_FALSE(stato().avvisiSilenziati(nuovo));
+    // A source that was stopped offers no such button.
+    stato().nuovoFlusso(json::codifica(attacco(TipoAttacco::beaconing, DirezioneFlusso::uscita,
+                                               "/usr/bin/fermato", "x.example", "203.0.113.9")));
+    QWidget* fermato = nullptr;
+    ASSERT_TRUE(
+        aspetta([&] { return (fermato = fonte(d, QStringLiteral("/usr/bin/fermato"))); }, 5));
+    EXPECT_EQ(fermato->findChild<QPushButton*>(QStringLiteral("silenzia")), nullptr);
+}
+
 // Beside the real daemon's scenario: badges fill as its attacks come, and blocking an
 // application from the sheet makes a rule the daemon applies to its next flows.
 TEST(AttacchiConEstensione, TheScenariosAttacksFillTheBadgesAndADecisionBecomesARule) {

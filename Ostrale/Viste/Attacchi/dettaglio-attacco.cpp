@@ -137,6 +137,8 @@ DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* p
     connect(&stato_, &StatoApp::conteggioAttacchiCambiato, this, &DettaglioAttacco::ricarica);
     connect(&stato_, &StatoApp::decisioniAttaccoCambiate, this,
             &DettaglioAttacco::aggiornaDecisioni);
+    connect(&stato_, &StatoApp::avvisiSilenziatiCambiati, this,
+            &DettaglioAttacco::aggiornaDecisioni);
     ricarica();
 }
 
@@ -205,6 +207,19 @@ QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
     auto* primaRiga = new QHBoxLayout;
     primaRiga->addWidget(nome);
     primaRiga->addWidget(etichetta);
+    if (e.consentito && !e.anomala.value_or(false)) {
+        // What the application does every day towards its own servers: kept, not told.
+        auto* abituale = new QLabel(tr("Abituale"), r);
+        abituale->setObjectName(QStringLiteral("abituale"));
+        abituale->setFont(minuta);
+        abituale->setToolTip(
+            tr("Verso una destinazione che l'app usa dai giorni scorsi: tenuto "
+               "nell'archivio, senza avviso"));
+        abituale->setStyleSheet(
+            QStringLiteral("padding: 2px 6px; border-radius: 5px; background: ") +
+            esadecimale(colori::grigio, 0.15));
+        primaRiga->addWidget(abituale);
+    }
     primaRiga->addStretch(1);
     const QDateTime quando = QDateTime::fromSecsSinceEpoch(e.data.secondiUnixInteri());
     const QString dove =
@@ -239,13 +254,30 @@ QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
     l->setContentsMargins(0, 3, 0, 3);
     l->setSpacing(10);
     l->addLayout(sinistra, 1);
+    // Offered where the finding was told: one not stopped, out of the application's habits.
+    if (StatoApp::silenziabile(e) && e.anomala.value_or(false)) {
+        auto* silenzia = new QPushButton(r);
+        silenzia->setObjectName(QStringLiteral("silenzia"));
+        silenzia->setFlat(true);
+        silenzia->setToolTip(
+            tr("Questo schema da questa sorgente resta nell'archivio, senza "
+               "avvisi; le sorgenti bloccate sono sempre avvisate"));
+        connect(silenzia, &QPushButton::clicked, this,
+                [this, e] { stato_.silenziaAvvisi(e, !stato_.avvisiSilenziati(e)); });
+        l->addWidget(silenzia, 0, Qt::AlignTop);
+    }
     l->addWidget(consenti, 0, Qt::AlignTop);
     l->addWidget(blocca, 0, Qt::AlignTop);
     return r;
 }
 
 void DettaglioAttacco::aggiornaDecisioni() {
-    for (QWidget* r : righe_) {
+    for (std::size_t i = 0; i < righe_.size(); ++i) {
+        QWidget* r = righe_[i];
+        if (auto* silenzia = r->findChild<QPushButton*>(QStringLiteral("silenzia"))) {
+            silenzia->setText(stato_.avvisiSilenziati(eventi_[i]) ? tr("Avvisa di nuovo")
+                                                                  : tr("Non avvisare più"));
+        }
         const auto it =
             stato_.decisioniAttacco().find(r->property("sorgente").toString().toStdString());
         const bool decisa = it != stato_.decisioniAttacco().end();
