@@ -14,6 +14,10 @@ namespace {
 constexpr std::int64_t giorniMassimi = 3650;
 constexpr std::int64_t minutiDelGiorno = 1440;
 
+bool fasciaValida(const FasciaOraria& f) {
+    return f.inizio >= 0 && f.inizio <= minutiDelGiorno && f.fine >= 0 && f.fine <= minutiDelGiorno;
+}
+
 std::optional<bool> comeBool(std::string_view v) {
     const std::string s = testo::minuscole(v);
     if (s == "sì" || s == "si" || s == "yes" || s == "true" || s == "on" || s == "1") return true;
@@ -58,18 +62,25 @@ RispostaModifica aggiungiRegola(StatoRegole& stato, const ModificaRegole& m) {
     if (m.firma == "sconosciuta") return {EsitoModifica::appSconosciuta, {}};
     const auto it = std::find_if(stato.regole.begin(), stato.regole.end(),
                                  [&](const Regola& r) { return r.firmaApp == m.firma; });
+    // Active unless the edit says otherwise; a window only when the edit gives one.
+    const bool attiva = m.attiva.value_or(true);
+    if (m.fascia && !fasciaValida(*m.fascia)) return {EsitoModifica::fasciaNonValida, {}};
     if (it != stato.regole.end()) {
-        // An existing rule takes the action and becomes active; its name and window stay.
-        if (it->azione == *m.azione && it->attiva) return {EsitoModifica::invariata, it->id};
+        // An existing rule takes the action (and window); its name stays.
+        if (it->azione == *m.azione && it->attiva == attiva &&
+            (!m.fascia || it->fascia == m.fascia))
+            return {EsitoModifica::invariata, it->id};
         it->azione = *m.azione;
-        it->attiva = true;
+        it->attiva = attiva;
+        if (m.fascia) it->fascia = m.fascia;
         return {EsitoModifica::cambiata, it->id};
     }
     Regola nuova;
     nuova.firmaApp = m.firma;
     nuova.nomeApp = m.firma;
     nuova.azione = *m.azione;
-    nuova.attiva = true;
+    nuova.attiva = attiva;
+    nuova.fascia = m.fascia;
     stato.regole.push_back(nuova);
     return {EsitoModifica::cambiata, nuova.id};
 }
@@ -92,13 +103,16 @@ RispostaModifica aggiungiRegolaDominio(StatoRegole& stato, const ModificaRegole&
     }
     const auto it = std::find_if(stato.regoleDominio.begin(), stato.regoleDominio.end(),
                                  [&](const RegolaDominio& r) { return r.dominio == dominio; });
+    if (m.fascia) return {EsitoModifica::senzaFascia, {}};
+    const bool attiva = m.attiva.value_or(true);
     if (it != stato.regoleDominio.end()) {
-        if (it->azione == *m.azione && it->attiva) return {EsitoModifica::invariata, it->id};
+        if (it->azione == *m.azione && it->attiva == attiva)
+            return {EsitoModifica::invariata, it->id};
         it->azione = *m.azione;
-        it->attiva = true;
+        it->attiva = attiva;
         return {EsitoModifica::cambiata, it->id};
     }
-    RegolaDominio nuova{Uuid::genera(), dominio, *m.azione, true};
+    RegolaDominio nuova{Uuid::genera(), dominio, *m.azione, attiva};
     stato.regoleDominio.push_back(nuova);
     return {EsitoModifica::cambiata, nuova.id};
 }
@@ -270,10 +284,7 @@ RispostaModifica applica(StatoRegole& stato, const ModificaRegole& m) {
             return esito(std::exchange(r.azione(), *m.azione) != *m.azione);
         case OperazioneRegole::fascia:
             if (!r.app) return {EsitoModifica::senzaFascia, m.id};
-            if (m.fascia && (m.fascia->inizio < 0 || m.fascia->inizio > minutiDelGiorno ||
-                             m.fascia->fine < 0 || m.fascia->fine > minutiDelGiorno)) {
-                return {EsitoModifica::fasciaNonValida, m.id};
-            }
+            if (m.fascia && !fasciaValida(*m.fascia)) return {EsitoModifica::fasciaNonValida, m.id};
             return esito(std::exchange(r.app->fascia, m.fascia) != m.fascia);
         default:
             return {EsitoModifica::incompleta, {}};

@@ -59,7 +59,9 @@ void ImpostazioniParziali::perOgniCampo(F&& f) {
 
 enum class OperazioneRegole {
     aggiungiRegola,         // `firma`, `azione`: a rule of the application, made active
-    aggiungiRegolaDominio,  // `dominio` as typed (or an address), `azione`
+                            // (or as `attiva` says), with `fascia` when given
+    aggiungiRegolaDominio,  // `dominio` as typed (or an address), `azione`, made active (or as
+                            // `attiva` says)
     rimuovi,                // `id`
     attiva,                 // `id`, `attiva`
     azione,                 // `id`, `azione` (whether it is active stays)

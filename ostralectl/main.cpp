@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -24,6 +27,7 @@
 #include "Condiviso/modifica-regole.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
+#include "Condiviso/scambio-regole.h"
 #include "Condiviso/storico.h"
 #include "Condiviso/testo.h"
 
@@ -53,6 +57,8 @@ comandi:
   regole dominio DOMINIO consenti|blocca
   regole rimuovi app FIRMA | regole rimuovi dominio DOMINIO
   regole imposta CHIAVE VALORE        e.g. bloccaTracker sì, giorniQuarantena 7
+  regole esporta [FILE]               the rules and settings as one file (else to stdout)
+  regole importa FILE [--sostituisci] merge such a file (--sostituisci: also remove the rest)
   rispondi FIRMA consenti|blocca      answer a paused application
   c2 FILE                             deliver a command-and-control list
 
@@ -402,8 +408,92 @@ std::optional<Uuid> idRegola(const StatoRegole& stato, bool app, const std::stri
     return std::nullopt;
 }
 
+// `regole esporta [FILE]`.
+int esporta(const Opzioni& o) {
+    const auto& a = o.argomenti;
+    if (a.size() > 3) return argomentiSbagliati("regole esporta takes at most a file");
+    Regole r(o);
+    if (const auto esito = r.apri()) return *esito;
+    const auto stato = r.leggi();
+    if (!stato) return esitoNonConnesso;
+    const std::string testo = scambio::esporta(*stato);
+    if (a.size() == 2) {
+        std::cout << testo;
+        return esitoOk;
+    }
+    std::ofstream file(a[2], std::ios::binary | std::ios::trunc);
+    if (!file || !(file << testo) || !file.flush()) {
+        std::cerr << "ostralectl: cannot write " << a[2] << "\n";
+        return esitoFallito;
+    }
+    std::cerr << "ostralectl: " << stato->regole.size() << " application rules, "
+              << stato->regoleDominio.size() << " domain rules and the settings written to " << a[2]
+              << "\n";
+    return esitoOk;
+}
+
+// `regole importa FILE [--sostituisci]`: the whole file checked and the edits tried before the
+// first is sent.
+int importa(const Opzioni& o) {
+    const auto& a = o.argomenti;
+    const bool sostituisci = a.size() == 4 && a[3] == "--sostituisci";
+    if (a.size() != 3 && !sostituisci) {
+        return argomentiSbagliati("regole importa takes a file, then --sostituisci if wanted");
+    }
+    std::error_code errore;
+    const auto dimensione = std::filesystem::file_size(a[2], errore);
+    if (errore) {
+        std::cerr << "ostralectl: cannot read " << a[2] << ": " << errore.message() << "\n";
+        return esitoArgomenti;
+    }
+    if (dimensione > scambio::dimensioneMassima) {
+        std::cerr << "ostralectl: " << a[2] << " is larger than "
+                  << (scambio::dimensioneMassima >> 20) << " MiB: nothing imported\n";
+        return esitoArgomenti;
+    }
+    std::ifstream file(a[2], std::ios::binary);
+    const std::string testo((std::istreambuf_iterator<char>(file)), {});
+    const auto importate = scambio::leggi(testo);
+    if (!importate) {
+        std::cerr << "ostralectl: " << a[2] << ": " << importate.motivo() << ": nothing imported\n";
+        return esitoArgomenti;
+    }
+    Regole r(o);
+    if (const auto esito = r.apri()) return *esito;
+    const auto attuali = r.leggi();
+    if (!attuali) return esitoNonConnesso;
+    const auto piano = scambio::pianifica(*attuali, *importate, sostituisci);
+    if (!piano) {
+        std::cerr << "ostralectl: " << piano.motivo() << ": nothing imported\n";
+        return esitoFallito;
+    }
+    for (const auto& riga : piano->aggiunte) std::cout << "added    " << riga << "\n";
+    for (const auto& riga : piano->cambiate) std::cout << "changed  " << riga << "\n";
+    for (const auto& riga : piano->rimosse) std::cout << "removed  " << riga << "\n";
+    std::size_t fatti = 0;
+    for (const ModificaRegole& m : piano->passi) {
+        const auto risposta = r.modifica(m);
+        // Refused now only when the rules changed since they were read (another client).
+        if (!risposta || èRifiuto(risposta->esito)) {
+            std::cerr << "ostralectl: "
+                      << (risposta ? std::string(descrizione(risposta->esito))
+                                   : std::string("no answer from the extension"))
+                      << " after " << fatti << " of " << piano->passi.size()
+                      << " edits: run the import again\n";
+            return risposta ? esitoFallito : esitoNonConnesso;
+        }
+        ++fatti;
+    }
+    std::cout << piano->aggiunte.size() << " added, " << piano->cambiate.size() << " changed, "
+              << piano->rimosse.size() << " removed"
+              << (piano->vuoto() ? ": nothing to change" : "") << "\n";
+    return esitoOk;
+}
+
 int regole(const Opzioni& o) {
     const auto& a = o.argomenti;
+    if (a.size() >= 2 && a[1] == "esporta") return esporta(o);
+    if (a.size() >= 2 && a[1] == "importa") return importa(o);
     // The edits the command asks for, in order; the id of a rule the previous edit made or
     // changed stands in for `idPrecedente`.
     struct Passo {

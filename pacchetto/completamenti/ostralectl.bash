@@ -58,7 +58,9 @@ _ostralectl() {
             c2) ((${#a[@]} == 1)) && file=yes ;;
             regole)
                 case ${#a[@]}:${a[1]-} in
-                    1:*) scelte="app dominio rimuovi imposta --json" ;;
+                    1:*) scelte="app dominio rimuovi imposta esporta importa --json" ;;
+                    2:esporta | 2:importa) file=yes ;;
+                    3:importa) scelte="--sostituisci" ;;
                     2:app) file=yes ;;
                     3:app) scelte="consenti blocca attiva disattiva" ;;
                     4:app)

@@ -64,6 +64,14 @@ complete -c ostralectl -n '__ostralectl_dopo regole' -a dominio \
 complete -c ostralectl -n '__ostralectl_dopo regole' -a rimuovi \
     -d 'Remove the rule of an application or a domain'
 complete -c ostralectl -n '__ostralectl_dopo regole' -a imposta -d 'Change one setting'
+complete -c ostralectl -n '__ostralectl_dopo regole' -a esporta \
+    -d 'Write the rules and settings as one file'
+complete -c ostralectl -n '__ostralectl_dopo regole' -a importa \
+    -d 'Read rules and settings from such a file'
+complete -c ostralectl -n '__ostralectl_dopo regole esporta' -F -d File
+complete -c ostralectl -n '__ostralectl_dopo regole importa' -F -d File
+complete -c ostralectl -n "__ostralectl_dopo regole importa '*'" -l sostituisci \
+    -d 'Also remove the rules the file lacks'
 complete -c ostralectl -n '__ostralectl_dopo regole app' -F -d Application
 complete -c ostralectl -n "__ostralectl_dopo regole app '*'" -a 'consenti blocca attiva disattiva'
 complete -c ostralectl -n "__ostralectl_dopo regole app '*' '$azioni'" -l fascia -x \

@@ -11,6 +11,26 @@ namespace {
 constexpr auto blocca = AzioneRegola::blocca;
 constexpr auto consenti = AzioneRegola::consenti;
 
+TEST(ModificaRegole, ARuleAddedWholeComesInactiveOrWithItsWindowInOneEdit) {
+    StatoRegole s;
+    ModificaRegole m = ModificaRegole::nuovaRegola("/usr/bin/git", blocca);
+    m.attiva = false;
+    m.fascia = FasciaOraria{22 * 60, 7 * 60};
+    ASSERT_EQ(applica(s, m).esito, EsitoModifica::cambiata);
+    ASSERT_EQ(s.regole.size(), 1u);
+    EXPECT_FALSE(s.regole[0].attiva);
+    EXPECT_EQ(s.regole[0].fascia, m.fascia);
+    EXPECT_EQ(applica(s, m).esito, EsitoModifica::invariata);
+    m.fascia = FasciaOraria{0, 1441};
+    EXPECT_EQ(applica(s, m).esito, EsitoModifica::fasciaNonValida);
+    ModificaRegole d = ModificaRegole::nuovaRegolaDominio("ads.example", blocca);
+    d.attiva = false;
+    ASSERT_EQ(applica(s, d).esito, EsitoModifica::cambiata);
+    EXPECT_FALSE(s.regoleDominio[0].attiva);
+    d.fascia = FasciaOraria{0, 60};
+    EXPECT_EQ(applica(s, d).esito, EsitoModifica::senzaFascia);
+}
+
 TEST(ModificaRegole, AddingARuleMakesOneOrUpdatesTheExistingOne) {
     StatoRegole s;
     const auto prima = applica(s, ModificaRegole::nuovaRegola("/usr/bin/git", blocca));

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Condiviso/scambio-regole.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <type_traits>
+
+#include <nlohmann/json.hpp>
+
+#include "Condiviso/codifica-json.h"
+
+namespace ostrale::scambio {
+namespace {
+
+constexpr const char* nomeFormato = "ostrale-regole";
+
+std::string testoAzione(AzioneRegola a) {
+    return std::string(valoreGrezzo(a));
+}
+
+std::string testoFascia(const std::optional<FasciaOraria>& f) {
+    if (!f) return "no window";
+    char testo[96];
+    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld",
+                  static_cast<long long>(f->inizio / 60), static_cast<long long>(f->inizio % 60),
+                  static_cast<long long>(f->fine / 60), static_cast<long long>(f->fine % 60));
+    return testo;
+}
+
+std::string testoAttiva(bool attiva) {
+    return attiva ? "active" : "inactive";
+}
+
+// Line and column (from 1) of the byte at `posizione` (from 1, as the parser counts).
+std::string dove(std::string_view testo, std::size_t posizione) {
+    std::size_t riga = 1, colonna = 1;
+    for (std::size_t i = 0; i + 1 < posizione && i < testo.size(); ++i) {
+        if (testo[i] == '\n') {
+            ++riga;
+            colonna = 1;
+        } else {
+            ++colonna;
+        }
+    }
+    return "line " + std::to_string(riga) + ", column " + std::to_string(colonna);
+}
+
+}  // namespace
+
+std::string esporta(const StatoRegole& stato) {
+    // The rules' own form, with the format's name and version first.
+    nlohmann::ordered_json file;
+    file["formato"] = nomeFormato;
+    file["versione"] = versioneFormato;
+    const auto regole = nlohmann::ordered_json::parse(json::codifica(stato));
+    for (auto it = regole.begin(); it != regole.end(); ++it) file[it.key()] = it.value();
+    return file.dump(2) + "\n";
+}
+
+Risultato<StatoRegole> leggi(std::string_view testo) {
+    if (testo.size() > dimensioneMassima) {
+        return Risultato<StatoRegole>::rifiuto("the file is larger than " +
+                                               std::to_string(dimensioneMassima >> 20) + " MiB");
+    }
+    nlohmann::json file;
+    try {
+        file = nlohmann::json::parse(testo);
+    } catch (const nlohmann::json::parse_error& e) {
+        return Risultato<StatoRegole>::rifiuto("not JSON at " + dove(testo, e.byte));
+    }
+    if (!file.is_object() || file.value("formato", nlohmann::json()) != nomeFormato) {
+        return Risultato<StatoRegole>::rifiuto("not a file of exported rules (no \"formato\": \"" +
+                                               std::string(nomeFormato) + "\")");
+    }
+    const auto versione = file.find("versione");
+    if (versione == file.end() || !versione->is_number_integer() ||
+        versione->get<std::int64_t>() != versioneFormato) {
+        return Risultato<StatoRegole>::rifiuto(
+            "version " + (versione == file.end() ? std::string("missing") : versione->dump()) +
+            "; this program reads version " + std::to_string(versioneFormato));
+    }
+    auto stato = json::decodifica<StatoRegole>(file.dump());
+    if (!stato) return Risultato<StatoRegole>::rifiuto(stato.motivo());
+
+    std::set<Uuid> id;
+    std::set<std::string> app, domini;
+    for (const Regola& r : stato->regole) {
+        if (!id.insert(r.id).second) {
+            return Risultato<StatoRegole>::rifiuto("two rules have the id " + r.id.testo());
+        }
+        if (!app.insert(r.firmaApp).second) {
+            return Risultato<StatoRegole>::rifiuto("two rules for the application " + r.firmaApp);
+        }
+    }
+    for (const RegolaDominio& r : stato->regoleDominio) {
+        if (!id.insert(r.id).second) {
+            return Risultato<StatoRegole>::rifiuto("two rules have the id " + r.id.testo());
+        }
+        if (!domini.insert(RegolaDominio::normalizza(r.dominio)).second) {
+            return Risultato<StatoRegole>::rifiuto("two rules for the domain " + r.dominio);
+        }
+    }
+    return stato;
+}
+
+Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& importate,
+                           bool sostituisci) {
+    Piano piano;
+    std::set<Uuid> tenute;
+
+    for (const Regola& r : importate.regole) {
+        const auto it = std::find_if(attuali.regole.begin(), attuali.regole.end(),
+                                     [&](const Regola& a) { return a.id == r.id; });
+        const auto esistente =
+            it != attuali.regole.end()
+                ? it
+                : std::find_if(attuali.regole.begin(), attuali.regole.end(),
+                               [&](const Regola& a) { return a.firmaApp == r.firmaApp; });
+        if (esistente == attuali.regole.end()) {
+            ModificaRegole nuova = ModificaRegole::nuovaRegola(r.firmaApp, r.azione);
+            if (!r.attiva) nuova.attiva = false;
+            nuova.fascia = r.fascia;
+            piano.passi.push_back(std::move(nuova));
+            piano.aggiunte.push_back("app " + r.firmaApp + ": " + testoAzione(r.azione) + ", " +
+                                     testoAttiva(r.attiva) + ", " + testoFascia(r.fascia));
+            continue;
+        }
+        tenute.insert(esistente->id);
+        std::vector<std::string> cosa;
+        if (esistente->azione != r.azione) {
+            piano.passi.push_back(ModificaRegole::cambioAzione(esistente->id, r.azione));
+            cosa.push_back(testoAzione(esistente->azione) + " → " + testoAzione(r.azione));
+        }
+        if (esistente->attiva != r.attiva) {
+            piano.passi.push_back(ModificaRegole::attivazione(esistente->id, r.attiva));
+            cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
+        }
+        if (esistente->fascia != r.fascia) {
+            piano.passi.push_back(ModificaRegole::cambioFascia(esistente->id, r.fascia));
+            cosa.push_back(testoFascia(esistente->fascia) + " → " + testoFascia(r.fascia));
+        }
+        if (!cosa.empty()) {
+            std::string riga = "app " + r.firmaApp + ":";
+            for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
+            piano.cambiate.push_back(std::move(riga));
+        }
+    }
+
+    for (const RegolaDominio& r : importate.regoleDominio) {
+        const std::string dominio = RegolaDominio::normalizza(r.dominio);
+        const auto it = std::find_if(attuali.regoleDominio.begin(), attuali.regoleDominio.end(),
+                                     [&](const RegolaDominio& a) { return a.id == r.id; });
+        const auto esistente =
+            it != attuali.regoleDominio.end()
+                ? it
+                : std::find_if(attuali.regoleDominio.begin(), attuali.regoleDominio.end(),
+                               [&](const RegolaDominio& a) { return a.dominio == dominio; });
+        if (esistente == attuali.regoleDominio.end()) {
+            ModificaRegole nuova = ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione);
+            if (!r.attiva) nuova.attiva = false;
+            piano.passi.push_back(std::move(nuova));
+            piano.aggiunte.push_back("domain " + dominio + ": " + testoAzione(r.azione) + ", " +
+                                     testoAttiva(r.attiva));
+            continue;
+        }
+        tenute.insert(esistente->id);
+        std::vector<std::string> cosa;
+        if (esistente->azione != r.azione) {
+            piano.passi.push_back(ModificaRegole::cambioAzione(esistente->id, r.azione));
+            cosa.push_back(testoAzione(esistente->azione) + " → " + testoAzione(r.azione));
+        }
+        if (esistente->attiva != r.attiva) {
+            piano.passi.push_back(ModificaRegole::attivazione(esistente->id, r.attiva));
+            cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
+        }
+        if (!cosa.empty()) {
+            std::string riga = "domain " + esistente->dominio + ":";
+            for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
+            piano.cambiate.push_back(std::move(riga));
+        }
+    }
+
+    if (sostituisci) {
+        for (const Regola& r : attuali.regole) {
+            if (tenute.contains(r.id)) continue;
+            piano.passi.push_back(ModificaRegole::rimozione(r.id));
+            piano.rimosse.push_back("app " + r.firmaApp);
+        }
+        for (const RegolaDominio& r : attuali.regoleDominio) {
+            if (tenute.contains(r.id)) continue;
+            piano.passi.push_back(ModificaRegole::rimozione(r.id));
+            piano.rimosse.push_back("domain " + r.dominio);
+        }
+    }
+
+    ImpostazioniParziali impostazioni;
+    std::string cambi;
+    ImpostazioniParziali::perOgniCampo([&](std::string_view nome, auto parziale, auto campo) {
+        if (attuali.impostazioni.*campo == importate.impostazioni.*campo) return;
+        impostazioni.*parziale = importate.impostazioni.*campo;
+        auto testo = [](auto v) {
+            if constexpr (std::is_same_v<decltype(v), bool>) {
+                return std::string(v ? "yes" : "no");
+            } else {
+                return std::to_string(v);
+            }
+        };
+        cambi += (cambi.empty() ? " " : ", ") + std::string(nome) + " " +
+                 testo(attuali.impostazioni.*campo) + " → " + testo(importate.impostazioni.*campo);
+    });
+    if (!cambi.empty()) {
+        piano.passi.push_back(ModificaRegole::cambioImpostazioni(impostazioni));
+        piano.cambiate.push_back("settings:" + cambi);
+    }
+
+    // Tried on a copy: an edit refused there would be refused by the extension too.
+    StatoRegole prova = attuali;
+    for (const ModificaRegole& m : piano.passi) {
+        const RispostaModifica risposta = applica(prova, m);
+        if (èRifiuto(risposta.esito)) {
+            const std::string chi = !m.firma.empty()     ? "application " + m.firma
+                                    : !m.dominio.empty() ? "domain " + m.dominio
+                                                         : "an edit";
+            return Risultato<Piano>::rifiuto(chi + ": " + std::string(descrizione(risposta.esito)));
+        }
+    }
+    return piano;
+}
+
+StatoRegole applicato(StatoRegole stato, const Piano& piano) {
+    for (const ModificaRegole& m : piano.passi) applica(stato, m);
+    return stato;
+}
+
+}  // namespace ostrale::scambio
