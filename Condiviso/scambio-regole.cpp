@@ -68,6 +68,9 @@ Risultato<StatoRegole> leggi(std::string_view testo) {
         file = nlohmann::json::parse(testo);
     } catch (const nlohmann::json::parse_error& e) {
         return Risultato<StatoRegole>::rifiuto("not JSON at " + dove(testo, e.byte));
+    } catch (const nlohmann::json::exception& e) {
+        // A number out of range, say: no place to point at.
+        return Risultato<StatoRegole>::rifiuto(std::string("not JSON: ") + e.what());
     }
     if (!file.is_object() || file.value("formato", nlohmann::json()) != nomeFormato) {
         return Risultato<StatoRegole>::rifiuto("not a file of exported rules (no \"formato\": \"" +
@@ -80,7 +83,13 @@ Risultato<StatoRegole> leggi(std::string_view testo) {
             "version " + (versione == file.end() ? std::string("missing") : versione->dump()) +
             "; this program reads version " + std::to_string(versioneFormato));
     }
-    auto stato = json::decodifica<StatoRegole>(file.dump());
+    std::string regole;
+    try {
+        regole = file.dump();
+    } catch (const nlohmann::json::exception&) {
+        return Risultato<StatoRegole>::rifiuto("the file holds text that is not UTF-8");
+    }
+    auto stato = json::decodifica<StatoRegole>(regole);
     if (!stato) return Risultato<StatoRegole>::rifiuto(stato.motivo());
 
     std::set<Uuid> id;

@@ -46,6 +46,7 @@ TEST(ScambioRegole, ABadFileIsRefusedWholeAndSaysWhere) {
     std::string rotto = buono;
     rotto.insert(rotto.find("\"versione\"") + 10, "!");
     EXPECT_EQ(leggi(rotto).motivo(), "not JSON at line 3, column 13");
+    EXPECT_FALSE(leggi(R"({"formato": "ostrale-regole", "versione": 3e333})"));
     EXPECT_EQ(leggi("[1, 2]").motivo(),
               "not a file of exported rules (no \"formato\": \"ostrale-regole\")");
     std::string versione = buono;

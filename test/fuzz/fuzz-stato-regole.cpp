@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "Condiviso/scambio-regole.h"
 #include "test/fuzz/andata-e-ritorno.h"
 
 // The rules, and the edits of the rules with their answers: the same bytes are tried as each.
@@ -20,6 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dime
         applica(stato, *modifica);
         applica(stato, *modifica);
         if (!json::decodifica<StatoRegole>(json::codifica(stato))) std::abort();
+    }
+    // An exported file read back: whatever is accepted imports onto nothing and onto itself,
+    // and once imported, importing it again has nothing to do.
+    if (const auto importate = scambio::leggi(testo)) {
+        for (const StatoRegole& base : {StatoRegole{}, *importate}) {
+            const auto piano = scambio::pianifica(base, *importate, true);
+            if (!piano)
+                continue;  // an edit would refuse it (a rule the records hold, but not an edit)
+            const StatoRegole dopo = scambio::applicato(base, *piano);
+            const auto ancora = scambio::pianifica(dopo, *importate, true);
+            if (!ancora || !ancora->vuoto()) std::abort();
+        }
     }
     return 0;
 }
