@@ -131,6 +131,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             if (!r.attiva) nuova.attiva = false;
             nuova.fascia = r.fascia;
             piano.passi.push_back(std::move(nuova));
+            piano.nomiAggiunti.push_back(r.firmaApp);
             piano.aggiunte.push_back("app " + r.firmaApp + ": " + testoAzione(r.azione) + ", " +
                                      testoAttiva(r.attiva) + ", " + testoFascia(r.fascia));
             continue;
@@ -150,6 +151,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             cosa.push_back(testoFascia(esistente->fascia) + " → " + testoFascia(r.fascia));
         }
         if (!cosa.empty()) {
+            piano.nomiCambiati.push_back(r.firmaApp);
             std::string riga = "app " + r.firmaApp + ":";
             for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
             piano.cambiate.push_back(std::move(riga));
@@ -169,6 +171,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             ModificaRegole nuova = ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione);
             if (!r.attiva) nuova.attiva = false;
             piano.passi.push_back(std::move(nuova));
+            piano.nomiAggiunti.push_back(dominio);
             piano.aggiunte.push_back("domain " + dominio + ": " + testoAzione(r.azione) + ", " +
                                      testoAttiva(r.attiva));
             continue;
@@ -184,6 +187,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
         }
         if (!cosa.empty()) {
+            piano.nomiCambiati.push_back(esistente->dominio);
             std::string riga = "domain " + esistente->dominio + ":";
             for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
             piano.cambiate.push_back(std::move(riga));
@@ -195,11 +199,13 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             if (tenute.contains(r.id)) continue;
             piano.passi.push_back(ModificaRegole::rimozione(r.id));
             piano.rimosse.push_back("app " + r.firmaApp);
+            piano.nomiRimossi.push_back(r.firmaApp);
         }
         for (const RegolaDominio& r : attuali.regoleDominio) {
             if (tenute.contains(r.id)) continue;
             piano.passi.push_back(ModificaRegole::rimozione(r.id));
             piano.rimosse.push_back("domain " + r.dominio);
+            piano.nomiRimossi.push_back(r.dominio);
         }
     }
 
@@ -221,6 +227,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
     if (!cambi.empty()) {
         piano.passi.push_back(ModificaRegole::cambioImpostazioni(impostazioni));
         piano.cambiate.push_back("settings:" + cambi);
+        piano.impostazioniCambiate = true;
     }
 
     // Tried on a copy: an edit refused there would be refused by the extension too.

@@ -35,6 +35,10 @@ struct Piano {
     std::vector<ModificaRegole> passi;
     // What the edits do, a line each, for the user to read before they are sent.
     std::vector<std::string> aggiunte, cambiate, rimosse;
+    // The same by name only (an application or a domain), for a client that words it itself;
+    // the settings are not among them.
+    std::vector<std::string> nomiAggiunti, nomiCambiati, nomiRimossi;
+    bool impostazioniCambiate = false;
     bool vuoto() const { return passi.empty(); }
 };
 

@@ -992,6 +992,89 @@
         <source>L&apos;inizio e la fine coincidono: la fascia sarebbe vuota. Scegli due orari diversi.</source>
         <translation>The start and the end are the same: the window would be empty. Choose two different times.</translation>
     </message>
+    <message>
+        <source>Esporta…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>Salva regole e impostazioni in un file, da importare qui o su un altro computer</source>
+        <translation>Save rules and settings in a file, to import here or on another computer</translation>
+    </message>
+    <message>
+        <source>Importa…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>Unisci le regole di un file esportato: prima vedi cosa cambia</source>
+        <translation>Merge the rules of an exported file: you see what changes first</translation>
+    </message>
+    <message>
+        <source>Esporta le regole</source>
+        <translation>Export the rules</translation>
+    </message>
+    <message>
+        <source>Importa regole</source>
+        <translation>Import rules</translation>
+    </message>
+    <message>
+        <source>Regole di Ostrale (*.json)</source>
+        <translation>Ostrale rules (*.json)</translation>
+    </message>
+    <message numerus="yes">
+        <source>Esportate %n regole in %1</source>
+        <translation>
+            <numerusform>Exported %n rule to %1</numerusform>
+            <numerusform>Exported %n rules to %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Esportazione non riuscita: %1 (%2)</source>
+        <translation>Export failed: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>il file supera %1 MiB</source>
+        <translation>the file is larger than %1 MiB</translation>
+    </message>
+    <message>
+        <source>Il file non si può importare, nessuna regola cambiata: %1</source>
+        <translation>The file cannot be imported, no rule changed: %1</translation>
+    </message>
+    <message>
+        <source>Da %1</source>
+        <translation>From %1</translation>
+    </message>
+    <message>
+        <source>Rimuovi le regole che il file non ha</source>
+        <translation>Remove the rules the file lacks</translation>
+    </message>
+    <message>
+        <source>Importa</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>Da aggiungere:</source>
+        <translation>To add:</translation>
+    </message>
+    <message>
+        <source>Da cambiare:</source>
+        <translation>To change:</translation>
+    </message>
+    <message>
+        <source>Da rimuovere:</source>
+        <translation>To remove:</translation>
+    </message>
+    <message>
+        <source>Le impostazioni diventano quelle del file.</source>
+        <translation>The settings become the file&apos;s.</translation>
+    </message>
+    <message>
+        <source>Niente da cambiare: le regole sono già quelle del file.</source>
+        <translation>Nothing to change: the rules are already the file&apos;s.</translation>
+    </message>
+    <message>
+        <source>Importate: %1 aggiunte, %2 cambiate, %3 rimosse</source>
+        <translation>Imported: %1 added, %2 changed, %3 removed</translation>
+    </message>
 </context>
 <context>
     <name>ostrale::VistaSpiegazione</name>

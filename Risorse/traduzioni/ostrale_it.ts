@@ -992,6 +992,89 @@
         <source>L&apos;inizio e la fine coincidono: la fascia sarebbe vuota. Scegli due orari diversi.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Esporta…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Salva regole e impostazioni in un file, da importare qui o su un altro computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importa…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unisci le regole di un file esportato: prima vedi cosa cambia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Esporta le regole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importa regole</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Regole di Ostrale (*.json)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Esportate %n regole in %1</source>
+        <translation>
+            <numerusform>Esportata %n regola in %1</numerusform>
+            <numerusform>Esportate %n regole in %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Esportazione non riuscita: %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>il file supera %1 MiB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Il file non si può importare, nessuna regola cambiata: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Da %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rimuovi le regole che il file non ha</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importa</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Da aggiungere:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Da cambiare:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Da rimuovere:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Le impostazioni diventano quelle del file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Niente da cambiare: le regole sono già quelle del file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importate: %1 aggiunte, %2 cambiate, %3 rimosse</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ostrale::VistaSpiegazione</name>

@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 #include "Ostrale/Viste/Regole/riga-regola.h"
 #include "Ostrale/Viste/Regole/vista-regole.h"
 #include "test/Ostrale/supporto-app.h"
+#include "test/Viste/fotografa.h"
 #include "test/supporto/cartella-temporanea.h"
 
 namespace ostrale::test {
@@ -302,6 +305,92 @@ TEST_F(ConEstensione, RulesMadeChangedAndDeletedThroughTheWidgets) {
     QTest::keyClick(v.riga(dominioId), Qt::Key_Delete);
     ASSERT_TRUE(aspetta([&] { return !dominioNelFile(); }, 10));
     ASSERT_TRUE(aspetta([&] { return v.riga(dominioId) == nullptr; }, 5));
+}
+
+// Rules out to a file and back in through the section, the daemon storing what the preview
+// promised: a rule deleted meanwhile is added back, one changed is set back, the settings follow.
+TEST_F(ConEstensione, RulesExportedAndImportedWithAPreviewFirst) {
+    ASSERT_TRUE(aspetta([&] { return stato_.estensionePronta(); }, 20));
+    VistaRegole v(stato_);
+    v.resize(900, 600);
+    v.show();
+    ASSERT_EQ(stato_.aggiungiRegola("/usr/bin/git", AzioneRegola::blocca), EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.aggiungiRegola("/usr/bin/curl", AzioneRegola::consenti),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.aggiungiRegolaDominio("ads.example", AzioneRegola::blocca),
+              EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return nelFile("/usr/bin/git") && nelFile("/usr/bin/curl"); }, 10));
+    const std::size_t quante = nelFile().size();
+    ASSERT_TRUE(aspetta([&] { return stato_.regole().size() == quante; }, 10));
+
+    CartellaTemporanea cartella;
+    const QString percorso = QString::fromStdString((cartella / "regole.json").string());
+    v.esportaIn(percorso);
+    ASSERT_TRUE(aspetta([&] { return v.messaggio().contains(QStringLiteral("Esportate")); }, 10));
+    EXPECT_TRUE(QFile::exists(percorso));
+
+    // Changed meanwhile: git deleted, curl blocked, a setting switched.
+    const Uuid git = nelFile("/usr/bin/git")->id;
+    const Uuid curl = nelFile("/usr/bin/curl")->id;
+    ASSERT_EQ(stato_.rimuoviRegola(git), EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.cambiaAzione(curl, AzioneRegola::blocca), EsitoModifica::cambiata);
+    const bool tracker = stato_.impostazioni().bloccaTracker;
+    ImpostazioniParziali campi;
+    campi.bloccaTracker = !tracker;
+    ASSERT_EQ(stato_.modificaImpostazioni(campi), EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta(
+        [&] {
+            return stato_.regole().size() == quante - 1 &&
+                   stato_.impostazioni().bloccaTracker != tracker;
+        },
+        10));
+
+    v.importaDa(percorso);
+    QDialog* anteprima = nullptr;
+    ASSERT_TRUE(aspetta([&] { return (anteprima = v.anteprima()) != nullptr; }, 10));
+    auto* elenco = anteprima->findChild<QLabel*>(QStringLiteral("elencoImportazione"));
+    EXPECT_EQ(elenco->text(), QStringLiteral("Da aggiungere:\n  /usr/bin/git\n\nDa cambiare:\n"
+                                             "  /usr/bin/curl\n\nLe impostazioni diventano "
+                                             "quelle del file."));
+    gira(0.1);
+    fotografa(anteprima, QStringLiteral("importa-regole.png"));
+    anteprima->findChild<QPushButton*>(QStringLiteral("confermaImportazione"))->click();
+    ASSERT_TRUE(aspetta(
+        [&] {
+            const auto g = nelFile("/usr/bin/git");
+            const auto c = nelFile("/usr/bin/curl");
+            const auto s = ArchivioRegole::leggi();
+            return g && g->azione == AzioneRegola::blocca && c &&
+                   c->azione == AzioneRegola::consenti && s &&
+                   s->impostazioni.bloccaTracker == tracker;
+        },
+        10));
+    EXPECT_EQ(v.messaggio(), QStringLiteral("Importate: 1 aggiunte, 2 cambiate, 0 rimosse"));
+
+    // Again: nothing to change, and nothing to confirm.
+    ASSERT_TRUE(aspetta([&] { return stato_.regole().size() == quante; }, 10));
+    v.importaDa(percorso);
+    ASSERT_TRUE(aspetta(
+        [&] {
+            anteprima = v.anteprima();
+            return anteprima && anteprima->isVisible() &&
+                   anteprima->findChild<QLabel*>(QStringLiteral("elencoImportazione"))
+                       ->text()
+                       .startsWith(QStringLiteral("Niente da cambiare"));
+        },
+        10));
+    EXPECT_FALSE(
+        anteprima->findChild<QPushButton*>(QStringLiteral("confermaImportazione"))->isEnabled());
+    anteprima->reject();
+
+    // A file that is not one: refused with the reason, nothing changed.
+    QFile rotto(QString::fromStdString((cartella / "rotto.json").string()));
+    ASSERT_TRUE(rotto.open(QIODevice::WriteOnly));
+    rotto.write("{\"formato\": \"ostrale-regole\", \"versione\": 2}");
+    rotto.close();
+    v.importaDa(rotto.fileName());
+    ASSERT_TRUE(aspetta([&] { return v.messaggio().contains(QStringLiteral("version 2")); }, 10));
+    EXPECT_EQ(nelFile().size(), quante);
 }
 
 }  // namespace

@@ -1,17 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ostrale/Viste/Regole/vista-regole.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
+#include <optional>
 #include <set>
 
+#include "Condiviso/scambio-regole.h"
 #include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/Regole/riga-regola.h"
@@ -167,8 +180,25 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     messaggio_->setWordWrap(true);
     messaggio_->setEnabled(false);
 
+    // The rules out and in, as one file.
+    auto* esporta = new QPushButton(tr("Esporta…"), this);
+    esporta->setObjectName(QStringLiteral("esportaRegole"));
+    esporta->setToolTip(
+        tr("Salva regole e impostazioni in un file, da importare qui o su un "
+           "altro computer"));
+    auto* importa = new QPushButton(tr("Importa…"), this);
+    importa->setObjectName(QStringLiteral("importaRegole"));
+    importa->setToolTip(tr("Unisci le regole di un file esportato: prima vedi cosa cambia"));
+    connect(esporta, &QPushButton::clicked, this, [this] { scegliFile(true); });
+    connect(importa, &QPushButton::clicked, this, [this] { scegliFile(false); });
+    auto* file = new QHBoxLayout;
+    file->addStretch(1);
+    file->addWidget(importa);
+    file->addWidget(esporta);
+
     auto* l = new QVBoxLayout(this);
     l->setContentsMargins(12, 6, 12, 10);
+    l->addLayout(file);
     l->addWidget(pile_, 1);
     l->addWidget(messaggio_);
     l->addLayout(moduli);
@@ -181,6 +211,160 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
         segnala(esito);
     });
     aggiorna();
+}
+
+// ---- rules out and in ----
+
+void VistaRegole::scegliFile(bool esporta) {
+    auto* dialogo = new QFileDialog(this, esporta ? tr("Esporta le regole") : tr("Importa regole"));
+    dialogo->setAttribute(Qt::WA_DeleteOnClose);
+    dialogo->setAcceptMode(esporta ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialogo->setFileMode(esporta ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialogo->setNameFilter(tr("Regole di Ostrale (*.json)"));
+    dialogo->setDefaultSuffix(QStringLiteral("json"));
+    if (esporta) dialogo->selectFile(QStringLiteral("regole-ostrale.json"));
+    connect(dialogo, &QFileDialog::fileSelected, this, [this, esporta](const QString& percorso) {
+        esporta ? esportaIn(percorso) : importaDa(percorso);
+    });
+    dialogo->open();
+}
+
+void VistaRegole::esportaIn(const QString& percorso) {
+    const StatoRegole stato{stato_.regole(), stato_.regoleDominio(), stato_.impostazioni()};
+    const QByteArray testo = QByteArray::fromStdString(scambio::esporta(stato));
+    QPointer<VistaRegole> guardia(this);
+    const QString messaggio = tr("Esportate %n regole in %1", nullptr,
+                                 static_cast<int>(stato.regole.size() + stato.regoleDominio.size()))
+                                  .arg(percorso);
+    QThreadPool::globalInstance()->start([guardia, percorso, testo, messaggio] {
+        QSaveFile file(percorso);
+        const bool scritto =
+            file.open(QIODevice::WriteOnly) && file.write(testo) == testo.size() && file.commit();
+        const QString errore = scritto ? QString() : file.errorString();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [guardia, percorso, messaggio, errore] {
+                if (!guardia) return;
+                guardia->dici(errore.isEmpty()
+                                  ? messaggio
+                                  : tr("Esportazione non riuscita: %1 (%2)").arg(percorso, errore));
+            });
+    });
+}
+
+void VistaRegole::importaDa(const QString& percorso) {
+    QPointer<VistaRegole> guardia(this);
+    QThreadPool::globalInstance()->start([guardia, percorso] {
+        // Read and checked here, whole: the main thread only sees rules or a reason.
+        QString errore;
+        std::optional<StatoRegole> importate;
+        QFile file(percorso);
+        if (!file.open(QIODevice::ReadOnly)) {
+            errore = file.errorString();
+        } else if (static_cast<std::size_t>(file.size()) > scambio::dimensioneMassima) {
+            errore = tr("il file supera %1 MiB").arg(scambio::dimensioneMassima >> 20);
+        } else {
+            const QByteArray testo = file.read(scambio::dimensioneMassima + 1);
+            auto letto = scambio::leggi(
+                std::string_view(testo.constData(), static_cast<std::size_t>(testo.size())));
+            if (letto) {
+                importate = std::move(letto).valore();
+            } else {
+                errore = QString::fromStdString(letto.motivo());
+            }
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [guardia, percorso, errore, importate] {
+                if (!guardia) return;
+                if (!importate) {
+                    guardia->dici(tr("Il file non si può importare, nessuna regola cambiata: "
+                                     "%1")
+                                      .arg(errore));
+                    return;
+                }
+                guardia->mostraAnteprima(*importate, percorso);
+            });
+    });
+}
+
+void VistaRegole::mostraAnteprima(const StatoRegole& importate, const QString& percorso) {
+    if (anteprima_) anteprima_->close();
+    auto* d = new QDialog(this);
+    anteprima_ = d;
+    d->setObjectName(QStringLiteral("anteprimaImportazione"));
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setWindowTitle(tr("Importa regole"));
+    auto* titolo = new QLabel(tr("Da %1").arg(QFileInfo(percorso).fileName()), d);
+    QFont f = titolo->font();
+    f.setBold(true);
+    titolo->setFont(f);
+    auto* elenco = new QLabel(d);
+    elenco->setObjectName(QStringLiteral("elencoImportazione"));
+    elenco->setTextFormat(Qt::PlainText);
+    elenco->setWordWrap(true);
+    elenco->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* sostituisci = new QCheckBox(tr("Rimuovi le regole che il file non ha"), d);
+    sostituisci->setObjectName(QStringLiteral("sostituisci"));
+    auto* pulsanti = new QDialogButtonBox(d);
+    auto* conferma = pulsanti->addButton(tr("Importa"), QDialogButtonBox::AcceptRole);
+    conferma->setObjectName(QStringLiteral("confermaImportazione"));
+    pulsanti->addButton(QDialogButtonBox::Cancel);
+    elenco->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    auto* scorri = new QScrollArea(d);
+    scorri->setWidget(elenco);
+    scorri->setWidgetResizable(true);
+    scorri->setFrameShape(QFrame::NoFrame);
+    auto* l = new QVBoxLayout(d);
+    l->addWidget(titolo);
+    l->addWidget(scorri, 1);
+    l->addWidget(sostituisci);
+    l->addWidget(pulsanti);
+    d->resize(520, 360);
+
+    // The plan against the rules as they stand when the box is shown or ticked.
+    auto piano = std::make_shared<std::optional<scambio::Piano>>();
+    auto ricalcola = [this, importate, sostituisci, elenco, conferma, piano] {
+        const StatoRegole attuali{stato_.regole(), stato_.regoleDominio(), stato_.impostazioni()};
+        auto p = scambio::pianifica(attuali, importate, sostituisci->isChecked());
+        if (!p) {
+            piano->reset();
+            elenco->setText(tr("Il file non si può importare, nessuna regola cambiata: %1")
+                                .arg(QString::fromStdString(p.motivo())));
+            conferma->setEnabled(false);
+            return;
+        }
+        auto nomi = [](const std::vector<std::string>& v) {
+            QStringList righe;
+            for (const auto& n : v) righe << QStringLiteral("  ") + QString::fromStdString(n);
+            return righe.join(QLatin1Char('\n'));
+        };
+        QStringList parti;
+        if (!p->nomiAggiunti.empty())
+            parti << tr("Da aggiungere:") + QLatin1Char('\n') + nomi(p->nomiAggiunti);
+        if (!p->nomiCambiati.empty())
+            parti << tr("Da cambiare:") + QLatin1Char('\n') + nomi(p->nomiCambiati);
+        if (!p->nomiRimossi.empty())
+            parti << tr("Da rimuovere:") + QLatin1Char('\n') + nomi(p->nomiRimossi);
+        if (p->impostazioniCambiate) parti << tr("Le impostazioni diventano quelle del file.");
+        elenco->setText(p->vuoto() ? tr("Niente da cambiare: le regole sono già quelle del file.")
+                                   : parti.join(QStringLiteral("\n\n")));
+        conferma->setEnabled(!p->vuoto());
+        *piano = std::move(p).valore();
+    };
+    ricalcola();
+    connect(sostituisci, &QCheckBox::toggled, d, ricalcola);
+    connect(pulsanti, &QDialogButtonBox::rejected, d, &QDialog::reject);
+    connect(pulsanti, &QDialogButtonBox::accepted, d, [this, d, piano] {
+        if (*piano) {
+            const scambio::Piano& p = **piano;
+            for (const ModificaRegole& m : p.passi) stato_.modifica(m);
+            dici(tr("Importate: %1 aggiunte, %2 cambiate, %3 rimosse")
+                     .arg(p.nomiAggiunti.size())
+                     .arg(p.nomiCambiati.size() + (p.impostazioniCambiate ? 1 : 0))
+                     .arg(p.nomiRimossi.size()));
+        }
+        d->accept();
+    });
+    d->open();
 }
 
 RigaRegola* VistaRegole::riga(const Uuid& id) const {

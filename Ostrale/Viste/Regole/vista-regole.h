@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QWidget>
 #include <map>
 #include <vector>
@@ -8,8 +10,10 @@
 #include "Condiviso/modifica-regole.h"
 #include "Condiviso/regola-dominio.h"
 #include "Condiviso/regola.h"
+#include "Condiviso/stato-regole.h"
 #include "Condiviso/uuid.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,6 +39,13 @@ class VistaRegole : public QWidget {
     // The last word about an edit ("" when none).
     QString messaggio() const;
 
+    // "Esporta…" and "Importa…" once the user has picked the file: the file is written or read
+    // away from the main thread; an import then shows what it would add, change and remove
+    // (`anteprima`), and sends the edits only when confirmed.
+    void esportaIn(const QString& percorso);
+    void importaDa(const QString& percorso);
+    QDialog* anteprima() const { return anteprima_.data(); }
+
   protected:
     void showEvent(QShowEvent* e) override;
 
@@ -48,6 +59,8 @@ class VistaRegole : public QWidget {
     RigaRegola* nuovaRiga(const Regola& regola);
     RigaRegola* nuovaRiga(const RegolaDominio& regola);
     void collega(RigaRegola* riga, bool dominio);
+    void scegliFile(bool esporta);
+    void mostraAnteprima(const StatoRegole& importate, const QString& percorso);
 
     StatoApp& stato_;
     QStackedWidget* pile_;
@@ -62,6 +75,7 @@ class VistaRegole : public QWidget {
     QLineEdit* nuovoDominio_;
     SceltaAzione* nuovaAzioneDominio_;
     QLabel* messaggio_;
+    QPointer<QDialog> anteprima_;  // deleted when closed
     bool sporca_ = true;
 };
 
