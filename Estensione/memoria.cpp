@@ -2,6 +2,7 @@
 #include "Estensione/memoria.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/storico.h"
@@ -147,8 +148,13 @@ bool Memoria::verificaAbitudine(const std::string& firma, const std::string& dom
     const bool anomala = adesso.secondiDa(primaVista) > 86400 && noti.size() >= 3 && avvisaAnomalie;
     if (noti.size() < dominiPerApp) {
         noti.insert(dominio);
-        // Kept for a day; the ones past it are dropped as new ones come.
-        if (abitudiniRecenti_.size() >= recentiMassime) potaRecenti(abitudiniRecenti_, adesso);
+        // Kept for a day: the ones past it are dropped as new ones come, at most once a
+        // minute (or at once when the table is full), so the file holds about a day's worth.
+        if (abitudiniRecenti_.size() >= recentiMassime ||
+            !(std::abs(adesso.secondiDa(ultimaPotatura_)) < 60)) {
+            potaRecenti(abitudiniRecenti_, adesso);
+            ultimaPotatura_ = adesso;
+        }
         if (abitudiniRecenti_.size() < recentiMassime) {
             abitudiniRecenti_.insert_or_assign(firma + "|" + dominio, adesso);
         }

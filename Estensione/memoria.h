@@ -114,6 +114,7 @@ class Memoria {
     PrimeViste primeViste_;
     json::Abitudini abitudini_;
     PrimeViste abitudiniRecenti_;
+    Data ultimaPotatura_;  // of abitudiniRecenti_
     StoricoOre storicoOre_;
     StoricoApp storicoApp_;
     StoricoIP storicoIP_;

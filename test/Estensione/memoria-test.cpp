@@ -112,8 +112,11 @@ TEST(Memoria, AHabitOfEarlierDaysSurvivesARestartAndANewOneWaitsADay) {
     EXPECT_TRUE(riavviata.abitudineConsolidata("/usr/bin/posta", "posta.example", dopo));
     EXPECT_TRUE(
         riavviata.abitudineConsolidata("/usr/bin/posta", "nuovo.example", t0.piùSecondi(giorno)));
-    // A day later the file no longer lists it.
+    // A day later the file no longer lists it, nor does the memory once it learns again.
     EXPECT_TRUE(Memoria::leggiFile(t0.piùSecondi(giorno)).abitudiniRecenti.empty());
+    riavviata.verificaAbitudine("/usr/bin/posta", "altro.example", t0, t0.piùSecondi(giorno),
+                                false);
+    EXPECT_EQ(riavviata.copia().abitudiniRecenti.size(), 1u);
 }
 
 TEST(Memoria, DecisionsCountInTheHourOfTheAnswer) {
