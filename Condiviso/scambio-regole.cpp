@@ -118,23 +118,21 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
     Piano piano;
     std::set<Uuid> tenute;
 
-    for (const Regola& r : importate.regole) {
-        const auto it = std::find_if(attuali.regole.begin(), attuali.regole.end(),
-                                     [&](const Regola& a) { return a.id == r.id; });
-        const auto esistente =
-            it != attuali.regole.end()
-                ? it
-                : std::find_if(attuali.regole.begin(), attuali.regole.end(),
-                               [&](const Regola& a) { return a.firmaApp == r.firmaApp; });
-        if (esistente == attuali.regole.end()) {
-            ModificaRegole nuova = ModificaRegole::nuovaRegola(r.firmaApp, r.azione);
+    // A rule of the file against the rules in force: the one of its id, else of its name.
+    auto unisci = [&](const auto& r, const auto& elenco, const std::string& nome, auto delNome,
+                      ModificaRegole nuova, const char* genere, std::string dettagli) {
+        auto esistente =
+            std::find_if(elenco.begin(), elenco.end(), [&](const auto& a) { return a.id == r.id; });
+        if (esistente == elenco.end())
+            esistente = std::find_if(elenco.begin(), elenco.end(), delNome);
+        if (esistente == elenco.end()) {
             if (!r.attiva) nuova.attiva = false;
-            nuova.fascia = r.fascia;
             piano.passi.push_back(std::move(nuova));
-            piano.nomiAggiunti.push_back(r.firmaApp);
-            piano.aggiunte.push_back("app " + r.firmaApp + ": " + testoAzione(r.azione) + ", " +
-                                     testoAttiva(r.attiva) + ", " + testoFascia(r.fascia));
-            continue;
+            piano.nomiAggiunti.push_back(nome);
+            piano.aggiunte.push_back(std::string(genere) + " " + nome + ": " +
+                                     testoAzione(r.azione) + ", " + testoAttiva(r.attiva) +
+                                     dettagli);
+            return;
         }
         tenute.insert(esistente->id);
         std::vector<std::string> cosa;
@@ -146,52 +144,32 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             piano.passi.push_back(ModificaRegole::attivazione(esistente->id, r.attiva));
             cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
         }
-        if (esistente->fascia != r.fascia) {
-            piano.passi.push_back(ModificaRegole::cambioFascia(esistente->id, r.fascia));
-            cosa.push_back(testoFascia(esistente->fascia) + " → " + testoFascia(r.fascia));
+        if constexpr (std::is_same_v<std::decay_t<decltype(r)>, Regola>) {
+            if (esistente->fascia != r.fascia) {
+                piano.passi.push_back(ModificaRegole::cambioFascia(esistente->id, r.fascia));
+                cosa.push_back(testoFascia(esistente->fascia) + " → " + testoFascia(r.fascia));
+            }
         }
-        if (!cosa.empty()) {
-            piano.nomiCambiati.push_back(r.firmaApp);
-            std::string riga = "app " + r.firmaApp + ":";
-            for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
-            piano.cambiate.push_back(std::move(riga));
-        }
+        if (cosa.empty()) return;
+        piano.nomiCambiati.push_back(nome);
+        std::string riga = std::string(genere) + " " + nome + ":";
+        for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
+        piano.cambiate.push_back(std::move(riga));
+    };
+    for (const Regola& r : importate.regole) {
+        ModificaRegole nuova = ModificaRegole::nuovaRegola(r.firmaApp, r.azione);
+        nuova.fascia = r.fascia;
+        unisci(
+            r, attuali.regole, r.firmaApp,
+            [&](const Regola& a) { return a.firmaApp == r.firmaApp; }, std::move(nuova), "app",
+            ", " + testoFascia(r.fascia));
     }
-
     for (const RegolaDominio& r : importate.regoleDominio) {
         const std::string dominio = RegolaDominio::normalizza(r.dominio);
-        const auto it = std::find_if(attuali.regoleDominio.begin(), attuali.regoleDominio.end(),
-                                     [&](const RegolaDominio& a) { return a.id == r.id; });
-        const auto esistente =
-            it != attuali.regoleDominio.end()
-                ? it
-                : std::find_if(attuali.regoleDominio.begin(), attuali.regoleDominio.end(),
-                               [&](const RegolaDominio& a) { return a.dominio == dominio; });
-        if (esistente == attuali.regoleDominio.end()) {
-            ModificaRegole nuova = ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione);
-            if (!r.attiva) nuova.attiva = false;
-            piano.passi.push_back(std::move(nuova));
-            piano.nomiAggiunti.push_back(dominio);
-            piano.aggiunte.push_back("domain " + dominio + ": " + testoAzione(r.azione) + ", " +
-                                     testoAttiva(r.attiva));
-            continue;
-        }
-        tenute.insert(esistente->id);
-        std::vector<std::string> cosa;
-        if (esistente->azione != r.azione) {
-            piano.passi.push_back(ModificaRegole::cambioAzione(esistente->id, r.azione));
-            cosa.push_back(testoAzione(esistente->azione) + " → " + testoAzione(r.azione));
-        }
-        if (esistente->attiva != r.attiva) {
-            piano.passi.push_back(ModificaRegole::attivazione(esistente->id, r.attiva));
-            cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
-        }
-        if (!cosa.empty()) {
-            piano.nomiCambiati.push_back(esistente->dominio);
-            std::string riga = "domain " + esistente->dominio + ":";
-            for (std::size_t i = 0; i < cosa.size(); ++i) riga += (i ? ", " : " ") + cosa[i];
-            piano.cambiate.push_back(std::move(riga));
-        }
+        unisci(
+            r, attuali.regoleDominio, dominio,
+            [&](const RegolaDominio& a) { return a.dominio == dominio; },
+            ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione), "domain", "");
     }
 
     if (sostituisci) {
