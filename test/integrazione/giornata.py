@@ -131,12 +131,15 @@ class Giornata:
         while t < a and self.aspetta_fino(t):
             fai()
             t += periodo * (1 + random.uniform(-scarto, scarto))
+            # A machine too busy to keep time skips beats rather than firing them in a burst.
+            while t < self.adesso() - periodo / 2:
+                t += periodo
 
     def a_caso(self, media, fai, minimo=0.0):
         t = random.expovariate(1 / media)
         while self.aspetta_fino(t):
             fai()
-            t += minimo + random.expovariate(1 / media)
+            t = max(t, self.adesso()) + minimo + random.expovariate(1 / media)
 
     def alle(self, ora, fai):
         if self.aspetta_fino(ora * 3600):
