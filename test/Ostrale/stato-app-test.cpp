@@ -319,8 +319,11 @@ TEST_F(StatoAppConEstensione, ObserversLeaveTheAppConnectedAndItsQuestionsReachI
             return e.firmaApp == firma && e.consentito;
         });
     }));
-    EXPECT_TRUE(std::any_of(s.regole().begin(), s.regole().end(), [&](const Regola& r) {
-        return r.firmaApp == firma && r.azione == AzioneRegola::consenti;
+    // (The rule comes back with the daemon's rules, which may follow the released flows.)
+    EXPECT_TRUE(aspetta([&] {
+        return std::any_of(s.regole().begin(), s.regole().end(), [&](const Regola& r) {
+            return r.firmaApp == firma && r.azione == AzioneRegola::consenti;
+        });
     }));
     EXPECT_EQ(registrazioni_, 1);
     EXPECT_NE(ctl("--json stato").find("\"appConnessa\":true"), std::string::npos);
