@@ -65,7 +65,7 @@ BENIGNI = [r for r in ABITUDINI if r not in ("relay", "lettore")]
 # The programs that are not ordinary, and what each must raise (every finding out of habit).
 MALEVOLI = {
     "aggiornatore": ["beaconing"],          # new, calls a never used domain every 60 s ±10 %
-    "sincronizza": ["esfiltrazioneLenta"],  # new, small uploads every few minutes all day
+    "sincronizza": ["esfiltrazioneLenta"],  # new, small uploads every 2.5 min ±20 % all day
     "relay": ["protocolloAnomalo"],         # established, UDP 443 to a fresh bare address
     "lettore": ["beaconing"],               # established, starts calling a new domain
 }
@@ -183,8 +183,10 @@ def ruolo(nome, g):
                                           "tag.metrics.test"], 3)
                          + ["www." + random.choice(SITI) for _ in range(random.randint(1, 5))]):
                 tcp(host, 443)
-            if random.random() < 0.3:
-                udp("www." + sito, 443, volte=5)  # the same page over QUIC
+            # The same page over QUIC, on the sites it knows: a browser by its identity is
+            # exempt from the pattern, and this copy of the interpreter is not one.
+            if random.random() < 0.3 and sito in ABITUDINI["navigatore"]:
+                udp("www." + sito, 443, volte=5)
         parallelo(lambda: g.a_caso(180, pagina, minimo=120),
                   lambda: g.ogni(600, lambda: tcp("sync.browsersync.test", 443)))
     elif nome == "backup":
@@ -224,7 +226,7 @@ def ruolo(nome, g):
     elif nome == "aggiornatore":
         g.ogni(60, lambda: tcp("beacon.nuovo-c2.test", 443), scarto=0.1)
     elif nome == "sincronizza":
-        g.ogni(180, lambda: tcp("up.drop-files.test", 443, b"s" * 1024), scarto=0.2)
+        g.ogni(150, lambda: tcp("up.drop-files.test", 443, b"s" * 1024), scarto=0.2)
     elif nome == "relay":
         parallelo(lambda: g.ogni(1800, lambda: tcp("www.reader.test", 443)),
                   lambda: g.ogni(600, lambda: udp(NUDO, 443)))
