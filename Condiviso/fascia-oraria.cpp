@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Condiviso/fascia-oraria.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "Condiviso/fuso-orario.h"
@@ -37,6 +38,14 @@ int minutoDelGiorno(Data momento) {
         minutoInizioQuarto = locale.tm_hour * 60 + locale.tm_min;
     }
     return minutoInizioQuarto + static_cast<int>((secondi - quarto * 900) / 60);
+}
+
+std::string FasciaOraria::testo() const {
+    char t[96];
+    std::snprintf(t, sizeof t, "%02lld:%02lld-%02lld:%02lld", static_cast<long long>(inizio / 60),
+                  static_cast<long long>(inizio % 60), static_cast<long long>(fine / 60),
+                  static_cast<long long>(fine % 60));
+    return t;
 }
 
 }  // namespace ostrale

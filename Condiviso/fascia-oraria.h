@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Condiviso/data.h"
 
@@ -15,6 +16,8 @@ struct FasciaOraria {
     std::int64_t fine = 0;
 
     bool contiene(std::int64_t minutoDelGiorno) const;
+    // "HH:MM-HH:MM", as the command line reads and writes it.
+    std::string testo() const;
 
     bool operator==(const FasciaOraria&) const = default;
 };

@@ -20,12 +20,7 @@ std::string testoAzione(AzioneRegola a) {
 }
 
 std::string testoFascia(const std::optional<FasciaOraria>& f) {
-    if (!f) return "no window";
-    char testo[96];
-    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld",
-                  static_cast<long long>(f->inizio / 60), static_cast<long long>(f->inizio % 60),
-                  static_cast<long long>(f->fine / 60), static_cast<long long>(f->fine % 60));
-    return testo;
+    return f ? f->testo() : "no window";
 }
 
 std::string testoAttiva(bool attiva) {

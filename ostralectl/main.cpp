@@ -299,12 +299,7 @@ int storico(const Opzioni& o) {
 }
 
 std::string testoFascia(const std::optional<FasciaOraria>& f) {
-    if (!f) return "sempre";
-    char testo[96];
-    std::snprintf(testo, sizeof testo, "%02lld:%02lld-%02lld:%02lld",
-                  static_cast<long long>(f->inizio / 60), static_cast<long long>(f->inizio % 60),
-                  static_cast<long long>(f->fine / 60), static_cast<long long>(f->fine % 60));
-    return testo;
+    return f ? f->testo() : "sempre";
 }
 
 std::optional<FasciaOraria> leggiFascia(std::string_view t) {
