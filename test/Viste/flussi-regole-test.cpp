@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <ctime>
 
 #include "Condiviso/archivio-regole.h"
@@ -340,7 +341,11 @@ TEST_F(ConEstensione, RulesExportedAndImportedWithAPreviewFirst) {
     ASSERT_EQ(stato_.modificaImpostazioni(campi), EsitoModifica::cambiata);
     ASSERT_TRUE(aspetta(
         [&] {
-            return stato_.regole().size() == quante - 1 &&
+            const auto& regole = stato_.regole();
+            const bool curlBloccato = std::any_of(
+                regole.begin(), regole.end(),
+                [&](const Regola& r) { return r.id == curl && r.azione == AzioneRegola::blocca; });
+            return regole.size() == quante - 1 && curlBloccato &&
                    stato_.impostazioni().bloccaTracker != tracker;
         },
         10));
@@ -367,8 +372,19 @@ TEST_F(ConEstensione, RulesExportedAndImportedWithAPreviewFirst) {
         10));
     EXPECT_EQ(v.messaggio(), QStringLiteral("Importate: 1 aggiunte, 2 cambiate, 0 rimosse"));
 
-    // Again: nothing to change, and nothing to confirm.
-    ASSERT_TRUE(aspetta([&] { return stato_.regole().size() == quante; }, 10));
+    // Again: nothing to change, and nothing to confirm, once the controller holds all the
+    // daemon stored (the steps come back one by one).
+    ASSERT_TRUE(aspetta(
+        [&] {
+            const auto& regole = stato_.regole();
+            const bool curlConsentito =
+                std::any_of(regole.begin(), regole.end(), [&](const Regola& r) {
+                    return r.id == curl && r.azione == AzioneRegola::consenti;
+                });
+            return regole.size() == quante && curlConsentito &&
+                   stato_.impostazioni().bloccaTracker == tracker;
+        },
+        10));
     v.importaDa(percorso);
     ASSERT_TRUE(aspetta(
         [&] {
