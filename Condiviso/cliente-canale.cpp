@@ -254,4 +254,18 @@ bool ClienteCanale::rispondiFlusso(const std::string& firma, bool consenti) {
                                       risposta(firma, consenti)});
 }
 
+bool ClienteCanale::rispondiSospesi(const RispostaSospesi& decisione) {
+    std::shared_ptr<ConnessioneCanale> connessione;
+    std::uint32_t id;
+    {
+        std::lock_guard blocco(mutex_);
+        if (!connessione_) return false;
+        connessione = connessione_;
+        id = prossimoId_++;
+    }
+    return connessione->invia(Cornice{TipoCornice::chiamata, id,
+                                      std::string(messaggi::rispondiSospesi),
+                                      json::codifica(decisione)});
+}
+
 }  // namespace ostrale::canale

@@ -17,6 +17,7 @@
 #include "Condiviso/connessione-canale.h"
 #include "Condiviso/informazioni-estensione.h"
 #include "Condiviso/modifica-regole.h"
+#include "Condiviso/risposta-domanda.h"
 #include "Condiviso/risultato.h"
 
 namespace ostrale::canale {
@@ -77,6 +78,7 @@ class ClienteCanale {
     std::optional<bool> segui(Durata attesa = attesaPredefinita);
     // No answer is expected; false without a connection.
     bool rispondiFlusso(const std::string& firma, bool consenti);
+    bool rispondiSospesi(const RispostaSospesi& risposta);
 
   private:
     struct Attesa {

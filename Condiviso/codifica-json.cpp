@@ -207,6 +207,8 @@ void leggi(const Json& j, Regola& v) {
     richiesto(j, "azione", v.azione);
     richiesto(j, "attiva", v.attiva);
     facoltativo(j, "fascia", v.fascia);
+    facoltativo(j, "scadenza", v.durata.scadenza);
+    facoltativo(j, "avvio", v.durata.avvio);
 }
 
 void leggi(const Json& j, RegolaDominio& v) {
@@ -215,6 +217,19 @@ void leggi(const Json& j, RegolaDominio& v) {
     richiesto(j, "dominio", v.dominio);
     richiesto(j, "azione", v.azione);
     richiesto(j, "attiva", v.attiva);
+    facoltativo(j, "firmaApp", v.firmaApp);
+    facoltativo(j, "porta", v.porta);
+    facoltativo(j, "scadenza", v.durata.scadenza);
+    facoltativo(j, "avvio", v.durata.avvio);
+}
+
+void leggi(const Json& j, RispostaSospesi& v) {
+    oggetto(j);
+    richiesto(j, "firma", v.firma);
+    richiesto(j, "consenti", v.consenti);
+    facoltativo(j, "unaVolta", v.unaVolta);
+    facoltativo(j, "dominio", v.dominio);
+    facoltativo(j, "porta", v.porta);
 }
 
 void leggi(const Json& j, ImpostazioniFiltro& v) {
@@ -313,6 +328,9 @@ void leggi(const Json& j, ModificaRegole& v) {
     facoltativo(j, "azione", v.azione);
     facoltativo(j, "attiva", v.attiva);
     facoltativo(j, "fascia", v.fascia);
+    facoltativo(j, "porta", v.porta);
+    facoltativo(j, "scadenza", v.durata.scadenza);
+    facoltativo(j, "avvio", v.durata.avvio);
     facoltativo(j, "impostazioni", v.impostazioni);
 }
 
@@ -356,6 +374,8 @@ class Scrittore {
         o.campo("azione", v.azione);
         o.campo("attiva", v.attiva);
         o.campo("fascia", v.fascia);
+        o.campo("scadenza", v.durata.scadenza);
+        o.campo("avvio", v.durata.avvio);
     }
     void valore(const RegolaDominio& v) {
         Oggetto o(*this);
@@ -363,6 +383,18 @@ class Scrittore {
         o.campo("dominio", v.dominio);
         o.campo("azione", v.azione);
         o.campo("attiva", v.attiva);
+        o.campo("firmaApp", v.firmaApp);
+        o.campo("porta", v.porta);
+        o.campo("scadenza", v.durata.scadenza);
+        o.campo("avvio", v.durata.avvio);
+    }
+    void valore(const RispostaSospesi& v) {
+        Oggetto o(*this);
+        o.campo("firma", v.firma);
+        o.campo("consenti", v.consenti);
+        o.campo("unaVolta", v.unaVolta);
+        o.campo("dominio", v.dominio);
+        o.campo("porta", v.porta);
     }
     void valore(const ImpostazioniFiltro& v) {
         Oggetto o(*this);
@@ -447,6 +479,9 @@ class Scrittore {
         o.campo("azione", v.azione);
         o.campo("attiva", v.attiva);
         o.campo("fascia", v.fascia);
+        o.campo("porta", v.porta);
+        o.campo("scadenza", v.durata.scadenza);
+        o.campo("avvio", v.durata.avvio);
         if (v.impostazioni != ImpostazioniParziali{}) o.campo("impostazioni", v.impostazioni);
     }
     void valore(const RispostaModifica& v) {
@@ -671,6 +706,9 @@ std::string codifica(const ModificaRegole& v) {
 std::string codifica(const RispostaModifica& v) {
     return comeTesto(v);
 }
+std::string codifica(const RispostaSospesi& v) {
+    return comeTesto(v);
+}
 
 template <typename T>
 Risultato<T> decodifica(std::string_view testo) {
@@ -691,6 +729,7 @@ template Risultato<StatoRegole> decodifica(std::string_view);
 template Risultato<ImpostazioniFiltro> decodifica(std::string_view);
 template Risultato<Regola> decodifica(std::string_view);
 template Risultato<RegolaDominio> decodifica(std::string_view);
+template Risultato<RispostaSospesi> decodifica(std::string_view);
 template Risultato<EventoFlusso> decodifica(std::string_view);
 template Risultato<std::vector<EventoFlusso>> decodifica(std::string_view);
 template Risultato<PacchettoStorico> decodifica(std::string_view);

@@ -14,6 +14,7 @@
 #include "Condiviso/informazioni-estensione.h"
 #include "Condiviso/modifica-regole.h"
 #include "Condiviso/pacchetto-storico.h"
+#include "Condiviso/risposta-domanda.h"
 #include "Condiviso/risultato.h"
 #include "Condiviso/stato-regole.h"
 
@@ -48,6 +49,7 @@ std::string codifica(const Conteggi& valore);
 std::string codifica(const Testi& valore);
 std::string codifica(const ModificaRegole& valore);
 std::string codifica(const RispostaModifica& valore);
+std::string codifica(const RispostaSospesi& valore);
 
 // Defined for every type `codifica` accepts.
 template <typename T>

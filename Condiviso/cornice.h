@@ -60,6 +60,8 @@ inline constexpr std::string_view aggiornaRegole = "aggiornaRegole:risposta:";
 inline constexpr std::string_view leggiStorico = "leggiStorico:";
 inline constexpr std::string_view leggiFlussi = "leggiFlussi:";
 inline constexpr std::string_view rispondiFlusso = "rispondiFlusso:consenti:";
+// The same with how long and for what the answer holds: a JSON `RispostaSospesi`, no reply.
+inline constexpr std::string_view rispondiSospesi = "rispondiSospesi:";
 inline constexpr std::string_view aggiornaBlocklistC2 = "aggiornaBlocklistC2:risposta:";
 inline constexpr std::string_view nuovoFlusso = "nuovoFlusso:";
 inline constexpr std::string_view chiediDecisione = "chiediDecisione:";

@@ -62,17 +62,19 @@ RispostaModifica aggiungiRegola(StatoRegole& stato, const ModificaRegole& m) {
     if (m.firma == "sconosciuta") return {EsitoModifica::appSconosciuta, {}};
     const auto it = std::find_if(stato.regole.begin(), stato.regole.end(),
                                  [&](const Regola& r) { return r.firmaApp == m.firma; });
-    // Active unless the edit says otherwise; a window only when the edit gives one.
+    // Active unless the edit says otherwise; a window only when the edit gives one; as long as
+    // the edit says (for ever when it says nothing).
     const bool attiva = m.attiva.value_or(true);
     if (m.fascia && !fasciaValida(*m.fascia)) return {EsitoModifica::fasciaNonValida, {}};
     if (it != stato.regole.end()) {
-        // An existing rule takes the action (and window); its name stays.
+        // An existing rule takes the action (and window, and duration); its name stays.
         if (it->azione == *m.azione && it->attiva == attiva &&
-            (!m.fascia || it->fascia == m.fascia))
+            (!m.fascia || it->fascia == m.fascia) && it->durata == m.durata)
             return {EsitoModifica::invariata, it->id};
         it->azione = *m.azione;
         it->attiva = attiva;
         if (m.fascia) it->fascia = m.fascia;
+        it->durata = m.durata;
         return {EsitoModifica::cambiata, it->id};
     }
     Regola nuova;
@@ -81,6 +83,7 @@ RispostaModifica aggiungiRegola(StatoRegole& stato, const ModificaRegole& m) {
     nuova.azione = *m.azione;
     nuova.attiva = attiva;
     nuova.fascia = m.fascia;
+    nuova.durata = m.durata;
     stato.regole.push_back(nuova);
     return {EsitoModifica::cambiata, nuova.id};
 }
@@ -96,23 +99,31 @@ bool èRete(std::string_view testo) {
 
 RispostaModifica aggiungiRegolaDominio(StatoRegole& stato, const ModificaRegole& m) {
     if (èRete(m.dominio)) return {EsitoModifica::dominioNonValido, {}};
-    const std::string dominio = RegolaDominio::normalizza(m.dominio);
-    if (!RegolaDominio::èIndirizzo(dominio) &&
-        (dominio.find('.') == std::string::npos || dominio.size() < 4)) {
+    if (m.firma == "sconosciuta") return {EsitoModifica::appSconosciuta, {}};
+    if (m.porta && (*m.porta < 1 || *m.porta > 65535)) return {EsitoModifica::portaNonValida, {}};
+    RegolaDominio nuova;
+    nuova.dominio = RegolaDominio::normalizza(m.dominio);
+    if (!RegolaDominio::èIndirizzo(nuova.dominio) &&
+        (nuova.dominio.find('.') == std::string::npos || nuova.dominio.size() < 4)) {
         return {EsitoModifica::dominioNonValido, {}};
     }
-    const auto it = std::find_if(stato.regoleDominio.begin(), stato.regoleDominio.end(),
-                                 [&](const RegolaDominio& r) { return r.dominio == dominio; });
     if (m.fascia) return {EsitoModifica::senzaFascia, {}};
-    const bool attiva = m.attiva.value_or(true);
+    nuova.azione = *m.azione;
+    nuova.attiva = m.attiva.value_or(true);
+    if (!m.firma.empty()) nuova.firmaApp = m.firma;
+    nuova.porta = m.porta;
+    nuova.durata = m.durata;
+    // The same host, application and port: that rule takes the action and the duration.
+    const auto it = std::find_if(stato.regoleDominio.begin(), stato.regoleDominio.end(),
+                                 [&](const RegolaDominio& r) { return r.stessoAmbito(nuova); });
     if (it != stato.regoleDominio.end()) {
-        if (it->azione == *m.azione && it->attiva == attiva)
+        if (it->azione == nuova.azione && it->attiva == nuova.attiva && it->durata == nuova.durata)
             return {EsitoModifica::invariata, it->id};
-        it->azione = *m.azione;
-        it->attiva = attiva;
+        it->azione = nuova.azione;
+        it->attiva = nuova.attiva;
+        it->durata = nuova.durata;
         return {EsitoModifica::cambiata, it->id};
     }
-    RegolaDominio nuova{Uuid::genera(), dominio, *m.azione, attiva};
     stato.regoleDominio.push_back(nuova);
     return {EsitoModifica::cambiata, nuova.id};
 }
@@ -124,6 +135,7 @@ bool completa(const ModificaRegole& m) {
             return m.azione.has_value();
         case OperazioneRegole::rimuovi:
         case OperazioneRegole::fascia:
+        case OperazioneRegole::durata:
             return m.id.has_value();
         case OperazioneRegole::attiva:
             return m.id && m.attiva;
@@ -221,6 +233,14 @@ ModificaRegole ModificaRegole::cambioImpostazioni(ImpostazioniParziali impostazi
     return m;
 }
 
+ModificaRegole ModificaRegole::cambioDurata(Uuid id, Durata durata) {
+    ModificaRegole m;
+    m.operazione = OperazioneRegole::durata;
+    m.id = id;
+    m.durata = std::move(durata);
+    return m;
+}
+
 std::string_view descrizione(EsitoModifica esito) {
     switch (esito) {
         case EsitoModifica::cambiata:
@@ -247,6 +267,8 @@ std::string_view descrizione(EsitoModifica esito) {
             return "the rules file could not be written";
         case EsitoModifica::nonInviata:
             return "the extension did not answer";
+        case EsitoModifica::portaNonValida:
+            return "a port is a number from 1 to 65535";
     }
     return "?";
 }
@@ -286,6 +308,9 @@ RispostaModifica applica(StatoRegole& stato, const ModificaRegole& m) {
             if (!r.app) return {EsitoModifica::senzaFascia, m.id};
             if (m.fascia && !fasciaValida(*m.fascia)) return {EsitoModifica::fasciaNonValida, m.id};
             return esito(std::exchange(r.app->fascia, m.fascia) != m.fascia);
+        case OperazioneRegole::durata:
+            return esito(std::exchange(r.app ? r.app->durata : r.dominio->durata, m.durata) !=
+                         m.durata);
         default:
             return {EsitoModifica::incompleta, {}};
     }

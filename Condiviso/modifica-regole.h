@@ -59,21 +59,24 @@ void ImpostazioniParziali::perOgniCampo(F&& f) {
 
 enum class OperazioneRegole {
     aggiungiRegola,         // `firma`, `azione`: a rule of the application, made active
-                            // (or as `attiva` says), with `fascia` when given
+                            // (or as `attiva` says), with `fascia` when given, lasting as
+                            // `durata` says
     aggiungiRegolaDominio,  // `dominio` as typed (or an address), `azione`, made active (or as
-                            // `attiva` says)
+                            // `attiva` says), for the application `firma` and the port `porta`
+                            // when given, lasting as `durata` says
     rimuovi,                // `id`
     attiva,                 // `id`, `attiva`
     azione,                 // `id`, `azione` (whether it is active stays)
     fascia,                 // `id` of an application rule, `fascia` (absent: none)
     impostazioni,           // `impostazioni`
+    durata,                 // `id`, `durata` (absent: for ever)
 };
 
 template <>
 struct ValoriGrezzi<OperazioneRegole> {
-    static constexpr std::array<std::string_view, 7> valori{
+    static constexpr std::array<std::string_view, 8> valori{
         "aggiungiRegola", "aggiungiRegolaDominio", "rimuovi", "attiva", "azione",
-        "fascia",         "impostazioni"};
+        "fascia",         "impostazioni",          "durata"};
 };
 
 struct ModificaRegole {
@@ -84,6 +87,8 @@ struct ModificaRegole {
     std::optional<AzioneRegola> azione;
     std::optional<bool> attiva;
     std::optional<FasciaOraria> fascia;
+    std::optional<std::int64_t> porta;
+    Durata durata;
     ImpostazioniParziali impostazioni;
 
     static ModificaRegole nuovaRegola(std::string firma, AzioneRegola azione);
@@ -93,6 +98,7 @@ struct ModificaRegole {
     static ModificaRegole cambioAzione(Uuid id, AzioneRegola azione);
     static ModificaRegole cambioFascia(Uuid id, std::optional<FasciaOraria> fascia);
     static ModificaRegole cambioImpostazioni(ImpostazioniParziali impostazioni);
+    static ModificaRegole cambioDurata(Uuid id, Durata durata);
 
     bool operator==(const ModificaRegole&) const = default;
 };
@@ -111,14 +117,16 @@ enum class EsitoModifica {
     incompleta,         // the edit lacks what its operation needs
     nonSalvata,         // the rules file could not be written: nothing changed
     nonInviata,         // no answer came (the extension went away)
+    portaNonValida,     // a rule's port is outside 1-65535
 };
 
 template <>
 struct ValoriGrezzi<EsitoModifica> {
-    static constexpr std::array<std::string_view, 12> valori{
+    static constexpr std::array<std::string_view, 13> valori{
         "cambiata",         "invariata",         "nomeVuoto",       "appSconosciuta",
         "dominioNonValido", "regolaInesistente", "fasciaNonValida", "senzaFascia",
-        "valoreNonValido",  "incompleta",        "nonSalvata",      "nonInviata"};
+        "valoreNonValido",  "incompleta",        "nonSalvata",      "nonInviata",
+        "portaNonValida"};
 };
 
 // Anything but `cambiata` and `invariata`: the edit did not happen.

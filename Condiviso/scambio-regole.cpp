@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <set>
+#include <tuple>
 #include <type_traits>
 
 #include <nlohmann/json.hpp>
@@ -27,6 +29,19 @@ std::string testoAttiva(bool attiva) {
     return attiva ? "active" : "inactive";
 }
 
+std::string testoDurata(const Durata& d) {
+    if (d.avvio) return "until restart";
+    if (d.scadenza) {
+        const std::time_t t = d.scadenza->secondiUnixInteri();
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        char testo[32];
+        std::strftime(testo, sizeof testo, "%Y-%m-%d %H:%M UTC", &tm);
+        return std::string("until ") + testo;
+    }
+    return "for ever";
+}
+
 // Line and column (from 1) of the byte at `posizione` (from 1, as the parser counts).
 std::string dove(std::string_view testo, std::size_t posizione) {
     std::size_t riga = 1, colonna = 1;
@@ -42,6 +57,13 @@ std::string dove(std::string_view testo, std::size_t posizione) {
 }
 
 }  // namespace
+
+std::string nomeRegola(const RegolaDominio& r) {
+    std::string nome = r.dominio;
+    if (r.porta) nome += " port " + std::to_string(*r.porta);
+    if (r.firmaApp) nome += " for " + *r.firmaApp;
+    return nome;
+}
 
 std::string esporta(const StatoRegole& stato) {
     // The rules' own form, with the format's name and version first.
@@ -88,7 +110,9 @@ Risultato<StatoRegole> leggi(std::string_view testo) {
     if (!stato) return Risultato<StatoRegole>::rifiuto(stato.motivo());
 
     std::set<Uuid> id;
-    std::set<std::string> app, domini;
+    std::set<std::string> app;
+    std::set<std::tuple<std::string, std::optional<std::string>, std::optional<std::int64_t>>>
+        domini;
     for (const Regola& r : stato->regole) {
         if (!id.insert(r.id).second) {
             return Risultato<StatoRegole>::rifiuto("two rules have the id " + r.id.testo());
@@ -101,8 +125,8 @@ Risultato<StatoRegole> leggi(std::string_view testo) {
         if (!id.insert(r.id).second) {
             return Risultato<StatoRegole>::rifiuto("two rules have the id " + r.id.testo());
         }
-        if (!domini.insert(RegolaDominio::normalizza(r.dominio)).second) {
-            return Risultato<StatoRegole>::rifiuto("two rules for the domain " + r.dominio);
+        if (!domini.insert({RegolaDominio::normalizza(r.dominio), r.firmaApp, r.porta}).second) {
+            return Risultato<StatoRegole>::rifiuto("two rules for the domain " + nomeRegola(r));
         }
     }
     return stato;
@@ -139,6 +163,10 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
             piano.passi.push_back(ModificaRegole::attivazione(esistente->id, r.attiva));
             cosa.push_back(testoAttiva(esistente->attiva) + " → " + testoAttiva(r.attiva));
         }
+        if (esistente->durata != r.durata) {
+            piano.passi.push_back(ModificaRegole::cambioDurata(esistente->id, r.durata));
+            cosa.push_back(testoDurata(esistente->durata) + " → " + testoDurata(r.durata));
+        }
         if constexpr (std::is_same_v<std::decay_t<decltype(r)>, Regola>) {
             if (esistente->fascia != r.fascia) {
                 piano.passi.push_back(ModificaRegole::cambioFascia(esistente->id, r.fascia));
@@ -154,17 +182,24 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
     for (const Regola& r : importate.regole) {
         ModificaRegole nuova = ModificaRegole::nuovaRegola(r.firmaApp, r.azione);
         nuova.fascia = r.fascia;
+        nuova.durata = r.durata;
         unisci(
             r, attuali.regole, r.firmaApp,
             [&](const Regola& a) { return a.firmaApp == r.firmaApp; }, std::move(nuova), "app",
-            ", " + testoFascia(r.fascia));
+            ", " + testoFascia(r.fascia) +
+                (r.durata.perSempre() ? std::string() : ", " + testoDurata(r.durata)));
     }
     for (const RegolaDominio& r : importate.regoleDominio) {
-        const std::string dominio = RegolaDominio::normalizza(r.dominio);
+        RegolaDominio normale = r;
+        normale.dominio = RegolaDominio::normalizza(r.dominio);
+        ModificaRegole nuova = ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione);
+        nuova.firma = r.firmaApp.value_or("");
+        nuova.porta = r.porta;
+        nuova.durata = r.durata;
         unisci(
-            r, attuali.regoleDominio, dominio,
-            [&](const RegolaDominio& a) { return a.dominio == dominio; },
-            ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione), "domain", "");
+            r, attuali.regoleDominio, nomeRegola(normale),
+            [&](const RegolaDominio& a) { return a.stessoAmbito(normale); }, std::move(nuova),
+            "domain", r.durata.perSempre() ? std::string() : ", " + testoDurata(r.durata));
     }
 
     if (sostituisci) {
@@ -177,8 +212,8 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
         for (const RegolaDominio& r : attuali.regoleDominio) {
             if (tenute.contains(r.id)) continue;
             piano.passi.push_back(ModificaRegole::rimozione(r.id));
-            piano.rimosse.push_back("domain " + r.dominio);
-            piano.nomiRimossi.push_back(r.dominio);
+            piano.rimosse.push_back("domain " + nomeRegola(r));
+            piano.nomiRimossi.push_back(nomeRegola(r));
         }
     }
 

@@ -22,12 +22,15 @@ inline constexpr std::int64_t versioneFormato = 1;
 // Far above any real set of rules (a rule is ~150 bytes): a larger file is refused unread.
 inline constexpr std::size_t dimensioneMassima = 4 * 1024 * 1024;
 
+// A domain rule in words: "example.com", "example.com port 443 for /usr/bin/curl".
+std::string nomeRegola(const RegolaDominio& r);
+
 // The file: the rules' own JSON with "formato" and "versione" in front, ending with a newline.
 std::string esporta(const StatoRegole& stato);
 
 // The rules of a file, or why it is refused: a syntax error with its line and column, another
 // format or version, a value the rules cannot hold, two rules with one id, two rules for one
-// application, or two for one domain.
+// application, or two for one domain (and application and port).
 Risultato<StatoRegole> leggi(std::string_view testo);
 
 struct Piano {

@@ -9,6 +9,7 @@
 #include "Condiviso/evento-flusso.h"
 #include "Condiviso/modifica-regole.h"
 #include "Condiviso/pacchetto-storico.h"
+#include "Condiviso/risposta-domanda.h"
 #include "Condiviso/stato-regole.h"
 
 namespace ostrale {
@@ -23,6 +24,7 @@ struct GestoriCanale {
     std::function<PacchettoStorico()> fornitoreStorico;
     std::function<std::vector<EventoFlusso>()> fornitoreFlussi;
     std::function<void(const std::string& firma, bool consenti)> suDecisione;
+    std::function<void(const RispostaSospesi& risposta)> suRisposta;
     // How many applications have flows waiting for the user's answer.
     std::function<std::size_t()> fornitoreDomande;
 };

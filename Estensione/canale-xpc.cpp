@@ -377,6 +377,9 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         const auto decisione = canale::leggiRisposta(cornice.carico);
         if (decisione && gestori.suDecisione)
             gestori.suDecisione(decisione->first, decisione->second);
+    } else if (nome == messaggi::rispondiSospesi) {
+        auto decisione = json::decodifica<RispostaSospesi>(cornice.carico);
+        if (decisione && gestori.suRisposta) gestori.suRisposta(*decisione);
     } else if (nome == messaggi::aggiornaBlocklistC2) {
         std::int64_t quanti = 0;
         if (testo::èUtf8Valido(cornice.carico)) {

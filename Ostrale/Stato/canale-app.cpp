@@ -7,6 +7,8 @@
 
 #include <sys/socket.h>
 
+#include "Condiviso/codifica-json.h"
+
 namespace ostrale {
 
 using canale::Cornice;
@@ -190,6 +192,15 @@ bool CanaleApp::rispondiFlusso(const std::string& firma, bool consenti) {
     // No answer comes: nothing waits for one.
     inviaCornice(Cornice{TipoCornice::chiamata, id, std::string(messaggi::rispondiFlusso),
                          canale::risposta(firma, consenti)});
+    return true;
+}
+
+bool CanaleApp::rispondiSospesi(const RispostaSospesi& risposta) {
+    if (!socket_) return false;
+    const std::uint32_t id = prossimoId_++;
+    if (prossimoId_ == 0) prossimoId_ = 1;
+    inviaCornice(Cornice{TipoCornice::chiamata, id, std::string(messaggi::rispondiSospesi),
+                         json::codifica(risposta)});
     return true;
 }
 

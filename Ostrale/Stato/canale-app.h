@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "Condiviso/cornice.h"
+#include "Condiviso/risposta-domanda.h"
 #include "Ostrale/Stato/temporizzatore.h"
 
 class QLocalSocket;
@@ -60,6 +61,8 @@ class CanaleApp : public QObject {
     bool leggiStorico(SuRisposta risposta);
     bool leggiFlussi(SuRisposta risposta);
     bool rispondiFlusso(const std::string& firma, bool consenti);
+    // The same, with how long and for what it holds.
+    bool rispondiSospesi(const RispostaSospesi& risposta);
     bool aggiornaBlocklistC2(std::string testo, std::function<void(std::int64_t)> risposta);
     bool informazioni(SuRisposta risposta);
 

@@ -182,6 +182,9 @@ QString esitoModifica(EsitoModifica esito) {
                 "ostrale::testi", "Il file delle regole non si può scrivere: nulla è cambiato");
         case EsitoModifica::nonInviata:
             return QCoreApplication::translate("ostrale::testi", "L'estensione non ha risposto");
+        case EsitoModifica::portaNonValida:
+            return QCoreApplication::translate("ostrale::testi",
+                                               "Una porta è un numero da 1 a 65535");
     }
     return {};
 }

@@ -119,7 +119,7 @@ TEST_F(CanaleTest, RegistrationRulesHistoryLogAndC2) {
 
     StatoRegole regole;
     regole.regole.push_back(
-        Regola{Uuid::genera(), "/usr/bin/curl", "curl", AzioneRegola::blocca, true, {}});
+        Regola{Uuid::genera(), "/usr/bin/curl", "curl", AzioneRegola::blocca, true, {}, {}});
     EXPECT_EQ(cliente.aggiornaRegole(json::codifica(regole)), true);
     EXPECT_EQ(provider->handleNewFlow(flusso()), Verdetto::blocca);
     EXPECT_EQ(json::decodifica<StatoRegole>(contenitore.cartella().leggi("regole.json")).valore(),
