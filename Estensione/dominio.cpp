@@ -28,6 +28,19 @@ bool haLettere(std::string_view host) {
 
 }  // namespace
 
+bool copreHost(std::string_view dominio, std::string_view host,
+               const std::optional<std::string>& ip) {
+    if (ip && dominio == *ip) return true;
+    if (dominio.empty()) return false;
+    if (RegolaDominio::èIndirizzo(dominio)) return host == dominio;
+    std::size_t etichette;
+    const std::string nome = testo::nomeNormalizzato(host, etichette);
+    if (nome.size() < dominio.size() ||
+        std::string_view(nome).substr(nome.size() - dominio.size()) != dominio)
+        return false;
+    return nome.size() == dominio.size() || nome[nome.size() - dominio.size() - 1] == '.';
+}
+
 std::string dominioDi(std::string_view host) {
     if (host == "?" || !haLettere(host)) return {};
     const auto etichette = testo::etichette(host);

@@ -52,15 +52,17 @@ std::string FilterDataProvider::firmaApp(const std::optional<TokenApp>& token) {
 // ---- rules ----
 
 std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerIndirizzo(
-    const std::optional<std::string>& ip) const {
+    const std::optional<std::string>& ip, Data adesso) const {
     if (!ip || regoleDominio.empty()) return std::nullopt;
     const auto it = regoleDominio.find(*ip);
-    if (it == regoleDominio.end() || !it->second.attiva) return std::nullopt;
+    if (it == regoleDominio.end() || !it->second.attiva ||
+        it->second.durata.finita(adesso, idAvvio()))
+        return std::nullopt;
     return it->second;
 }
 
-std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
-    std::string_view host) const {
+std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(std::string_view host,
+                                                                         Data adesso) const {
     if (host == "?" || regoleDominio.empty()) return std::nullopt;
     // Each ending of at least two labels of the host, lower case, longest first.
     std::size_t etichette;
@@ -69,30 +71,72 @@ std::optional<RegolaDominio> FilterDataProvider::Stato::regolaPerDominio(
     for (; etichette >= 2; --etichette) {
         if (lunghezzeDomini[std::min<std::size_t>(resto.size(), 255)]) {
             const auto it = regoleDominio.find(resto);
-            if (it != regoleDominio.end() && it->second.attiva) return it->second;
+            if (it != regoleDominio.end() && it->second.attiva &&
+                !it->second.durata.finita(adesso, idAvvio()))
+                return it->second;
         }
         resto.remove_prefix(resto.find('.') + 1);
     }
     return std::nullopt;
 }
 
+std::optional<RegolaDominio> FilterDataProvider::Stato::regolaRistretta(
+    const std::string& firma, std::string_view host, const std::optional<std::string>& ip,
+    std::string_view porta, Data adesso) const {
+    if (regoleRistrette.empty()) return std::nullopt;
+    const RegolaDominio* migliore = nullptr;
+    std::tuple<int, bool, std::size_t> rango{};
+    auto considera = [&](const std::vector<RegolaDominio>& elenco) {
+        for (const RegolaDominio& r : elenco) {
+            if (!r.attiva || r.durata.finita(adesso, idAvvio())) continue;
+            if (r.porta && porta != std::to_string(*r.porta)) continue;
+            const bool diIndirizzo = ip && r.dominio == *ip;
+            if (!diIndirizzo && !copreHost(r.dominio, host, std::nullopt)) continue;
+            const std::tuple<int, bool, std::size_t> questo{
+                (r.firmaApp ? 2 : 0) + (r.porta ? 1 : 0), diIndirizzo, r.dominio.size()};
+            if (!migliore || questo > rango) {
+                migliore = &r;
+                rango = questo;
+            }
+        }
+    };
+    if (const auto it = regoleRistrette.find(firma); it != regoleRistrette.end())
+        considera(it->second);
+    if (const auto it = regoleRistrette.find(std::string()); it != regoleRistrette.end())
+        considera(it->second);
+    return migliore ? std::optional<RegolaDominio>(*migliore) : std::nullopt;
+}
+
 void FilterDataProvider::applicaRegole(const StatoRegole& stato) {
+    // A rule of an earlier boot never applies again; one that runs out is skipped when judged.
+    const std::string& avvio = idAvvio();
+    auto diQuestoAvvio = [&](const Durata& d) { return !d.avvio || *d.avvio == avvio; };
     std::unordered_map<std::string, Regola> regole;
-    for (const Regola& r : stato.regole) regole.insert_or_assign(r.firmaApp, r);
+    for (const Regola& r : stato.regole) {
+        if (diQuestoAvvio(r.durata)) regole.insert_or_assign(r.firmaApp, r);
+    }
     std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
+    std::unordered_map<std::string, std::vector<RegolaDominio>> ristrette;
     std::bitset<256> lunghezze;
     bool consentiPerDominio = false;
-    for (const RegolaDominio& r : stato.regoleDominio) {
+    for (RegolaDominio r : stato.regoleDominio) {
+        if (!diQuestoAvvio(r.durata)) continue;
         consentiPerDominio |= r.attiva && r.azione == AzioneRegola::consenti;
         // An address as the flows write it, however the file has it.
-        std::string chiave =
+        r.dominio =
             RegolaDominio::indirizzoCanonico(r.dominio).value_or(testo::minuscole(r.dominio));
-        lunghezze.set(std::min<std::size_t>(chiave.size(), 255));
-        regoleDominio.insert_or_assign(std::move(chiave), r);
+        if (r.ristretta()) {
+            ristrette[r.firmaApp.value_or("")].push_back(std::move(r));
+            continue;
+        }
+        lunghezze.set(std::min<std::size_t>(r.dominio.size(), 255));
+        std::string chiave = r.dominio;
+        regoleDominio.insert_or_assign(std::move(chiave), std::move(r));
     }
     auto s = coda_.blocca();
     s->regole = std::move(regole);
     s->regoleDominio = std::move(regoleDominio);
+    s->regoleRistrette = std::move(ristrette);
     s->lunghezzeDomini = lunghezze;
     s->consentiPerDominio = consentiPerDominio;
     s->impostazioni = stato.impostazioni;
@@ -153,6 +197,25 @@ StatoRegole FilterDataProvider::regoleUtente() {
     return regoleUtente_;
 }
 
+void FilterDataProvider::rimuoviScadute() {
+    std::vector<std::pair<Uuid, std::string>> finite;
+    {
+        std::lock_guard blocco(mutexRegole_);
+        const Data adesso = d_.orologio.adesso();
+        for (const Regola& r : regoleUtente_.regole) {
+            if (r.durata.finita(adesso, idAvvio())) finite.emplace_back(r.id, r.firmaApp);
+        }
+        for (const RegolaDominio& r : regoleUtente_.regoleDominio) {
+            if (r.durata.finita(adesso, idAvvio())) finite.emplace_back(r.id, r.dominio);
+        }
+    }
+    // One edit each, as any client's: stored, applied and announced in order.
+    for (const auto& [id, nome] : finite) {
+        if (modificaRegole(ModificaRegole::rimozione(id)).esito == EsitoModifica::cambiata)
+            log_.info("Regola scaduta rimossa: " + nome);
+    }
+}
+
 // ---- the verdict ----
 
 Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& flusso) {
@@ -181,7 +244,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         std::optional<std::vector<Sentinella::Rilevazione>> locali;
         {
             auto s = coda_.blocca();
-            if (s->impostazioni.escludiLan && !s->regolaPerIndirizzo(ip)) {
+            if (s->impostazioni.escludiLan && !s->regolaPerIndirizzo(ip, adesso)) {
                 locali.emplace();
                 if (s->impostazioni.rilevaAttacchi) {
                     *locali = s->sentinella.osservaLan(adesso, firma, *ip, portaRemota);
@@ -209,12 +272,17 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     Data primaVista;
     {
         auto s = coda_.blocca();
-        // A rule of the flow's own address comes first, whatever name the flow goes by.
-        regolaDominio = s->regolaPerIndirizzo(ip);
-        regolaDiIndirizzo = regolaDominio.has_value();
-        if (!regolaDominio) regolaDominio = s->regolaPerDominio(host);
+        // The most specific first: a rule narrowed to this application (and port), then one of
+        // the flow's own address, whatever name the flow goes by, then one of its name.
+        regolaDominio = s->regolaRistretta(firma, host, ip, portaRemota, adesso);
+        if (!regolaDominio) {
+            regolaDominio = s->regolaPerIndirizzo(ip, adesso);
+            regolaDiIndirizzo = regolaDominio.has_value();
+        }
+        if (!regolaDominio) regolaDominio = s->regolaPerDominio(host, adesso);
         primaVista = s->memoria.annotaPrimaVista(firma, adesso);
-        if (const auto it = s->regole.find(firma); it != s->regole.end()) {
+        if (const auto it = s->regole.find(firma);
+            it != s->regole.end() && !it->second.durata.finita(adesso, idAvvio())) {
             regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
         }
         imp = s->impostazioni;
@@ -320,9 +388,11 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (daChiedere) {
         auto s = coda_.blocca();
         if (const auto it = s->risposte.find(q.firma);
-            it != s->risposte.end() && adesso.secondiDa(it->second.second) >= 0 &&
-            adesso.secondiDa(it->second.second) < validitàRisposta) {
-            q.consentito = it->second.first;
+            it != s->risposte.end() && adesso.secondiDa(it->second.quando) >= 0 &&
+            adesso.secondiDa(it->second.quando) < validitàRisposta &&
+            (!it->second.dominio || copreHost(*it->second.dominio, q.host, q.ip)) &&
+            (!it->second.porta || q.portaRemota == std::to_string(*it->second.porta))) {
+            q.consentito = it->second.consenti;
             risposto = true;
         }
     }
@@ -414,49 +484,85 @@ void FilterDataProvider::sospendi(const std::shared_ptr<FlussoDiRete>& flusso,
         auto s = coda_.blocca();
         auto [it, nuovo] = s->sospesi.try_emplace(firma);
         if (nuovo) it->second.numero = nuovoLotto.emplace(++s->ultimoLotto);
-        it->second.flussi.push_back(flusso);
+        it->second.flussi.push_back({flusso, std::make_shared<const EventoFlusso>(evento)});
     }
     if (d_.osservatore) d_.osservatore(evento, Verdetto::sospendi);
     if (!nuovoLotto) return;  // the question of this batch is already pending
+    chiediLotto(firma, *nuovoLotto, evento);
+}
+
+void FilterDataProvider::chiediLotto(const std::string& firma, std::uint64_t numero,
+                                     const EventoFlusso& evento) {
     d_.canale.chiediDecisione(evento);
-    d_.pianificatore.dopo(attesaDecisione,
-                          [debole = weak_from_this(), firma, numero = *nuovoLotto] {
-                              if (auto provider = debole.lock())
-                                  provider->risolviLotto(firma, false, numero);
-                          });
+    d_.pianificatore.dopo(attesaDecisione, [debole = weak_from_this(), firma, numero] {
+        if (auto provider = debole.lock()) provider->risolviLotto(firma, std::nullopt, numero);
+    });
 }
 
 void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti) {
-    risolviLotto(firma, consenti, std::nullopt);
+    risolviSospesi(RispostaSospesi{firma, consenti, false, std::nullopt, std::nullopt});
 }
 
-void FilterDataProvider::risolviLotto(const std::string& firma, bool consenti,
+void FilterDataProvider::risolviSospesi(const RispostaSospesi& risposta) {
+    risolviLotto(risposta.firma, risposta, std::nullopt);
+}
+
+void FilterDataProvider::risolviLotto(const std::string& firma,
+                                      const std::optional<RispostaSospesi>& risposta,
                                       std::optional<std::uint64_t> numero) {
+    const bool consenti = risposta && risposta->consenti;
+    std::optional<std::string> dominio;
+    if (risposta && risposta->dominio) {
+        dominio = RegolaDominio::indirizzoCanonico(*risposta->dominio)
+                      .value_or(testo::minuscole(*risposta->dominio));
+    }
+    const std::optional<std::int64_t> porta = risposta ? risposta->porta : std::nullopt;
+    auto copre = [&](const EventoFlusso& e) {
+        return (!dominio || copreHost(*dominio, e.host, e.indirizzoIP)) &&
+               (!porta || e.porta == std::to_string(*porta));
+    };
     std::vector<std::shared_ptr<FlussoDiRete>> flussi;
+    std::optional<std::pair<std::uint64_t, std::shared_ptr<const EventoFlusso>>> ancora;
+    const Data adesso = d_.orologio.adesso();
     {
         auto s = coda_.blocca();
         const auto it = s->sospesi.find(firma);
         if (it == s->sospesi.end() || (numero && it->second.numero != *numero)) return;
-        flussi = std::move(it->second.flussi);
-        s->sospesi.erase(it);
+        // The flows the answer covers go; the others form a new batch, asked about anew.
+        std::vector<Sospeso> restanti;
+        for (Sospeso& sospeso : it->second.flussi) {
+            if (copre(*sospeso.evento)) {
+                flussi.push_back(std::move(sospeso.flusso));
+            } else {
+                restanti.push_back(std::move(sospeso));
+            }
+        }
+        if (restanti.empty()) {
+            s->sospesi.erase(it);
+        } else {
+            it->second.flussi = std::move(restanti);
+            it->second.numero = ++s->ultimoLotto;
+            ancora.emplace(it->second.numero, it->second.flussi.front().evento);
+        }
         // The user's answer to a question asked (not the silence of an expiry, not an answer
-        // nobody asked for) decides the application's next flows for a while.
-        if (!numero) {
-            const Data adesso = d_.orologio.adesso();
+        // nobody asked for, not one for this time only) decides the application's next flows
+        // it covers for a while.
+        if (risposta && !numero && !risposta->unaVolta) {
             if (s->risposte.size() >= 1024) {
                 std::erase_if(s->risposte, [&](const auto& r) {
-                    return !(adesso.secondiDa(r.second.second) < validitàRisposta);
+                    return !(adesso.secondiDa(r.second.quando) < validitàRisposta);
                 });
             }
             if (s->risposte.size() < 1024)
-                s->risposte.insert_or_assign(firma, std::pair(consenti, adesso));
+                s->risposte.insert_or_assign(firma, Risposta{consenti, adesso, dominio, porta});
         }
     }
+    if (ancora) chiediLotto(firma, ancora->first, *ancora->second);
     if (flussi.empty()) return;
     for (const auto& flusso : flussi) flusso->riprendi(consenti);
     log_.info("Flussi sospesi risolti per " + firma + ": " + std::to_string(flussi.size()) + " → " +
-              (consenti ? "consenti" : "blocca"));
-    const Data adesso = d_.orologio.adesso();
+              (consenti ? "consenti" : "blocca") +
+              (ancora ? " (altri ancora in attesa di risposta)" : ""));
     auto s = coda_.blocca();
     s->memoria.contabilizzaDecisione(firma, consenti, static_cast<std::int64_t>(flussi.size()),
                                      adesso);
@@ -474,7 +580,8 @@ bool FilterDataProvider::decisoSenzaNome(const std::optional<TokenApp>& token,
         if (s->consentiPerDominio) return false;
         if (const auto it = s->regole.find(firma); it != s->regole.end() && it->second.attiva &&
                                                    it->second.azione == AzioneRegola::blocca &&
-                                                   !it->second.fascia) {
+                                                   !it->second.fascia &&
+                                                   !it->second.durata.finita(adesso, idAvvio())) {
             return true;
         }
         attacchi = s->impostazioni.rilevaAttacchi;
@@ -497,7 +604,8 @@ bool FilterDataProvider::osservaDomandaDns(const std::optional<TokenApp>& token,
         if (!s->impostazioni.rilevaAttacchi) return false;
         const auto it = s->regole.find(firma);
         const bool consenti = it != s->regole.end() && it->second.attiva &&
-                              it->second.azione == AzioneRegola::consenti;
+                              it->second.azione == AzioneRegola::consenti &&
+                              !it->second.durata.finita(adesso, idAvvio());
         rilevazione = s->sentinella.osservaDomandaDns({adesso, firma, nome, tipo, consenti});
         if (!rilevazione) return s->sentinella.èContenuta(firma, adesso);
     }
@@ -603,6 +711,9 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
     gestori.suDecisione = [debole](const std::string& firma, bool consenti) {
         if (const auto provider = debole.lock()) provider->risolviSospesi(firma, consenti);
     };
+    gestori.suRisposta = [debole](const RispostaSospesi& risposta) {
+        if (const auto provider = debole.lock()) provider->risolviSospesi(risposta);
+    };
     gestori.fornitoreDomande = [debole]() -> std::size_t {
         const auto provider = debole.lock();
         return provider ? provider->coda_.blocca()->sospesi.size() : 0;
@@ -613,7 +724,11 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
         d_.pianificatore.ogni(intervalloSalvataggio, [debole] {
             if (const auto provider = debole.lock()) provider->salvaMemoriaSeServe();
         });
+        d_.pianificatore.ogni(intervalloScadenze, [debole] {
+            if (const auto provider = debole.lock()) provider->rimuoviScadute();
+        });
     });
+    rimuoviScadute();
     sorgente.applicaImpostazioni(
         *this, [this, fatto = std::move(fatto)](std::optional<std::string> errore) {
             if (errore) log_.errore("Errore applicando i settaggi: " + *errore);

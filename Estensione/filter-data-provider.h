@@ -49,6 +49,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     static constexpr double attesaDecisione = 60;
     static constexpr double validitàRisposta = 30;  // seconds an answer decides for its app
     static constexpr double intervalloSalvataggio = 60;
+    static constexpr double intervalloScadenze = 15;  // how often ended rules are looked for
 
     static std::shared_ptr<FilterDataProvider> crea(Dipendenze dipendenze);
 
@@ -94,6 +95,11 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
                            std::uint16_t tipo);
     // Releases every paused flow of `firma` with one verdict.
     void risolviSospesi(const std::string& firma, bool consenti);
+    // Releases the paused flows of `risposta.firma` it covers (all without a host) with its
+    // verdict; the others stay paused and are asked about again.
+    void risolviSospesi(const RispostaSospesi& risposta);
+    // Removes the rules whose time is over (or whose boot is past) from the stored rules.
+    void rimuoviScadute();
     void segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni, Data adesso,
                          const std::string& firma, const std::string& host,
                          const std::string& porta, DirezioneFlusso direzione,
@@ -110,16 +116,31 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     Memoria::Contenuto copiaMemoria();
 
   private:
+    struct Sospeso {
+        std::shared_ptr<FlussoDiRete> flusso;
+        std::shared_ptr<const EventoFlusso> evento;
+    };
     struct Lotto {
         std::uint64_t numero = 0;
-        std::vector<std::shared_ptr<FlussoDiRete>> flussi;
+        std::vector<Sospeso> flussi;
+    };
+    // The user's latest answer about an application, and when; with a host (and port) it
+    // covers only the flows there.
+    struct Risposta {
+        bool consenti = false;
+        Data quando;
+        std::optional<std::string> dominio;
+        std::optional<std::int64_t> porta;
     };
     struct HashToken {
         std::size_t operator()(const TokenApp& t) const;
     };
     struct Stato {
         std::unordered_map<std::string, Regola> regole;
+        // The plain domain rules, by host or address (canonical text).
         std::unordered_map<std::string, RegolaDominio, HashTesto, std::equal_to<>> regoleDominio;
+        // The rules narrowed to an application or a port, by application ("" for every one).
+        std::unordered_map<std::string, std::vector<RegolaDominio>> regoleRistrette;
         bool consentiPerDominio = false;  // some active domain rule allows
         // The lengths of the domain rules' keys (a longer one counts as 255): an ending of a
         // host whose length no key has is not looked up.
@@ -129,15 +150,23 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         std::uint64_t ultimoLotto = 0;
         // The user's latest answers per application, and when: they decide that application's
         // next flows for a while, instead of a question asked again before its rule arrives.
-        std::unordered_map<std::string, std::pair<bool, Data>> risposte;
+        std::unordered_map<std::string, Risposta> risposte;
         Sentinella sentinella;
         Memoria memoria;
         std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;
 
-        // The active rule of the address (canonical text), if any.
-        std::optional<RegolaDominio> regolaPerIndirizzo(const std::optional<std::string>& ip) const;
-        // The active rule of the host or of one of its parent domains.
-        std::optional<RegolaDominio> regolaPerDominio(std::string_view host) const;
+        // The active plain rule of the address (canonical text), if any.
+        std::optional<RegolaDominio> regolaPerIndirizzo(const std::optional<std::string>& ip,
+                                                        Data adesso) const;
+        // The active plain rule of the host or of one of its parent domains.
+        std::optional<RegolaDominio> regolaPerDominio(std::string_view host, Data adesso) const;
+        // The most specific active narrowed rule for the application's flow: application, host
+        // and port before application and host before host and port; an address before a
+        // name; a longer name before a shorter one.
+        std::optional<RegolaDominio> regolaRistretta(const std::string& firma,
+                                                     std::string_view host,
+                                                     const std::optional<std::string>& ip,
+                                                     std::string_view porta, Data adesso) const;
     };
 
     explicit FilterDataProvider(Dipendenze dipendenze);
@@ -170,7 +199,12 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
 
     void sospendi(const std::shared_ptr<FlussoDiRete>& flusso, const std::string& firma,
                   const EventoFlusso& evento);
-    void risolviLotto(const std::string& firma, bool consenti, std::optional<std::uint64_t> numero);
+    // The flows of `firma`'s batch (of `numero`, if given) that `risposta` covers are released
+    // with its verdict (`risposta` absent: the silence of an expiry drops them all).
+    void risolviLotto(const std::string& firma, const std::optional<RispostaSospesi>& risposta,
+                      std::optional<std::uint64_t> numero);
+    // Asks about the batch just formed of `firma` and arms its expiry.
+    void chiediLotto(const std::string& firma, std::uint64_t numero, const EventoFlusso& evento);
 
     Dipendenze d_;
     Registro log_{"it.brelt.ostrale.estensione", "filtro"};
@@ -182,6 +216,12 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     std::mutex salvataggio_;    // held by one save of the memory from copy to rename
     std::once_flag timerArmato_;
 };
+
+// Whether `dominio` (a rule's host, lower case, or an address) covers a flow to `host` (its name,
+// or its address when it has none) and `ip`: the host itself or one of its subdomains, or the
+// address.
+bool copreHost(std::string_view dominio, std::string_view host,
+               const std::optional<std::string>& ip);
 
 // The registrable part of a host as the habits and the detector use it: the last two labels,
 // lower case; empty for "?" and for hosts without any letter (address literals).

@@ -593,6 +593,155 @@ TEST_F(ProviderTest, UnansweredBatchesExpireByTheirOwnTask) {
     EXPECT_EQ(provider->handleNewFlow(uscita(curl)), Verdetto::sospendi);
 }
 
+// ---- durations and scopes ----
+
+// A rule narrowed to an application (and a port) comes before the plain rules and the
+// application's own; a temporary one stops at its end, one of an earlier boot never applies.
+TEST_F(ProviderTest, NarrowedRulesComeFirstAndTemporaryOnesEnd) {
+    auto ristretta = [](std::string dominio, AzioneRegola azione, std::optional<std::string> firma,
+                        std::optional<std::int64_t> porta) {
+        RegolaDominio r{Uuid::genera(), std::move(dominio), azione, true};
+        r.firmaApp = std::move(firma);
+        r.porta = porta;
+        return r;
+    };
+    regole([&](StatoRegole& s) {
+        s.impostazioni.bloccaSconosciute = true;
+        s.regole.push_back(regolaApp("/usr/bin/curl", AzioneRegola::blocca));
+        s.regoleDominio.push_back({Uuid::genera(), "example.org", AzioneRegola::blocca, true});
+        s.regoleDominio.push_back(
+            ristretta("Example.ORG", AzioneRegola::consenti, "/usr/bin/curl", std::nullopt));
+        s.regoleDominio.push_back(
+            ristretta("example.org", AzioneRegola::blocca, "/usr/bin/curl", 22));
+        s.regoleDominio.push_back(
+            ristretta("203.0.113.77", AzioneRegola::consenti, "/usr/bin/curl", std::nullopt));
+        s.regoleDominio.push_back(
+            ristretta("mail.example", AzioneRegola::consenti, std::nullopt, 993));
+    });
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.1", "443", "www.example.org")),
+              Verdetto::consenti);
+    EXPECT_EQ(ultimoMotivo(), MotivoDecisione::dominio);
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.1", "22", "www.example.org")),
+              Verdetto::blocca);
+    // Another application gets the plain rule; curl elsewhere its own rule.
+    EXPECT_EQ(provider->handleNewFlow(uscita(firefox, "203.0.113.1", "443", "example.org")),
+              Verdetto::blocca);
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.1", "443", "notexample.org")),
+              Verdetto::blocca);
+    EXPECT_EQ(ultimoMotivo(), MotivoDecisione::regola);
+    // An address narrowed to curl, whatever name the flow goes by.
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.77", "443", "cdn.example")),
+              Verdetto::consenti);
+    // A port without an application covers every application, on that port only.
+    EXPECT_EQ(provider->handleNewFlow(uscita(firefox, "203.0.113.2", "993", "imap.mail.example")),
+              Verdetto::consenti);
+    EXPECT_EQ(provider->handleNewFlow(uscita(firefox, "203.0.113.2", "143", "imap.mail.example")),
+              Verdetto::blocca);
+
+    // Temporary: firefox for ten seconds, ssh until a restart that already happened.
+    regole([&](StatoRegole& s) {
+        s.impostazioni.bloccaSconosciute = true;
+        Regola f = regolaApp("org.mozilla.firefox", AzioneRegola::consenti);
+        f.durata.scadenza = orologio.adesso().piùSecondi(10);
+        Regola v = regolaApp("/usr/bin/ssh", AzioneRegola::consenti);
+        v.durata.avvio = "un-avvio-di-ieri";
+        Regola c = regolaApp("/usr/bin/curl", AzioneRegola::consenti);
+        c.durata.avvio = idAvvio();
+        s.regole = {f, v, c};
+        RegolaDominio d = ristretta("example.org", AzioneRegola::consenti, "/usr/bin/nuova", 443);
+        d.durata.scadenza = orologio.adesso().piùSecondi(10);
+        s.regoleDominio.push_back(d);
+    });
+    EXPECT_EQ(provider->handleNewFlow(uscita(firefox)), Verdetto::consenti);
+    EXPECT_EQ(provider->handleNewFlow(uscita(nuova, "203.0.113.1", "443", "example.org")),
+              Verdetto::consenti);
+    EXPECT_EQ(provider->handleNewFlow(uscita(ssh)), Verdetto::blocca);
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl)), Verdetto::consenti);
+    orologio.avanza(10);
+    EXPECT_EQ(provider->handleNewFlow(uscita(firefox)), Verdetto::blocca);
+    EXPECT_EQ(ultimoMotivo(), MotivoDecisione::predefinita);
+    EXPECT_EQ(provider->handleNewFlow(uscita(nuova, "203.0.113.1", "443", "example.org")),
+              Verdetto::blocca);
+}
+
+// The stored rules lose the ended ones at the start and within the sweep's period after, and
+// the clients are told.
+TEST_F(ProviderTest, EndedRulesAreRemovedFromTheStoredRules) {
+    StatoRegole file;
+    Regola ieri = regolaApp("/usr/bin/ssh", AzioneRegola::consenti);
+    ieri.durata.avvio = "un-avvio-di-ieri";
+    Regola finita = regolaApp("/usr/bin/curl", AzioneRegola::consenti);
+    finita.durata.scadenza = orologio.adesso().piùSecondi(-1);
+    Regola presto = regolaApp("org.mozilla.firefox", AzioneRegola::consenti);
+    presto.durata.scadenza = orologio.adesso().piùSecondi(20);
+    Regola oggi = regolaApp("/usr/bin/nuova", AzioneRegola::blocca);
+    oggi.durata.avvio = idAvvio();
+    RegolaDominio sempre{Uuid::genera(), "example.org", AzioneRegola::blocca, true};
+    sempre.firmaApp = "/usr/bin/curl";
+    file.regole = {ieri, finita, presto, oggi};
+    file.regoleDominio = {sempre};
+    contenitore.cartella().scrivi("regole.json", json::codifica(file));
+
+    test::SorgenteFinta sorgente;
+    provider->startFilter(sorgente, nullptr);
+    auto nelFile = [&] {
+        return json::decodifica<StatoRegole>(contenitore.cartella().leggi("regole.json")).valore();
+    };
+    EXPECT_EQ(nelFile().regole, (std::vector<Regola>{presto, oggi}));
+    EXPECT_EQ(nelFile().regoleDominio, file.regoleDominio);
+    EXPECT_EQ(canale.gestori.fornitoreRegole().regole.size(), 2u);
+    EXPECT_TRUE(log->contiene("Regola scaduta rimossa: /usr/bin/ssh"));
+    pianificatore.avanza(FilterDataProvider::intervalloScadenze);
+    EXPECT_EQ(nelFile().regole.size(), 2u);
+    pianificatore.avanza(FilterDataProvider::intervalloScadenze);
+    EXPECT_EQ(nelFile().regole, std::vector<Regola>{oggi});
+}
+
+// An answer for one host releases the flows there and asks again about the others; its memory
+// covers that host only; an answer for this time only is not remembered at all.
+TEST_F(ProviderTest, AnAnswerForOneHostReleasesThoseFlowsAndAsksAgainForTheRest) {
+    regole([](StatoRegole& s) {
+        s.impostazioni.chiediPrima = true;
+        s.impostazioni.bloccaSconosciute = true;
+    });
+    canale.connetti(true);
+    test::SorgenteFinta sorgente;
+    provider->startFilter(sorgente, nullptr);
+    regole([](StatoRegole& s) {
+        s.impostazioni.chiediPrima = true;
+        s.impostazioni.bloccaSconosciute = true;
+    });
+    auto a = uscita(curl, "203.0.113.1", "443", "api.a.example");
+    auto b = uscita(curl, "203.0.113.2", "443", "b.example");
+    auto a22 = uscita(curl, "203.0.113.1", "22", "a.example");
+    for (const auto& f : {a, b, a22}) EXPECT_EQ(provider->handleNewFlow(f), Verdetto::sospendi);
+    ASSERT_EQ(canale.domandeInviate().size(), 1u);
+
+    canale.gestori.suRisposta({"/usr/bin/curl", true, false, "A.example", 443});
+    EXPECT_EQ(a->riprese(), std::vector<bool>{true});
+    EXPECT_TRUE(b->riprese().empty());
+    EXPECT_TRUE(a22->riprese().empty());
+    ASSERT_EQ(canale.domandeInviate().size(), 2u);
+    EXPECT_EQ(canale.domandeInviate()[1].host, "b.example");
+    // The answer decides the next flows it covers; others join the batch asked about.
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.1", "443", "a.example")),
+              Verdetto::consenti);
+    auto c = uscita(curl, "203.0.113.3", "443", "c.example");
+    EXPECT_EQ(provider->handleNewFlow(c), Verdetto::sospendi);
+    EXPECT_EQ(canale.domandeInviate().size(), 2u);
+    EXPECT_EQ(provider->flussiSospesi("/usr/bin/curl"), 3u);
+
+    // This time only: all released, nothing remembered, the next flow asks again.
+    canale.gestori.suRisposta({"/usr/bin/curl", false, true, std::nullopt, std::nullopt});
+    for (const auto& f : {b, a22, c}) EXPECT_EQ(f->riprese(), std::vector<bool>{false});
+    EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.3", "443", "c.example")),
+              Verdetto::sospendi);
+    EXPECT_EQ(canale.domandeInviate().size(), 3u);
+    // The re-asked batch expires by its own task, 60 s after it was formed.
+    pianificatore.avanza(FilterDataProvider::attesaDecisione);
+    EXPECT_EQ(provider->flussiSospesi("/usr/bin/curl"), 0u);
+}
+
 TEST_F(ProviderTest, DelayedWorkDoesNothingOnceTheProviderIsGone) {
     regole([](StatoRegole& s) {
         s.impostazioni.chiediPrima = true;
