@@ -211,6 +211,45 @@ TEST(CodificaJson, FullRecordsSurviveARoundTrip) {
     EXPECT_EQ(*abitudiniRitorno, abitudini);
 }
 
+// Files written before rules could last a while or be narrowed load unchanged and are written
+// back byte for byte; the new keys travel only when set, and survive a round trip.
+TEST(CodificaJson, RulesWithoutDurationOrScopeStayAsTheyWere) {
+    const std::string vecchio =
+        R"({"regole":[{"id":"6BA7B810-9DAD-11D1-80B4-00C04FD430C8","firmaApp":"/usr/bin/curl",)"
+        R"("nomeApp":"curl","azione":"blocca","attiva":true,"fascia":{"inizio":60,"fine":120}}],)"
+        R"("regoleDominio":[{"id":"6BA7B811-9DAD-11D1-80B4-00C04FD430C8","dominio":"ads.example",)"
+        R"("azione":"blocca","attiva":false}],"impostazioni":{"bloccaSconosciute":false,)"
+        R"("filtraEntrata":false,"registraConsentiti":true,"quarantenaAttiva":false,)"
+        R"("giorniQuarantena":7,"avvisaAnomalie":true,"bloccaTracker":true,"chiediPrima":false,)"
+        R"("fidatiApple":true,"escludiLan":true,"rilevaAttacchi":true}})";
+    const auto letto = ostrale::json::decodifica<StatoRegole>(vecchio);
+    ASSERT_TRUE(letto) << letto.motivo();
+    EXPECT_TRUE(letto->regole[0].durata.perSempre());
+    EXPECT_FALSE(letto->regoleDominio[0].ristretta());
+    EXPECT_EQ(ostrale::json::codifica(*letto), vecchio);
+
+    StatoRegole nuovo = *letto;
+    nuovo.regole[0].durata.scadenza = Data::daRiferimento(820000000.25);
+    nuovo.regoleDominio[0].firmaApp = "/usr/bin/curl";
+    nuovo.regoleDominio[0].porta = 443;
+    nuovo.regoleDominio[0].durata.avvio = "0b3c5b52-7a43-4d6e-9d1b-2f1c2e8a9b10";
+    const std::string testo = ostrale::json::codifica(nuovo);
+    const auto j = json::parse(testo);
+    EXPECT_DOUBLE_EQ(j["regole"][0]["scadenza"].get<double>(), 820000000.25);
+    EXPECT_EQ(j["regoleDominio"][0]["porta"], 443);
+    EXPECT_EQ(j["regoleDominio"][0]["firmaApp"], "/usr/bin/curl");
+    EXPECT_FALSE(j["regole"][0].contains("avvio"));
+    EXPECT_EQ(ostrale::json::decodifica<StatoRegole>(testo).valore(), nuovo);
+    // Wrong types in the new keys refuse the document, as in any other key.
+    for (const char* rotto :
+         {R"("porta":"443")", R"("scadenza":"domani")", R"("avvio":7)", R"("firmaApp":false)"}) {
+        std::string t = R"({"id":"6BA7B811-9DAD-11D1-80B4-00C04FD430C8","dominio":"a.example",)"
+                        R"("azione":"blocca","attiva":true,)" +
+                        std::string(rotto) + "}";
+        EXPECT_FALSE(ostrale::json::decodifica<RegolaDominio>(t)) << rotto;
+    }
+}
+
 TEST(CodificaJson, HistoryMembersAreAllRequired) {
     const json pieno = {{"ore", json::object()},
                         {"app", json::object()},

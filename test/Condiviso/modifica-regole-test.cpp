@@ -56,6 +56,57 @@ TEST(ModificaRegole, AddingARuleMakesOneOrUpdatesTheExistingOne) {
     EXPECT_EQ(s, fermo);
 }
 
+// A domain rule is one per host, application and port; a duration is what the last edit says,
+// and an edit of its own makes a rule permanent.
+TEST(ModificaRegole, NarrowedAndTemporaryRules) {
+    StatoRegole s;
+    ASSERT_EQ(applica(s, ModificaRegole::nuovaRegolaDominio("example.org", blocca)).esito,
+              EsitoModifica::cambiata);
+    ModificaRegole curl = ModificaRegole::nuovaRegolaDominio("www.Example.org", consenti);
+    curl.firma = "/usr/bin/curl";
+    curl.durata.scadenza = Data::daRiferimento(1000);
+    const auto ristretta = applica(s, curl);
+    ASSERT_EQ(ristretta.esito, EsitoModifica::cambiata);
+    ModificaRegole porta = curl;
+    porta.porta = 22;
+    ASSERT_EQ(applica(s, porta).esito, EsitoModifica::cambiata);
+    ASSERT_EQ(s.regoleDominio.size(), 3u);
+    EXPECT_EQ(s.regoleDominio[1].dominio, "example.org");
+    EXPECT_EQ(s.regoleDominio[1].firmaApp, "/usr/bin/curl");
+    EXPECT_FALSE(s.regoleDominio[1].porta);
+    EXPECT_EQ(s.regoleDominio[2].porta, 22);
+    EXPECT_EQ(applica(s, curl).esito, EsitoModifica::invariata);
+    // The same scope again for ever: the rule loses its end.
+    curl.durata = {};
+    EXPECT_EQ(applica(s, curl), (RispostaModifica{EsitoModifica::cambiata, ristretta.id}));
+    EXPECT_TRUE(s.regoleDominio[1].durata.perSempre());
+
+    ModificaRegole app = ModificaRegole::nuovaRegola("/usr/bin/git", consenti);
+    app.durata.avvio = "questo-avvio";
+    const auto git = applica(s, app);
+    EXPECT_EQ(s.regole[0].durata.avvio, "questo-avvio");
+    EXPECT_EQ(applica(s, ModificaRegole::cambioDurata(*git.id, {})).esito, EsitoModifica::cambiata);
+    EXPECT_TRUE(s.regole[0].durata.perSempre());
+    EXPECT_EQ(applica(s, ModificaRegole::cambioDurata(*git.id, {})).esito,
+              EsitoModifica::invariata);
+
+    const StatoRegole fermo = s;
+    for (const std::int64_t sbagliata : {0, -1, 65536}) {
+        porta.porta = sbagliata;
+        EXPECT_EQ(applica(s, porta).esito, EsitoModifica::portaNonValida);
+    }
+    curl.firma = "sconosciuta";
+    EXPECT_EQ(applica(s, curl).esito, EsitoModifica::appSconosciuta);
+    EXPECT_EQ(s, fermo);
+
+    // The edit travels with its new fields.
+    ModificaRegole m = ModificaRegole::nuovaRegolaDominio("example.org", blocca);
+    m.firma = "/usr/bin/curl";
+    m.porta = 443;
+    m.durata.scadenza = Data::daRiferimento(42.5);
+    EXPECT_EQ(json::decodifica<ModificaRegole>(json::codifica(m)).valore(), m);
+}
+
 TEST(ModificaRegole, WhatNoRuleCanNameIsRefusedAndChangesNothing) {
     StatoRegole s;
     s.regole.push_back(Regola{});

@@ -121,6 +121,48 @@ TEST(ScambioRegole, ImportingMergesByIdOrIdentityAndTwiceChangesNothing) {
     EXPECT_TRUE(pianifica(file, file, true)->vuoto());
 }
 
+// Rules of one host narrowed to different applications or ports are different rules; a duration
+// is carried and changed like anything else.
+TEST(ScambioRegole, NarrowedAndTemporaryRulesTravelWithTheirScope) {
+    StatoRegole file;
+    RegolaDominio semplice{Uuid::genera(), "example.org", AzioneRegola::blocca, true};
+    RegolaDominio curl{Uuid::genera(), "example.org", AzioneRegola::consenti, true};
+    curl.firmaApp = "/usr/bin/curl";
+    RegolaDominio ssh = curl;
+    ssh.id = Uuid::genera();
+    ssh.porta = 22;
+    ssh.durata.scadenza = Data::daUnix(1796472000.0);
+    file.regoleDominio = {semplice, curl, ssh};
+    const auto letto = leggi(scambio::esporta(file));
+    ASSERT_TRUE(letto) << letto.motivo();
+    EXPECT_EQ(*letto, file);
+
+    StatoRegole qui;
+    RegolaDominio mia = ssh;
+    mia.id = Uuid::genera();
+    mia.durata = {};
+    qui.regoleDominio = {mia};
+    const auto piano = pianifica(qui, file, false);
+    ASSERT_TRUE(piano) << piano.motivo();
+    EXPECT_EQ(piano->aggiunte,
+              (std::vector<std::string>{"domain example.org: blocca, active",
+                                        "domain example.org for /usr/bin/curl: consenti, active"}));
+    EXPECT_EQ(piano->cambiate,
+              std::vector<std::string>{"domain example.org port 22 for /usr/bin/curl: for ever → "
+                                       "until 2026-12-05 12:00 UTC"});
+    const StatoRegole dopo = scambio::applicato(qui, *piano);
+    ASSERT_EQ(dopo.regoleDominio.size(), 3u);
+    EXPECT_EQ(dopo.regoleDominio[0].durata, ssh.durata);
+    EXPECT_EQ(dopo.regoleDominio[2].firmaApp, "/usr/bin/curl");
+    EXPECT_TRUE(pianifica(dopo, file, false)->vuoto());
+
+    StatoRegole doppia = file;
+    doppia.regoleDominio.push_back(curl);
+    doppia.regoleDominio.back().id = Uuid::genera();
+    EXPECT_EQ(leggi(scambio::esporta(doppia)).motivo(),
+              "two rules for the domain example.org for /usr/bin/curl");
+}
+
 TEST(ScambioRegole, APlanAnEditWouldRefuseIsRefusedWhole) {
     StatoRegole file;
     Regola ignota;
