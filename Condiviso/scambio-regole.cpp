@@ -125,7 +125,8 @@ Risultato<StatoRegole> leggi(std::string_view testo) {
         if (!id.insert(r.id).second) {
             return Risultato<StatoRegole>::rifiuto("two rules have the id " + r.id.testo());
         }
-        if (!domini.insert({RegolaDominio::normalizza(r.dominio), r.firmaApp, r.porta}).second) {
+        const auto firma = r.firmaApp && !r.firmaApp->empty() ? r.firmaApp : std::nullopt;
+        if (!domini.insert({RegolaDominio::normalizza(r.dominio), firma, r.porta}).second) {
             return Risultato<StatoRegole>::rifiuto("two rules for the domain " + nomeRegola(r));
         }
     }
@@ -192,6 +193,7 @@ Risultato<Piano> pianifica(const StatoRegole& attuali, const StatoRegole& import
     for (const RegolaDominio& r : importate.regoleDominio) {
         RegolaDominio normale = r;
         normale.dominio = RegolaDominio::normalizza(r.dominio);
+        if (normale.firmaApp && normale.firmaApp->empty()) normale.firmaApp.reset();
         ModificaRegole nuova = ModificaRegole::nuovaRegolaDominio(r.dominio, r.azione);
         nuova.firma = r.firmaApp.value_or("");
         nuova.porta = r.porta;

@@ -7,7 +7,7 @@
 #include "Condiviso/scambio-regole.h"
 #include "test/fuzz/andata-e-ritorno.h"
 
-// The rules, and the edits of the rules with their answers: the same bytes are tried as each.
+// The rules, the edits of the rules with their answers, and the answers about held flows: the same bytes are tried as each.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
     using namespace ostrale;
     using test::andataERitorno;
@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dime
     andataERitorno<StatoRegole>(testo);
     andataERitorno<ModificaRegole>(testo);
     andataERitorno<RispostaModifica>(testo);
+    andataERitorno<RispostaSospesi>(testo);
     // Whatever an edit says, applying it leaves rules that still encode and decode.
     if (const auto modifica = json::decodifica<ModificaRegole>(testo)) {
         StatoRegole stato;
