@@ -170,7 +170,7 @@ std::optional<RegolaDominio> regolaEsistente(const ServerPunto& server,
                                              const ElencoRegoleDominio& regole) {
     const std::string dominio = RegolaDominio::normalizza(server.host);
     for (const RegolaDominio& r : regole) {
-        if (r.attiva && r.dominio == dominio) return r;
+        if (r.attiva && !r.ristretta() && r.dominio == dominio) return r;
     }
     return std::nullopt;
 }

@@ -90,8 +90,8 @@ double diametro(std::int64_t conteggio);
 QString suggerimento(const PuntoMappa& punto);
 QString suggerimentoMio(const PosizioneIP& posizione);
 
-// The active domain rule for exactly the server's normalised host, if any (a rule of a parent
-// domain does not count here).
+// The active plain domain rule for exactly the server's normalised host, if any (a rule of a parent
+// domain, or one narrowed to an application or a port, does not count here).
 std::optional<RegolaDominio> regolaEsistente(const ServerPunto& server,
                                              const ElencoRegoleDominio& regole);
 
