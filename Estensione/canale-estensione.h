@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,12 @@ struct GestoriCanale {
     std::function<StatoRegole()> fornitoreRegole;
     std::function<PacchettoStorico()> fornitoreStorico;
     std::function<std::vector<EventoFlusso>()> fornitoreFlussi;
-    std::function<void(const std::string& firma, bool consenti)> suDecisione;
-    std::function<void(const RispostaSospesi& risposta)> suRisposta;
+    // An answer about held flows: `app` is the user of the registered app that answered, absent
+    // when another client (the command line) did.
+    std::function<void(const std::string& firma, bool consenti, std::optional<std::uint32_t> app)>
+        suDecisione;
+    std::function<void(const RispostaSospesi& risposta, std::optional<std::uint32_t> app)>
+        suRisposta;
     // How many applications have flows waiting for the user's answer.
     std::function<std::size_t()> fornitoreDomande;
 };
@@ -38,17 +44,35 @@ class CanaleEstensione {
     virtual void installaGestori(GestoriCanale gestori) = 0;
     // Starts accepting the app; a second call does nothing.
     virtual void avviaAscolto() = 0;
-    // Whether an app is connected right now: a connection that registered, the only one that is
+    // Whether an app is connected right now: a connection that registered, the only kind that is
     // asked about paused flows.
     virtual bool haConnessione() const = 0;
+    // The app asked about a held flow of a process of the user `uid` (absent: not known), by the
+    // user it runs as; absent when none can answer, and then the flow is not held.
+    virtual std::optional<std::uint32_t> chiChiedere(std::optional<std::uint32_t> uid) const {
+        (void)uid;
+        return haConnessione() ? std::optional<std::uint32_t>(0) : std::nullopt;
+    }
     // Pushes to the app. They return at once, whatever the app does: without a connection the
     // event is dropped, never queued for later.
     virtual void nuovoFlusso(const EventoFlusso& evento) = 0;
     virtual void chiediDecisione(const EventoFlusso& evento) = 0;
+    // The question to the app of the user `app` (as chiChiedere named it).
+    virtual void chiediDecisioneA(std::uint32_t app, const EventoFlusso& evento) {
+        (void)app;
+        chiediDecisione(evento);
+    }
     // nuovoFlusso for an event that stays as it is: a channel may encode it later, off the
     // caller's thread.
     virtual void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
         nuovoFlusso(*evento);
+    }
+    // The same for a flow of a process of the user `uid` (absent: not known): an app is sent the
+    // flows of its own user and of the system.
+    virtual void nuovoFlussoDi(std::optional<std::uint32_t> uid,
+                               std::shared_ptr<const EventoFlusso> evento) {
+        (void)uid;
+        nuovoFlussoCondiviso(std::move(evento));
     }
     // The user's rules changed (an edit, a replacement, the file changed by another program):
     // every client is told how they stand now.

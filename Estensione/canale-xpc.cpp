@@ -19,6 +19,7 @@
 
 #include "Condiviso/codifica-json.h"
 #include "Condiviso/testo.h"
+#include "Estensione/sessione-attiva.h"
 
 namespace ostrale {
 namespace {
@@ -79,7 +80,7 @@ CanaleXPC::~CanaleXPC() {
     {
         std::lock_guard blocco(mutex_);
         tutte.swap(connessioni_);
-        corrente_.reset();
+        app_.clear();
         seguaci_.clear();
     }
     for (const auto& c : tutte) c->chiudi();
@@ -207,7 +208,7 @@ void CanaleXPC::accetta() {
             },
             [this](canale::ConnessioneCanale& c) {
                 std::lock_guard blocco(mutex_);
-                if (corrente_.get() == &c) corrente_.reset();
+                std::erase_if(app_, [&](const auto& a) { return a.second.get() == &c; });
                 std::erase_if(seguaci_, [&](const auto& s) { return s.get() == &c; });
             });
         std::vector<std::shared_ptr<canale::ConnessioneCanale>> finite;
@@ -228,12 +229,46 @@ void CanaleXPC::accetta() {
 }
 
 bool CanaleXPC::haConnessione() const {
-    return corrente() != nullptr;
+    std::lock_guard blocco(mutex_);
+    return !app_.empty();
 }
 
-std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::corrente() const {
+void CanaleXPC::impostaSessioneAttiva(std::function<std::optional<std::uint32_t>()> sessione) {
     std::lock_guard blocco(mutex_);
-    return corrente_;
+    sessioneAttiva_ = std::move(sessione);
+}
+
+std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::appDi(std::uint32_t uid) const {
+    std::lock_guard blocco(mutex_);
+    const auto it = app_.find(uid);
+    return it == app_.end() ? nullptr : it->second;
+}
+
+std::optional<std::uint32_t> CanaleXPC::utenteApp(const canale::ConnessioneCanale& c) const {
+    std::lock_guard blocco(mutex_);
+    for (const auto& [uid, app] : app_) {
+        if (app.get() == &c) return uid;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> CanaleXPC::chiChiedere(std::optional<std::uint32_t> uid) const {
+    std::function<std::optional<std::uint32_t>()> sessione;
+    {
+        std::lock_guard blocco(mutex_);
+        if (app_.empty()) return std::nullopt;
+        if (uid && app_.contains(*uid)) return uid;
+        sessione = sessioneAttiva_;
+    }
+    // Read outside the lock: a small file of logind's.
+    const std::optional<std::uint32_t> attiva = sessione ? sessione() : uidSessioneAttiva();
+    std::lock_guard blocco(mutex_);
+    if (attiva) {
+        if (app_.contains(*attiva)) return attiva;
+        return std::nullopt;
+    }
+    if (app_.size() == 1) return app_.begin()->first;
+    return std::nullopt;
 }
 
 std::uint64_t CanaleXPC::notificheScartate() const {
@@ -243,12 +278,17 @@ std::uint64_t CanaleXPC::notificheScartate() const {
     return totale;
 }
 
-std::vector<std::shared_ptr<canale::ConnessioneCanale>> CanaleXPC::destinatariFlussi() const {
+std::vector<std::shared_ptr<canale::ConnessioneCanale>> CanaleXPC::destinatariFlussi(
+    std::optional<std::uint32_t> uid, bool tutte) const {
     std::lock_guard blocco(mutex_);
-    std::vector<std::shared_ptr<canale::ConnessioneCanale>> tutti;
-    if (corrente_) tutti.push_back(corrente_);
-    tutti.insert(tutti.end(), seguaci_.begin(), seguaci_.end());
-    return tutti;
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> destinatari;
+    // A user's app sees its own user's flows and the system's (and those of no known user).
+    const bool diSistema = !uid || *uid < primoUtente;
+    for (const auto& [utente, app] : app_) {
+        if (tutte || diSistema || utente == *uid) destinatari.push_back(app);
+    }
+    destinatari.insert(destinatari.end(), seguaci_.begin(), seguaci_.end());
+    return destinatari;
 }
 
 std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::cerca(
@@ -261,7 +301,7 @@ std::shared_ptr<canale::ConnessioneCanale> CanaleXPC::cerca(
 }
 
 void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) {
-    const auto destinatari = destinatariFlussi();
+    const auto destinatari = destinatariFlussi(std::nullopt, true);
     if (destinatari.empty()) return;
     const Cornice cornice{TipoCornice::notifica, 0, std::string(messaggi::nuovoFlusso),
                           json::codifica(evento)};
@@ -269,7 +309,12 @@ void CanaleXPC::nuovoFlusso(const EventoFlusso& evento) {
 }
 
 void CanaleXPC::nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) {
-    for (const auto& c : destinatariFlussi()) {
+    nuovoFlussoDi(std::nullopt, std::move(evento));
+}
+
+void CanaleXPC::nuovoFlussoDi(std::optional<std::uint32_t> uid,
+                              std::shared_ptr<const EventoFlusso> evento) {
+    for (const auto& c : destinatariFlussi(uid, false)) {
         c->notifica(
             std::string(messaggi::nuovoFlusso), [evento] { return json::codifica(*evento); },
             stimaEvento);
@@ -277,11 +322,15 @@ void CanaleXPC::nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento)
 }
 
 void CanaleXPC::chiediDecisione(const EventoFlusso& evento) {
+    if (const auto chi = chiChiedere(std::nullopt)) chiediDecisioneA(*chi, evento);
+}
+
+void CanaleXPC::chiediDecisioneA(std::uint32_t app, const EventoFlusso& evento) {
     // A question dropped for back-pressure would cost the application its flows after a minute
     // of silence: it goes ahead of the flow events that wait.
-    if (const auto app = corrente()) {
-        app->inviaPrima(Cornice{TipoCornice::notifica, 0, std::string(messaggi::chiediDecisione),
-                                json::codifica(evento)});
+    if (const auto c = appDi(app)) {
+        c->inviaPrima(Cornice{TipoCornice::notifica, 0, std::string(messaggi::chiediDecisione),
+                              json::codifica(evento)});
     }
 }
 
@@ -319,13 +368,15 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         if (const auto questa = cerca(connessione)) {
             std::lock_guard blocco(mutex_);
             // Two copies of the app of one user never take the extension from each other: the
-            // one that registered first keeps it while it lives.
-            const bool altraCopia = corrente_ && corrente_ != questa && !corrente_->finita() &&
-                                    !corrente_->pariChiuso() &&
-                                    corrente_->uidPari() == questa->uidPari();
+            // one that registered first keeps it while it lives. Other users' apps stay.
+            const std::uint32_t uid = questa->uidPari().value_or(0);
+            auto& posto = app_[uid];
+            const bool altraCopia =
+                posto && posto != questa && !posto->finita() && !posto->pariChiuso();
             if (!altraCopia) {
                 std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
-                precedente = std::exchange(corrente_, questa);
+                std::erase_if(app_, [&](const auto& a) { return a.second == questa; });
+                precedente = std::exchange(app_[uid], questa);
                 accettata = true;
             }
         }
@@ -348,7 +399,8 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         if (const auto questa = cerca(connessione)) {
             std::lock_guard blocco(mutex_);
             const bool giàDentro =
-                corrente_ == questa ||
+                std::any_of(app_.begin(), app_.end(),
+                            [&](const auto& a) { return a.second == questa; }) ||
                 std::find(seguaci_.begin(), seguaci_.end(), questa) != seguaci_.end();
             if (!giàDentro) seguaci_.push_back(questa);
             fatto = true;
@@ -376,10 +428,10 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
     } else if (nome == messaggi::rispondiFlusso) {
         const auto decisione = canale::leggiRisposta(cornice.carico);
         if (decisione && gestori.suDecisione)
-            gestori.suDecisione(decisione->first, decisione->second);
+            gestori.suDecisione(decisione->first, decisione->second, utenteApp(connessione));
     } else if (nome == messaggi::rispondiSospesi) {
         auto decisione = json::decodifica<RispostaSospesi>(cornice.carico);
-        if (decisione && gestori.suRisposta) gestori.suRisposta(*decisione);
+        if (decisione && gestori.suRisposta) gestori.suRisposta(*decisione, utenteApp(connessione));
     } else if (nome == messaggi::aggiornaBlocklistC2) {
         std::int64_t quanti = 0;
         if (testo::èUtf8Valido(cornice.carico)) {

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,10 +19,12 @@ namespace ostrale {
 
 // The extension's end of the local channel: a Unix stream socket that the app and other clients
 // (ostralectl, scripts) connect to. Only root, the daemon's own user and members of the group
-// "ostrale" are accepted. The connection that registers with `registra:` is the app's, the one
-// that is asked about paused flows; a newer registration replaces it. Every other connection is
-// an observer: it may call, and may ask to be sent the flow events too, but is never asked a
-// question and never displaces the app.
+// "ostrale" are accepted. A connection that registers with `registra:` is an app, one per user:
+// it is asked about the paused flows of its user's processes (and, in the active graphical
+// session, of the system's) and sent their events; a second app of the same user is refused
+// while the first lives, and the apps of different users never displace each other. Every other
+// connection is an observer: it may call, and may ask to be sent every flow event too, but is
+// never asked a question.
 class CanaleXPC final : public CanaleEstensione {
   public:
     // OSTRALE_SOCKET when set, else /run/ostrale/ostrale.sock.
@@ -37,10 +41,19 @@ class CanaleXPC final : public CanaleEstensione {
     void avviaAscolto() override;
     bool inAscolto() const { return ascolto_ >= 0; }
     bool haConnessione() const override;
+    // The app of the process's user, else the one of the active graphical session, else, when
+    // no session is known and one app alone is connected, that one.
+    std::optional<std::uint32_t> chiChiedere(std::optional<std::uint32_t> uid) const override;
     void nuovoFlusso(const EventoFlusso& evento) override;
     // Encoded by the connection's writing thread, in its next batch.
     void nuovoFlussoCondiviso(std::shared_ptr<const EventoFlusso> evento) override;
+    void nuovoFlussoDi(std::optional<std::uint32_t> uid,
+                       std::shared_ptr<const EventoFlusso> evento) override;
+    // To the app asked by chiChiedere without a user.
     void chiediDecisione(const EventoFlusso& evento) override;
+    void chiediDecisioneA(std::uint32_t app, const EventoFlusso& evento) override;
+    // Who is in the active graphical session (the user), when known; logind's seat by default.
+    void impostaSessioneAttiva(std::function<std::optional<std::uint32_t>()> sessione);
     void regoleCambiate(const StatoRegole& stato) override;
 
     // Notifications dropped because the app did not read them fast enough.
@@ -50,9 +63,14 @@ class CanaleXPC final : public CanaleEstensione {
     void accetta();
     bool autorizzato(int fd);
     void ricevi(canale::ConnessioneCanale& connessione, canale::Cornice cornice);
-    std::shared_ptr<canale::ConnessioneCanale> corrente() const;
-    // The app's connection followed by the observers that follow the flows.
-    std::vector<std::shared_ptr<canale::ConnessioneCanale>> destinatariFlussi() const;
+    // The registered app of the user `uid`, if any.
+    std::shared_ptr<canale::ConnessioneCanale> appDi(std::uint32_t uid) const;
+    // The user of `c` when it is a registered app.
+    std::optional<std::uint32_t> utenteApp(const canale::ConnessioneCanale& c) const;
+    // The apps a flow of the user `uid` is sent to (every app when `tutte`), followed by the
+    // observers that follow the flows.
+    std::vector<std::shared_ptr<canale::ConnessioneCanale>> destinatariFlussi(
+        std::optional<std::uint32_t> uid, bool tutte) const;
     std::shared_ptr<canale::ConnessioneCanale> cerca(const canale::ConnessioneCanale& c) const;
 
     BlocklistC2& c2_;
@@ -61,7 +79,9 @@ class CanaleXPC final : public CanaleEstensione {
 
     mutable std::mutex mutex_;
     GestoriCanale gestori_;
-    std::shared_ptr<canale::ConnessioneCanale> corrente_;  // the registered app, if any
+    // The registered apps, by the user they run as.
+    std::map<std::uint32_t, std::shared_ptr<canale::ConnessioneCanale>> app_;
+    std::function<std::optional<std::uint32_t>()> sessioneAttiva_;
     std::vector<std::shared_ptr<canale::ConnessioneCanale>> seguaci_;
     std::vector<std::shared_ptr<canale::ConnessioneCanale>> connessioni_;
     std::uint64_t scartateChiuse_ = 0;

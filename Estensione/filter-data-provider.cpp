@@ -223,7 +223,8 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     if (!flusso->èSocket()) return Verdetto::consenti;
     const DirezioneFlusso direzione =
         flusso->èInEntrata() ? DirezioneFlusso::entrata : DirezioneFlusso::uscita;
-    std::string firma = firmaApp(flusso->token());
+    const std::optional<TokenApp> token = flusso->token();
+    std::string firma = firmaApp(token);
     const Data adesso = d_.orologio.adesso();
     const int minuto = minutoDelGiorno(adesso);
     const std::optional<Estremo> remoto = flusso->remoto();
@@ -299,6 +300,7 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
     q.dominio = std::move(dominio);
     q.ip = std::move(ip);
     q.portaRemota = std::move(portaRemota);
+    if (token) q.uid = d_.identità.utente(*token);
     const std::optional<Estremo> locale = flusso->locale();
     q.portaLocale = locale ? locale->porta : "?";
     q.protocollo = testoProtocollo(flusso->protocollo());
@@ -385,9 +387,12 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         !q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
         (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena);
     bool risposto = false;
-    if (daChiedere) {
+    // The app that would be asked: the one of the process's user, else of the active session.
+    const std::optional<std::uint32_t> chi =
+        daChiedere ? d_.canale.chiChiedere(q.uid) : std::nullopt;
+    if (chi) {
         auto s = coda_.blocca();
-        if (const auto it = s->risposte.find(q.firma);
+        if (const auto it = s->risposte.find({q.firma, *chi});
             it != s->risposte.end() && adesso.secondiDa(it->second.quando) >= 0 &&
             adesso.secondiDa(it->second.quando) < validitàRisposta &&
             (!it->second.dominio || copreHost(*it->second.dominio, q.host, q.ip)) &&
@@ -396,10 +401,10 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
             risposto = true;
         }
     }
-    if (daChiedere && !risposto && d_.canale.haConnessione()) {
+    if (chi && !risposto) {
         flusso->completaRimandati();  // the flows before this one first
         const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
-        sospendi(flusso, q.firma, *q.evento(anomala));
+        sospendi(flusso, q.firma, *chi, *q.evento(anomala));
         return Verdetto::sospendi;
     }
 
@@ -467,7 +472,7 @@ void FilterDataProvider::registra(Seguito& q) {
         s->memoria.contabilizzaFlusso(evento, q.adesso, q.consentito, tracker, anomala, q.firma,
                                       q.ip, q.direzione, q.host);
     }
-    if (anomala || !q.consentito || q.registraConsentiti) d_.canale.nuovoFlussoCondiviso(evento);
+    if (anomala || !q.consentito || q.registraConsentiti) d_.canale.nuovoFlussoDi(q.uid, evento);
     if (d_.osservatore)
         d_.osservatore(*evento, q.consentito ? Verdetto::consenti : Verdetto::blocca);
     segnalaAttacchi(q.rilevazioni, q.adesso, q.firma, q.host,
@@ -478,36 +483,51 @@ void FilterDataProvider::registra(Seguito& q) {
 // ---- paused flows ----
 
 void FilterDataProvider::sospendi(const std::shared_ptr<FlussoDiRete>& flusso,
-                                  const std::string& firma, const EventoFlusso& evento) {
+                                  const std::string& firma, std::uint32_t app,
+                                  const EventoFlusso& evento) {
     std::optional<std::uint64_t> nuovoLotto;
     {
         auto s = coda_.blocca();
-        auto [it, nuovo] = s->sospesi.try_emplace(firma);
+        auto [it, nuovo] = s->sospesi.try_emplace({firma, app});
         if (nuovo) it->second.numero = nuovoLotto.emplace(++s->ultimoLotto);
         it->second.flussi.push_back({flusso, std::make_shared<const EventoFlusso>(evento)});
     }
     if (d_.osservatore) d_.osservatore(evento, Verdetto::sospendi);
     if (!nuovoLotto) return;  // the question of this batch is already pending
-    chiediLotto(firma, *nuovoLotto, evento);
+    chiediLotto(firma, app, *nuovoLotto, evento);
 }
 
-void FilterDataProvider::chiediLotto(const std::string& firma, std::uint64_t numero,
-                                     const EventoFlusso& evento) {
-    d_.canale.chiediDecisione(evento);
-    d_.pianificatore.dopo(attesaDecisione, [debole = weak_from_this(), firma, numero] {
-        if (auto provider = debole.lock()) provider->risolviLotto(firma, std::nullopt, numero);
+void FilterDataProvider::chiediLotto(const std::string& firma, std::uint32_t app,
+                                     std::uint64_t numero, const EventoFlusso& evento) {
+    d_.canale.chiediDecisioneA(app, evento);
+    d_.pianificatore.dopo(attesaDecisione, [debole = weak_from_this(), firma, app, numero] {
+        if (auto provider = debole.lock()) provider->risolviLotto(firma, app, std::nullopt, numero);
     });
 }
 
-void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti) {
-    risolviSospesi(RispostaSospesi{firma, consenti, false, std::nullopt, std::nullopt});
+void FilterDataProvider::risolviSospesi(const std::string& firma, bool consenti,
+                                        std::optional<std::uint32_t> app) {
+    risolviSospesi(RispostaSospesi{firma, consenti, false, std::nullopt, std::nullopt}, app);
 }
 
-void FilterDataProvider::risolviSospesi(const RispostaSospesi& risposta) {
-    risolviLotto(risposta.firma, risposta, std::nullopt);
+void FilterDataProvider::risolviSospesi(const RispostaSospesi& risposta,
+                                        std::optional<std::uint32_t> app) {
+    if (app) {
+        risolviLotto(risposta.firma, *app, risposta, std::nullopt);
+        return;
+    }
+    // From the command line: every user's batch of the application.
+    std::vector<std::uint32_t> utenti;
+    {
+        auto s = coda_.blocca();
+        for (auto it = s->sospesi.lower_bound({risposta.firma, 0});
+             it != s->sospesi.end() && it->first.first == risposta.firma; ++it)
+            utenti.push_back(it->first.second);
+    }
+    for (const std::uint32_t u : utenti) risolviLotto(risposta.firma, u, risposta, std::nullopt);
 }
 
-void FilterDataProvider::risolviLotto(const std::string& firma,
+void FilterDataProvider::risolviLotto(const std::string& firma, std::uint32_t app,
                                       const std::optional<RispostaSospesi>& risposta,
                                       std::optional<std::uint64_t> numero) {
     const bool consenti = risposta && risposta->consenti;
@@ -526,8 +546,21 @@ void FilterDataProvider::risolviLotto(const std::string& firma,
     const Data adesso = d_.orologio.adesso();
     {
         auto s = coda_.blocca();
-        const auto it = s->sospesi.find(firma);
+        const auto it = s->sospesi.find({firma, app});
         if (it == s->sospesi.end() || (numero && it->second.numero != *numero)) return;
+        // The user's answer to a question asked (not the silence of an expiry, not an answer
+        // nobody asked for, not one for this time only) decides the application's next flows
+        // it covers for a while.
+        if (risposta && !numero && !risposta->unaVolta) {
+            if (s->risposte.size() >= 1024) {
+                std::erase_if(s->risposte, [&](const auto& r) {
+                    return !(adesso.secondiDa(r.second.quando) < validitàRisposta);
+                });
+            }
+            if (s->risposte.size() < 1024)
+                s->risposte.insert_or_assign({firma, app},
+                                             Risposta{consenti, adesso, dominio, porta});
+        }
         // The flows the answer covers go; the others form a new batch, asked about anew.
         std::vector<Sospeso> restanti;
         for (Sospeso& sospeso : it->second.flussi) {
@@ -544,20 +577,8 @@ void FilterDataProvider::risolviLotto(const std::string& firma,
             it->second.numero = ++s->ultimoLotto;
             ancora.emplace(it->second.numero, it->second.flussi.front().evento);
         }
-        // The user's answer to a question asked (not the silence of an expiry, not an answer
-        // nobody asked for, not one for this time only) decides the application's next flows
-        // it covers for a while.
-        if (risposta && !numero && !risposta->unaVolta) {
-            if (s->risposte.size() >= 1024) {
-                std::erase_if(s->risposte, [&](const auto& r) {
-                    return !(adesso.secondiDa(r.second.quando) < validitàRisposta);
-                });
-            }
-            if (s->risposte.size() < 1024)
-                s->risposte.insert_or_assign(firma, Risposta{consenti, adesso, dominio, porta});
-        }
     }
-    if (ancora) chiediLotto(firma, ancora->first, *ancora->second);
+    if (ancora) chiediLotto(firma, app, ancora->first, *ancora->second);
     if (flussi.empty()) return;
     for (const auto& flusso : flussi) flusso->riprendi(consenti);
     log_.info("Flussi sospesi risolti per " + firma + ": " + std::to_string(flussi.size()) + " → " +
@@ -708,11 +729,13 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
         const auto provider = debole.lock();
         return provider ? provider->flussi() : std::vector<EventoFlusso>{};
     };
-    gestori.suDecisione = [debole](const std::string& firma, bool consenti) {
-        if (const auto provider = debole.lock()) provider->risolviSospesi(firma, consenti);
+    gestori.suDecisione = [debole](const std::string& firma, bool consenti,
+                                   std::optional<std::uint32_t> app) {
+        if (const auto provider = debole.lock()) provider->risolviSospesi(firma, consenti, app);
     };
-    gestori.suRisposta = [debole](const RispostaSospesi& risposta) {
-        if (const auto provider = debole.lock()) provider->risolviSospesi(risposta);
+    gestori.suRisposta = [debole](const RispostaSospesi& risposta,
+                                  std::optional<std::uint32_t> app) {
+        if (const auto provider = debole.lock()) provider->risolviSospesi(risposta, app);
     };
     gestori.fornitoreDomande = [debole]() -> std::size_t {
         const auto provider = debole.lock();
@@ -752,8 +775,11 @@ std::size_t FilterDataProvider::vociCacheFirme() {
 
 std::size_t FilterDataProvider::flussiSospesi(const std::string& firma) {
     auto s = coda_.blocca();
-    const auto it = s->sospesi.find(firma);
-    return it == s->sospesi.end() ? 0 : it->second.flussi.size();
+    std::size_t quanti = 0;
+    for (auto it = s->sospesi.lower_bound({firma, 0});
+         it != s->sospesi.end() && it->first.first == firma; ++it)
+        quanti += it->second.flussi.size();
+    return quanti;
 }
 
 Memoria::Contenuto FilterDataProvider::copiaMemoria() {

@@ -93,11 +93,14 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     // source can keep the answer from it.
     bool osservaDomandaDns(const std::optional<TokenApp>& token, std::string_view nome,
                            std::uint16_t tipo);
-    // Releases every paused flow of `firma` with one verdict.
-    void risolviSospesi(const std::string& firma, bool consenti);
-    // Releases the paused flows of `risposta.firma` it covers (all without a host) with its
+    // Releases every paused flow of `firma` with one verdict: those the app of the user `app`
+    // was asked about, or, from another client (`app` absent), all of them.
+    void risolviSospesi(const std::string& firma, bool consenti,
+                        std::optional<std::uint32_t> app = std::nullopt);
+    // Releases those paused flows of `risposta.firma` it covers (all without a host) with its
     // verdict; the others stay paused and are asked about again.
-    void risolviSospesi(const RispostaSospesi& risposta);
+    void risolviSospesi(const RispostaSospesi& risposta,
+                        std::optional<std::uint32_t> app = std::nullopt);
     // Removes the rules whose time is over (or whose boot is past) from the stored rules.
     void rimuoviScadute();
     void segnalaAttacchi(const std::vector<Sentinella::Rilevazione>& rilevazioni, Data adesso,
@@ -146,11 +149,12 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         // host whose length no key has is not looked up.
         std::bitset<256> lunghezzeDomini;
         ImpostazioniFiltro impostazioni;
-        std::unordered_map<std::string, Lotto> sospesi;
+        // By application and the user whose app was asked.
+        std::map<std::pair<std::string, std::uint32_t>, Lotto> sospesi;
         std::uint64_t ultimoLotto = 0;
         // The user's latest answers per application, and when: they decide that application's
         // next flows for a while, instead of a question asked again before its rule arrives.
-        std::unordered_map<std::string, Risposta> risposte;
+        std::map<std::pair<std::string, std::uint32_t>, Risposta> risposte;
         Sentinella sentinella;
         Memoria memoria;
         std::unordered_map<TokenApp, std::string, HashToken> cacheFirme;
@@ -178,6 +182,7 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         DirezioneFlusso direzione = DirezioneFlusso::uscita;
         std::string firma, host, dominio, portaLocale, portaRemota, protocollo;
         std::optional<std::string> ip;
+        std::optional<std::uint32_t> uid;  // of the process, when known
         bool rilevaAttacchi = false, avvisaAnomalie = false, registraConsentiti = false;
         bool appNuova = false, haRegolaConsenti = false;
         // The flow's domain was a habit of the application before the last day (asked before
@@ -198,13 +203,15 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
     void registra(Seguito& q);
 
     void sospendi(const std::shared_ptr<FlussoDiRete>& flusso, const std::string& firma,
-                  const EventoFlusso& evento);
+                  std::uint32_t app, const EventoFlusso& evento);
     // The flows of `firma`'s batch (of `numero`, if given) that `risposta` covers are released
     // with its verdict (`risposta` absent: the silence of an expiry drops them all).
-    void risolviLotto(const std::string& firma, const std::optional<RispostaSospesi>& risposta,
+    void risolviLotto(const std::string& firma, std::uint32_t app,
+                      const std::optional<RispostaSospesi>& risposta,
                       std::optional<std::uint64_t> numero);
-    // Asks about the batch just formed of `firma` and arms its expiry.
-    void chiediLotto(const std::string& firma, std::uint64_t numero, const EventoFlusso& evento);
+    // Asks the app of the user `app` about the batch just formed of `firma`; arms its expiry.
+    void chiediLotto(const std::string& firma, std::uint32_t app, std::uint64_t numero,
+                     const EventoFlusso& evento);
 
     Dipendenze d_;
     Registro log_{"it.brelt.ostrale.estensione", "filtro"};

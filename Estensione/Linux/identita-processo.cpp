@@ -1076,6 +1076,13 @@ bool RisolutoreLinux::nominabile(const TokenApp& token) {
     return inCache(token, nullptr) || firma(token).has_value();
 }
 
+std::optional<std::uint32_t> RisolutoreLinux::utente(const TokenApp& token) const {
+    if (token[31] != marcaToken) return std::nullopt;
+    std::uint32_t uid;
+    std::memcpy(&uid, token.data() + 12, sizeof uid);
+    return uid;
+}
+
 std::optional<std::string> RisolutoreLinux::firma(const TokenApp& token) {
     if (token[31] != marcaToken) return std::nullopt;
     if (std::string nota; inCache(token, &nota)) return nota;

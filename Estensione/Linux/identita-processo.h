@@ -69,6 +69,7 @@ class RisolutoreLinux final : public RisolutoreIdentità {
     RisolutoreLinux(const RisolutoreLinux&) = delete;
     RisolutoreLinux& operator=(const RisolutoreLinux&) = delete;
     std::optional<std::string> firma(const TokenApp& token) override;
+    std::optional<std::uint32_t> utente(const TokenApp& token) const override;
     // Whether `token` can be named: firma without the copy, for a process already named.
     bool nominabile(const TokenApp& token);
     // The identity of a live process (for tests and diagnostics).

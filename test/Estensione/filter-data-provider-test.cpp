@@ -534,7 +534,7 @@ TEST_F(ProviderTest, OneQuestionPerBatchAndOneAnswerForAll) {
 
     test::SorgenteFinta sorgente;
     provider->startFilter(sorgente, nullptr);
-    canale.gestori.suDecisione("/usr/bin/curl", true);
+    canale.gestori.suDecisione("/usr/bin/curl", true, 0u);
     for (const auto& f : lotto) EXPECT_EQ(f->riprese(), std::vector<bool>{true});
     EXPECT_TRUE(log->contiene("Flussi sospesi risolti per /usr/bin/curl: 3 → consenti"));
     const auto storico = provider->storico();
@@ -553,11 +553,11 @@ TEST_F(ProviderTest, OneQuestionPerBatchAndOneAnswerForAll) {
     auto dopo = uscita(curl);
     EXPECT_EQ(provider->handleNewFlow(dopo), Verdetto::sospendi);
     EXPECT_EQ(canale.domandeInviate().size(), 2u);
-    canale.gestori.suDecisione("/usr/bin/curl", true);
+    canale.gestori.suDecisione("/usr/bin/curl", true, 0u);
 
     // The batch's own expiry finds it resolved and does nothing; a late answer does nothing.
     pianificatore.avanza(60);
-    canale.gestori.suDecisione("/usr/bin/curl", false);
+    canale.gestori.suDecisione("/usr/bin/curl", false, 0u);
     for (const auto& f : lotto) EXPECT_EQ(f->riprese(), std::vector<bool>{true});
 }
 
@@ -717,7 +717,7 @@ TEST_F(ProviderTest, AnAnswerForOneHostReleasesThoseFlowsAndAsksAgainForTheRest)
     for (const auto& f : {a, b, a22}) EXPECT_EQ(provider->handleNewFlow(f), Verdetto::sospendi);
     ASSERT_EQ(canale.domandeInviate().size(), 1u);
 
-    canale.gestori.suRisposta({"/usr/bin/curl", true, false, "A.example", 443});
+    canale.gestori.suRisposta({"/usr/bin/curl", true, false, "A.example", 443}, 0u);
     EXPECT_EQ(a->riprese(), std::vector<bool>{true});
     EXPECT_TRUE(b->riprese().empty());
     EXPECT_TRUE(a22->riprese().empty());
@@ -732,13 +732,49 @@ TEST_F(ProviderTest, AnAnswerForOneHostReleasesThoseFlowsAndAsksAgainForTheRest)
     EXPECT_EQ(provider->flussiSospesi("/usr/bin/curl"), 3u);
 
     // This time only: all released, nothing remembered, the next flow asks again.
-    canale.gestori.suRisposta({"/usr/bin/curl", false, true, std::nullopt, std::nullopt});
+    canale.gestori.suRisposta({"/usr/bin/curl", false, true, std::nullopt, std::nullopt}, 0u);
     for (const auto& f : {b, a22, c}) EXPECT_EQ(f->riprese(), std::vector<bool>{false});
     EXPECT_EQ(provider->handleNewFlow(uscita(curl, "203.0.113.3", "443", "c.example")),
               Verdetto::sospendi);
     EXPECT_EQ(canale.domandeInviate().size(), 3u);
     // The re-asked batch expires by its own task, 60 s after it was formed.
     pianificatore.avanza(FilterDataProvider::attesaDecisione);
+    EXPECT_EQ(provider->flussiSospesi("/usr/bin/curl"), 0u);
+}
+
+// Each user's app is asked about its own user's flows of an application, and its answer
+// releases those only; the command line's answer releases every user's.
+TEST_F(ProviderTest, EachUsersAppAnswersForItsOwnUsersFlows) {
+    test::SorgenteFinta sorgente;
+    provider->startFilter(sorgente, nullptr);
+    regole([](StatoRegole& s) {
+        s.impostazioni.chiediPrima = true;
+        s.impostazioni.bloccaSconosciute = true;
+    });
+    canale.appUtenti = {1001, 1002};
+    auto di = [&](std::uint32_t uid, const char* host) {
+        auto f = uscita(curl, "203.0.113.1", "443", host);
+        f->tokenApp->at(2) = static_cast<std::uint8_t>(uid & 0xFF);  // a process of its own
+        identità.imposta(*f->tokenApp, "/usr/bin/curl");
+        identità.impostaUtente(*f->tokenApp, uid);
+        return f;
+    };
+    auto uno = di(1001, "uno.example"), due = di(1002, "due.example"),
+         tre = di(1002, "tre.example"), nessuno = di(1003, "nessuno.example");
+    for (const auto& f : {uno, due, tre}) EXPECT_EQ(provider->handleNewFlow(f), Verdetto::sospendi);
+    // A user without an app: nobody to ask, the default decides.
+    EXPECT_EQ(provider->handleNewFlow(nessuno), Verdetto::blocca);
+    EXPECT_EQ(canale.domandeA, (std::vector<std::pair<std::uint32_t, std::string>>{
+                                   {1001, "uno.example"}, {1002, "due.example"}}));
+    canale.gestori.suDecisione("/usr/bin/curl", true, 1001u);
+    EXPECT_EQ(uno->riprese(), std::vector<bool>{true});
+    EXPECT_TRUE(due->riprese().empty());
+    // 1001's answer decides 1001's next flows, not 1002's.
+    EXPECT_EQ(provider->handleNewFlow(di(1001, "altro.example")), Verdetto::consenti);
+    auto quattro = di(1002, "quattro.example");
+    EXPECT_EQ(provider->handleNewFlow(quattro), Verdetto::sospendi);
+    canale.gestori.suDecisione("/usr/bin/curl", false, std::nullopt);
+    for (const auto& f : {due, tre, quattro}) EXPECT_EQ(f->riprese(), std::vector<bool>{false});
     EXPECT_EQ(provider->flussiSospesi("/usr/bin/curl"), 0u);
 }
 

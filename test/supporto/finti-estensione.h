@@ -91,14 +91,25 @@ class RisolutoreFinto final : public RisolutoreIdentità {
         std::lock_guard blocco(mutex_);
         firme[token] = std::move(firma);
     }
+    std::optional<std::uint32_t> utente(const TokenApp& token) const override {
+        std::lock_guard blocco(mutex_);
+        const auto it = utenti.find(token);
+        if (it != utenti.end()) return it->second;
+        return std::nullopt;
+    }
+    void impostaUtente(const TokenApp& token, std::uint32_t uid) {
+        std::lock_guard blocco(mutex_);
+        utenti[token] = uid;
+    }
     int numeroChiamate() {
         std::lock_guard blocco(mutex_);
         return chiamate;
     }
 
   private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::map<TokenApp, std::string> firme;
+    std::map<TokenApp, std::uint32_t> utenti;
     int chiamate = 0;
 };
 
@@ -124,6 +135,18 @@ class CanaleFinto final : public CanaleEstensione {
         if (e.attacco) attacchiVisti.insert(*e.attacco);
         if (conserva) nuovi.push_back(e);
     }
+    // With apps per user: a flow's question goes to its user's app, else to nobody.
+    std::optional<std::uint32_t> chiChiedere(std::optional<std::uint32_t> uid) const override {
+        std::lock_guard blocco(mutex_);
+        if (appUtenti.empty()) return connesso ? std::optional<std::uint32_t>(0) : std::nullopt;
+        if (uid && appUtenti.contains(*uid)) return uid;
+        return std::nullopt;
+    }
+    void chiediDecisioneA(std::uint32_t app, const EventoFlusso& e) override {
+        std::lock_guard blocco(mutex_);
+        domandeA.emplace_back(app, e.host);
+        domande.push_back(e);
+    }
     void chiediDecisione(const EventoFlusso& e) override {
         std::lock_guard blocco(mutex_);
         domande.push_back(e);
@@ -143,6 +166,8 @@ class CanaleFinto final : public CanaleEstensione {
 
     GestoriCanale gestori;
     std::vector<std::string> passi;
+    std::set<std::uint32_t> appUtenti;                            // set before the flows
+    std::vector<std::pair<std::uint32_t, std::string>> domandeA;  // the app asked, the host
     bool conserva = true;  // false: only count pushes and note attack types
     std::size_t contati = 0;
     std::set<TipoAttacco> attacchiVisti;

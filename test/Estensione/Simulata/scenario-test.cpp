@@ -102,7 +102,7 @@ TEST_F(ScenarioTest, PausedFlowsWaitForTheAnswer) {
     ASSERT_NE(editor, domande.end());
     EXPECT_EQ(editor->motivo, MotivoDecisione::quarantena);
     EXPECT_GT(provider->flussiSospesi("/opt/nuovo-editor/editor"), 0u);
-    canale.gestori.suDecisione("/opt/nuovo-editor/editor", true);
+    canale.gestori.suDecisione("/opt/nuovo-editor/editor", true, std::nullopt);
     EXPECT_EQ(provider->flussiSospesi("/opt/nuovo-editor/editor"), 0u);
 }
 
