@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ostralectl: the firewall from the command line, over the same local channel as the app.
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -27,6 +30,8 @@
 #include "Condiviso/modifica-regole.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
+#include "Condiviso/risposta-domanda.h"
+#include "Condiviso/risultato.h"
 #include "Condiviso/scambio-regole.h"
 #include "Condiviso/storico.h"
 #include "Condiviso/testo.h"
@@ -52,15 +57,28 @@ comandi:
   attacchi                            the attacks in the recent flows
   storico                             hourly, per-application and per-address history
   regole                              the rules and settings
-  regole app FIRMA consenti|blocca [--fascia HH:MM-HH:MM | --senza-fascia]
+  regole app FIRMA consenti|blocca [--fascia HH:MM-HH:MM | --senza-fascia] [--per DURATA]
   regole app FIRMA attiva|disattiva
-  regole dominio DOMINIO consenti|blocca
-  regole rimuovi app FIRMA | regole rimuovi dominio DOMINIO
+  regole dominio DOMINIO consenti|blocca [--app FIRMA] [--porta N] [--per DURATA]
+  regole permanente app FIRMA         make a temporary rule permanent
+  regole permanente dominio DOMINIO [--app FIRMA] [--porta N]
+  regole rimuovi app FIRMA
+  regole rimuovi dominio DOMINIO [--app FIRMA] [--porta N]
   regole imposta CHIAVE VALORE        e.g. bloccaTracker sì, giorniQuarantena 7
   regole esporta [FILE]               the rules and settings as one file (else to stdout)
   regole importa FILE [--sostituisci] merge such a file (--sostituisci: also remove the rest)
   rispondi FIRMA consenti|blocca      answer a paused application
+  rispondi FIRMA consenti|blocca [--una-volta] [--dominio DOMINIO [--porta N]]
   c2 FILE                             deliver a command-and-control list
+
+options of regole and rispondi:
+  --per DURATA                        the rule lasts 15m, 1h, 12h, riavvio (until restart) or
+                                      any N followed by s, m, h or d; without it, for ever
+  --app FIRMA, --porta N              a domain rule only for that application and that port
+                                      (1-65535); permanente and rimuovi name a domain rule
+                                      with these too, and mean the plain one without them
+  --una-volta                         only the waiting flows, no rule for the next ones
+  --dominio DOMINIO [--porta N]       only the waiting flows to that host (and port)
 
 options:
   --json                              machine-readable output
@@ -312,23 +330,63 @@ std::optional<FasciaOraria> leggiFascia(std::string_view t) {
     return FasciaOraria{h1 * 60 + m1, h2 * 60 + m2};
 }
 
+// `testo` padded to `larghezza` characters (not bytes: "sì" and identities may be UTF-8).
+std::string colonna(std::string_view testo, std::size_t larghezza) {
+    std::size_t caratteri = 0;
+    for (const char c : testo) caratteri += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    std::string t(testo);
+    if (caratteri < larghezza) t.append(larghezza - caratteri, ' ');
+    return t;
+}
+
+// What is left of a rule's duration at `adesso`: "permanent", "for 14 min more", "until
+// restart", or "over" for one the extension has yet to remove.
+std::string testoDurata(const Durata& d, Data adesso) {
+    if (d.perSempre()) return "permanent";
+    if (d.finita(adesso, idAvvio())) return "over";
+    if (!d.scadenza) return "until restart";
+    // Whole minutes rounded up: a rule of an hour just made is "for 1 h more", never "0 min".
+    const auto minuti = static_cast<std::int64_t>(std::ceil(d.scadenza->secondiDa(adesso) / 60.0));
+    std::string t = "for ";
+    if (minuti < 60) {
+        t += std::to_string(minuti) + " min";
+    } else if (minuti < std::int64_t{48} * 60) {
+        t += std::to_string(minuti / 60) + " h";
+        if (minuti % 60 != 0) t += " " + std::to_string(minuti % 60) + " min";
+    } else {
+        const std::int64_t ore = (minuti + 59) / 60;
+        t += std::to_string(ore / 24) + " d";
+        if (ore % 24 != 0) t += " " + std::to_string(ore % 24) + " h";
+    }
+    t += " more";
+    if (d.avvio) t += " or until restart";
+    return t;
+}
+
 void mostraRegole(const StatoRegole& stato, bool comeJson) {
     if (comeJson) {
         std::cout << json::codifica(stato) << std::endl;
         return;
     }
-    std::printf("%-8s %-9s %-12s %s\n", "AZIONE", "ATTIVA", "ORARIO", "APP");
-    for (const auto& r : stato.regole) {
-        std::printf("%-8s %-9s %-12s %s\n", std::string(valoreGrezzo(r.azione)).c_str(),
-                    r.attiva ? "sì" : "no", testoFascia(r.fascia).c_str(), r.firmaApp.c_str());
-    }
-    std::printf("\n%-8s %-9s %s\n", "AZIONE", "ATTIVA", "DOMINIO");
-    for (const auto& r : stato.regoleDominio) {
-        std::printf("%-8s %-9s %s\n", std::string(valoreGrezzo(r.azione)).c_str(),
-                    r.attiva ? "sì" : "no", r.dominio.c_str());
-    }
-    const auto& i = stato.impostazioni;
+    const Data adesso = OrologioDiSistema().adesso();
     auto sn = [](bool b) { return b ? "sì" : "no"; };
+    std::cout << colonna("AZIONE", 9) << colonna("ATTIVA", 7) << colonna("ORARIO", 13)
+              << colonna("DURATA", 22) << "APP\n";
+    for (const auto& r : stato.regole) {
+        std::cout << colonna(valoreGrezzo(r.azione), 9) << colonna(sn(r.attiva), 7)
+                  << colonna(testoFascia(r.fascia), 13)
+                  << colonna(testoDurata(r.durata, adesso), 22) << r.firmaApp << "\n";
+    }
+    // A domain rule's scope: the host, and the application and port it is narrowed to.
+    std::cout << "\n"
+              << colonna("AZIONE", 9) << colonna("ATTIVA", 7) << colonna("DURATA", 22)
+              << "DOMINIO\n";
+    for (const auto& r : stato.regoleDominio) {
+        std::cout << colonna(valoreGrezzo(r.azione), 9) << colonna(sn(r.attiva), 7)
+                  << colonna(testoDurata(r.durata, adesso), 22) << scambio::nomeRegola(r) << "\n";
+    }
+    std::cout.flush();
+    const auto& i = stato.impostazioni;
     std::printf(
         "\nbloccaSconosciute %s, filtraEntrata %s, registraConsentiti %s, quarantenaAttiva %s "
         "(giorniQuarantena %lld), avvisaAnomalie %s, bloccaTracker %s, chiediPrima %s, "
@@ -343,6 +401,83 @@ std::optional<AzioneRegola> azione(std::string_view t) {
     if (t == "allow") return AzioneRegola::consenti;
     if (t == "block") return AzioneRegola::blocca;
     return daValoreGrezzo<AzioneRegola>(t);
+}
+
+// A remote port as typed: a number from 1 to 65535.
+std::optional<std::int64_t> leggiPorta(std::string_view t) {
+    std::int64_t porta = 0;
+    const auto [fine, errore] = std::from_chars(t.data(), t.data() + t.size(), porta);
+    if (errore != std::errc() || fine != t.data() + t.size() || porta < 1 || porta > 65535)
+        return std::nullopt;
+    return porta;
+}
+
+// The options after a command's fixed words: each at most once, with its value ("" for those
+// that take none), or why they cannot be read.
+struct OpzioniComando {
+    std::map<std::string, std::string, std::less<>> valori;
+    std::optional<std::string> errore;
+
+    const std::string* valore(std::string_view nome) const {
+        const auto it = valori.find(nome);
+        return it == valori.end() ? nullptr : &it->second;
+    }
+    bool ha(std::string_view nome) const { return valori.contains(nome); }
+};
+
+// Reads `a` from `inizio` on: the options in `conValore` take the next word, those in
+// `senzaValore` none, and nothing else is accepted.
+OpzioniComando leggiOpzioni(const std::vector<std::string>& a, std::size_t inizio,
+                            std::initializer_list<std::string_view> conValore,
+                            std::initializer_list<std::string_view> senzaValore = {}) {
+    OpzioniComando o;
+    for (std::size_t i = inizio; i < a.size(); ++i) {
+        const std::string& nome = a[i];
+        const bool vuoleValore = std::ranges::find(conValore, nome) != conValore.end();
+        if (!vuoleValore && std::ranges::find(senzaValore, nome) == senzaValore.end()) {
+            o.errore = "unexpected '" + nome + "'";
+        } else if (o.ha(nome)) {
+            o.errore = nome + " is given twice";
+        } else if (vuoleValore && i + 1 == a.size()) {
+            o.errore = nome + " wants a value";
+        } else {
+            o.valori[nome] = vuoleValore ? a[++i] : std::string();
+            continue;
+        }
+        return o;
+    }
+    return o;
+}
+
+// `--porta N` into `porta` (left absent without it); an error says what is wrong.
+std::optional<std::string> leggiPorta(const OpzioniComando& o, std::optional<std::int64_t>& porta) {
+    const auto* testo = o.valore("--porta");
+    if (!testo) return std::nullopt;
+    porta = leggiPorta(*testo);
+    if (!porta) return "--porta wants a number from 1 to 65535, not '" + *testo + "'";
+    return std::nullopt;
+}
+
+// `--app FIRMA` and `--porta N` narrow `r`; an error says what is wrong.
+std::optional<std::string> restringi(const OpzioniComando& o, RegolaDominio& r) {
+    if (const auto* firma = o.valore("--app")) {
+        if (firma->empty()) return "--app wants an application's identity";
+        r.firmaApp = *firma;
+    }
+    return leggiPorta(o, r.porta);
+}
+
+// `--per DURATA` into `d` (left for ever without it); an error says what is wrong.
+std::optional<std::string> leggiDurata(const OpzioniComando& o, Durata& d) {
+    const auto* testo = o.valore("--per");
+    if (!testo) return std::nullopt;
+    const auto letta = durataDaTesto(*testo, OrologioDiSistema().adesso());
+    if (!letta) {
+        return "--per wants 15m, 1h, 12h, riavvio or a number followed by s, m, h or d, not '" +
+               *testo + "'";
+    }
+    d = *letta;
+    return std::nullopt;
 }
 
 // Where the rules are read and edited: the extension, whenever one answers (it stores them and
@@ -388,19 +523,27 @@ class Regole {
     bool viaEstensione_ = false;
 };
 
-// The id of the rule of an application or a domain, as the rules stand.
-std::optional<Uuid> idRegola(const StatoRegole& stato, bool app, const std::string& nome) {
-    if (app) {
-        for (const Regola& r : stato.regole) {
-            if (r.firmaApp == nome) return r.id;
-        }
-        return std::nullopt;
-    }
-    const std::string dominio = RegolaDominio::normalizza(nome);
-    for (const RegolaDominio& r : stato.regoleDominio) {
-        if (r.dominio == dominio) return r.id;
+// The id of the application's rule, as the rules stand.
+std::optional<Uuid> idRegolaApp(const StatoRegole& stato, const std::string& firma) {
+    for (const Regola& r : stato.regole) {
+        if (r.firmaApp == firma) return r.id;
     }
     return std::nullopt;
+}
+
+// The id of the domain rule of exactly that scope (a plain one when `ambito` names no
+// application or port), as the rules stand; else why not, with the scopes the domain has.
+Risultato<Uuid> idRegolaDominio(const StatoRegole& stato, RegolaDominio ambito) {
+    ambito.dominio = RegolaDominio::normalizza(ambito.dominio);
+    std::string altre;
+    for (const RegolaDominio& r : stato.regoleDominio) {
+        if (r.stessoAmbito(ambito)) return r.id;
+        if (r.dominio == ambito.dominio)
+            altre += (altre.empty() ? "" : "; ") + scambio::nomeRegola(r);
+    }
+    std::string motivo = "no rule for '" + scambio::nomeRegola(ambito) + "'";
+    if (!altre.empty()) motivo += " (there are: " + altre + "; name one with --app and --porta)";
+    return Risultato<Uuid>::rifiuto(motivo);
 }
 
 // `regole esporta [FILE]`.
@@ -493,8 +636,9 @@ int regole(const Opzioni& o) {
     // changed stands in for `idPrecedente`.
     struct Passo {
         ModificaRegole modifica;
-        std::string regola;  // the application or domain named, when the edit wants its id
-        bool app = true;
+        // The rule whose id the edit wants: an application's, or the domain rule of that scope.
+        std::optional<std::string> app = std::nullopt;
+        std::optional<RegolaDominio> dominio = std::nullopt;
         bool idPrecedente = false;
     };
     std::vector<Passo> passi;
@@ -505,33 +649,62 @@ int regole(const Opzioni& o) {
         if (a[3] == "attiva" || a[3] == "disattiva" || a[3] == "on" || a[3] == "off") {
             if (a.size() != 4) return argomentiSbagliati("too many arguments");
             passi.push_back(
-                {ModificaRegole::attivazione(Uuid{}, a[3] == "attiva" || a[3] == "on"), a[2]});
+                {.modifica = ModificaRegole::attivazione(Uuid{}, a[3] == "attiva" || a[3] == "on"),
+                 .app = a[2]});
         } else {
             const auto az = azione(a[3]);
             if (!az) return argomentiSbagliati("the action is consenti or blocca");
-            passi.push_back({ModificaRegole::nuovaRegola(a[2], *az), {}});
-            if (a.size() == 6 && a[4] == "--fascia") {
-                const auto f = leggiFascia(a[5]);
-                if (!f) return argomentiSbagliati("the window is written HH:MM-HH:MM");
-                passi.push_back({ModificaRegole::cambioFascia(Uuid{}, f), {}, true, true});
-            } else if (a.size() == 5 && a[4] == "--senza-fascia") {
-                passi.push_back(
-                    {ModificaRegole::cambioFascia(Uuid{}, std::nullopt), {}, true, true});
-            } else if (a.size() != 4) {
-                return argomentiSbagliati("unexpected arguments after the action");
+            const auto lette = leggiOpzioni(a, 4, {"--fascia", "--per"}, {"--senza-fascia"});
+            if (lette.errore) return argomentiSbagliati(*lette.errore);
+            if (lette.ha("--fascia") && lette.ha("--senza-fascia"))
+                return argomentiSbagliati("--fascia and --senza-fascia exclude each other");
+            auto nuova = ModificaRegole::nuovaRegola(a[2], *az);
+            if (const auto* fascia = lette.valore("--fascia")) {
+                nuova.fascia = leggiFascia(*fascia);
+                if (!nuova.fascia) return argomentiSbagliati("the window is written HH:MM-HH:MM");
+            }
+            if (const auto errore = leggiDurata(lette, nuova.durata))
+                return argomentiSbagliati(*errore);
+            passi.push_back({.modifica = nuova});
+            // A new rule has no window anyway; an existing one keeps its own unless told.
+            if (lette.ha("--senza-fascia")) {
+                passi.push_back({.modifica = ModificaRegole::cambioFascia(Uuid{}, std::nullopt),
+                                 .idPrecedente = true});
             }
         }
-    } else if (cosa == "dominio" && a.size() == 4) {
+    } else if (cosa == "dominio" && a.size() >= 4) {
         const auto az = azione(a[3]);
         if (!az) return argomentiSbagliati("the action is consenti or blocca");
-        passi.push_back({ModificaRegole::nuovaRegolaDominio(a[2], *az), {}});
-    } else if (cosa == "rimuovi" && a.size() == 4 && (a[2] == "app" || a[2] == "dominio")) {
-        passi.push_back({ModificaRegole::rimozione(Uuid{}), a[3], a[2] == "app"});
+        const auto lette = leggiOpzioni(a, 4, {"--app", "--porta", "--per"});
+        if (lette.errore) return argomentiSbagliati(*lette.errore);
+        RegolaDominio ambito;
+        if (const auto errore = restringi(lette, ambito)) return argomentiSbagliati(*errore);
+        auto nuova = ModificaRegole::nuovaRegolaDominio(a[2], *az);
+        nuova.firma = ambito.firmaApp.value_or("");
+        nuova.porta = ambito.porta;
+        if (const auto errore = leggiDurata(lette, nuova.durata))
+            return argomentiSbagliati(*errore);
+        passi.push_back({.modifica = nuova});
+    } else if ((cosa == "permanente" || cosa == "rimuovi") && a.size() >= 4 &&
+               (a[2] == "app" || a[2] == "dominio")) {
+        const auto modifica = cosa == "rimuovi" ? ModificaRegole::rimozione(Uuid{})
+                                                : ModificaRegole::cambioDurata(Uuid{}, Durata{});
+        if (a[2] == "app") {
+            if (a.size() != 4) return argomentiSbagliati("unexpected '" + a[4] + "'");
+            passi.push_back({.modifica = modifica, .app = a[3]});
+        } else {
+            const auto lette = leggiOpzioni(a, 4, {"--app", "--porta"});
+            if (lette.errore) return argomentiSbagliati(*lette.errore);
+            RegolaDominio ambito;
+            ambito.dominio = a[3];
+            if (const auto errore = restringi(lette, ambito)) return argomentiSbagliati(*errore);
+            passi.push_back({.modifica = modifica, .dominio = ambito});
+        }
     } else if (cosa == "imposta" && a.size() == 4) {
         ImpostazioniParziali campi;
         if (const auto errore = campi.impostaDaTesto(a[2], a[3]))
             return argomentiSbagliati(*errore);
-        passi.push_back({ModificaRegole::cambioImpostazioni(campi), {}});
+        passi.push_back({.modifica = ModificaRegole::cambioImpostazioni(campi)});
     } else {
         return argomentiSbagliati("unknown use of regole");
     }
@@ -541,11 +714,17 @@ int regole(const Opzioni& o) {
     std::optional<Uuid> precedente;
     bool cambiate = false;
     for (Passo& p : passi) {
-        if (!p.regola.empty()) {
+        if (p.app || p.dominio) {
             const auto stato = r.leggi();
             if (!stato) return esitoNonConnesso;
-            p.modifica.id = idRegola(*stato, p.app, p.regola);
-            if (!p.modifica.id) return argomentiSbagliati("no rule for '" + p.regola + "'");
+            if (p.app) {
+                p.modifica.id = idRegolaApp(*stato, *p.app);
+                if (!p.modifica.id) return argomentiSbagliati("no rule for '" + *p.app + "'");
+            } else {
+                const auto id = idRegolaDominio(*stato, *p.dominio);
+                if (!id) return argomentiSbagliati(id.motivo());
+                p.modifica.id = *id;
+            }
         }
         if (p.idPrecedente) p.modifica.id = precedente;
         const auto risposta = r.modifica(p.modifica);
@@ -568,13 +747,27 @@ int regole(const Opzioni& o) {
 }
 
 int rispondi(const Opzioni& o) {
-    if (o.argomenti.size() != 3) return argomentiSbagliati("rispondi FIRMA consenti|blocca");
-    const auto az = azione(o.argomenti[2]);
+    const auto& a = o.argomenti;
+    if (a.size() < 3) return argomentiSbagliati("rispondi FIRMA consenti|blocca");
+    const auto az = azione(a[2]);
     if (!az) return argomentiSbagliati("the answer is consenti or blocca");
+    const auto lette = leggiOpzioni(a, 3, {"--dominio", "--porta"}, {"--una-volta"});
+    if (lette.errore) return argomentiSbagliati(*lette.errore);
+    RispostaSospesi risposta{a[1], *az == AzioneRegola::consenti, lette.ha("--una-volta"), {}, {}};
+    if (const auto* dominio = lette.valore("--dominio")) {
+        risposta.dominio = RegolaDominio::normalizza(*dominio);
+        if (risposta.dominio->empty())
+            return argomentiSbagliati("--dominio wants a host, not '" + *dominio + "'");
+    }
+    if (lette.ha("--porta") && !risposta.dominio)
+        return argomentiSbagliati("--porta goes with --dominio");
+    if (const auto errore = leggiPorta(lette, risposta.porta)) return argomentiSbagliati(*errore);
     Sessione s(o);
     if (const auto esito = s.connetti()) return *esito;
-    if (!s.cliente().rispondiFlusso(o.argomenti[1], *az == AzioneRegola::consenti))
-        return esitoNonConnesso;
+    // Without options the plain answer, which every extension understands.
+    const bool inviata = lette.valori.empty() ? s.cliente().rispondiFlusso(a[1], risposta.consenti)
+                                              : s.cliente().rispondiSospesi(risposta);
+    if (!inviata) return esitoNonConnesso;
     // The answer has no reply: a round trip makes sure it was read before the connection ends.
     s.cliente().leggiStorico();
     return esitoOk;

@@ -1,5 +1,20 @@
 # bash completion for ostralectl                                     -*- shell-script -*-
 
+# The groups of options in $1 of which none is yet among the arguments (the array a of
+# _ostralectl) from index $2 on; a group is one option, or several that exclude each other
+# joined by '|'.
+_ostralectl_restanti() {
+    local gruppo x
+    local -a scelte=()
+    for gruppo in $1; do
+        for x in "${a[@]:$2}"; do
+            [[ "|$gruppo|" == *"|$x|"* ]] && continue 2
+        done
+        scelte+=(${gruppo//|/ })
+    done
+    echo "${scelte[*]}"
+}
+
 _ostralectl() {
     local cur prev words cword
     if declare -F _init_completion >/dev/null; then
@@ -23,7 +38,16 @@ _ostralectl() {
             compopt -o filenames 2>/dev/null
             return
             ;;
-        --fascia) return ;; # HH:MM-HH:MM
+        --app)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            compopt -o filenames 2>/dev/null
+            return
+            ;;
+        --per)
+            COMPREPLY=($(compgen -W "15m 1h 12h riavvio" -- "$cur"))
+            return
+            ;;
+        --fascia | --porta | --dominio) return ;; # HH:MM-HH:MM, 1-65535, a host
     esac
 
     # The words before the cursor, without the global options (ostralectl reads those
@@ -53,30 +77,43 @@ _ostralectl() {
                 case ${#a[@]} in
                     1) file=yes ;;
                     2) scelte="consenti blocca" ;;
+                    *)
+                        scelte=$(_ostralectl_restanti "--una-volta --dominio" 3)
+                        [[ " ${a[*]:3} " == *" --dominio "* ]] &&
+                            scelte+=" $(_ostralectl_restanti --porta 3)"
+                        ;;
                 esac
                 ;;
             c2) ((${#a[@]} == 1)) && file=yes ;;
             regole)
-                case ${#a[@]}:${a[1]-} in
-                    1:*) scelte="app dominio rimuovi imposta esporta importa --json" ;;
-                    2:esporta | 2:importa) file=yes ;;
-                    3:importa) scelte="--sostituisci" ;;
-                    2:app) file=yes ;;
-                    3:app) scelte="consenti blocca attiva disattiva" ;;
-                    4:app)
+                case ${a[1]-}:${#a[@]} in
+                    :1) scelte="app dominio permanente rimuovi imposta esporta importa --json" ;;
+                    esporta:2 | importa:2) file=yes ;;
+                    importa:3) scelte="--sostituisci" ;;
+                    app:2) file=yes ;;
+                    app:3) scelte="consenti blocca attiva disattiva" ;;
+                    app:*)
                         case ${a[3]} in
-                            consenti | blocca | allow | block) scelte="--fascia --senza-fascia" ;;
+                            consenti | blocca | allow | block)
+                                scelte=$(_ostralectl_restanti "--fascia|--senza-fascia --per" 4)
+                                ;;
                         esac
                         ;;
-                    3:dominio) scelte="consenti blocca" ;;
-                    2:rimuovi) scelte="app dominio" ;;
-                    3:rimuovi) [[ ${a[2]} == app ]] && file=yes ;;
-                    2:imposta)
+                    dominio:3) scelte="consenti blocca" ;;
+                    dominio:[4-9] | dominio:[1-9][0-9])
+                        scelte=$(_ostralectl_restanti "--app --porta --per" 4)
+                        ;;
+                    permanente:2 | rimuovi:2) scelte="app dominio" ;;
+                    permanente:3 | rimuovi:3) [[ ${a[2]} == app ]] && file=yes ;;
+                    permanente:* | rimuovi:*)
+                        [[ ${a[2]} == dominio ]] && scelte=$(_ostralectl_restanti "--app --porta" 4)
+                        ;;
+                    imposta:2)
                         scelte="bloccaSconosciute filtraEntrata registraConsentiti quarantenaAttiva
                                 giorniQuarantena avvisaAnomalie bloccaTracker chiediPrima
                                 fidatiApple escludiLan rilevaAttacchi"
                         ;;
-                    3:imposta) [[ ${a[2]} != giorniQuarantena ]] && scelte="sì no" ;;
+                    imposta:3) [[ ${a[2]} != giorniQuarantena ]] && scelte="sì no" ;;
                 esac
                 ;;
         esac

@@ -173,9 +173,18 @@ for aiutanti in "" /usr/share/bash-completion/bash_completion; do
     offerte=$(completa ostralectl --socket /x --json sta)
     [ "$offerte" = stato ] ||
         fallito "ostralectl --socket /x --json sta<TAB>$con offers [$(echo $offerte)]"
-    offerte=$(completa ostralectl regole app /usr/bin/curl blocca --)
-    [ "$(echo $offerte)" = "--fascia --senza-fascia" ] ||
-        fallito "ostralectl regole app FIRMA blocca --<TAB>$con offers [$(echo $offerte)]"
+    # The options after an action, each once and in any order, one of two that exclude each other.
+    for caso in "regole app /usr/bin/curl blocca --|--fascia --per --senza-fascia" \
+        "regole app /usr/bin/curl blocca --per 1h --senza-fascia --|" \
+        "regole app /usr/bin/curl blocca --fascia 09:00-18:00 --|--per" \
+        "regole dominio x.example blocca --per 1h --|--app --porta" \
+        "regole rimuovi dominio x.example --porta 443 --|--app" \
+        "rispondi /usr/bin/curl blocca --|--dominio --una-volta" \
+        "rispondi /usr/bin/curl blocca --dominio x.example --|--porta --una-volta"; do
+        offerte=$(completa ostralectl ${caso%|*})
+        [ "$(echo $offerte)" = "${caso#*|}" ] ||
+            fallito "ostralectl ${caso%|*}<TAB>$con offers [$(echo $offerte)], not [${caso#*|}]"
+    done
 done
 aiutanti=""
 # Every setting it offers is one ostralectl accepts (here on a container's file of its own).
@@ -190,6 +199,14 @@ for chiave in $impostazioni; do
         "$chiave" "$valore"
     [ "$esito" = 0 ] ||
         fallito "the offered setting $chiave is refused: $(head -c 300 "$uscite/err")"
+done
+# Every duration it offers is one ostralectl accepts, and the rule lasts so.
+durate=$(completa ostralectl regole app /usr/bin/curl blocca --per '')
+[ "$(echo $durate)" = "12h 15m 1h riavvio" ] || fallito "--per <TAB> offers [$(echo $durate)]"
+for durata in $durate; do
+    esegui "$ctl" --socket "$lavoro/nessuno.sock" --contenitore "$lavoro/regole" regole dominio \
+        durata.example blocca --per "$durata"
+    [ "$esito" = 0 ] || fallito "the offered --per $durata is refused: $(head -c 300 "$uscite/err")"
 done
 # And the settings ostralectl lists after an edit ("chiediPrima no, …") are those offered.
 elencate=$(grep -oE '\(?[a-zA-Z]+ (sì|no|[0-9]+)\b' "$uscite/out" | tr -d '(' | cut -d' ' -f1 |
@@ -206,6 +223,10 @@ if command -v fish >/dev/null; then
     offerte=$(fish --no-config -c 'source $argv[1]; and complete -C "ostralectl "' \
         "$radice/pacchetto/completamenti/ostralectl.fish" | cut -f1 | sort -u)
     [ "$offerte" = "$comandi" ] || fallito "fish offers [$(echo $offerte)] for ostralectl <TAB>"
+    offerte=$(fish --no-config -c 'source $argv[1]; and complete -C "ostralectl regole dominio x.example blocca --app a --"' \
+        "$radice/pacchetto/completamenti/ostralectl.fish" | cut -f1 | grep -E -- '--(app|porta|per)$' | sort)
+    [ "$(echo $offerte)" = "--per --porta" ] ||
+        fallito "fish offers [$(echo $offerte)] after regole dominio D blocca --app a --"
 fi
 
 if [ "$errori" -gt 0 ]; then
