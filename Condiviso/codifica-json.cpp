@@ -309,6 +309,7 @@ void leggi(const Json& j, InformazioniEstensione& v) {
     richiesto(j, "versione", v.versione);
     richiesto(j, "appConnessa", v.appConnessa);
     richiesto(j, "domandeInAttesa", v.domandeInAttesa);
+    facoltativo(j, "appInAttesa", v.appInAttesa);
 }
 
 void leggi(const Json& j, ImpostazioniParziali& v) {
@@ -464,6 +465,7 @@ class Scrittore {
         o.campo("versione", v.versione);
         o.campo("appConnessa", v.appConnessa);
         o.campo("domandeInAttesa", v.domandeInAttesa);
+        o.campo("appInAttesa", v.appInAttesa);
     }
     void valore(const ImpostazioniParziali& v) {
         Oggetto o(*this);

@@ -31,8 +31,8 @@ struct GestoriCanale {
         suDecisione;
     std::function<void(const RispostaSospesi& risposta, std::optional<std::uint32_t> app)>
         suRisposta;
-    // How many applications have flows waiting for the user's answer.
-    std::function<std::size_t()> fornitoreDomande;
+    // The applications whose flows wait for the user's answer (one per user asked).
+    std::function<std::vector<std::string>()> fornitoreDomande;
 };
 
 // The extension's end of the channel to the app.

@@ -391,8 +391,8 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         InformazioniEstensione info;
         info.versione = OSTRALE_VERSIONE;
         info.appConnessa = haConnessione();
-        info.domandeInAttesa =
-            static_cast<std::int64_t>(gestori.fornitoreDomande ? gestori.fornitoreDomande() : 0);
+        if (gestori.fornitoreDomande) info.appInAttesa = gestori.fornitoreDomande();
+        info.domandeInAttesa = static_cast<std::int64_t>(info.appInAttesa.size());
         rispondi(json::codifica(info));
     } else if (nome == messaggi::segui) {
         bool fatto = false;

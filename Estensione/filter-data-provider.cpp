@@ -737,9 +737,16 @@ void FilterDataProvider::startFilter(SorgenteFlussi& sorgente,
                                   std::optional<std::uint32_t> app) {
         if (const auto provider = debole.lock()) provider->risolviSospesi(risposta, app);
     };
-    gestori.fornitoreDomande = [debole]() -> std::size_t {
-        const auto provider = debole.lock();
-        return provider ? provider->coda_.blocca()->sospesi.size() : 0;
+    gestori.fornitoreDomande = [debole] {
+        std::vector<std::string> app;
+        if (const auto provider = debole.lock()) {
+            auto s = provider->coda_.blocca();
+            // By application, each once (the map keeps one application's users together).
+            for (const auto& [chi, lotto] : s->sospesi) {
+                if (app.empty() || app.back() != chi.first) app.push_back(chi.first);
+            }
+        }
+        return app;
     };
     d_.canale.installaGestori(std::move(gestori));
     d_.canale.avviaAscolto();

@@ -240,6 +240,7 @@ TEST_F(CanaleTest, ObserversNeitherDisplaceTheAppNorGetItsQuestions) {
         return app.domande.size() == 1;
     }));
     EXPECT_EQ(osservatore.informazioni()->domandeInAttesa, 1);
+    EXPECT_EQ(osservatore.informazioni()->appInAttesa, std::vector<std::string>{"/usr/bin/curl"});
     // An observer may answer, like ostralectl rispondi.
     ASSERT_TRUE(osservatore.rispondiFlusso("/usr/bin/curl", false));
     ASSERT_TRUE(attendi([&] { return !sospeso->riprese().empty(); }));
