@@ -270,6 +270,7 @@ void leggi(const Json& j, EventoFlusso& v) {
     facoltativo(j, "anomala", v.anomala);
     facoltativo(j, "indirizzoIP", v.indirizzoIP);
     facoltativo(j, "attacco", v.attacco);
+    facoltativo(j, "utente", v.utente);
 }
 
 void leggi(const Json& j, ContatoreOra& v) {
@@ -431,6 +432,7 @@ class Scrittore {
         o.campo("anomala", v.anomala);
         o.campo("indirizzoIP", v.indirizzoIP);
         o.campo("attacco", v.attacco);
+        o.campo("utente", v.utente);
     }
     void valore(const ContatoreOra& v) {
         Oggetto o(*this);

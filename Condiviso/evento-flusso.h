@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,9 @@ struct EventoFlusso {
     std::optional<bool> anomala;
     std::optional<std::string> indirizzoIP;
     std::optional<TipoAttacco> attacco;
+    // The user the flow's process ran as, when known: an app is shown its own user's flows and
+    // the system's.
+    std::optional<std::int64_t> utente;
 
     bool operator==(const EventoFlusso&) const = default;
 };

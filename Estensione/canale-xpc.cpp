@@ -423,8 +423,15 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico()
                                                          : PacchettoStorico{}));
     } else if (nome == messaggi::leggiFlussi) {
-        rispondi(json::codifica(gestori.fornitoreFlussi ? gestori.fornitoreFlussi()
-                                                        : std::vector<EventoFlusso>{}));
+        auto flussi =
+            gestori.fornitoreFlussi ? gestori.fornitoreFlussi() : std::vector<EventoFlusso>{};
+        // An app reads its own user's flows and the system's, as it is sent them.
+        if (const auto app = utenteApp(connessione)) {
+            std::erase_if(flussi, [&](const EventoFlusso& e) {
+                return e.utente && *e.utente >= primoUtente && *e.utente != *app;
+            });
+        }
+        rispondi(json::codifica(flussi));
     } else if (nome == messaggi::rispondiFlusso) {
         const auto decisione = canale::leggiRisposta(cornice.carico);
         if (decisione && gestori.suDecisione)

@@ -451,6 +451,7 @@ std::shared_ptr<EventoFlusso> FilterDataProvider::Seguito::evento(bool anomala) 
     e->motivo = motivo;
     e->anomala = anomala;
     e->indirizzoIP = ip;
+    if (uid) e->utente = *uid;
     return e;
 }
 

@@ -260,6 +260,47 @@ TEST_F(CanaleTest, ObserversNeitherDisplaceTheAppNorGetItsQuestions) {
     EXPECT_EQ(app.persi, 0);
 }
 
+// An app (here root's) is sent and reads its own user's flows and the system's, never another
+// user's; an observer gets them all.
+TEST_F(CanaleTest, AnAppSeesItsOwnUsersFlowsAndTheSystemsOnly) {
+    Ricevuti app, seguace;
+    ClienteCanale cliente(socket, app.richiami(), comeApp);
+    ASSERT_FALSE(cliente.connetti());
+    ClienteCanale osservatore(socket, seguace.richiami());
+    ASSERT_FALSE(osservatore.connetti());
+    ASSERT_EQ(osservatore.segui(), true);
+    StatoRegole regole;
+    regole.impostazioni.registraConsentiti = true;
+    provider->applicaRegole(regole);
+    auto di = [&](std::uint32_t uid, const char* host) {
+        auto f = flusso(host);
+        f->tokenApp->at(2) = static_cast<std::uint8_t>(uid & 0xFF);
+        identità.imposta(*f->tokenApp, "/usr/bin/curl");
+        identità.impostaUtente(*f->tokenApp, uid);
+        return f;
+    };
+    provider->handleNewFlow(di(1001, "altrui.example"));
+    provider->handleNewFlow(di(0, "sistema.example"));
+    provider->handleNewFlow(flusso("ignoto.example"));  // no user known
+    ASSERT_TRUE(attendi([&] { return seguace.quantiFlussi() == 3 && app.quantiFlussi() == 2; }));
+    auto host = [](const std::vector<EventoFlusso>& eventi) {
+        std::vector<std::string> h;
+        for (const auto& e : eventi) h.push_back(e.host);
+        std::sort(h.begin(), h.end());
+        return h;
+    };
+    {
+        std::lock_guard b(app.mutex);
+        EXPECT_EQ(host(app.flussi),
+                  (std::vector<std::string>{"ignoto.example", "sistema.example"}));
+    }
+    const auto letti = json::decodifica<std::vector<EventoFlusso>>(*cliente.leggiFlussi());
+    EXPECT_EQ(host(letti.valore()),
+              (std::vector<std::string>{"ignoto.example", "sistema.example"}));
+    const auto tutti = json::decodifica<std::vector<EventoFlusso>>(*osservatore.leggiFlussi());
+    EXPECT_EQ(tutti->size(), 3u);
+}
+
 TEST_F(CanaleTest, TheClientReconnectsAndCountsFailedLinks) {
     canale.reset();  // nobody listens
     ClienteCanale cliente(socket, {}, comeApp);
