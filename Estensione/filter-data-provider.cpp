@@ -219,125 +219,17 @@ void FilterDataProvider::rimuoviScadute() {
 // ---- the verdict ----
 
 Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& flusso) {
-    // 1-4: what the flow is.
     if (!flusso->èSocket()) return Verdetto::consenti;
-    const DirezioneFlusso direzione =
-        flusso->èInEntrata() ? DirezioneFlusso::entrata : DirezioneFlusso::uscita;
-    const std::optional<TokenApp> token = flusso->token();
-    std::string firma = firmaApp(token);
-    const Data adesso = d_.orologio.adesso();
-    const int minuto = minutoDelGiorno(adesso);
-    const std::optional<Estremo> remoto = flusso->remoto();
-    std::string host;
-    if (auto nome = flusso->nomeHost(); nome && !nome->empty()) {
-        host = std::move(*nome);
-    } else {
-        host = remoto ? remoto->indirizzo : "?";
-    }
-    std::string dominio = dominioDi(host);
-    std::optional<std::string> ip =
-        remoto ? std::optional<std::string>(remoto->indirizzo) : std::nullopt;
-    std::string portaRemota = remoto ? remoto->porta : "?";
+    Seguito q = descrivi(*flusso);
+    if (passaInReteLocale(q)) return Verdetto::consenti;
+    const Fotografia f = fotografa(q);
+    const Segnali segnali = segnaliBloccanti(q, f.imp);
 
-    // 5: the local network passes unjudged; only its detections are reported. An address the
-    // user ruled on (an attack's source) is judged like any other.
-    if (ip && ReteLocale::èLocale(*ip)) {
-        std::optional<std::vector<Sentinella::Rilevazione>> locali;
-        {
-            auto s = coda_.blocca();
-            if (s->impostazioni.escludiLan && !s->regolaPerIndirizzo(ip, adesso)) {
-                locali.emplace();
-                if (s->impostazioni.rilevaAttacchi) {
-                    *locali = s->sentinella.osservaLan(adesso, firma, *ip, portaRemota);
-                }
-            }
-        }
-        if (locali) {
-            segnalaAttacchi(*locali, adesso, firma, host, portaRemota, direzione, ip);
-            return Verdetto::consenti;
-        }
-    }
-
-    // 6: one consistent snapshot of rules, settings and memory. Whether the flow is anomalous
-    // plays no part in its verdict: it is asked once the verdict is out (below).
-    std::optional<RegolaDominio> regolaDominio;
-    bool regolaDiIndirizzo = false;
-    // What the decision needs of the application's rule (its names stay in the table).
-    struct RegolaApp {
-        AzioneRegola azione;
-        bool attiva;
-        std::optional<FasciaOraria> fascia;
-    };
-    std::optional<RegolaApp> regola;
-    ImpostazioniFiltro imp;
-    Data primaVista;
-    {
-        auto s = coda_.blocca();
-        // The most specific first: a rule narrowed to this application (and port), then one of
-        // the flow's own address, whatever name the flow goes by, then one of its name.
-        regolaDominio = s->regolaRistretta(firma, host, ip, portaRemota, adesso);
-        if (!regolaDominio) {
-            regolaDominio = s->regolaPerIndirizzo(ip, adesso);
-            regolaDiIndirizzo = regolaDominio.has_value();
-        }
-        if (!regolaDominio) regolaDominio = s->regolaPerDominio(host, adesso);
-        primaVista = s->memoria.annotaPrimaVista(firma, adesso);
-        if (const auto it = s->regole.find(firma);
-            it != s->regole.end() && !it->second.durata.finita(adesso, idAvvio())) {
-            regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
-        }
-        imp = s->impostazioni;
-    }
-
-    // 7. From here on the flow's facts live in `seguito`, which the bookkeeping after the verdict
-    // takes with it.
-    Seguito q;
-    q.adesso = adesso;
-    q.primaVista = primaVista;
-    q.direzione = direzione;
-    q.firma = std::move(firma);
-    q.host = std::move(host);
-    q.dominio = std::move(dominio);
-    q.ip = std::move(ip);
-    q.portaRemota = std::move(portaRemota);
-    if (token) q.uid = d_.identità.utente(*token);
-    const std::optional<Estremo> locale = flusso->locale();
-    q.portaLocale = locale ? locale->porta : "?";
-    q.protocollo = testoProtocollo(flusso->protocollo());
-    q.rilevaAttacchi = imp.rilevaAttacchi;
-    q.avvisaAnomalie = imp.avvisaAnomalie;
-    q.appNuova = adesso.secondiDa(primaVista) < 86400;
-    q.haRegolaConsenti = regola && regola->attiva && regola->azione == AzioneRegola::consenti;
-
-    // 8: attack signals. The detectors that block an address or contain an application run
-    // now, since they may refuse this very flow; the ones that only report run after the
-    // verdict (registra).
-    bool bloccatoIP = false;
-    bool minaccia = false;
-    if (imp.rilevaAttacchi) {
-        const bool portaMalfamata =
-            direzione == DirezioneFlusso::uscita &&
-            (Sentinella::èPortaMalfamata(q.portaRemota) ||
-             (q.portaRemota == "445" && q.ip && !ReteLocale::èLocale(*q.ip)));
-        q.indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
-        const bool c2 = q.ip && q.indirizziC2->contains(*q.ip);
-        const Sentinella::Flusso f = q.perSentinella();
-        bool contenuta = false;
-        {
-            auto s = coda_.blocca();
-            s->sentinella.osservaSanzioni(f, q.rilevazioni);
-            bloccatoIP = q.ip && s->sentinella.èBloccato(*q.ip, adesso);
-            contenuta =
-                direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(q.firma, adesso);
-        }
-        minaccia = contenuta || portaMalfamata || c2;
-    }
-
-    // 9: inbound flows pass unless they are judged, their source is blocked, or the user's rule
-    // of the source's address refuses it.
+    // Inbound flows pass unless they are judged, their source is blocked, or the user's rule of
+    // the source's address refuses it.
     const bool regolaRifiutaSorgente =
-        regolaDiIndirizzo && regolaDominio->azione == AzioneRegola::blocca;
-    if (direzione == DirezioneFlusso::entrata && !imp.filtraEntrata && !bloccatoIP &&
+        f.regolaDiIndirizzo && f.regolaDominio->azione == AzioneRegola::blocca;
+    if (q.direzione == DirezioneFlusso::entrata && !f.imp.filtraEntrata && !segnali.bloccatoIP &&
         !regolaRifiutaSorgente) {
         std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
             altreSegnalazioni(*self->coda_.blocca(), q);
@@ -348,21 +240,140 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         return Verdetto::consenti;
     }
 
-    // 10: the decision, in order of precedence. (11: whether the host is a tracker is asked
-    // here only when it decides, that is when trackers are blocked and no rule or signal came
-    // first; it is counted whatever the verdict, and then asked after it.)
+    decidi(q, f, segnali);
+    if (const auto chi = daChiedere(q, f.imp)) {
+        flusso->completaRimandati();  // the flows before this one first
+        const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
+        sospendi(flusso, q.firma, *chi, *q.evento(anomala));
+        return Verdetto::sospendi;
+    }
+
+    // The verdict at once; the bookkeeping follows, here or, when the source would rather give
+    // other flows their verdicts first, a little later on the same thread.
+    const Verdetto v = q.consentito ? Verdetto::consenti : Verdetto::blocca;
+    flusso->decisa(q.consentito);
+    q.registraConsentiti = f.imp.registraConsentiti;
+    std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
+        self->registra(q);
+    };
+    if (!flusso->rimanda(lavoro)) lavoro();
+    return v;
+}
+
+// ---- the verdict's steps ----
+
+FilterDataProvider::Seguito FilterDataProvider::descrivi(const FlussoDiRete& flusso) {
+    Seguito q;
+    q.adesso = d_.orologio.adesso();
+    q.direzione = flusso.èInEntrata() ? DirezioneFlusso::entrata : DirezioneFlusso::uscita;
+    const std::optional<TokenApp> token = flusso.token();
+    q.firma = firmaApp(token);
+    if (token) q.uid = d_.identità.utente(*token);
+    const std::optional<Estremo> remoto = flusso.remoto();
+    if (auto nome = flusso.nomeHost(); nome && !nome->empty()) {
+        q.host = std::move(*nome);
+    } else {
+        q.host = remoto ? remoto->indirizzo : "?";
+    }
+    q.dominio = dominioDi(q.host);
+    if (remoto) q.ip = remoto->indirizzo;
+    q.portaRemota = remoto ? remoto->porta : "?";
+    const std::optional<Estremo> locale = flusso.locale();
+    q.portaLocale = locale ? locale->porta : "?";
+    q.protocollo = testoProtocollo(flusso.protocollo());
+    return q;
+}
+
+bool FilterDataProvider::passaInReteLocale(const Seguito& q) {
+    // The local network passes unjudged; only its detections are reported. An address the user
+    // ruled on (an attack's source) is judged like any other.
+    if (!q.ip || !ReteLocale::èLocale(*q.ip)) return false;
+    std::optional<std::vector<Sentinella::Rilevazione>> locali;
+    {
+        auto s = coda_.blocca();
+        if (s->impostazioni.escludiLan && !s->regolaPerIndirizzo(q.ip, q.adesso)) {
+            locali.emplace();
+            if (s->impostazioni.rilevaAttacchi) {
+                *locali = s->sentinella.osservaLan(q.adesso, q.firma, *q.ip, q.portaRemota);
+            }
+        }
+    }
+    if (!locali) return false;
+    segnalaAttacchi(*locali, q.adesso, q.firma, q.host, q.portaRemota, q.direzione, q.ip);
+    return true;
+}
+
+FilterDataProvider::Fotografia FilterDataProvider::fotografa(Seguito& q) {
+    // One consistent snapshot of rules, settings and memory. Whether the flow is anomalous plays
+    // no part in its verdict: it is asked once the verdict is out.
+    Fotografia f;
+    {
+        auto s = coda_.blocca();
+        // The most specific first: a rule narrowed to this application (and port), then one of
+        // the flow's own address, whatever name the flow goes by, then one of its name.
+        f.regolaDominio = s->regolaRistretta(q.firma, q.host, q.ip, q.portaRemota, q.adesso);
+        if (!f.regolaDominio) {
+            f.regolaDominio = s->regolaPerIndirizzo(q.ip, q.adesso);
+            f.regolaDiIndirizzo = f.regolaDominio.has_value();
+        }
+        if (!f.regolaDominio) f.regolaDominio = s->regolaPerDominio(q.host, q.adesso);
+        q.primaVista = s->memoria.annotaPrimaVista(q.firma, q.adesso);
+        if (const auto it = s->regole.find(q.firma);
+            it != s->regole.end() && !it->second.durata.finita(q.adesso, idAvvio())) {
+            f.regola = RegolaApp{it->second.azione, it->second.attiva, it->second.fascia};
+        }
+        f.imp = s->impostazioni;
+    }
+    q.rilevaAttacchi = f.imp.rilevaAttacchi;
+    q.avvisaAnomalie = f.imp.avvisaAnomalie;
+    q.appNuova = q.adesso.secondiDa(q.primaVista) < 86400;
+    q.haRegolaConsenti = f.regola && f.regola->attiva && f.regola->azione == AzioneRegola::consenti;
+    return f;
+}
+
+FilterDataProvider::Segnali FilterDataProvider::segnaliBloccanti(Seguito& q,
+                                                                 const ImpostazioniFiltro& imp) {
+    // The detectors that block an address or contain an application run now, since they may
+    // refuse this very flow; the ones that only report run after the verdict (registra).
+    Segnali segnali;
+    if (!imp.rilevaAttacchi) return segnali;
+    const bool portaMalfamata = q.direzione == DirezioneFlusso::uscita &&
+                                (Sentinella::èPortaMalfamata(q.portaRemota) ||
+                                 (q.portaRemota == "445" && q.ip && !ReteLocale::èLocale(*q.ip)));
+    q.indirizziC2 = d_.c2.insieme();  // under the list's lock, before ours
+    const bool c2 = q.ip && q.indirizziC2->contains(*q.ip);
+    const Sentinella::Flusso flusso = q.perSentinella();
+    bool contenuta = false;
+    {
+        auto s = coda_.blocca();
+        s->sentinella.osservaSanzioni(flusso, q.rilevazioni);
+        segnali.bloccatoIP = q.ip && s->sentinella.èBloccato(*q.ip, q.adesso);
+        contenuta =
+            q.direzione == DirezioneFlusso::uscita && s->sentinella.èContenuta(q.firma, q.adesso);
+    }
+    segnali.minaccia = contenuta || portaMalfamata || c2;
+    return segnali;
+}
+
+void FilterDataProvider::decidi(Seguito& q, const Fotografia& f, const Segnali& segnali) const {
+    // In order of precedence. Whether the host is a tracker is asked here only when it decides,
+    // that is when trackers are blocked and no rule or signal came first; it is counted whatever
+    // the verdict, and then asked after it.
+    const auto& regola = f.regola;
+    const auto& imp = f.imp;
     const bool regolaInVigore =
-        regola && regola->attiva && (!regola->fascia || regola->fascia->contiene(minuto));
-    if (regolaDominio) {
-        q.consentito = regolaDominio->azione == AzioneRegola::consenti;
+        regola && regola->attiva &&
+        (!regola->fascia || regola->fascia->contiene(minutoDelGiorno(q.adesso)));
+    if (f.regolaDominio) {
+        q.consentito = f.regolaDominio->azione == AzioneRegola::consenti;
         q.motivo = MotivoDecisione::dominio;
-    } else if (bloccatoIP) {
+    } else if (segnali.bloccatoIP) {
         q.consentito = false;
         q.motivo = MotivoDecisione::attacco;
     } else if (regolaInVigore) {
         q.consentito = regola->azione == AzioneRegola::consenti;
         q.motivo = regola->fascia ? MotivoDecisione::fascia : MotivoDecisione::regola;
-    } else if (minaccia) {
+    } else if (segnali.minaccia) {
         q.consentito = false;
         q.motivo = MotivoDecisione::attacco;
     } else if (imp.bloccaTracker && *(q.tracker = d_.tracker.contiene(q.host))) {
@@ -372,52 +383,37 @@ Verdetto FilterDataProvider::handleNewFlow(const std::shared_ptr<FlussoDiRete>& 
         q.consentito = true;
         q.motivo = MotivoDecisione::sistema;
     } else if (imp.quarantenaAttiva && q.firma != "sconosciuta" && !èDiSistema(q.firma) &&
-               adesso.secondiDa(primaVista) < static_cast<double>(imp.giorniQuarantena) * 86400.0) {
+               q.adesso.secondiDa(q.primaVista) <
+                   static_cast<double>(imp.giorniQuarantena) * 86400.0) {
         q.consentito = false;
         q.motivo = MotivoDecisione::quarantena;
     } else {
         q.consentito = !imp.bloccaSconosciute;
         q.motivo = MotivoDecisione::predefinita;
     }
+}
 
-    // 13: ask instead of dropping, while the app can answer. Nothing is recorded and the
-    // detections are not reported. An application the user has just answered about is not
-    // asked again: its flows follow the answer until its rule arrives.
-    const bool daChiedere =
-        !q.consentito && imp.chiediPrima && q.firma != "sconosciuta" &&
-        (q.motivo == MotivoDecisione::predefinita || q.motivo == MotivoDecisione::quarantena);
-    bool risposto = false;
-    // The app that would be asked: the one of the process's user, else of the active session.
-    const std::optional<std::uint32_t> chi =
-        daChiedere ? d_.canale.chiChiedere(q.uid) : std::nullopt;
-    if (chi) {
-        auto s = coda_.blocca();
-        if (const auto it = s->risposte.find({q.firma, *chi});
-            it != s->risposte.end() && adesso.secondiDa(it->second.quando) >= 0 &&
-            adesso.secondiDa(it->second.quando) < validitàRisposta &&
-            (!it->second.dominio || copreHost(*it->second.dominio, q.host, q.ip)) &&
-            (!it->second.porta || q.portaRemota == std::to_string(*it->second.porta))) {
-            q.consentito = it->second.consenti;
-            risposto = true;
-        }
+std::optional<std::uint32_t> FilterDataProvider::daChiedere(Seguito& q,
+                                                            const ImpostazioniFiltro& imp) {
+    // Asked instead of dropped, while an app can answer: the one of the process's user, else of
+    // the active session. Nothing is recorded and the detections are not reported then. An
+    // application the user has just answered about is not asked again: its flows the answer
+    // covers follow it until its rule arrives.
+    if (q.consentito || !imp.chiediPrima || q.firma == "sconosciuta" ||
+        (q.motivo != MotivoDecisione::predefinita && q.motivo != MotivoDecisione::quarantena))
+        return std::nullopt;
+    const std::optional<std::uint32_t> chi = d_.canale.chiChiedere(q.uid);
+    if (!chi) return std::nullopt;
+    auto s = coda_.blocca();
+    if (const auto it = s->risposte.find({q.firma, *chi});
+        it != s->risposte.end() && q.adesso.secondiDa(it->second.quando) >= 0 &&
+        q.adesso.secondiDa(it->second.quando) < validitàRisposta &&
+        (!it->second.dominio || copreHost(*it->second.dominio, q.host, q.ip)) &&
+        (!it->second.porta || q.portaRemota == std::to_string(*it->second.porta))) {
+        q.consentito = it->second.consenti;
+        return std::nullopt;
     }
-    if (chi && !risposto) {
-        flusso->completaRimandati();  // the flows before this one first
-        const bool anomala = altreSegnalazioni(*coda_.blocca(), q);
-        sospendi(flusso, q.firma, *chi, *q.evento(anomala));
-        return Verdetto::sospendi;
-    }
-
-    // 14: the verdict at once; the bookkeeping follows, here or, when the source would rather
-    // give other flows their verdicts first, a little later on the same thread.
-    const Verdetto v = q.consentito ? Verdetto::consenti : Verdetto::blocca;
-    flusso->decisa(q.consentito);
-    q.registraConsentiti = imp.registraConsentiti;
-    std::function<void()> lavoro = [self = shared_from_this(), q = std::move(q)]() mutable {
-        self->registra(q);
-    };
-    if (!flusso->rimanda(lavoro)) lavoro();
-    return v;
+    return chi;
 }
 
 // ---- after the verdict ----

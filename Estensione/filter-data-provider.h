@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Condiviso/blocklist-c2.h"
+#include "Condiviso/fascia-oraria.h"
 #include "Condiviso/orologio.h"
 #include "Condiviso/protetto.h"
 #include "Condiviso/registro.h"
@@ -197,6 +198,36 @@ class FilterDataProvider : public std::enable_shared_from_this<FilterDataProvide
         Sentinella::Flusso perSentinella() const;
         std::shared_ptr<EventoFlusso> evento(bool anomala) const;
     };
+    // What the decision needs of the application's rule (its names stay in the table).
+    struct RegolaApp {
+        AzioneRegola azione;
+        bool attiva;
+        std::optional<FasciaOraria> fascia;
+    };
+    // The rules and settings that apply to a flow, read at once.
+    struct Fotografia {
+        std::optional<RegolaDominio> regolaDominio;
+        bool regolaDiIndirizzo = false;  // the domain rule is the flow's own address's
+        std::optional<RegolaApp> regola;
+        ImpostazioniFiltro imp;
+    };
+    struct Segnali {
+        bool bloccatoIP = false;  // the remote address is blocked for an attack
+        bool minaccia = false;    // contained application, notorious port, or C2 address
+    };
+
+    // The verdict's steps, in their order.
+    // What the flow is: its application, user, ends and protocol.
+    Seguito descrivi(const FlussoDiRete& flusso);
+    // A flow of the local network that passes unjudged (its detections reported): true.
+    bool passaInReteLocale(const Seguito& q);
+    Fotografia fotografa(Seguito& q);
+    Segnali segnaliBloccanti(Seguito& q, const ImpostazioniFiltro& imp);
+    void decidi(Seguito& q, const Fotografia& f, const Segnali& segnali) const;
+    // The user of the app to ask about a refused flow instead of refusing it (the flow then
+    // waits), or absent: refused, or decided by an answer just given.
+    std::optional<std::uint32_t> daChiedere(Seguito& q, const ImpostazioniFiltro& imp);
+
     // The detectors that only report, and the habits: whether the flow is anomalous.
     static bool altreSegnalazioni(Stato& s, Seguito& q);
     // Records, pushes and reports a flow that has its verdict.
