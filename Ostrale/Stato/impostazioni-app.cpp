@@ -36,6 +36,10 @@ const Voce* tabella(const char* chiave) {
         {ImpostazioniApp::avvisiSilenziati, QVariantMap{}},
         // Seconds since 1970 of the last attempt to download the command-and-control lists.
         {ImpostazioniApp::c2UltimoTentativo, 0.0},
+        // The last answer to a held flow: for how long ("perSempre", "1h", …) and for what
+        // ("app", "host", "hostPorta").
+        {ImpostazioniApp::durataRisposta, QStringLiteral("perSempre")},
+        {ImpostazioniApp::ambitoRisposta, QStringLiteral("app")},
         // The user's key for the flow explainer; empty until given.
         {ImpostazioniApp::chiaveAnthropic, QString()},
         // The section shown when the window opens; empty for the dashboard.

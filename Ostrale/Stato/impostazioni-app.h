@@ -24,6 +24,10 @@ class ImpostazioniApp : public QObject {
     // Pattern "|" source → when the user asked not to be told about those findings again.
     static constexpr const char* avvisiSilenziati = "avvisiSilenziati";
     static constexpr const char* c2UltimoTentativo = "c2UltimoTentativo";
+    // The duration and the scope of the last answer to a held flow (raw values of
+    // DurataRisposta and AmbitoRisposta), offered first the next time.
+    static constexpr const char* durataRisposta = "durataRisposta";
+    static constexpr const char* ambitoRisposta = "ambitoRisposta";
     static constexpr const char* chiaveAnthropic = "chiaveAnthropic";
     static constexpr const char* sezioneApertura = "sezioneApertura";
     static constexpr const char* linguaScelta = "linguaScelta";

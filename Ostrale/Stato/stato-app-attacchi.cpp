@@ -30,8 +30,9 @@ QString chiaveSilenzio(const EventoFlusso& evento) {
 
 namespace {
 
-QString grezzo(TipoAttacco tipo) {
-    const std::string_view v = valoreGrezzo(tipo);
+template <typename E>
+QString grezzo(E caso) {
+    const std::string_view v = valoreGrezzo(caso);
     return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
 }
 
@@ -320,9 +321,17 @@ void StatoApp::suAzioneNotifica(const QString& identificatore, const QString& ch
     }
     for (const auto& [domanda, aperta] : domandeAperte_) {
         if (aperta.notifica != identificatore) continue;
+        // The buttons apply what the notification said; "Solo questa volta" allows once.
+        RispostaDecisione risposta = aperta.notificata;
         if (chiave == QLatin1String("consenti") || chiave == QLatin1String("blocca")) {
-            rispondiDecisione(domanda, chiave == QLatin1String("consenti"), true);
+            risposta.consenti = chiave == QLatin1String("consenti");
+        } else if (chiave == QLatin1String("unaVolta")) {
+            risposta.consenti = true;
+            risposta.durata = DurataRisposta::unaVolta;
+        } else {
+            return;
         }
+        rispondiDecisione(domanda, risposta, true);
         return;
     }
 }
@@ -370,30 +379,49 @@ void StatoApp::chiediDecisione(const std::string& dati) {
         fermaLampeggio();
     }
     const std::uint64_t domanda = ++ultimaDomanda_;
+    const RispostaDecisione ultima = ultimaRisposta();
     DomandaAperta& aperta = domandeAperte_[domanda];
     aperta.firma = evento->firmaApp;
+    aperta.dominio = destinazioneDomanda(*evento);
+    aperta.porta = portaDomanda(*evento);
+    aperta.notificata = ultima;
+    aperta.notificata.ambito = ambitoPossibile(ultima.ambito, *evento);
     if (domandeAperte_.size() == 1) emit domandaInAttesaCambiata();
     avviaLampeggio();
     if (notifiche_ && notifiche_->offreAzioni()) {
         aperta.notifica = nuovoIdentificatore();
         notifiche_->invia({aperta.notifica,
                            tr("Connessione sospesa: decidi tu"),
-                           testi::corpoAvvisoSospeso(*evento),
+                           testi::corpoAvvisoSospeso(*evento) + QStringLiteral("\n\n") +
+                               testi::validitàRisposta(aperta.notificata, *evento),
                            {{QStringLiteral("blocca"), tr("Blocca")},
-                            {QStringLiteral("consenti"), tr("Consenti")}},
+                            {QStringLiteral("consenti"), tr("Consenti")},
+                            {QStringLiteral("unaVolta"), tr("Solo questa volta")}},
                            true});
     }
     if (domande_) {
         const Data scadenza = orologio_.adesso().piùSecondi(attesaDecisione);
-        domande_->chiediDecisione(domanda, *evento, scadenza,
-                                  [guardia = QPointer(this), domanda](bool consenti) {
-                                      if (guardia)
-                                          guardia->rispondiDecisione(domanda, consenti, false);
-                                  });
+        domande_->chiediDecisione(
+            domanda, *evento, scadenza, ultima,
+            [guardia = QPointer(this), domanda](const RispostaDecisione& risposta) {
+                if (guardia) guardia->rispondiDecisione(domanda, risposta, false);
+            });
     }
 }
 
-void StatoApp::rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNotifica) {
+RispostaDecisione StatoApp::ultimaRisposta() const {
+    RispostaDecisione r;
+    r.durata = daValoreGrezzo<DurataRisposta>(
+                   preferenze_.comeTesto(ImpostazioniApp::durataRisposta).toStdString())
+                   .value_or(DurataRisposta::perSempre);
+    r.ambito = daValoreGrezzo<AmbitoRisposta>(
+                   preferenze_.comeTesto(ImpostazioniApp::ambitoRisposta).toStdString())
+                   .value_or(AmbitoRisposta::app);
+    return r;
+}
+
+void StatoApp::rispondiDecisione(std::uint64_t domanda, const RispostaDecisione& risposta,
+                                 bool daNotifica) {
     // The first answer wins; the other way of asking is withdrawn.
     const auto it = domandeAperte_.find(domanda);
     if (it == domandeAperte_.end()) return;
@@ -404,8 +432,26 @@ void StatoApp::rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNo
     // Also when it answered: a notification that stays until answered goes now.
     if (!aperta.notifica.isEmpty() && notifiche_) notifiche_->ritira(aperta.notifica);
     fermaLampeggio();
-    if (canale_->connesso()) canale_->rispondiFlusso(aperta.firma, consenti);
-    aggiungiRegola(aperta.firma, consenti ? AzioneRegola::consenti : AzioneRegola::blocca);
+    // The window's choice is offered first next time; the notification's buttons chose nothing.
+    if (!daNotifica) {
+        preferenze_.imposta(ImpostazioniApp::durataRisposta, grezzo(risposta.durata));
+        preferenze_.imposta(ImpostazioniApp::ambitoRisposta, grezzo(risposta.ambito));
+    }
+    RispostaSospesi sospesi{aperta.firma, risposta.consenti,
+                            risposta.durata == DurataRisposta::unaVolta, std::nullopt,
+                            std::nullopt};
+    if (risposta.ambito != AmbitoRisposta::app) sospesi.dominio = aperta.dominio;
+    if (risposta.ambito == AmbitoRisposta::hostPorta && sospesi.dominio)
+        sospesi.porta = aperta.porta;
+    if (canale_->connesso()) canale_->rispondiSospesi(sospesi);
+    if (sospesi.unaVolta) return;
+    const AzioneRegola azione = risposta.consenti ? AzioneRegola::consenti : AzioneRegola::blocca;
+    const Durata durata = durataPer(risposta.durata, orologio_.adesso());
+    if (sospesi.dominio) {
+        aggiungiRegolaDominio(*sospesi.dominio, azione, aperta.firma, sospesi.porta, durata);
+    } else {
+        aggiungiRegola(aperta.firma, azione, durata);
+    }
 }
 
 }  // namespace ostrale

@@ -152,8 +152,30 @@ EsitoModifica StatoApp::aggiungiRegola(const std::string& firma, AzioneRegola az
     return modifica(ModificaRegole::nuovaRegola(firma, azione));
 }
 
+EsitoModifica StatoApp::aggiungiRegola(const std::string& firma, AzioneRegola azione,
+                                       const Durata& durata) {
+    ModificaRegole m = ModificaRegole::nuovaRegola(firma, azione);
+    m.durata = durata;
+    return modifica(m);
+}
+
 EsitoModifica StatoApp::aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione) {
     return modifica(ModificaRegole::nuovaRegolaDominio(dominio, azione));
+}
+
+EsitoModifica StatoApp::aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione,
+                                              const std::string& firma,
+                                              std::optional<std::int64_t> porta,
+                                              const Durata& durata) {
+    ModificaRegole m = ModificaRegole::nuovaRegolaDominio(dominio, azione);
+    m.firma = firma;
+    m.porta = porta;
+    m.durata = durata;
+    return modifica(m);
+}
+
+EsitoModifica StatoApp::rendiPermanente(const Uuid& id) {
+    return modifica(ModificaRegole::cambioDurata(id, {}));
 }
 
 EsitoModifica StatoApp::rimuoviRegola(const Uuid& id) {

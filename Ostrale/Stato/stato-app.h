@@ -27,6 +27,7 @@
 #include "Ostrale/Stato/contatori-app.h"
 #include "Ostrale/Stato/gestore-filtro.h"
 #include "Ostrale/Stato/posizione-ip.h"
+#include "Ostrale/Stato/risposta-decisione.h"
 #include "Ostrale/Stato/temporizzatore.h"
 
 namespace ostrale {
@@ -192,7 +193,17 @@ class StatoApp : public QObject {
     EsitoModifica modifica(const ModificaRegole& modifica,
                            std::function<void(EsitoModifica)> fatto);
     EsitoModifica aggiungiRegola(const std::string& firma, AzioneRegola azione);
+    // The same, lasting as `durata` says.
+    EsitoModifica aggiungiRegola(const std::string& firma, AzioneRegola azione,
+                                 const Durata& durata);
     EsitoModifica aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione);
+    // Narrowed to the application `firma` (none when empty) and to the port `porta`, lasting as
+    // `durata` says.
+    EsitoModifica aggiungiRegolaDominio(const std::string& dominio, AzioneRegola azione,
+                                        const std::string& firma, std::optional<std::int64_t> porta,
+                                        const Durata& durata);
+    // A temporary rule of either kind lasts for ever from now on.
+    EsitoModifica rendiPermanente(const Uuid& id);
     EsitoModifica rimuoviRegola(const Uuid& id);
     EsitoModifica attivaRegola(const Uuid& id, bool attiva);
     EsitoModifica cambiaAzione(const Uuid& id, AzioneRegola azione);
@@ -344,7 +355,10 @@ class StatoApp : public QObject {
     void notifica(QString titolo, QString corpo, bool apreAttacchi, QString silenzia = {});
     void notificaAnomalia(const EventoFlusso& evento);
     void chiediSuBlocco(const EventoFlusso& evento);
-    void rispondiDecisione(std::uint64_t domanda, bool consenti, bool daNotifica);
+    // The duration and the scope the user chose last, from the preferences.
+    RispostaDecisione ultimaRisposta() const;
+    void rispondiDecisione(std::uint64_t domanda, const RispostaDecisione& risposta,
+                           bool daNotifica);
     void suAzioneNotifica(const QString& identificatore, const QString& chiave);
     void lampeggioPer(double secondi);
 
@@ -388,7 +402,10 @@ class StatoApp : public QObject {
     // Paused-flow questions not yet answered, and which notification each was posted as.
     struct DomandaAperta {
         std::string firma;
-        QString notifica;  // empty when not posted
+        std::optional<std::string> dominio;  // what a host scope names (destinazioneDomanda)
+        std::optional<std::int64_t> porta;
+        QString notifica;              // empty when not posted
+        RispostaDecisione notificata;  // the duration and scope the notification's buttons apply
     };
     std::map<std::uint64_t, DomandaAperta> domandeAperte_;
     std::uint64_t ultimaDomanda_ = 0;

@@ -105,6 +105,79 @@ QString corpoAvvisoSospeso(const EventoFlusso& evento) {
     return corpo(QT_TRANSLATE_NOOP("ostrale::testi", "corpo_avviso_sospeso"), evento);
 }
 
+QString etichettaDurata(DurataRisposta durata) {
+    switch (durata) {
+        case DurataRisposta::unaVolta:
+            return QCoreApplication::translate("ostrale::testi", "Solo questa volta");
+        case DurataRisposta::quindiciMinuti:
+            return QCoreApplication::translate("ostrale::testi", "15 minuti");
+        case DurataRisposta::unOra:
+            return QCoreApplication::translate("ostrale::testi", "1 ora");
+        case DurataRisposta::dodiciOre:
+            return QCoreApplication::translate("ostrale::testi", "12 ore");
+        case DurataRisposta::finoAlRiavvio:
+            return QCoreApplication::translate("ostrale::testi", "Fino al riavvio");
+        case DurataRisposta::perSempre:
+            return QCoreApplication::translate("ostrale::testi", "Per sempre");
+    }
+    return {};
+}
+
+QString etichettaAmbito(AmbitoRisposta ambito, const QString& host, std::int64_t porta) {
+    switch (ambito) {
+        case AmbitoRisposta::app:
+            return QCoreApplication::translate("ostrale::testi", "Tutta l'app");
+        case AmbitoRisposta::host:
+            return QCoreApplication::translate("ostrale::testi", "Solo verso %1").arg(host);
+        case AmbitoRisposta::hostPorta:
+            return QCoreApplication::translate("ostrale::testi", "Solo verso %1, porta %2")
+                .arg(host)
+                .arg(porta);
+    }
+    return {};
+}
+
+QString validitàRisposta(const RispostaDecisione& risposta, const EventoFlusso& evento) {
+    QString quanto;
+    switch (risposta.durata) {
+        case DurataRisposta::unaVolta:
+            quanto = QCoreApplication::translate("ostrale::testi", "solo questa volta", "vale");
+            break;
+        case DurataRisposta::quindiciMinuti:
+            quanto = QCoreApplication::translate("ostrale::testi", "per 15 minuti", "vale");
+            break;
+        case DurataRisposta::unOra:
+            quanto = QCoreApplication::translate("ostrale::testi", "per 1 ora", "vale");
+            break;
+        case DurataRisposta::dodiciOre:
+            quanto = QCoreApplication::translate("ostrale::testi", "per 12 ore", "vale");
+            break;
+        case DurataRisposta::finoAlRiavvio:
+            quanto = QCoreApplication::translate("ostrale::testi", "fino al riavvio", "vale");
+            break;
+        case DurataRisposta::perSempre:
+            quanto = QCoreApplication::translate("ostrale::testi", "per sempre", "vale");
+            break;
+    }
+    const QString host = QString::fromStdString(destinazioneDomanda(evento).value_or(evento.host));
+    QString cosa;
+    switch (ambitoPossibile(risposta.ambito, evento)) {
+        case AmbitoRisposta::app:
+            cosa = QCoreApplication::translate("ostrale::testi", "per tutta l'app", "vale");
+            break;
+        case AmbitoRisposta::host:
+            cosa = QCoreApplication::translate("ostrale::testi", "solo verso %1", "vale").arg(host);
+            break;
+        case AmbitoRisposta::hostPorta:
+            cosa = QCoreApplication::translate("ostrale::testi", "solo verso %1, porta %2", "vale")
+                       .arg(host)
+                       .arg(portaDomanda(evento).value_or(0));
+            break;
+    }
+    //: %1: how long ("per 1 ora"), %2: for what ("solo verso example.com")
+    return QCoreApplication::translate("ostrale::testi", "Vale %1, %2").arg(quanto, cosa);
+}
+
 QString etichettaDirezione(DirezioneFlusso direzione) {
     return direzione == DirezioneFlusso::entrata
                ? QCoreApplication::translate("ostrale::testi", "Entrata", "direzione flusso")

@@ -6,6 +6,7 @@
 #include "Condiviso/enumerazioni.h"
 #include "Condiviso/evento-flusso.h"
 #include "Condiviso/modifica-regole.h"
+#include "Ostrale/Stato/risposta-decisione.h"
 
 class QCoreApplication;
 
@@ -29,6 +30,13 @@ QString motivoSenzaRegola(const EventoFlusso& evento);
 // The bodies of the two questions: application, host, port and reason.
 QString corpoAvvisoBlocco(const EventoFlusso& evento);
 QString corpoAvvisoSospeso(const EventoFlusso& evento);
+// The choices of a held-flow answer: how long ("1 ora") and for what ("Tutta l'app", "Solo verso
+// example.com", "Solo verso example.com, porta 443").
+QString etichettaDurata(DurataRisposta durata);
+QString etichettaAmbito(AmbitoRisposta ambito, const QString& host, std::int64_t porta);
+// What an answer of that duration and scope holds for, as one line ("Vale per 1 ora, solo verso
+// example.com").
+QString validitàRisposta(const RispostaDecisione& risposta, const EventoFlusso& evento);
 // The flow explainer's prompt, from its seven arguments in order.
 QString promptSpiegami(const QString& firma, const QString& host, const QString& porta,
                        const QString& protocollo, const QString& direzione, const QString& tracker,

@@ -3,18 +3,29 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "Ostrale/Stato/testi.h"
 
 namespace ostrale {
 
-FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget* parent)
+namespace {
+
+// The longest a host may be drawn in the scope's menu; the whole name is its tooltip.
+constexpr int larghezzaHost = 200;
+
+}  // namespace
+
+FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
+                                 const RispostaDecisione& proposta, QWidget* parent)
     : QDialog(parent), tipo_(tipo) {
     const bool sospesa = tipo == Tipo::sospesa;
     setObjectName(sospesa ? QStringLiteral("domandaSospesa") : QStringLiteral("domandaBlocco"));
@@ -63,6 +74,49 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget*
         QPalette p = tempo_->palette();
         p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
         tempo_->setPalette(p);
+
+        durata_ = new QComboBox(this);
+        durata_->setObjectName(QStringLiteral("durata"));
+        for (const DurataRisposta d : tuttiICasi<DurataRisposta>()) {
+            durata_->addItem(testi::etichettaDurata(d), static_cast<int>(d));
+        }
+        durata_->setCurrentIndex(durata_->findData(static_cast<int>(proposta.durata)));
+        durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::unaVolta)),
+                             tr("Solo le connessioni in attesa: nessuna regola, la prossima "
+                                "connessione dell'app chiede di nuovo"),
+                             Qt::ToolTipRole);
+        durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::finoAlRiavvio)),
+                             tr("Finché il computer non si riavvia"), Qt::ToolTipRole);
+
+        ambito_ = new QComboBox(this);
+        ambito_->setObjectName(QStringLiteral("ambito"));
+        const QString host = QString::fromStdString(destinazioneDomanda(evento).value_or(""));
+        // A long host is cut in the middle: both of its ends say which it is.
+        const QString breve =
+            ambito_->fontMetrics().elidedText(host, Qt::ElideMiddle, larghezzaHost);
+        const std::int64_t porta = portaDomanda(evento).value_or(0);
+        for (const AmbitoRisposta a : tuttiICasi<AmbitoRisposta>()) {
+            if (ambitoPossibile(a, evento) != a) continue;
+            ambito_->addItem(testi::etichettaAmbito(a, breve, porta), static_cast<int>(a));
+            if (a != AmbitoRisposta::app) {
+                ambito_->setItemData(ambito_->count() - 1,
+                                     tr("Anche i sottodomini di %1").arg(host), Qt::ToolTipRole);
+            }
+        }
+        ambito_->setCurrentIndex(
+            ambito_->findData(static_cast<int>(ambitoPossibile(proposta.ambito, evento))));
+
+        // One width for both menus: their edges line up.
+        const int larghezza = std::max(durata_->sizeHint().width(), ambito_->sizeHint().width());
+        durata_->setMinimumWidth(larghezza);
+        ambito_->setMinimumWidth(larghezza);
+        auto* scelte = new QFormLayout;
+        scelte->setContentsMargins(0, 4, 0, 0);
+        scelte->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+        scelte->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        scelte->addRow(tr("Per quanto:"), durata_);
+        scelte->addRow(tr("Per cosa:"), ambito_);
+        testo->addLayout(scelte);
         testo->addWidget(tempo_);
     }
     testo->addStretch(1);
@@ -96,6 +150,16 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget*
     setMaximumWidth(560);
 }
 
+DurataRisposta FinestraDomanda::durata() const {
+    return durata_ ? static_cast<DurataRisposta>(durata_->currentData().toInt())
+                   : DurataRisposta::perSempre;
+}
+
+AmbitoRisposta FinestraDomanda::ambito() const {
+    return ambito_ ? static_cast<AmbitoRisposta>(ambito_->currentData().toInt())
+                   : AmbitoRisposta::app;
+}
+
 void FinestraDomanda::mostraTempo(double secondiRimasti) {
     if (!tempo_) return;
     const int secondi = static_cast<int>(std::ceil(secondiRimasti));
@@ -104,7 +168,7 @@ void FinestraDomanda::mostraTempo(double secondiRimasti) {
     } else {
         tempo_->setText(
             tr("Tempo scaduto: l'estensione ha già deciso da sola per queste "
-               "connessioni. La risposta crea comunque la regola per l'app."));
+               "connessioni. La risposta crea comunque la regola scelta."));
     }
 }
 

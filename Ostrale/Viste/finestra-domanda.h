@@ -6,7 +6,9 @@
 
 #include "Condiviso/data.h"
 #include "Condiviso/evento-flusso.h"
+#include "Ostrale/Stato/risposta-decisione.h"
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -15,15 +17,22 @@ namespace ostrale {
 // One of the two questions as a window of its own that floats above the others: after a block
 // ("Accesso bloccato per sicurezza") or while a flow is held ("Connessione sospesa: decidi tu").
 // It never blocks the event loop; the answer comes as `risposta`. It cannot be closed without an
-// answer: the flows (or the question's throttle) wait for one.
+// answer: the flows (or the question's throttle) wait for one. A held flow's question also asks
+// for how long and for what the answer holds.
 class FinestraDomanda final : public QDialog {
     Q_OBJECT
   public:
     enum class Tipo { blocco, sospesa };
 
-    FinestraDomanda(Tipo tipo, const EventoFlusso& evento, QWidget* parent = nullptr);
+    // `proposta`: the duration and the scope chosen first (a held flow's question only; a scope
+    // the event does not allow gives way to a wider one).
+    FinestraDomanda(Tipo tipo, const EventoFlusso& evento, const RispostaDecisione& proposta = {},
+                    QWidget* parent = nullptr);
 
     Tipo tipo() const { return tipo_; }
+    // What the answer holds for, as chosen now (for ever and the application after a block).
+    DurataRisposta durata() const;
+    AmbitoRisposta ambito() const;
     // The time left for a held flow, shown under the text; none after a block.
     void mostraTempo(double secondiRimasti);
 
@@ -40,6 +49,8 @@ class FinestraDomanda final : public QDialog {
 
     Tipo tipo_;
     QLabel* tempo_ = nullptr;
+    QComboBox* durata_ = nullptr;
+    QComboBox* ambito_ = nullptr;
     bool risposto_ = false;
 };
 

@@ -40,8 +40,9 @@ void PresentatoreFinestre::chiediSuBlocco(const EventoFlusso& evento, Risposta r
 }
 
 void PresentatoreFinestre::chiediDecisione(std::uint64_t domanda, const EventoFlusso& evento,
-                                           Data scadenza, Risposta risposta) {
-    coda_.push_back({domanda, evento, scadenza, std::move(risposta)});
+                                           Data scadenza, const RispostaDecisione& ultima,
+                                           RispostaSospesa risposta) {
+    coda_.push_back({domanda, evento, scadenza, ultima, std::move(risposta)});
     if (!mostrata_) mostraProssima();
 }
 
@@ -71,7 +72,9 @@ void PresentatoreFinestre::mostraProssima() {
     }
     InAttesa prossima = std::move(coda_.front());
     coda_.pop_front();
-    auto* finestra = new FinestraDomanda(FinestraDomanda::Tipo::sospesa, prossima.evento);
+    // Asked before the last answer here was given: that answer is the newer choice.
+    auto* finestra = new FinestraDomanda(FinestraDomanda::Tipo::sospesa, prossima.evento,
+                                         datePrima_.value_or(prossima.ultima));
     mostrata_ = finestra;
     idMostrata_ = prossima.domanda;
     scadenzaMostrata_ = prossima.scadenza;
@@ -80,7 +83,9 @@ void PresentatoreFinestre::mostraProssima() {
                 finestra->hide();
                 finestra->deleteLater();
                 if (mostrata_ == finestra) mostrata_ = nullptr;
-                risposta(consenti);
+                const RispostaDecisione data{consenti, finestra->durata(), finestra->ambito()};
+                datePrima_ = data;
+                risposta(data);
                 if (!mostrata_) mostraProssima();
             });
     aggiornaTempo();

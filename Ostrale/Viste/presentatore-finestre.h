@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <deque>
+#include <optional>
 
 #include "Condiviso/orologio.h"
 #include "Ostrale/Stato/presentatore-domande.h"
@@ -23,8 +24,9 @@ class PresentatoreFinestre final : public QObject, public PresentatoreDomande {
     ~PresentatoreFinestre() override;
 
     void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override;
+    // A question shown after another was answered offers that answer's duration and scope.
     void chiediDecisione(std::uint64_t domanda, const EventoFlusso& evento, Data scadenza,
-                         Risposta risposta) override;
+                         const RispostaDecisione& ultima, RispostaSospesa risposta) override;
     void ritira(std::uint64_t domanda) override;
     // Every question goes, unanswered (the app quits: held flows follow the extension's own
     // time limit).
@@ -41,7 +43,8 @@ class PresentatoreFinestre final : public QObject, public PresentatoreDomande {
         std::uint64_t domanda;
         EventoFlusso evento;
         Data scadenza;
-        Risposta risposta;
+        RispostaDecisione ultima;
+        RispostaSospesa risposta;
     };
     void mostraProssima();
     void mostra(FinestraDomanda* finestra);
@@ -52,6 +55,7 @@ class PresentatoreFinestre final : public QObject, public PresentatoreDomande {
     std::uint64_t idMostrata_ = 0;
     Data scadenzaMostrata_;
     QPointer<FinestraDomanda> blocco_;
+    std::optional<RispostaDecisione> datePrima_;  // the last answer given here
     QTimer orologioTempo_;
 };
 

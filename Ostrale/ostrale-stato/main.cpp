@@ -74,9 +74,16 @@ class PresentatoreFisso final : public PresentatoreDomande {
     void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override {
         rispondi("accesso bloccato: " + descrivi(evento), std::move(risposta));
     }
+    // With the duration and the scope last chosen (for ever, the application, unless the
+    // preferences say otherwise).
     void chiediDecisione(std::uint64_t, const EventoFlusso& evento, Data,
-                         Risposta risposta) override {
-        rispondi("connessione sospesa: " + descrivi(evento), std::move(risposta));
+                         const RispostaDecisione& ultima, RispostaSospesa risposta) override {
+        rispondi("connessione sospesa: " + descrivi(evento),
+                 [ultima, risposta = std::move(risposta)](bool consenti) {
+                     RispostaDecisione r = ultima;
+                     r.consenti = consenti;
+                     risposta(r);
+                 });
     }
     void ritira(std::uint64_t) override {}
 

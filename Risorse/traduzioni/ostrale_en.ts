@@ -1481,7 +1481,7 @@ Keep blocking it, or let it connect from now on. Your choice becomes a rule for 
         <source>corpo_avviso_sospeso</source>
         <translation>%1 wants to connect to %2 on port %3, but the app %4.
 
-The connection is on hold until you decide, for 60 seconds at most. Your answer becomes a rule for the app.</translation>
+The connection is on hold until you decide, for 60 seconds at most. Your answer holds for as long and for where you choose.</translation>
     </message>
     <message>
         <source>prompt_spiegami</source>

@@ -1481,7 +1481,7 @@ Puoi continuare a bloccarla o lasciarla collegare da ora in poi. La scelta diven
         <source>corpo_avviso_sospeso</source>
         <translation>%1 vuole collegarsi a %2 sulla porta %3, ma l&apos;app %4.
 
-La connessione resta sospesa finché non decidi, al massimo 60 secondi. La risposta diventa una regola per l&apos;app.</translation>
+La connessione resta sospesa finché non decidi, al massimo 60 secondi. La risposta vale per il tempo e per le destinazioni che scegli.</translation>
     </message>
     <message>
         <source>prompt_spiegami</source>

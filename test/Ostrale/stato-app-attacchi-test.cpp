@@ -11,8 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QLocalServer>
+#include <QLocalSocket>
+
 #include "Condiviso/archivio-condiviso.h"
 #include "Condiviso/codifica-json.h"
+#include "Condiviso/cornice.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Stato/impostazioni-app.h"
@@ -431,9 +435,14 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
                                           "esempio.example sulla porta 443, ma l'app è "
                                           "in quarantena (software nuovo).")))
         << n.corpo.toStdString();
-    ASSERT_EQ(n.azioni.size(), 2u);
+    // The last line says what the buttons apply: the last choice, for ever and the whole
+    // application until the user picks another.
+    EXPECT_TRUE(n.corpo.endsWith(QStringLiteral("\n\nVale per sempre, per tutta l'app")))
+        << n.corpo.toStdString();
+    ASSERT_EQ(n.azioni.size(), 3u);
     EXPECT_EQ(n.azioni[0].etichetta, QStringLiteral("Blocca"));
     EXPECT_EQ(n.azioni[1].etichetta, QStringLiteral("Consenti"));
+    EXPECT_EQ(n.azioni[2].etichetta, QStringLiteral("Solo questa volta"));
     EXPECT_TRUE(n.urgente);
     EXPECT_EQ(s.richiesteInAttesa(), 2);
     EXPECT_DOUBLE_EQ(domande_.domande[0].scadenza.secondiDa(orologio_.adesso()), 60);
@@ -460,6 +469,82 @@ TEST_F(ArchivioAttacchi, AHeldFlowIsAskedInAWindowAndANotificationAndTheFirstAns
     s.chiediDecisione(json::codifica(sospeso));
     EXPECT_EQ(notifiche_.inviate.size(), 2u);
     EXPECT_EQ(domande_.domande.size(), 3u);
+}
+
+// What the answers tell the extension, read off the channel by a stand-in for it: which waiting
+// flows are released, whether the answer holds for the next ones, and the rule that follows. The
+// notification's buttons apply the last choice the window made, and say so.
+TEST_F(ArchivioAttacchi, TheAnswerTellsTheExtensionWhichWaitingFlowsItReleases) {
+    QLocalServer server;
+    const QString percorso = QString::fromStdString((cartella_ / "estensione.sock").string());
+    ASSERT_TRUE(server.listen(percorso));
+    std::vector<RispostaSospesi> sospesi;
+    std::vector<ModificaRegole> modifiche;
+    canale::LettoreCornici lettore;
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        QLocalSocket* c = server.nextPendingConnection();
+        QObject::connect(c, &QLocalSocket::readyRead, c, [&, c] {
+            const QByteArray byte = c->readAll();
+            lettore.aggiungi(
+                std::string_view(byte.constData(), static_cast<std::size_t>(byte.size())));
+            while (auto cornice = lettore.prossima()) {
+                if (cornice->nome == canale::messaggi::rispondiSospesi) {
+                    sospesi.push_back(*json::decodifica<RispostaSospesi>(cornice->carico));
+                    continue;  // no answer to this one
+                }
+                if (cornice->nome == canale::messaggi::modificaRegole)
+                    modifiche.push_back(*json::decodifica<ModificaRegole>(cornice->carico));
+                const std::string risposta =
+                    cornice->nome == canale::messaggi::registra ? canale::bool_(true)
+                    : cornice->nome == canale::messaggi::modificaRegole
+                        ? json::codifica(RispostaModifica{EsitoModifica::cambiata, {}})
+                        : std::string();
+                const std::string uscita = canale::codifica(
+                    {canale::TipoCornice::risposta, cornice->id, cornice->nome, risposta});
+                c->write(uscita.data(), static_cast<qint64>(uscita.size()));
+            }
+        });
+    });
+    preferenze_.imposta(ImpostazioniApp::durataRisposta, QStringLiteral("1h"));
+    preferenze_.imposta(ImpostazioniApp::ambitoRisposta, QStringLiteral("hostPorta"));
+    StatoApp s({orologio_, tempo_, gestore_, preferenze_, &domande_, percorso, {}, &notifiche_});
+    s.avvia();
+    ASSERT_TRUE(aspetta([&] { return s.connesso() && s.estensionePronta(); }));
+    EventoFlusso sospeso = evento(orologio_.adesso(), "/opt/prima", false);
+    sospeso.host = "https://WWW.Esempio.example/";
+    for (const char* firma : {"/opt/prima", "/opt/seconda", "/opt/terza"}) {
+        sospeso.firmaApp = firma;
+        s.chiediDecisione(json::codifica(sospeso));
+    }
+    ASSERT_EQ(domande_.domande.size(), 3u);
+    EXPECT_EQ(domande_.domande[0].ultima,
+              (RispostaDecisione{false, DurataRisposta::unOra, AmbitoRisposta::hostPorta}));
+    ASSERT_EQ(notifiche_.inviate.size(), 3u);
+    EXPECT_TRUE(notifiche_.inviate[0].corpo.endsWith(
+        QStringLiteral("\n\nVale per 1 ora, solo verso esempio.example, porta 443")))
+        << notifiche_.inviate[0].corpo.toStdString();
+    notifiche_.scegli(notifiche_.inviate[0].identificatore, QStringLiteral("consenti"));
+    notifiche_.scegli(notifiche_.inviate[1].identificatore, QStringLiteral("unaVolta"));
+    EXPECT_EQ(preferenze_.comeTesto(ImpostazioniApp::durataRisposta), QStringLiteral("1h"));
+    domande_.domande[2].decidi({false, DurataRisposta::perSempre, AmbitoRisposta::app});
+    EXPECT_EQ(preferenze_.comeTesto(ImpostazioniApp::durataRisposta), QStringLiteral("perSempre"));
+    EXPECT_EQ(preferenze_.comeTesto(ImpostazioniApp::ambitoRisposta), QStringLiteral("app"));
+
+    ASSERT_TRUE(aspetta([&] { return sospesi.size() == 3 && modifiche.size() >= 2; }));
+    EXPECT_EQ(sospesi, (std::vector<RispostaSospesi>{
+                           {"/opt/prima", true, false, "esempio.example", 443},
+                           {"/opt/seconda", true, true, "esempio.example", 443},
+                           {"/opt/terza", false, false, std::nullopt, std::nullopt}}));
+    // The answer once made no rule: the edits are the first and the third answers'.
+    ASSERT_EQ(modifiche.size(), 2u);
+    EXPECT_EQ(modifiche[0].operazione, OperazioneRegole::aggiungiRegolaDominio);
+    EXPECT_EQ(modifiche[0].dominio, "esempio.example");
+    EXPECT_EQ(modifiche[0].firma, "/opt/prima");
+    EXPECT_EQ(modifiche[0].porta, 443);
+    EXPECT_EQ(modifiche[0].azione, AzioneRegola::consenti);
+    ASSERT_TRUE(modifiche[0].durata.scadenza.has_value());
+    EXPECT_NEAR(modifiche[0].durata.scadenza->secondiDa(orologio_.adesso()), 3600, 1e-3);
+    EXPECT_EQ(modifiche[1], ModificaRegole::nuovaRegola("/opt/terza", AzioneRegola::blocca));
 }
 
 TEST_F(ArchivioAttacchi, AnApplicationWakingUpIsToldOncePerHour) {

@@ -105,17 +105,25 @@ class PresentatoreRegistrato final : public PresentatoreDomande {
         EventoFlusso evento;
         bool sospesa;  // the paused-flow question, else the one after a block
         Data scadenza;
+        // The verdict alone; a paused-flow question's with the duration and scope offered.
         Risposta risposta;
         std::uint64_t id = 0;
         bool ritirata = false;
+        RispostaDecisione ultima;  // what a paused-flow question offered first
+        RispostaSospesa decidi;    // a paused-flow question's whole answer
     };
 
     void chiediSuBlocco(const EventoFlusso& evento, Risposta risposta) override {
-        domande.push_back({evento, false, {}, std::move(risposta)});
+        domande.push_back({evento, false, {}, std::move(risposta), 0, false, {}, {}});
     }
     void chiediDecisione(std::uint64_t id, const EventoFlusso& evento, Data scadenza,
-                         Risposta risposta) override {
-        domande.push_back({evento, true, scadenza, std::move(risposta), id});
+                         const RispostaDecisione& ultima, RispostaSospesa risposta) override {
+        auto solo = [ultima, risposta](bool consenti) {
+            RispostaDecisione r = ultima;
+            r.consenti = consenti;
+            risposta(r);
+        };
+        domande.push_back({evento, true, scadenza, solo, id, false, ultima, std::move(risposta)});
     }
     void ritira(std::uint64_t id) override {
         for (Domanda& d : domande) {

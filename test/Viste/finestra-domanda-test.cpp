@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -13,7 +14,12 @@
 #include <ctime>
 #include <optional>
 
+#include "Condiviso/archivio-condiviso.h"
+#include "Condiviso/archivio-regole.h"
 #include "Condiviso/orologio.h"
+#include "Ostrale/Linux/gestore-esterno.h"
+#include "Ostrale/Stato/impostazioni-app.h"
+#include "Ostrale/Stato/stato-app.h"
 #include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/presentatore-finestre.h"
 #include "test/Ostrale/supporto-app.h"
@@ -48,6 +54,24 @@ QString testo(QWidget* finestra, const char* nome) {
     return l ? l->text() : QString();
 }
 
+QComboBox* menu(QWidget* finestra, const char* nome) {
+    return finestra->findChild<QComboBox*>(QLatin1String(nome));
+}
+
+QStringList voci(const QComboBox* m) {
+    QStringList v;
+    for (int i = 0; i < m->count(); ++i) v << m->itemText(i);
+    return v;
+}
+
+// Picks the item of `m` that stands for `caso`.
+template <typename E>
+void scegli(QComboBox* m, E caso) {
+    const int i = m->findData(static_cast<int>(caso));
+    ASSERT_GE(i, 0);
+    m->setCurrentIndex(i);
+}
+
 void clicca(QWidget* finestra, const char* bottone) {
     auto* b = finestra->findChild<QPushButton*>(QLatin1String(bottone));
     ASSERT_NE(b, nullptr) << bottone;
@@ -63,13 +87,18 @@ class Domande : public ::testing::Test {
 TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
     std::vector<std::pair<int, bool>> risposte;
     const Data scadenza = orologio_.adesso().piùSecondi(60);
+    auto registra = [&](int quale) {
+        return [&risposte, quale](const RispostaDecisione& r) {
+            risposte.emplace_back(quale, r.consenti);
+        };
+    };
     presentatore_.chiediDecisione(1,
                                   sospeso("/opt/nuovo-editor/editor", MotivoDecisione::quarantena),
-                                  scadenza, [&](bool c) { risposte.emplace_back(1, c); });
+                                  scadenza, {}, registra(1));
     presentatore_.chiediDecisione(2, sospeso("/usr/bin/sincronizza", MotivoDecisione::predefinita),
-                                  scadenza, [&](bool c) { risposte.emplace_back(2, c); });
+                                  scadenza, {}, registra(2));
     presentatore_.chiediDecisione(3, sospeso("/usr/bin/terza", MotivoDecisione::predefinita),
-                                  scadenza, [&](bool c) { risposte.emplace_back(3, c); });
+                                  scadenza, {}, registra(3));
     auto finestre = aperte(QStringLiteral("domandaSospesa"));
     ASSERT_EQ(finestre.size(), 1u);
     FinestraDomanda* prima = finestre[0];
@@ -81,7 +110,6 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
                                                "aggiornamenti.example.test sulla porta 443, "
                                                "ma l'app è in quarantena (software nuovo).")));
     EXPECT_EQ(testo(prima, "tempo"), QStringLiteral("Restano 60 secondi per decidere."));
-    fotografa(prima, QStringLiteral("domanda-sospesa.png"));
 
     // The event loop keeps running while the question is open.
     int giri = 0;
@@ -101,7 +129,6 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
     orologio_.avanza(1);
     presentatore_.aggiornaTempo();
     EXPECT_TRUE(testo(prima, "tempo").startsWith(QStringLiteral("Tempo scaduto:")));
-    fotografa(prima, QStringLiteral("domanda-sospesa-scaduta.png"));
 
     clicca(prima, "bottoneConsenti");
     ASSERT_EQ(risposte, (std::vector<std::pair<int, bool>>{{1, true}}));
@@ -129,6 +156,98 @@ TEST_F(Domande, HeldFlowsAreAskedOneAtATimeWithTheTimeLeft) {
     EXPECT_EQ(presentatore_.inCoda(), 0u);
 }
 
+TEST_F(Domande, AHeldFlowAsksForHowLongAndForWhatAndTheAnswerCarriesBoth) {
+    std::vector<RispostaDecisione> risposte;
+    auto registra = [&](const RispostaDecisione& r) { risposte.push_back(r); };
+    const Data scadenza = orologio_.adesso().piùSecondi(60);
+    EventoFlusso conNome = sospeso("/usr/bin/curl", MotivoDecisione::predefinita);
+    conNome.host = "www.Example.com";
+    EventoFlusso senzaNome = sospeso("/usr/bin/nc", MotivoDecisione::predefinita);
+    senzaNome.host = "?";
+    senzaNome.indirizzoIP = "2001:DB8:0::7";
+    senzaNome.porta = "?";
+    EventoFlusso ignoto = senzaNome;
+    ignoto.indirizzoIP.reset();
+    const RispostaDecisione ultima{false, DurataRisposta::unOra, AmbitoRisposta::hostPorta};
+    presentatore_.chiediDecisione(1, conNome, scadenza, ultima, registra);
+    presentatore_.chiediDecisione(2, senzaNome, scadenza, ultima, registra);
+    presentatore_.chiediDecisione(3, ignoto, scadenza, ultima, registra);
+
+    FinestraDomanda* f = presentatore_.domandaSospesa();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(voci(menu(f, "durata")), (QStringList{"Solo questa volta", "15 minuti", "1 ora",
+                                                    "12 ore", "Fino al riavvio", "Per sempre"}));
+    EXPECT_EQ(voci(menu(f, "ambito")), (QStringList{"Tutta l'app", "Solo verso example.com",
+                                                    "Solo verso example.com, porta 443"}));
+    // The last choice comes first.
+    EXPECT_EQ(menu(f, "durata")->currentText(), QStringLiteral("1 ora"));
+    EXPECT_EQ(menu(f, "ambito")->currentText(),
+              QStringLiteral("Solo verso example.com, porta 443"));
+    scegli(menu(f, "durata"), DurataRisposta::dodiciOre);
+    scegli(menu(f, "ambito"), AmbitoRisposta::host);
+    clicca(f, "bottoneBlocca");
+    ASSERT_EQ(
+        risposte,
+        (std::vector<RispostaDecisione>{{false, DurataRisposta::dodiciOre, AmbitoRisposta::host}}));
+
+    // Asked before that answer, the next offers it. Without a host name the host is the
+    // address; without a port number there is no port to narrow to.
+    QPointer<FinestraDomanda> g = presentatore_.domandaSospesa();
+    ASSERT_TRUE(g && g != f);
+    EXPECT_EQ(voci(menu(g, "ambito")), (QStringList{"Tutta l'app", "Solo verso 2001:db8::7"}));
+    EXPECT_EQ(menu(g, "durata")->currentText(), QStringLiteral("12 ore"));
+    EXPECT_EQ(menu(g, "ambito")->currentText(), QStringLiteral("Solo verso 2001:db8::7"));
+    scegli(menu(g, "durata"), DurataRisposta::unaVolta);
+    clicca(g, "bottoneConsenti");
+    // Neither a name nor an address: only the application can be meant.
+    FinestraDomanda* h = presentatore_.domandaSospesa();
+    ASSERT_TRUE(h && h != g);
+    EXPECT_EQ(voci(menu(h, "ambito")), QStringList{"Tutta l'app"});
+    EXPECT_EQ(menu(h, "durata")->currentText(), QStringLiteral("Solo questa volta"));
+    clicca(h, "bottoneConsenti");
+    EXPECT_EQ(risposte, (std::vector<RispostaDecisione>{
+                            {false, DurataRisposta::dodiciOre, AmbitoRisposta::host},
+                            {true, DurataRisposta::unaVolta, AmbitoRisposta::host},
+                            {true, DurataRisposta::unaVolta, AmbitoRisposta::app}}));
+
+    // A host too long for the window is cut in its middle, whole in the tooltip.
+    EventoFlusso lungo = conNome;
+    lungo.host = "un-nome-di-host-davvero-molto-lungo-per-una-finestra.cdn.servizi.example.com";
+    presentatore_.chiediDecisione(4, lungo, scadenza, ultima, registra);
+    FinestraDomanda* l = presentatore_.domandaSospesa();
+    ASSERT_NE(l, nullptr);
+    QComboBox* ambito = menu(l, "ambito");
+    EXPECT_TRUE(ambito->itemText(1).contains(QChar(0x2026))) << ambito->itemText(1).toStdString();
+    EXPECT_TRUE(ambito->itemData(1, Qt::ToolTipRole)
+                    .toString()
+                    .contains(QString::fromStdString(lungo.host)));
+    EXPECT_LE(l->minimumSizeHint().width(), l->maximumWidth());
+    presentatore_.ritira(4);
+}
+
+// The pictures of the held-flow question, with its choices, in both languages.
+TEST_F(Domande, PicturesOfTheHeldFlowQuestion) {
+    inOgniLingua([&](const QString& lingua) {
+        presentatore_.chiediDecisione(
+            10, sospeso("/opt/nuovo-editor/editor", MotivoDecisione::quarantena),
+            orologio_.adesso().piùSecondi(60), {false, DurataRisposta::unOra, AmbitoRisposta::host},
+            [](const RispostaDecisione&) {});
+        FinestraDomanda* f = presentatore_.domandaSospesa();
+        ASSERT_NE(f, nullptr);
+        // Nothing cut: the window is at least as large as its contents need.
+        EXPECT_GE(f->width(), f->minimumSizeHint().width());
+        EXPECT_GE(f->height(), f->minimumSizeHint().height());
+        fotografa(f, QStringLiteral("domanda-sospesa-%1.png").arg(lingua));
+        orologio_.avanza(61);
+        presentatore_.aggiornaTempo();
+        fotografa(f, QStringLiteral("domanda-sospesa-scaduta-%1.png").arg(lingua));
+        presentatore_.ritira(10);
+        EXPECT_TRUE(aspetta(
+            [&] { return static_cast<bool>(aperte(QStringLiteral("domandaSospesa")).empty()); },
+            5));
+    });
+}
+
 TEST_F(Domande, TheQuestionAfterABlockAnswersWithItsTwoButtons) {
     std::optional<bool> risposta;
     presentatore_.chiediSuBlocco(sospeso("/usr/bin/curl", MotivoDecisione::predefinita),
@@ -154,16 +273,15 @@ TEST_F(Domande, InEnglish) {
     QTranslator inglese;
     ASSERT_TRUE(inglese.load(QStringLiteral(":/traduzioni/ostrale_en")));
     QCoreApplication::installTranslator(&inglese);
-    presentatore_.chiediDecisione(7,
-                                  sospeso("org.example.Sincronizza", MotivoDecisione::predefinita),
-                                  orologio_.adesso().piùSecondi(42), [](bool) {});
+    presentatore_.chiediDecisione(
+        7, sospeso("org.example.Sincronizza", MotivoDecisione::predefinita),
+        orologio_.adesso().piùSecondi(42), {}, [](const RispostaDecisione&) {});
     auto finestre = aperte(QStringLiteral("domandaSospesa"));
     ASSERT_EQ(finestre.size(), 1u);
     EXPECT_EQ(testo(finestre[0], "titolo"), QStringLiteral("Connection on hold: your call"));
     EXPECT_EQ(testo(finestre[0], "tempo"), QStringLiteral("42 seconds left to decide."));
     EXPECT_EQ(finestre[0]->findChild<QPushButton*>(QStringLiteral("bottoneConsenti"))->text(),
               QStringLiteral("Allow"));
-    fotografa(finestre[0], QStringLiteral("domanda-sospesa-en.png"));
     presentatore_.ritira(7);
     bool risposto = false;
     presentatore_.chiediSuBlocco(sospeso("/usr/bin/curl", MotivoDecisione::quarantena),
@@ -175,6 +293,95 @@ TEST_F(Domande, InEnglish) {
     clicca(blocco[0], "bottoneConsenti");
     EXPECT_TRUE(risposto);
     QCoreApplication::removeTranslator(&inglese);
+}
+
+// The question's window beside the real daemon, which holds the flows of applications it has never
+// seen and asks about them: what the user picks becomes the rule the daemon stores. (That an
+// answer once makes no rule is read off the channel in the controller's tests.)
+class DomandeConEstensione : public ::testing::Test {
+  protected:
+    DomandeConEstensione() {
+        std::filesystem::create_directories(cartella_ / "c");
+        StatoRegole regole;
+        regole.impostazioni.chiediPrima = true;
+        regole.impostazioni.bloccaSconosciute = true;
+        ArchivioCondiviso::salva(regole);
+        demone_.avvia();
+        stato_.avvia();
+    }
+    ~DomandeConEstensione() override {
+        presentatore_.ritiraTutte();
+        demone_.ferma();
+    }
+
+    // The next question on screen after `prima` (none: the first).
+    FinestraDomanda* prossima(const QPointer<FinestraDomanda>& prima = {}) {
+        aspetta(
+            [&] {
+                FinestraDomanda* f = presentatore_.domandaSospesa();
+                return f != nullptr && f != prima.data();
+            },
+            20);
+        FinestraDomanda* f = presentatore_.domandaSospesa();
+        return f != prima.data() ? f : nullptr;
+    }
+    static std::string firmaDi(QWidget* finestra) {
+        return testo(finestra, "corpo")
+            .section(QStringLiteral(" vuole collegarsi"), 0, 0)
+            .toStdString();
+    }
+    static StatoRegole nelFile() { return ArchivioRegole::leggi().value_or(StatoRegole{}); }
+
+    CartellaTemporanea cartella_;
+    VariabileAmbiente contenitore_{"OSTRALE_CONTENITORE", (cartella_ / "c").string()};
+    DemoneSimulato demone_{cartella_ / "c", cartella_ / "ostrale.sock", {"--velocita", "20"}};
+    OrologioDiSistema orologio_;
+    TemporizzatoreQt tempo_;
+    GestoreEsterno gestore_;
+    ImpostazioniApp preferenze_{QString::fromStdString((cartella_ / "ostrale.conf").string())};
+    PresentatoreFinestre presentatore_{orologio_};
+    StatoApp stato_{{orologio_,
+                     tempo_,
+                     gestore_,
+                     preferenze_,
+                     &presentatore_,
+                     QString::fromStdString((cartella_ / "ostrale.sock").string()),
+                     {}}};
+};
+
+TEST_F(DomandeConEstensione, TheChosenDurationAndScopeMakeTheStoredRuleAndComeFirstNextTime) {
+    QPointer<FinestraDomanda> f = prossima();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(menu(f, "durata")->currentText(), QStringLiteral("Per sempre"));
+    EXPECT_EQ(menu(f, "ambito")->currentText(), QStringLiteral("Tutta l'app"));
+    const std::string primaApp = firmaDi(f);
+    scegli(menu(f, "durata"), DurataRisposta::unOra);
+    scegli(menu(f, "ambito"), AmbitoRisposta::host);
+    const std::string host =
+        menu(f, "ambito")->currentText().section(QStringLiteral("Solo verso "), 1).toStdString();
+    ASSERT_FALSE(host.empty());
+    const double quando = orologio_.adesso().secondiUnix();
+    clicca(f, "bottoneConsenti");
+
+    // A domain rule narrowed to the application, ending an hour from now.
+    ASSERT_TRUE(aspetta([&] { return nelFile().regoleDominio.size() == 1; }, 10));
+    const RegolaDominio regola = nelFile().regoleDominio[0];
+    EXPECT_EQ(regola.dominio, host);
+    EXPECT_EQ(regola.firmaApp, primaApp);
+    EXPECT_EQ(regola.porta, std::nullopt);
+    EXPECT_EQ(regola.azione, AzioneRegola::consenti);
+    ASSERT_TRUE(regola.durata.scadenza.has_value());
+    EXPECT_NEAR(regola.durata.scadenza->secondiUnix() - quando, 3600, 30);
+    EXPECT_TRUE(nelFile().regole.empty());
+    EXPECT_EQ(preferenze_.comeTesto(ImpostazioniApp::durataRisposta), QStringLiteral("1h"));
+    EXPECT_EQ(preferenze_.comeTesto(ImpostazioniApp::ambitoRisposta), QStringLiteral("host"));
+
+    // The next question offers the same.
+    QPointer<FinestraDomanda> g = prossima(f);
+    ASSERT_TRUE(g);
+    EXPECT_EQ(menu(g, "durata")->currentText(), QStringLiteral("1 ora"));
+    EXPECT_EQ(static_cast<AmbitoRisposta>(menu(g, "ambito")->currentData().toInt()),
+              AmbitoRisposta::host);
 }
 
 }  // namespace

@@ -199,6 +199,69 @@ TEST_F(SenzaEstensione, RowsStayPutWhileFlowsPourIn) {
               QStringLiteral("/usr/bin/ultima"));
 }
 
+QString testoIn(QWidget* w, const char* nome) {
+    auto* l = w->findChild<QLabel*>(QLatin1String(nome));
+    return l ? l->text() : QString();
+}
+
+// Temporary rules show how long they still last, refreshed by the section's one timer only while
+// it shows; a domain rule narrowed to an application and a port says so.
+TEST_F(SenzaEstensione, TemporaryRulesShowTheirTimeLeftWhileTheSectionShows) {
+    const Data adesso = orologio_.adesso();
+    StatoApp& s = stato();
+    ASSERT_EQ(s.aggiungiRegola("/usr/bin/curl", AzioneRegola::consenti,
+                               durataPer(DurataRisposta::quindiciMinuti, adesso)),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(s.aggiungiRegola("/usr/bin/git", AzioneRegola::blocca,
+                               durataPer(DurataRisposta::finoAlRiavvio, adesso)),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(s.aggiungiRegola("/usr/bin/wget", AzioneRegola::blocca), EsitoModifica::cambiata);
+    ASSERT_EQ(
+        s.aggiungiRegolaDominio("example.com", AzioneRegola::consenti, "/usr/lib/firefox/firefox",
+                                443, durataPer(DurataRisposta::dodiciOre, adesso)),
+        EsitoModifica::cambiata);
+    ASSERT_TRUE(
+        aspetta([&] { return s.regole().size() == 3 && s.regoleDominio().size() == 1; }, 10));
+    VistaRegole v(s);
+    v.resize(900, 600);
+    EXPECT_FALSE(v.orologioDurate().isActive());
+    v.show();
+    auto riga = [&](const auto& regole, std::size_t i) { return v.riga(regole[i].id); };
+    RigaRegola* curl = riga(s.regole(), 0);
+    RigaRegola* git = riga(s.regole(), 1);
+    RigaRegola* wget = riga(s.regole(), 2);
+    RigaRegola* firefox = riga(s.regoleDominio(), 0);
+    ASSERT_TRUE(curl && git && wget && firefox);
+    EXPECT_EQ(testoIn(curl, "tempoRimasto"), QStringLiteral("ancora 15 min"));
+    EXPECT_EQ(testoIn(git, "tempoRimasto"), QStringLiteral("fino al riavvio"));
+    EXPECT_EQ(testoIn(firefox, "tempoRimasto"), QStringLiteral("ancora 12 h"));
+    for (RigaRegola* r : {curl, git, firefox}) {
+        auto* permanente = r->findChild<QPushButton*>(QStringLiteral("rendiPermanente"));
+        EXPECT_TRUE(aspetta([&] { return permanente->isVisible(); }, 5));
+    }
+    EXPECT_FALSE(wget->findChild<QWidget*>(QStringLiteral("rigaDurata"))->isVisible());
+    EXPECT_EQ(testoIn(firefox, "dettaglio"),
+              QStringLiteral("solo per firefox · porta 443 · compresi i sottodomini"));
+    EXPECT_EQ(firefox->toolTip(), QStringLiteral("/usr/lib/firefox/firefox"));
+
+    // A minute later, when the timer says so.
+    ASSERT_TRUE(v.orologioDurate().isActive());
+    EXPECT_EQ(v.orologioDurate().interval(), 60 * 1000);
+    orologio_.avanza(61);
+    EXPECT_EQ(testoIn(curl, "tempoRimasto"), QStringLiteral("ancora 15 min"));
+    v.orologioDurate().start(0);
+    ASSERT_TRUE(aspetta(
+        [&] { return testoIn(curl, "tempoRimasto") == QStringLiteral("ancora 14 min"); }, 5));
+    EXPECT_EQ(v.orologioDurate().interval(), 60 * 1000);
+    // Hidden, it rests; shown again, it is right at once.
+    v.hide();
+    EXPECT_FALSE(v.orologioDurate().isActive());
+    orologio_.avanza(10 * 60);
+    v.show();
+    EXPECT_EQ(testoIn(curl, "tempoRimasto"), QStringLiteral("ancora 4 min"));
+    EXPECT_TRUE(v.orologioDurate().isActive());
+}
+
 // The rules section against the real simulated daemon: what the widgets do is in its file.
 class ConEstensione : public ::testing::Test, protected ControlloreConEstensione {
   protected:
@@ -306,6 +369,60 @@ TEST_F(ConEstensione, RulesMadeChangedAndDeletedThroughTheWidgets) {
     QTest::keyClick(v.riga(dominioId), Qt::Key_Delete);
     ASSERT_TRUE(aspetta([&] { return !dominioNelFile(); }, 10));
     ASSERT_TRUE(aspetta([&] { return v.riga(dominioId) == nullptr; }, 5));
+}
+
+// A temporary rule made permanent by its row's button, as the daemon stores it; the section's
+// pictures with temporary and narrowed rules.
+TEST_F(ConEstensione, ATemporaryRuleIsMadePermanentByItsButton) {
+    ASSERT_TRUE(aspetta([&] { return stato_.estensionePronta(); }, 20));
+    const Data adesso = orologio_.adesso();
+    ASSERT_EQ(stato_.aggiungiRegola("/usr/bin/curl", AzioneRegola::consenti,
+                                    durataPer(DurataRisposta::unOra, adesso)),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.aggiungiRegola("/usr/bin/git", AzioneRegola::blocca,
+                                    durataPer(DurataRisposta::finoAlRiavvio, adesso)),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.aggiungiRegolaDominio("github.com", AzioneRegola::consenti,
+                                           "/usr/lib/firefox/firefox", 443,
+                                           durataPer(DurataRisposta::quindiciMinuti, adesso)),
+              EsitoModifica::cambiata);
+    ASSERT_EQ(stato_.aggiungiRegolaDominio("telemetria.example", AzioneRegola::blocca,
+                                           "/usr/share/code/code", std::nullopt, Durata{}),
+              EsitoModifica::cambiata);
+    ASSERT_TRUE(aspetta([&] { return nelFile("/usr/bin/curl") && nelFile("/usr/bin/git"); }, 10));
+    const Uuid curl = nelFile("/usr/bin/curl")->id;
+    ASSERT_TRUE(nelFile("/usr/bin/curl")->durata.scadenza.has_value());
+    // (The daemon's own rules are there too.)
+    ASSERT_TRUE(aspetta(
+        [&] {
+            const auto& d = stato_.regoleDominio();
+            return std::count_if(d.begin(), d.end(),
+                                 [](const RegolaDominio& r) { return r.ristretta(); }) == 2;
+        },
+        10));
+
+    inOgniLingua([&](const QString& lingua) {
+        VistaRegole v(stato_);
+        v.resize(900, 640);
+        v.show();
+        gira(0.2);
+        fotografa(&v, QStringLiteral("regole-durate-%1.png").arg(lingua));
+    });
+
+    VistaRegole v(stato_);
+    v.resize(900, 600);
+    v.show();
+    ASSERT_TRUE(aspetta([&] { return v.riga(curl) != nullptr; }, 5));
+    RigaRegola* riga = v.riga(curl);
+    EXPECT_EQ(testoIn(riga, "tempoRimasto"), QStringLiteral("ancora 1 h"));
+    QTest::mouseClick(riga->findChild<QPushButton*>(QStringLiteral("rendiPermanente")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(aspetta([&] { return nelFile("/usr/bin/curl")->durata.perSempre(); }, 10));
+    EXPECT_EQ(nelFile("/usr/bin/curl")->azione, AzioneRegola::consenti);
+    EXPECT_EQ(nelFile("/usr/bin/curl")->id, curl);
+    ASSERT_TRUE(aspetta(
+        [&] { return !riga->findChild<QWidget*>(QStringLiteral("rigaDurata"))->isVisible(); }, 10));
+    EXPECT_FALSE(nelFile("/usr/bin/git")->durata.perSempre());
 }
 
 // Rules out to a file and back in through the section, the daemon storing what the preview

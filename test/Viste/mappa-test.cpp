@@ -147,10 +147,10 @@ TEST(PuntiMappa, ColourSizeAndHoverText) {
 
 TEST(PuntiMappa, AnExistingRuleNamesExactlyTheHostAndIsActive) {
     const ServerPunto s{"1.2.3.4", "WWW.Tracker.Example.com", "", 1, 0};
-    RegolaDominio genitore{.dominio = "example.com", .azione = AzioneRegola::blocca};
-    RegolaDominio spenta{.dominio = "tracker.example.com", .azione = AzioneRegola::consenti};
-    spenta.attiva = false;
-    RegolaDominio esatta{.dominio = "tracker.example.com", .azione = AzioneRegola::blocca};
+    const RegolaDominio genitore(Uuid::genera(), "example.com", AzioneRegola::blocca, true);
+    const RegolaDominio spenta(Uuid::genera(), "tracker.example.com", AzioneRegola::consenti,
+                               false);
+    const RegolaDominio esatta(Uuid::genera(), "tracker.example.com", AzioneRegola::blocca, true);
     EXPECT_FALSE(regolaEsistente(s, {genitore, spenta}));
     const auto r = regolaEsistente(s, {genitore, spenta, esatta});
     ASSERT_TRUE(r);

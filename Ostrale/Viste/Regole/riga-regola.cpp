@@ -9,10 +9,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "Ostrale/Viste/Regole/scelta-azione.h"
@@ -40,6 +42,20 @@ void RigaRegola::riempiOre(QComboBox& menu, std::int64_t attuale) {
         menu.addItem(etichettaOra(m), QVariant::fromValue<qint64>(m));
     }
     menu.setCurrentIndex(menu.findData(QVariant::fromValue<qint64>(attuale)));
+}
+
+QString RigaRegola::testoDurata(const Durata& durata, Data adesso) {
+    if (durata.scadenza) {
+        const double secondi = durata.scadenza->secondiDa(adesso);
+        if (!(secondi > 0)) return tr("in scadenza");
+        const int minuti = static_cast<int>(std::ceil(secondi / 60));
+        if (minuti < 60) return tr("ancora %n min", nullptr, minuti);
+        const int ore = static_cast<int>(std::lround(secondi / 3600));
+        if (ore < 48) return tr("ancora %n h", nullptr, ore);
+        return tr("ancora %n giorni", nullptr, static_cast<int>(std::lround(secondi / 86400)));
+    }
+    if (durata.avvio) return tr("fino al riavvio");
+    return {};
 }
 
 RigaRegola::RigaRegola(const Regola& regola, QWidget* parent) : QWidget(parent), id_(regola.id) {
@@ -138,6 +154,27 @@ void RigaRegola::costruisci(bool dominio) {
         colonna->addWidget(rigaFascia_);
     }
 
+    // How long a temporary rule still lasts, and the way to keep it.
+    rigaDurata_ = new QWidget(corpo_);
+    rigaDurata_->setObjectName(QStringLiteral("rigaDurata"));
+    auto* d = new QHBoxLayout(rigaDurata_);
+    d->setContentsMargins(0, 0, 0, 0);
+    auto* simbolo = new QLabel(rigaDurata_);
+    simbolo->setPixmap(
+        simboli::icona(simboli::Simbolo::orologio, palette().color(QPalette::Text)).pixmap(14, 14));
+    tempo_ = new QLabel(rigaDurata_);
+    tempo_->setObjectName(QStringLiteral("tempoRimasto"));
+    tempo_->setToolTip(tr("Poi la regola sparisce da sola"));
+    permanente_ = new QPushButton(tr("Rendi permanente"), rigaDurata_);
+    permanente_->setObjectName(QStringLiteral("rendiPermanente"));
+    permanente_->setToolTip(tr("La regola resta finché non la togli"));
+    connect(permanente_, &QPushButton::clicked, this, &RigaRegola::rendiPermanenteRichiesta);
+    d->addWidget(simbolo);
+    d->addWidget(tempo_);
+    d->addWidget(permanente_);
+    d->addStretch(1);
+    colonna->addWidget(rigaDurata_);
+
     elimina_ = new QToolButton(this);
     elimina_->setObjectName(QStringLiteral("elimina"));
     elimina_->setAutoRaise(true);
@@ -152,7 +189,9 @@ void RigaRegola::costruisci(bool dominio) {
     l->addWidget(elimina_, 0, Qt::AlignTop);
 }
 
-void RigaRegola::mostraComune(bool attiva, AzioneRegola azione) {
+void RigaRegola::mostraComune(bool attiva, AzioneRegola azione, const Durata& durata) {
+    durata_ = durata;
+    rigaDurata_->setVisible(!durata.perSempre());
     {
         const QSignalBlocker zitto(interruttore_);
         interruttore_->setChecked(attiva);
@@ -168,8 +207,12 @@ void RigaRegola::mostraComune(bool attiva, AzioneRegola azione) {
     }
 }
 
+void RigaRegola::mostraTempo(Data adesso) {
+    tempo_->setText(testoDurata(durata_, adesso));
+}
+
 void RigaRegola::mostra(const Regola& regola) {
-    mostraComune(regola.attiva, regola.azione);
+    mostraComune(regola.attiva, regola.azione, regola.durata);
     const QString firma = QString::fromStdString(regola.firmaApp);
     const QString nome = QString::fromStdString(regola.nomeApp);
     // A path's name is its last part; the whole identity is the line below.
@@ -189,9 +232,19 @@ void RigaRegola::mostra(const Regola& regola) {
 }
 
 void RigaRegola::mostra(const RegolaDominio& regola) {
-    mostraComune(regola.attiva, regola.azione);
+    mostraComune(regola.attiva, regola.azione, regola.durata);
     nome_->setText(QString::fromStdString(regola.dominio));
-    dettaglio_->setText(tr("compresi i sottodomini"));
+    QStringList ambito;
+    if (regola.firmaApp) {
+        const QString firma = QString::fromStdString(*regola.firmaApp);
+        ambito << tr("solo per %1").arg(firma.section(QLatin1Char('/'), -1));
+        setToolTip(firma);
+    } else {
+        setToolTip(QString());
+    }
+    if (regola.porta) ambito << tr("porta %1").arg(*regola.porta);
+    ambito << tr("compresi i sottodomini");
+    dettaglio_->setText(ambito.join(QStringLiteral(" · ")));
 }
 
 void RigaRegola::suOraScelta() {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "Condiviso/data.h"
 #include "Condiviso/regola-dominio.h"
 #include "Condiviso/regola.h"
 #include "Condiviso/uuid.h"
@@ -11,15 +12,18 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QToolButton;
 
 namespace ostrale {
 
 class SceltaAzione;
 
-// One rule of the "Regole" section, an application's or a domain's: its switch, what it names,
-// its action and (an application's) its time window, and a delete button. It shows the rule it
-// was last given and tells what the user changed; it changes nothing by itself.
+// One rule of the "Regole" section, an application's or a domain's: its switch, what it names
+// (a domain's, also the application and port it is narrowed to), its action, (an application's)
+// its time window, how long a temporary one still lasts with a button that makes it permanent,
+// and a delete button. It shows the rule it was last given and tells what the user changed; it
+// changes nothing by itself.
 class RigaRegola : public QWidget {
     Q_OBJECT
   public:
@@ -37,6 +41,13 @@ class RigaRegola : public QWidget {
     static QString etichettaOra(std::int64_t minuto);
     // Fills a menu with the day's half hours, plus `attuale` where it lies when it is off them.
     static void riempiOre(QComboBox& menu, std::int64_t attuale);
+    // How long a rule still lasts at `adesso` ("ancora 14 min", "ancora 3 h", "fino al
+    // riavvio"); empty for a permanent one.
+    static QString testoDurata(const Durata& durata, Data adesso);
+
+    // Whether the rule shown lasts only a while, and its time left as of `adesso`.
+    bool temporanea() const { return !durata_.perSempre(); }
+    void mostraTempo(Data adesso);
 
   signals:
     void attivaCambiata(bool attiva);
@@ -44,6 +55,7 @@ class RigaRegola : public QWidget {
     // Absent: the rule no longer has a window.
     void fasciaCambiata(std::optional<ostrale::FasciaOraria> fascia);
     void eliminaRichiesta();
+    void rendiPermanenteRichiesta();
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -51,7 +63,7 @@ class RigaRegola : public QWidget {
 
   private:
     void costruisci(bool dominio);
-    void mostraComune(bool attiva, AzioneRegola azione);
+    void mostraComune(bool attiva, AzioneRegola azione, const Durata& durata);
     void suOraScelta();
 
     Uuid id_;
@@ -65,8 +77,12 @@ class RigaRegola : public QWidget {
     QWidget* rigaFascia_ = nullptr;
     QComboBox* inizio_ = nullptr;
     QComboBox* fine_ = nullptr;
+    QWidget* rigaDurata_;
+    QLabel* tempo_;
+    QPushButton* permanente_;
     QToolButton* elimina_;
     std::optional<FasciaOraria> fascia_;
+    Durata durata_;
 };
 
 }  // namespace ostrale

@@ -42,6 +42,9 @@ QLabel* titoloSezione(const QString& testo, QWidget* genitore) {
     return t;
 }
 
+// Between two refreshes of the time left of temporary rules, in milliseconds.
+constexpr int intervalloDurate = 60 * 1000;
+
 QFrame* riquadro(QWidget* genitore) {
     auto* r = new QFrame(genitore);
     r->setFrameShape(QFrame::StyledPanel);
@@ -87,8 +90,8 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     sezioneDomini_ = new QWidget(contenuto);
     auto* sd = new QVBoxLayout(sezioneDomini_);
     sd->setContentsMargins(0, 0, 0, 0);
-    sd->addWidget(
-        titoloSezione(tr("Per dominio — valgono ovunque, in qualunque app"), sezioneDomini_));
+    sd->addWidget(titoloSezione(
+        tr("Per dominio — in qualunque app, se la regola non ne nomina una"), sezioneDomini_));
     auto* elencoDomini = riquadro(sezioneDomini_);
     elencoDomini->setObjectName(QStringLiteral("regoleDomini"));
     colonnaDomini_ = new QVBoxLayout(elencoDomini);
@@ -203,6 +206,7 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     l->addWidget(messaggio_);
     l->addLayout(moduli);
 
+    connect(&orologioDurate_, &QTimer::timeout, this, &VistaRegole::mostraTempi);
     connect(&stato_, &StatoApp::regoleCambiate, this, &VistaRegole::aggiorna);
     connect(&stato_, &StatoApp::regoleDominioCambiate, this, &VistaRegole::aggiorna);
     // An edit refused once it had left: the rows show the rules as they stand again.
@@ -418,6 +422,11 @@ void VistaRegole::collega(RigaRegola* riga, bool dominio) {
         segnala(stato_.rimuoviRegola(id));
         aggiorna();
     });
+    connect(riga, &RigaRegola::rendiPermanenteRichiesta, this, [this, id] {
+        const EsitoModifica e = stato_.rendiPermanente(id);
+        segnala(e);
+        if (e != EsitoModifica::cambiata) aggiorna();
+    });
     if (dominio) return;
     connect(riga, &RigaRegola::fasciaCambiata, this,
             [this, id](std::optional<FasciaOraria> fascia) {
@@ -468,7 +477,33 @@ void VistaRegole::allinea(QVBoxLayout& colonna, std::map<Uuid, RigaRegola*>& rig
 
 void VistaRegole::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (sporca_) aggiorna();
+    if (sporca_) {
+        aggiorna();
+    } else {
+        mostraTempi();
+    }
+}
+
+void VistaRegole::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    orologioDurate_.stop();
+}
+
+void VistaRegole::mostraTempi() {
+    const Data adesso = stato_.orologio().adesso();
+    bool temporanee = false;
+    for (auto* righe : {&righeApp_, &righeDomini_}) {
+        for (const auto& [id, riga] : *righe) {
+            if (!riga->temporanea()) continue;
+            riga->mostraTempo(adesso);
+            temporanee = true;
+        }
+    }
+    if (temporanee && isVisible()) {
+        orologioDurate_.start(intervalloDurate);
+    } else {
+        orologioDurate_.stop();
+    }
 }
 
 void VistaRegole::aggiorna() {
@@ -483,6 +518,7 @@ void VistaRegole::aggiorna() {
     sezioneApp_->setVisible(!stato_.regole().empty());
     sezioneDomini_->setVisible(!stato_.regoleDominio().empty());
     pile_->setCurrentIndex(stato_.regole().empty() && stato_.regoleDominio().empty() ? 1 : 0);
+    mostraTempi();
 }
 
 }  // namespace ostrale

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <vector>
@@ -28,7 +29,9 @@ class StatoApp;
 
 // The "Regole" section: the rules of applications and of domains, each with its switch, action
 // and (an application's) time window, and two fields to add rules by hand. Every change goes to
-// the controller as one edit; what the list shows is the controller's rules.
+// the controller as one edit; what the list shows is the controller's rules. The time left of
+// temporary rules is refreshed every minute while the section shows; a rule whose time is up
+// goes when the controller's rules no longer hold it.
 class VistaRegole : public QWidget {
     Q_OBJECT
   public:
@@ -45,12 +48,17 @@ class VistaRegole : public QWidget {
     void esportaIn(const QString& percorso);
     void importaDa(const QString& percorso);
     QDialog* anteprima() const { return anteprima_.data(); }
+    // Refreshes the time left of temporary rules; runs only while one shows.
+    QTimer& orologioDurate() { return orologioDurate_; }
 
   protected:
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
   private:
     void aggiorna();
+    // The time left of every row as of now; the timer runs while a temporary rule shows.
+    void mostraTempi();
     void segnala(EsitoModifica esito);
     void dici(const QString& testo);
     template <typename R>
@@ -77,6 +85,7 @@ class VistaRegole : public QWidget {
     QLabel* messaggio_;
     QPointer<QDialog> anteprima_;  // deleted when closed
     bool sporca_ = true;
+    QTimer orologioDurate_;
 };
 
 }  // namespace ostrale
