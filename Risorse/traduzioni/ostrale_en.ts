@@ -318,8 +318,28 @@
         </translation>
     </message>
     <message>
-        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola per l&apos;app.</source>
-        <translation>Time&apos;s up: the extension has already dealt with these connections on its own. Your answer still creates the rule for the app.</translation>
+        <source>Solo le connessioni in attesa: nessuna regola, la prossima connessione dell&apos;app chiede di nuovo</source>
+        <translation>Only the waiting connections: no rule, the app&apos;s next connection asks again</translation>
+    </message>
+    <message>
+        <source>Finché il computer non si riavvia</source>
+        <translation>Until the computer restarts</translation>
+    </message>
+    <message>
+        <source>Anche i sottodomini di %1</source>
+        <translation>Subdomains of %1 too</translation>
+    </message>
+    <message>
+        <source>Per quanto:</source>
+        <translation>How long:</translation>
+    </message>
+    <message>
+        <source>Per cosa:</source>
+        <translation>For what:</translation>
+    </message>
+    <message>
+        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola scelta.</source>
+        <translation>Time is up: the extension has already decided these connections by itself. Your answer still makes the rule you choose.</translation>
     </message>
 </context>
 <context>
@@ -513,6 +533,55 @@
         <source>compresi i sottodomini</source>
         <translation>subdomains included</translation>
     </message>
+    <message>
+        <source>in scadenza</source>
+        <translation>ending</translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n min</source>
+        <translation>
+            <numerusform>%n min left</numerusform>
+            <numerusform>%n min left</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n h</source>
+        <translation>
+            <numerusform>%n h left</numerusform>
+            <numerusform>%n h left</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n giorni</source>
+        <translation>
+            <numerusform>%n day left</numerusform>
+            <numerusform>%n days left</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>fino al riavvio</source>
+        <translation>until restart</translation>
+    </message>
+    <message>
+        <source>Poi la regola sparisce da sola</source>
+        <translation>Then the rule goes by itself</translation>
+    </message>
+    <message>
+        <source>Rendi permanente</source>
+        <translation>Make permanent</translation>
+    </message>
+    <message>
+        <source>La regola resta finché non la togli</source>
+        <translation>The rule stays until you remove it</translation>
+    </message>
+    <message>
+        <source>solo per %1</source>
+        <translation>only for %1</translation>
+    </message>
+    <message>
+        <source>porta %1</source>
+        <translation>port %1</translation>
+    </message>
 </context>
 <context>
     <name>ostrale::SceltaAzione</name>
@@ -682,6 +751,10 @@
     <message>
         <source>Non avvisarmi più</source>
         <translation>Don&apos;t alert me again</translation>
+    </message>
+    <message>
+        <source>Solo questa volta</source>
+        <translation>Only this time</translation>
     </message>
 </context>
 <context>
@@ -965,10 +1038,6 @@
         <translation>Per app</translation>
     </message>
     <message>
-        <source>Per dominio — valgono ovunque, in qualunque app</source>
-        <translation>Per domain — apply everywhere, in any app</translation>
-    </message>
-    <message>
         <source>Nessuna regola</source>
         <translation>No rules</translation>
     </message>
@@ -1074,6 +1143,10 @@
     <message>
         <source>Importate: %1 aggiunte, %2 cambiate, %3 rimosse</source>
         <translation>Imported: %1 added, %2 changed, %3 removed</translation>
+    </message>
+    <message>
+        <source>Per dominio — in qualunque app, se la regola non ne nomina una</source>
+        <translation>By domain — in any app, unless the rule names one</translation>
     </message>
 </context>
 <context>
@@ -1593,6 +1666,96 @@ Outcome: %7</translation>
         <source>Bloccato dalla sentinella: sorgente di un attacco riconosciuto</source>
         <comment>motivo</comment>
         <translation>Blocked by the sentinel: source of a recognised attack</translation>
+    </message>
+    <message>
+        <source>Solo questa volta</source>
+        <translation>Only this time</translation>
+    </message>
+    <message>
+        <source>15 minuti</source>
+        <translation>15 minutes</translation>
+    </message>
+    <message>
+        <source>1 ora</source>
+        <translation>1 hour</translation>
+    </message>
+    <message>
+        <source>12 ore</source>
+        <translation>12 hours</translation>
+    </message>
+    <message>
+        <source>Fino al riavvio</source>
+        <translation>Until restart</translation>
+    </message>
+    <message>
+        <source>Per sempre</source>
+        <translation>Forever</translation>
+    </message>
+    <message>
+        <source>Tutta l&apos;app</source>
+        <translation>The whole app</translation>
+    </message>
+    <message>
+        <source>Solo verso %1</source>
+        <translation>Only to %1</translation>
+    </message>
+    <message>
+        <source>Solo verso %1, porta %2</source>
+        <translation>Only to %1, port %2</translation>
+    </message>
+    <message>
+        <source>solo questa volta</source>
+        <comment>vale</comment>
+        <translation>only this time</translation>
+    </message>
+    <message>
+        <source>per 15 minuti</source>
+        <comment>vale</comment>
+        <translation>for 15 minutes</translation>
+    </message>
+    <message>
+        <source>per 1 ora</source>
+        <comment>vale</comment>
+        <translation>for 1 hour</translation>
+    </message>
+    <message>
+        <source>per 12 ore</source>
+        <comment>vale</comment>
+        <translation>for 12 hours</translation>
+    </message>
+    <message>
+        <source>fino al riavvio</source>
+        <comment>vale</comment>
+        <translation>until restart</translation>
+    </message>
+    <message>
+        <source>per sempre</source>
+        <comment>vale</comment>
+        <translation>forever</translation>
+    </message>
+    <message>
+        <source>per tutta l&apos;app</source>
+        <comment>vale</comment>
+        <translation>for the whole app</translation>
+    </message>
+    <message>
+        <source>solo verso %1</source>
+        <comment>vale</comment>
+        <translation>only to %1</translation>
+    </message>
+    <message>
+        <source>solo verso %1, porta %2</source>
+        <comment>vale</comment>
+        <translation>only to %1, port %2</translation>
+    </message>
+    <message>
+        <source>Vale %1, %2</source>
+        <extracomment>%1: how long (&quot;per 1 ora&quot;), %2: for what (&quot;solo verso example.com&quot;)</extracomment>
+        <translation>Applies %1, %2</translation>
+    </message>
+    <message>
+        <source>Una porta è un numero da 1 a 65535</source>
+        <translation>A port is a number from 1 to 65535</translation>
     </message>
 </context>
 </TS>

@@ -318,7 +318,27 @@
         </translation>
     </message>
     <message>
-        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola per l&apos;app.</source>
+        <source>Solo le connessioni in attesa: nessuna regola, la prossima connessione dell&apos;app chiede di nuovo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Finché il computer non si riavvia</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Anche i sottodomini di %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per quanto:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per cosa:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tempo scaduto: l&apos;estensione ha già deciso da sola per queste connessioni. La risposta crea comunque la regola scelta.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -513,6 +533,55 @@
         <source>compresi i sottodomini</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>in scadenza</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n min</source>
+        <translation>
+            <numerusform>ancora %n min</numerusform>
+            <numerusform>ancora %n min</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n h</source>
+        <translation>
+            <numerusform>ancora %n h</numerusform>
+            <numerusform>ancora %n h</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>ancora %n giorni</source>
+        <translation>
+            <numerusform>ancora %n giorno</numerusform>
+            <numerusform>ancora %n giorni</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>fino al riavvio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Poi la regola sparisce da sola</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rendi permanente</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>La regola resta finché non la togli</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>solo per %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>porta %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ostrale::SceltaAzione</name>
@@ -681,6 +750,10 @@
     </message>
     <message>
         <source>Non avvisarmi più</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Solo questa volta</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -965,10 +1038,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Per dominio — valgono ovunque, in qualunque app</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Nessuna regola</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1073,6 +1142,10 @@
     </message>
     <message>
         <source>Importate: %1 aggiunte, %2 cambiate, %3 rimosse</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per dominio — in qualunque app, se la regola non ne nomina una</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1592,6 +1665,96 @@ Esito: %7</translation>
     <message>
         <source>Bloccato dalla sentinella: sorgente di un attacco riconosciuto</source>
         <comment>motivo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Solo questa volta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minuti</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 ora</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>12 ore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fino al riavvio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Per sempre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tutta l&apos;app</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Solo verso %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Solo verso %1, porta %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>solo questa volta</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>per 15 minuti</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>per 1 ora</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>per 12 ore</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>fino al riavvio</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>per sempre</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>per tutta l&apos;app</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>solo verso %1</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>solo verso %1, porta %2</source>
+        <comment>vale</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vale %1, %2</source>
+        <extracomment>%1: how long (&quot;per 1 ora&quot;), %2: for what (&quot;solo verso example.com&quot;)</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Una porta è un numero da 1 a 65535</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
