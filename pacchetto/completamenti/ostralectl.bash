@@ -67,16 +67,20 @@ _ostralectl() {
         if [[ $cur == -* ]]; then
             scelte="--json --socket --contenitore --help --version"
         else
-            scelte="stato flussi attacchi storico regole rispondi c2"
+            # Each command also answers to its English word.
+            scelte="stato flussi attacchi storico regole rispondi c2
+                    status flows attacks history rules answer"
         fi
     else
         case ${a[0]} in
-            flussi) ((${#a[@]} == 1)) && scelte="--segui --json" ;;
-            attacchi | storico | stato) ((${#a[@]} == 1)) && scelte="--json" ;;
-            rispondi)
+            flussi | flows) ((${#a[@]} == 1)) && scelte="--segui --json --help" ;;
+            attacchi | attacks | storico | history | stato | status)
+                ((${#a[@]} == 1)) && scelte="--json --help"
+                ;;
+            rispondi | answer)
                 case ${#a[@]} in
-                    1) file=yes ;;
-                    2) scelte="consenti blocca" ;;
+                    1) [[ $cur == -* ]] && scelte="--help" || file=yes ;;
+                    2) scelte="consenti blocca allow block" ;;
                     *)
                         scelte=$(_ostralectl_restanti "--una-volta --dominio" 3)
                         [[ " ${a[*]:3} " == *" --dominio "* ]] &&
@@ -84,14 +88,14 @@ _ostralectl() {
                         ;;
                 esac
                 ;;
-            c2) ((${#a[@]} == 1)) && file=yes ;;
-            regole)
+            c2) ((${#a[@]} == 1)) && { [[ $cur == -* ]] && scelte="--help" || file=yes; } ;;
+            regole | rules)
                 case ${a[1]-}:${#a[@]} in
-                    :1) scelte="app dominio permanente rimuovi imposta esporta importa --json" ;;
+                    :1) scelte="app dominio permanente rimuovi imposta esporta importa --json --help" ;;
                     esporta:2 | importa:2) file=yes ;;
                     importa:3) scelte="--sostituisci" ;;
                     app:2) file=yes ;;
-                    app:3) scelte="consenti blocca attiva disattiva" ;;
+                    app:3) scelte="consenti blocca attiva disattiva allow block on off" ;;
                     app:*)
                         case ${a[3]} in
                             consenti | blocca | allow | block)
@@ -99,7 +103,7 @@ _ostralectl() {
                                 ;;
                         esac
                         ;;
-                    dominio:3) scelte="consenti blocca" ;;
+                    dominio:3) scelte="consenti blocca allow block" ;;
                     dominio:[4-9] | dominio:[1-9][0-9])
                         scelte=$(_ostralectl_restanti "--app --porta --per" 4)
                         ;;
@@ -113,7 +117,7 @@ _ostralectl() {
                                 giorniQuarantena avvisaAnomalie bloccaTracker chiediPrima
                                 fidatiApple escludiLan rilevaAttacchi"
                         ;;
-                    imposta:3) [[ ${a[2]} != giorniQuarantena ]] && scelte="sì no" ;;
+                    imposta:3) [[ ${a[2]} != giorniQuarantena ]] && scelte="sì no yes" ;;
                 esac
                 ;;
         esac

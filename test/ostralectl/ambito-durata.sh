@@ -4,17 +4,22 @@
 # through a running daemon (the simulated one: no root needed), then with none: stored with
 # their fields, listed with their scope and what is left of them, made permanent and removed by
 # their exact scope beside a plain rule of the same domain; bad values refused before anything
-# is sent; answers for the waiting flows only or for one host.
+# is sent; answers for the waiting flows only or for one host, given while they wait.
 # Usage: ambito-durata.sh ESTENSIONE OSTRALECTL    Exit 0 passed, else failed.
 set -uo pipefail
 estensione=$1
 ctl=$2
+canale="$(dirname "$0")/canale.py"
 
 lavoro=$(mktemp -d /tmp/ostrale-ambito-XXXXXX)
-export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock LANG=C.UTF-8
+export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock LC_ALL=C.UTF-8
+# No active session: the one app registered is asked.
+export OSTRALE_SEDE=$lavoro/nessuna-sede
 mkdir -p "$OSTRALE_CONTENITORE"
 demone=""
+app=""
 fine() {
+    [ -n "$app" ] && kill -TERM "$app" 2>/dev/null && wait "$app" 2>/dev/null
     [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
     rm -rf "$lavoro"
 }
@@ -69,12 +74,12 @@ ctl regole dominio negozio.example blocca
 atteso=$'/usr/bin/curl 443 consenti 3600\n- - blocca -'
 [ "$(daemon_domini)" = "$atteso" ] || fallito "the daemon holds [$(daemon_domini)], not [$atteso]"
 [ "$(file_domini)" = "$atteso" ] || fallito "regole.json holds [$(file_domini)], not [$atteso]"
-grep -qE "^consenti +sì +for (1 h|59 min) more +negozio\.example port 443 for /usr/bin/curl$" \
+grep -qE "^allow +yes +for (1 h|59 min) more +negozio\.example port 443 for /usr/bin/curl$" \
     "$lavoro/out" || fallito "the listing: $(cat "$lavoro/out")"
-grep -qE "^blocca +sì +permanent +negozio\.example$" "$lavoro/out" ||
+grep -qE "^block +yes +permanent +negozio\.example$" "$lavoro/out" ||
     fallito "the plain rule's line: $(cat "$lavoro/out")"
 ctl regole app /usr/bin/git blocca --per riavvio --fascia 22:00-07:00
-grep -qE "^blocca +sì +22:00-07:00 +until restart +/usr/bin/git$" "$lavoro/out" ||
+grep -qE "^block +yes +22:00-07:00 +until restart +/usr/bin/git$" "$lavoro/out" ||
     fallito "an application rule until restart: $(cat "$lavoro/out")"
 "$ctl" --json regole | python3 -c '
 import json, sys
@@ -147,12 +152,33 @@ done
 passo "bad ports, durations and options refused with the reason, nothing changed"
 
 # ---- answers for the waiting flows only, or for one host ----
+# A busier daemon and an app that never answers: applications wait for an answer.
+kill -TERM "$demone"; wait "$demone"
+"$estensione" --sorgente simulata --velocita 20 >>"$lavoro/estensione.log" 2>&1 &
+demone=$!
+for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+python3 "$canale" "$OSTRALE_SOCKET" app "$lavoro/domande" &
+app=$!
+"$ctl" regole imposta chiediPrima sì >/dev/null && "$ctl" regole imposta bloccaSconosciute sì \
+    >/dev/null || fallito "the settings that make questions"
+# The first application waiting for an answer, within 10 s.
+in_attesa() {
+    local firma
+    for _ in $(seq 100); do
+        firma=$(python3 "$canale" "$OSTRALE_SOCKET" chiama informazioni: |
+            python3 -c 'import json, sys; print((json.load(sys.stdin).get("appInAttesa") or [""])[0])')
+        [ -n "$firma" ] && { echo "$firma"; return; }
+        sleep 0.1
+    done
+    fallito "no application waits for an answer"
+}
 for argomenti in "blocca --una-volta" "consenti --dominio negozio.example --porta 443" \
     "consenti --porta 8443 --una-volta --dominio negozio.example" "blocca"; do
+    firma=$(in_attesa)
     # shellcheck disable=SC2086
-    ctl rispondi /usr/bin/curl $argomenti
-    [ "$esito" = 0 ] || fallito "rispondi $argomenti exits $esito"
-    [ -s "$lavoro/err" ] && fallito "rispondi $argomenti complains"
+    ctl rispondi "$firma" $argomenti
+    [ "$esito" = 0 ] || fallito "rispondi $firma $argomenti exits $esito"
+    [ -s "$lavoro/err" ] && fallito "rispondi $firma $argomenti complains"
 done
 "$ctl" stato >/dev/null 2>&1 || fallito "the daemon no longer answers after the answers"
 # What goes over the socket, where strace may watch: with options the answer that says for what.
@@ -165,15 +191,19 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         grep -qF -- "$atteso" "$lavoro/traccia" ||
             fallito "rispondi $* sends $(grep -o 'rispondi[A-Za-z]*:.\{0,120\}' "$lavoro/traccia")"
     }
-    traccia 'rispondiSospesi:{\"firma\":\"/usr/bin/curl\",\"consenti\":false,\"unaVolta\":true}' \
-        /usr/bin/curl blocca --una-volta
+    firma=$(in_attesa)
+    traccia "rispondiSospesi:{\\\"firma\\\":\\\"$firma\\\",\\\"consenti\\\":false,\\\"unaVolta\\\":true}" \
+        "$firma" blocca --una-volta
+    firma=$(in_attesa)
     traccia '\"consenti\":true,\"unaVolta\":false,\"dominio\":\"negozio.example\",\"porta\":443}' \
-        /usr/bin/curl consenti --porta 443 --dominio https://www.Negozio.example/
-    traccia 'rispondiFlusso:consenti:' /usr/bin/curl consenti
+        "$firma" consenti --porta 443 --dominio https://www.Negozio.example/
+    firma=$(in_attesa)
+    traccia "rispondiFlusso:consenti:" "$firma" consenti
 else
     echo "not checked: strace cannot watch what rispondi sends"
 fi
 passo "rispondi with --una-volta, --dominio and --porta accepted and sent as the answer for them"
+kill -TERM "$app"; wait "$app" 2>/dev/null; app=""
 
 # ---- without a daemon: the container's file, the same way ----
 kill -TERM "$demone"; wait "$demone"; demone=""

@@ -9,7 +9,7 @@ estensione=$1
 ctl=$2
 
 lavoro=$(mktemp -d /tmp/ostrale-scambio-XXXXXX)
-export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock LANG=C.UTF-8
+export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock LC_ALL=C.UTF-8
 mkdir -p "$OSTRALE_CONTENITORE"
 demone=""
 fine() {
@@ -62,16 +62,17 @@ ctl regole rimuovi app /usr/bin/git && ctl regole app /usr/bin/wget blocca || fa
 ctl regole importa "$lavoro/regole-due.json"
 [ "$esito" = 0 ] || fallito "importa exits $esito"
 cat "$lavoro/out"
-grep -q "^added    app /usr/bin/git: blocca, active, 22:00-07:00" "$lavoro/out" || fallito "git added back"
-grep -q "^added    domain ads.example: blocca, active" "$lavoro/out" || fallito "the new domain"
-grep -q "^changed  app /usr/bin/curl: consenti → blocca" "$lavoro/out" || fallito "curl changed"
+grep -q "^added    app /usr/bin/git: block, active, 22:00-07:00" "$lavoro/out" || fallito "git added back"
+grep -q "^added    domain ads.example: block, active" "$lavoro/out" || fallito "the new domain"
+grep -q "^changed  app /usr/bin/curl: allow → block" "$lavoro/out" || fallito "curl changed"
 grep -q "^changed  settings: giorniQuarantena 3 → 9" "$lavoro/out" || fallito "the settings"
 grep -q "^2 added, 2 changed, 0 removed" "$lavoro/out" || fallito "the summary"
 regole_json | grep -q '"firmaApp":"/usr/bin/wget"' || fallito "a rule the file lacks stays"
 regole_json | grep -q '"fascia":{"inizio":1320,"fine":420}' || fallito "git's window"
 prima=$(regole_json)
 ctl regole importa "$lavoro/regole-due.json"
-grep -q "nothing to change" "$lavoro/out" || fallito "the second import changes something: $(cat "$lavoro/out")"
+grep -q "^0 added, 0 changed, 0 removed" "$lavoro/out" && grep -q "nothing to change" "$lavoro/err" ||
+    fallito "the second import changes something: $(cat "$lavoro/out")"
 [ "$(regole_json)" = "$prima" ] || fallito "the second import changed the rules"
 passo "merged: added, changed, kept; the same file again changes nothing"
 
@@ -108,9 +109,11 @@ passo "bad files refused whole with where and why, nothing changed"
 kill -TERM "$demone"; wait "$demone"; demone=""
 ctl regole importa "$lavoro/regole-uno.json" --sostituisci
 [ "$esito" = 0 ] || fallito "importa without a daemon exits $esito"
-grep -q "no extension answers" "$lavoro/err" || fallito "it says the file is used"
+grep -q "no daemon answers at .*: the rules file in $OSTRALE_CONTENITORE was changed directly" \
+    "$lavoro/err" || fallito "it says the file is used: $(cat "$lavoro/err")"
 grep -q '"/usr/bin/curl"' "$OSTRALE_CONTENITORE/regole.json" || fallito "the file holds the rules"
 ctl regole importa "$lavoro/regole-uno.json" --sostituisci
-grep -q "nothing to change" "$lavoro/out" || fallito "again without a daemon: $(cat "$lavoro/out")"
+grep -q "nothing to change" "$lavoro/err" && grep -q "was read directly" "$lavoro/err" ||
+    fallito "again without a daemon: $(cat "$lavoro/err")"
 passo "without a daemon, the container's rules file, the same way"
 echo "rules out and in: all passed"

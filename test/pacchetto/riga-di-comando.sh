@@ -3,7 +3,8 @@
 # The programs' command lines and what ships beside them: every program answers --help and
 # --version without a display, starting nothing (no socket, lock, file or child), and refuses
 # an unknown option with status 2; the man pages render without warnings and name every option
-# the programs print; the bash completion offers ostralectl's commands and settings.
+# the programs print; the bash completion offers ostralectl's commands (with their English
+# words) and settings.
 # Usage: riga-di-comando.sh OSTRALECTL OSTRALE-ESTENSIONE OSTRALE OSTRALE-STATO SOURCE_DIR VERSION
 set -uo pipefail
 ctl=$1
@@ -44,6 +45,7 @@ export XDG_CACHE_HOME=$lavoro/casa/cache XDG_DATA_HOME=$lavoro/casa/data
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/socket/ostrale.sock
 export OSTRALE_BLOCCO_APP=$lavoro/blocco/app.lock OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$lavoro/nessun-bus LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES
 # A daemon the app's local manager would start: it leaves a mark, and stays a process named
 # by its path for a minute at most.
 printf '#!/bin/sh\ntouch "%s/avviata"\nfor i in $(seq 60); do sleep 1; done\n' "$lavoro" \
@@ -84,10 +86,13 @@ for programma in "$ctl" "$estensione" "$app" "$stato"; do
         fallito "$nome --version writes to standard error: $(head -c 300 "$uscite/err")"
     niente_avviato "$nome --version"
 
+    # ostralectl speaks the language of LANG (here English); the others Italian.
+    intestazione=uso
+    [ "$nome" = ostralectl ] && intestazione=usage
     for aiuto in --help -h; do
         esegui "$programma" "$aiuto"
         [ "$esito" = 0 ] || fallito "$nome $aiuto exits $esito: $(head -c 300 "$uscite/err")"
-        grep -q "^uso: $nome " "$uscite/out" ||
+        grep -q "^$intestazione: $nome " "$uscite/out" ||
             fallito "$nome $aiuto prints no usage on standard output"
         grep -q -- "--version" "$uscite/out" || fallito "$nome $aiuto does not tell --version"
         [ -s "$uscite/err" ] &&
@@ -117,10 +122,17 @@ esegui "$app" -platform offscreen -style=Fusion --nascosta --help
     fallito "ostrale with Qt's options and --help exits $esito: $(head -c 300 "$uscite/err")"
 niente_avviato "ostrale with Qt's options and --help"
 
-# ostralectl's commands, as its usage lists them.
-comandi=$(sed -n '/^comandi:/,/^$/p' "$uscite/uso-ostralectl" | awk 'NR > 1 && NF { print $1 }' |
+# ostralectl's commands, as its usage lists them, and the English words it names for them.
+comandi=$(sed -n '/^commands:/,/^$/p' "$uscite/uso-ostralectl" | awk 'NR > 1 && NF { print $1 }' |
     sort -u)
 [ -n "$comandi" ] || fallito "ostralectl's usage lists no commands"
+inglesi="answer attacks flows history rules status"
+for parola in $inglesi; do
+    grep -qw "$parola" "$uscite/uso-ostralectl" || fallito "ostralectl's usage does not name $parola"
+    esegui "$ctl" "$parola" --help
+    [ "$esito" = 0 ] || fallito "ostralectl $parola --help exits $esito"
+done
+parole=$(printf '%s\n' $comandi $inglesi | sort -u)
 
 # The man pages: no warnings, a NAME line for whatis, every option and command of the usage.
 saltato=""
@@ -148,6 +160,9 @@ for comando in $comandi; do
     grep -qE "^\.B[IR]* \"?$comando\b" "$man/ostralectl.1" ||
         fallito "ostralectl.1 does not describe the command $comando"
 done
+for parola in $inglesi; do
+    grep -qE "^\.BR? $parola\b" "$man/ostralectl.1" || fallito "ostralectl.1 does not name $parola"
+done
 
 # The bash completion, as bash calls it on <TAB>: "WORD... ''" lists the offers for a new word.
 # Checked alone, and after the bash-completion package's helpers where they are installed.
@@ -168,10 +183,10 @@ for aiutanti in "" /usr/share/bash-completion/bash_completion; do
     [ -z "$aiutanti" ] || [ -r "$aiutanti" ] || continue
     con=${aiutanti:+ with $aiutanti}
     offerte=$(completa ostralectl '')
-    [ "$offerte" = "$comandi" ] ||
-        fallito "ostralectl <TAB>$con offers [$(echo $offerte)], not [$(echo $comandi)]"
+    [ "$offerte" = "$parole" ] ||
+        fallito "ostralectl <TAB>$con offers [$(echo $offerte)], not [$(echo $parole)]"
     offerte=$(completa ostralectl --socket /x --json sta)
-    [ "$offerte" = stato ] ||
+    [ "$(echo $offerte)" = "stato status" ] ||
         fallito "ostralectl --socket /x --json sta<TAB>$con offers [$(echo $offerte)]"
     # The options after an action, each once and in any order, one of two that exclude each other.
     for caso in "regole app /usr/bin/curl blocca --|--fascia --per --senza-fascia" \
@@ -180,7 +195,10 @@ for aiutanti in "" /usr/share/bash-completion/bash_completion; do
         "regole dominio x.example blocca --per 1h --|--app --porta" \
         "regole rimuovi dominio x.example --porta 443 --|--app" \
         "rispondi /usr/bin/curl blocca --|--dominio --una-volta" \
-        "rispondi /usr/bin/curl blocca --dominio x.example --|--porta --una-volta"; do
+        "rispondi /usr/bin/curl blocca --dominio x.example --|--porta --una-volta" \
+        "rules app /usr/bin/curl allow --|--fascia --per --senza-fascia" \
+        "answer /usr/bin/curl block --|--dominio --una-volta" "flows --|--help --json --segui" \
+        "status --|--help --json" "regole --|--help --json"; do
         offerte=$(completa ostralectl ${caso%|*})
         [ "$(echo $offerte)" = "${caso#*|}" ] ||
             fallito "ostralectl ${caso%|*}<TAB>$con offers [$(echo $offerte)], not [${caso#*|}]"
@@ -209,7 +227,7 @@ for durata in $durate; do
     [ "$esito" = 0 ] || fallito "the offered --per $durata is refused: $(head -c 300 "$uscite/err")"
 done
 # And the settings ostralectl lists after an edit ("chiediPrima no, …") are those offered.
-elencate=$(grep -oE '\(?[a-zA-Z]+ (sì|no|[0-9]+)\b' "$uscite/out" | tr -d '(' | cut -d' ' -f1 |
+elencate=$(grep -oE '\(?[a-zA-Z]+ (yes|no|[0-9]+)\b' "$uscite/out" | tr -d '(' | cut -d' ' -f1 |
     sort -u)
 [ "$elencate" = "$(echo "$impostazioni" | sort -u)" ] ||
     fallito "ostralectl lists the settings [$(echo $elencate)], bash offers [$(echo $impostazioni)]"
@@ -222,7 +240,7 @@ fi
 if command -v fish >/dev/null; then
     offerte=$(fish --no-config -c 'source $argv[1]; and complete -C "ostralectl "' \
         "$radice/pacchetto/completamenti/ostralectl.fish" | cut -f1 | sort -u)
-    [ "$offerte" = "$comandi" ] || fallito "fish offers [$(echo $offerte)] for ostralectl <TAB>"
+    [ "$offerte" = "$parole" ] || fallito "fish offers [$(echo $offerte)] for ostralectl <TAB>"
     offerte=$(fish --no-config -c 'source $argv[1]; and complete -C "ostralectl regole dominio x.example blocca --app a --"' \
         "$radice/pacchetto/completamenti/ostralectl.fish" | cut -f1 | grep -E -- '--(app|porta|per)$' | sort)
     [ "$(echo $offerte)" = "--per --porta" ] ||
