@@ -241,20 +241,14 @@ std::optional<bool> ClienteCanale::segui(Durata attesa) {
 }
 
 bool ClienteCanale::rispondiFlusso(const std::string& firma, bool consenti) {
-    std::shared_ptr<ConnessioneCanale> connessione;
-    std::uint32_t id;
-    {
-        std::lock_guard blocco(mutex_);
-        if (!connessione_) return false;
-        connessione = connessione_;
-        id = prossimoId_++;
-    }
-    return connessione->invia(Cornice{TipoCornice::chiamata, id,
-                                      std::string(messaggi::rispondiFlusso),
-                                      risposta(firma, consenti)});
+    return senzaRisposta(messaggi::rispondiFlusso, risposta(firma, consenti));
 }
 
 bool ClienteCanale::rispondiSospesi(const RispostaSospesi& decisione) {
+    return senzaRisposta(messaggi::rispondiSospesi, json::codifica(decisione));
+}
+
+bool ClienteCanale::senzaRisposta(std::string_view nome, std::string carico) {
     std::shared_ptr<ConnessioneCanale> connessione;
     std::uint32_t id;
     {
@@ -263,9 +257,8 @@ bool ClienteCanale::rispondiSospesi(const RispostaSospesi& decisione) {
         connessione = connessione_;
         id = prossimoId_++;
     }
-    return connessione->invia(Cornice{TipoCornice::chiamata, id,
-                                      std::string(messaggi::rispondiSospesi),
-                                      json::codifica(decisione)});
+    return connessione->invia(
+        Cornice{TipoCornice::chiamata, id, std::string(nome), std::move(carico)});
 }
 
 }  // namespace ostrale::canale

@@ -81,6 +81,8 @@ class ClienteCanale {
     bool rispondiSospesi(const RispostaSospesi& risposta);
 
   private:
+    // A call that is answered by no reply: sent, never waited for.
+    bool senzaRisposta(std::string_view nome, std::string carico);
     struct Attesa {
         std::optional<std::string> risposta;
         bool conclusa = false;
