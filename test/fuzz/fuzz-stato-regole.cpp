@@ -7,7 +7,8 @@
 #include "Condiviso/scambio-regole.h"
 #include "test/fuzz/andata-e-ritorno.h"
 
-// The rules, the edits of the rules with their answers, and the answers about held flows: the same bytes are tried as each.
+// The rules, the edits of the rules with their answers, and the answers about held flows: the same
+// bytes are tried as each.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* dati, std::size_t dimensione) {
     using namespace ostrale;
     using test::andataERitorno;
