@@ -63,7 +63,7 @@ file_domini() { domini "$OSTRALE_CONTENITORE/regole.json"; }
 
 "$estensione" --sorgente simulata --velocita 0.1 >"$lavoro/estensione.log" 2>&1 &
 demone=$!
-for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" stato >/dev/null 2>&1 || fallito "the daemon answers"
 
 # ---- a narrowed rule for an hour, before a plain one of the same domain ----
@@ -156,7 +156,7 @@ passo "bad ports, durations and options refused with the reason, nothing changed
 kill -TERM "$demone"; wait "$demone"
 "$estensione" --sorgente simulata --velocita 20 >>"$lavoro/estensione.log" 2>&1 &
 demone=$!
-for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 python3 "$canale" "$OSTRALE_SOCKET" app "$lavoro/domande" &
 app=$!
 "$ctl" regole imposta chiediPrima sì >/dev/null && "$ctl" regole imposta bloccaSconosciute sì \

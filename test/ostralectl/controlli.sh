@@ -38,7 +38,7 @@ ordinato() { python3 -c 'import json, sys; print(json.dumps(json.load(sys.stdin)
 
 "$estensione" --sorgente simulata --velocita 0.1 >"$lavoro/estensione.log" 2>&1 &
 figli+=($!)
-for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" stato >/dev/null 2>&1 || { fallito "the daemon answers"; exit 1; }
 
 # ---- the daemon's rules, with OSTRALE_SOCKET alone or another container named ----

@@ -52,7 +52,7 @@ $(cat "$lavoro/out" "$lavoro/err" | head -20)"
 
 "$estensione" --sorgente simulata --velocita 20 >"$lavoro/estensione.log" 2>&1 &
 figli+=($!)
-for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" stato >/dev/null 2>&1 || { fallito "the daemon answers"; exit 1; }
 # An app that never answers, so that applications wait for an answer.
 python3 "$canale" "$OSTRALE_SOCKET" app "$lavoro/domande" &
