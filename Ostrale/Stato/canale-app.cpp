@@ -185,20 +185,11 @@ bool CanaleApp::leggiFlussi(SuRisposta risposta) {
     return chiama(messaggi::leggiFlussi, {}, std::move(risposta));
 }
 
-bool CanaleApp::rispondiFlusso(const std::string& firma, bool consenti) {
-    if (!socket_) return false;
-    const std::uint32_t id = prossimoId_++;
-    if (prossimoId_ == 0) prossimoId_ = 1;
-    // No answer comes: nothing waits for one.
-    inviaCornice(Cornice{TipoCornice::chiamata, id, std::string(messaggi::rispondiFlusso),
-                         canale::risposta(firma, consenti)});
-    return true;
-}
-
 bool CanaleApp::rispondiSospesi(const RispostaSospesi& risposta) {
     if (!socket_) return false;
     const std::uint32_t id = prossimoId_++;
     if (prossimoId_ == 0) prossimoId_ = 1;
+    // No answer comes: nothing waits for one.
     inviaCornice(Cornice{TipoCornice::chiamata, id, std::string(messaggi::rispondiSospesi),
                          json::codifica(risposta)});
     return true;

@@ -60,8 +60,7 @@ class CanaleApp : public QObject {
     bool leggiRegole(SuRisposta risposta);
     bool leggiStorico(SuRisposta risposta);
     bool leggiFlussi(SuRisposta risposta);
-    bool rispondiFlusso(const std::string& firma, bool consenti);
-    // The same, with how long and for what it holds.
+    // The user's answer about an application's held flows: how long and for what it holds.
     bool rispondiSospesi(const RispostaSospesi& risposta);
     bool aggiornaBlocklistC2(std::string testo, std::function<void(std::int64_t)> risposta);
     bool informazioni(SuRisposta risposta);
