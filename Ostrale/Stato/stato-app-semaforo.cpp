@@ -96,4 +96,9 @@ void StatoApp::completaRianimazioneInterrotta() {
     dopo(1, [this] { impostaFiltro(true); });
 }
 
+void StatoApp::lampeggioPer(double secondi) {
+    avviaLampeggio();
+    dopo(secondi, [this] { fermaLampeggio(); });
+}
+
 }  // namespace ostrale
