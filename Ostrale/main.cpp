@@ -6,23 +6,19 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
-#include "Ostrale/Dati/servizi-dati.h"
+#include "Ostrale/Linux/avvio-app.h"
 #include "Ostrale/Linux/avvio-automatico-xdg.h"
 #include "Ostrale/Linux/istanza-unica.h"
-#include "Ostrale/Linux/notificatore-dbus.h"
-#include "Ostrale/Linux/posizione-locale.h"
-#include "Ostrale/Linux/scelta-gestore.h"
 #include "Ostrale/Linux/uscita-su-segnale.h"
-#include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
-#include "Ostrale/Stato/temporizzatore.h"
-#include "Ostrale/Stato/testi.h"
 #include "Ostrale/Viste/finestra-principale.h"
 #include "Ostrale/Viste/presentatore-finestre.h"
 #include "Ostrale/Viste/vassoio.h"
@@ -92,40 +88,43 @@ std::optional<int> leggiOpzioni(int argc, char** argv) {
     return std::nullopt;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace ostrale;
-    if (const auto esito = leggiOpzioni(argc, argv)) return *esito;
-    // `--puo-disegnare`: whether a display can be opened here (the demo asks before it starts).
+// `--puo-disegnare`: whether a display can be opened here (the demo asks before it starts).
+bool chiedeSeSiPuòDisegnare(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--puo-disegnare") {
-            QGuiApplication::setAttribute(Qt::AA_UseSoftwareOpenGL);
-            int n = 1;
-            char* nome[] = {argv[0], nullptr};
-            QGuiApplication prova(n, nome);
-            return 0;  // a platform that cannot start ends the process before this
-        }
+        if (std::string_view(argv[i]) == "--puo-disegnare") return true;
     }
-    QApplication app(argc, argv);
+    return false;
+}
+
+int provaADisegnare(char* programma) {
+    QGuiApplication::setAttribute(Qt::AA_UseSoftwareOpenGL);
+    int n = 1;
+    char* nome[] = {programma, nullptr};
+    QGuiApplication prova(n, nome);
+    return 0;  // a platform that cannot start ends the process before this
+}
+
+void impostaApplicazione() {
     QApplication::setApplicationName(QStringLiteral("ostrale"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ostrale"));
     QApplication::setDesktopFileName(QStringLiteral("it.brelt.ostrale"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
     QApplication::setQuitOnLastWindowClosed(false);  // the tray keeps the app
-    Registro::impostaSottosistema("it.brelt.ostrale");
+    ostrale::Registro::impostaSottosistema("it.brelt.ostrale");
+}
 
-    // One app per user: a second copy shows the first one's window and ends. A relaunch
-    // ("Riapri adesso") waits for the copy that started it to be gone, with its extension.
-    QStringList argomenti = QApplication::arguments().mid(1);
-    const bool riavvio = argomenti.removeAll(QStringLiteral("--riavvio")) > 0;
-    // `--nascosta`: in the tray only, the window shown on request (a start at login).
-    const bool nascosta = argomenti.contains(QStringLiteral("--nascosta"));
-    const auto istanza =
+// One app per user: a second copy shows the first one's window and ends. A relaunch
+// ("Riapri adesso") waits for the copy that started it to be gone, with its extension. The lock
+// held, or nothing when this copy is to end (`fine` set) or no lock could be opened (the copy
+// goes on unchecked).
+std::unique_ptr<ostrale::IstanzaUnica> unaCopiaSola(bool riavvio, bool& fine) {
+    using ostrale::IstanzaUnica;
+    auto istanza =
         IstanzaUnica::prendi(riavvio ? std::chrono::seconds(15) : std::chrono::seconds(0));
     const auto pid = istanza ? std::nullopt : IstanzaUnica::altra();
+    fine = false;
     if (!istanza && !pid) {
-        Registro("it.brelt.ostrale", "app")
+        ostrale::Registro("it.brelt.ostrale", "app")
             .avviso("Il blocco " + IstanzaUnica::percorsoBlocco().toStdString() +
                     " non si può aprire: nessun controllo di un'altra copia");
     } else if (!istanza) {
@@ -141,73 +140,94 @@ int main(int argc, char** argv) {
                          "be asked to show its window (no session bus)\n",
                          chi.c_str());
         }
-        return 0;
+        fine = true;
     }
+    return istanza;
+}
 
-    ImpostazioniApp preferenze;
-    testi::installaTraduzioni(
-        app, testi::linguaPer(preferenze.comeTesto(ImpostazioniApp::linguaScelta)));
-    auto gestore = creaGestoreFiltro({}, preferenze, {});
-    if (!gestore) {
-        std::fprintf(stderr,
-                     "ostrale: unknown manager '%s' in OSTRALE_GESTORE (systemd, locale or "
-                     "esterno)\n",
-                     qEnvironmentVariable("OSTRALE_GESTORE").toLocal8Bit().constData());
-        return 2;
-    }
-    OrologioDiSistema orologio;
-    TemporizzatoreQt temporizzatore;
-    PresentatoreFinestre domande(orologio);
-    // Quitting always works, whatever is on screen: questions go unanswered, and the loop
-    // ends without asking the windows (a question would decline to close).
-    auto esci = [&domande] {
-        domande.ritiraTutte();
-        QApplication::exit(0);
-    };
-    if (!esciSuSegnale(app, esci)) return 1;
-    NotificatoreDBus notifiche(NotificatoreDBus::iconaPredefinita());
-    StatoApp stato({orologio, temporizzatore, *gestore, preferenze, &domande, {}, {}, &notifiche});
-    ServiziDati dati(stato, preferenze, orologio, temporizzatore);
-    PosizioneLocale posizione;
-    QObject::connect(&posizione, &PosizioneLocale::aggiornata, &stato,
-                     [&](const PosizioneIP& p) { stato.impostaPosizioneMia(p); });
-
-    // Launch at login starts this same program, in the tray.
-    AvvioAutomaticoXdg avvio(QApplication::applicationFilePath());
-    FinestraPrincipale finestra(stato, {&avvio, &dati});
-    Vassoio vassoio(stato);
+// The window and the tray on one controller, and who may bring the window forward: the tray,
+// a second copy (through the lock's session-bus name), the controller (a notification's
+// click), and the window's own "Riapri adesso".
+void collegaFinestra(ostrale::FinestraPrincipale& finestra, ostrale::Vassoio& vassoio,
+                     ostrale::StatoApp& stato, ostrale::IstanzaUnica* istanza,
+                     const QStringList& argomenti, const std::function<void()>& esci) {
+    using namespace ostrale;
     vassoio.seguiFinestra(&finestra);
-    auto apri = [&] {
+    auto apri = [&finestra, &stato] {
         finestra.show();
         finestra.raise();
         finestra.activateWindow();
         stato.appInPrimoPiano();
     };
     QObject::connect(&vassoio, &Vassoio::apriRichiesto, &finestra, apri);
-    QObject::connect(&vassoio, &Vassoio::esciRichiesto, &app, esci);
+    QObject::connect(&vassoio, &Vassoio::esciRichiesto, qApp, esci);
     if (istanza) {
-        QObject::connect(istanza.get(), &IstanzaUnica::finestraRichiesta, &finestra,
-                         [&](const QString& sezione) {
+        QObject::connect(istanza, &IstanzaUnica::finestraRichiesta, &finestra,
+                         [&finestra, apri](const QString& sezione) {
                              if (!sezione.isEmpty()) finestra.mostraSezione(sezione);
                              apri();
                          });
         istanza->pubblica();
     }
-    QObject::connect(&stato, &StatoApp::sezioneRichiesta, &finestra, [&](const QString& s) {
-        finestra.mostraSezione(s);
-        apri();
-    });
+    QObject::connect(&stato, &StatoApp::sezioneRichiesta, &finestra,
+                     [&finestra, apri](const QString& s) {
+                         finestra.mostraSezione(s);
+                         apri();
+                     });
     // "Riapri adesso": a new instance, which waits for this one to be gone, then this one goes.
-    QObject::connect(&finestra, &FinestraPrincipale::riavvioRichiesto, &app, [&] {
+    QObject::connect(&finestra, &FinestraPrincipale::riavvioRichiesto, qApp, [argomenti, esci] {
         if (QProcess::startDetached(QApplication::applicationFilePath(),
                                     argomenti + QStringList{QStringLiteral("--riavvio")})) {
-            QTimer::singleShot(400, &app, esci);
+            QTimer::singleShot(400, qApp, esci);
         }
     });
+}
 
-    stato.avvia();
-    dati.avvia();
-    posizione.richiedi([&](PosizioneFacoltativa p) { stato.impostaPosizioneMia(p); });
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace ostrale;
+    if (const auto esito = leggiOpzioni(argc, argv)) return *esito;
+    if (chiedeSeSiPuòDisegnare(argc, argv)) return provaADisegnare(argv[0]);
+    QApplication app(argc, argv);
+    impostaApplicazione();
+
+    QStringList argomenti = QApplication::arguments().mid(1);
+    const bool riavvio = argomenti.removeAll(QStringLiteral("--riavvio")) > 0;
+    // `--nascosta`: in the tray only, the window shown on request (a start at login).
+    const bool nascosta = argomenti.contains(QStringLiteral("--nascosta"));
+    bool fine = false;
+    const auto istanza = unaCopiaSola(riavvio, fine);
+    if (fine) return 0;
+
+    PresentatoreFinestre* domande = nullptr;
+    const auto avvio = AvvioApp::crea(app, {}, [&domande](const Orologio& orologio) {
+        auto finestre = std::make_unique<PresentatoreFinestre>(orologio);
+        domande = finestre.get();
+        return finestre;
+    });
+    if (!avvio) {
+        std::fprintf(stderr,
+                     "ostrale: unknown manager '%s' in OSTRALE_GESTORE (systemd, locale or "
+                     "esterno)\n",
+                     qEnvironmentVariable("OSTRALE_GESTORE").toLocal8Bit().constData());
+        return 2;
+    }
+    // Quitting always works, whatever is on screen: questions go unanswered, and the loop
+    // ends without asking the windows (a question would decline to close).
+    const std::function<void()> esci = [domande] {
+        domande->ritiraTutte();
+        QApplication::exit(0);
+    };
+    if (!esciSuSegnale(app, esci)) return 1;
+
+    // Launch at login starts this same program, in the tray.
+    AvvioAutomaticoXdg avvioAlLogin(QApplication::applicationFilePath());
+    FinestraPrincipale finestra(avvio->stato(), {&avvioAlLogin, &avvio->dati()});
+    Vassoio vassoio(avvio->stato());
+    collegaFinestra(finestra, vassoio, avvio->stato(), istanza.get(), argomenti, esci);
+
+    avvio->avvia();
     if (!nascosta) finestra.show();
     return QApplication::exec();
 }

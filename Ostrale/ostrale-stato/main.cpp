@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <memory>
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -15,16 +16,11 @@
 #include "Condiviso/orologio.h"
 #include "Condiviso/registro.h"
 #include "Ostrale/Dati/servizi-dati.h"
+#include "Ostrale/Linux/avvio-app.h"
 #include "Ostrale/Linux/istanza-unica.h"
-#include "Ostrale/Linux/notificatore-dbus.h"
-#include "Ostrale/Linux/posizione-locale.h"
-#include "Ostrale/Linux/scelta-gestore.h"
 #include "Ostrale/Linux/uscita-su-segnale.h"
-#include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/presentatore-domande.h"
 #include "Ostrale/Stato/stato-app.h"
-#include "Ostrale/Stato/temporizzatore.h"
-#include "Ostrale/Stato/testi.h"
 
 namespace {
 
@@ -100,18 +96,17 @@ class PresentatoreFisso final : public PresentatoreDomande {
     std::optional<bool> risposta_;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("ostrale"));
+struct Opzioni {
     std::optional<bool> risposta;
-    QString gestore, socket, impostazioni;
-    QStringList comando;
+    AvvioApp::Scelte scelte;
     bool flussi = true;
-    bool notifiche = false;
     std::optional<double> durata;
-    const QStringList argomenti = QCoreApplication::arguments();
+};
+
+// The options; exits with the usage on a bad one, and after --help or --version.
+Opzioni leggiOpzioni(const QStringList& argomenti) {
+    Opzioni o;
+    o.scelte.notifiche = false;
     for (qsizetype i = 1; i < argomenti.size(); ++i) {
         const QString a = argomenti[i];
         auto valore = [&]() -> QString {
@@ -121,138 +116,154 @@ int main(int argc, char** argv) {
         if (a == QLatin1String("--rispondi")) {
             const QString v = valore();
             if (v == QLatin1String("consenti")) {
-                risposta = true;
+                o.risposta = true;
             } else if (v == QLatin1String("blocca")) {
-                risposta = false;
+                o.risposta = false;
             } else if (v != QLatin1String("mai")) {
                 errore("--rispondi is consenti, blocca or mai");
             }
         } else if (a == QLatin1String("--gestore")) {
-            gestore = valore();
+            o.scelte.gestore = valore();
         } else if (a == QLatin1String("--comando-estensione")) {
-            comando = QProcess::splitCommand(valore());
-            if (comando.isEmpty()) errore("--comando-estensione wants a command");
+            o.scelte.comandoEstensione = QProcess::splitCommand(valore());
+            if (o.scelte.comandoEstensione.isEmpty())
+                errore("--comando-estensione wants a command");
         } else if (a == QLatin1String("--socket")) {
-            socket = valore();
+            o.scelte.socket = valore();
         } else if (a == QLatin1String("--contenitore")) {
             qputenv("OSTRALE_CONTENITORE", valore().toLocal8Bit());
         } else if (a == QLatin1String("--impostazioni")) {
-            impostazioni = valore();
+            o.scelte.preferenze = valore();
         } else if (a == QLatin1String("--senza-flussi")) {
-            flussi = false;
+            o.flussi = false;
         } else if (a == QLatin1String("--notifiche")) {
-            notifiche = true;
+            o.scelte.notifiche = true;
         } else if (a == QLatin1String("--durata")) {
             bool ok = false;
-            durata = valore().toDouble(&ok);
-            if (!ok || !(*durata > 0)) errore("--durata wants a positive number of seconds");
+            o.durata = valore().toDouble(&ok);
+            if (!ok || !(*o.durata > 0)) errore("--durata wants a positive number of seconds");
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help") ||
                    a == QLatin1String("--aiuto")) {
             std::cout << uso;
-            return 0;
+            std::exit(0);
         } else if (a == QLatin1String("--version")) {
             std::cout << "ostrale-stato " OSTRALE_VERSIONE "\n";
-            return 0;
+            std::exit(0);
         } else {
             errore("unknown option '" + a.toStdString() + "'");
         }
     }
-    Registro::impostaSottosistema("it.brelt.ostrale");
+    return o;
+}
 
-    // One app per user, windowed or not.
-    const auto istanza = IstanzaUnica::prendi();
+// One app per user, windowed or not: false when another copy runs.
+bool unaCopiaSola(std::unique_ptr<IstanzaUnica>& istanza) {
+    istanza = IstanzaUnica::prendi();
     const auto pid = istanza ? std::nullopt : IstanzaUnica::altra();
     if (pid) {
         std::cerr << "ostrale-stato: Ostrale already runs for this user"
                   << (*pid > 0 ? " (pid " + std::to_string(*pid) + ")" : "")
                   << ": one app per user; quit it first\n";
-        return 1;
+        return false;
     }
     if (!istanza) {
         std::cerr << "ostrale-stato: " << IstanzaUnica::percorsoBlocco().toStdString()
                   << " cannot be opened: another copy of the app would go unnoticed\n";
     }
-    if (!esciSuSegnale(app)) return 1;
-    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
 
-    ImpostazioniApp preferenze(impostazioni.isEmpty() ? ImpostazioniApp::percorsoPredefinito()
-                                                      : impostazioni);
-    // The language of the texts it passes on (notifications), as the app chooses it.
-    testi::installaTraduzioni(
-        app, testi::linguaPer(preferenze.comeTesto(ImpostazioniApp::linguaScelta)));
-    auto filtro = creaGestoreFiltro(gestore, preferenze, comando);
-    if (!filtro) errore("unknown manager '" + gestore.toStdString() + "'");
-    OrologioDiSistema orologio;
-    TemporizzatoreQt temporizzatore;
-    PresentatoreFisso domande(risposta);
-    std::unique_ptr<NotificatoreDBus> notificatore;
-    if (notifiche)
-        notificatore = std::make_unique<NotificatoreDBus>(NotificatoreDBus::iconaPredefinita());
-    StatoApp stato(
-        {orologio, temporizzatore, *filtro, preferenze, &domande, socket, {}, notificatore.get()});
-    // The threat and location data: C2 list, positions, the city database, this computer.
-    ServiziDati dati(stato, preferenze, orologio, temporizzatore);
-    PosizioneLocale posizione;
-    QObject::connect(&posizione, &PosizioneLocale::aggiornata, &stato,
-                     [&](const PosizioneIP& p) { stato.impostaPosizioneMia(p); });
-    std::size_t posizioniStampate = 0;
-    QObject::connect(&stato, &StatoApp::geoPosizioniCambiate, [&] {
-        if (stato.geoPosizioni().size() == posizioniStampate) return;
-        posizioniStampate = stato.geoPosizioni().size();
-        stampa("posizioni: " + std::to_string(posizioniStampate) + " indirizzi");
+// The data services' outcomes and the positions found.
+void stampaDati(StatoApp& stato, ServiziDati& dati) {
+    auto posizioniStampate = std::make_shared<std::size_t>(0);
+    QObject::connect(&stato, &StatoApp::geoPosizioniCambiate, [&stato, posizioniStampate] {
+        if (stato.geoPosizioni().size() == *posizioniStampate) return;
+        *posizioniStampate = stato.geoPosizioni().size();
+        stampa("posizioni: " + std::to_string(*posizioniStampate) + " indirizzi");
     });
-    QObject::connect(&dati.c2(), &AggiornatoreC2::esitoCambiato, [&] {
+    QObject::connect(&dati.c2(), &AggiornatoreC2::esitoCambiato, [&dati] {
         if (!dati.c2().esito().isNull()) stampa("c2: " + dati.c2().esito().toStdString());
     });
-    QObject::connect(&dati.geoDB(), &AggiornatoreGeoDB::esitoCambiato, [&] {
+    QObject::connect(&dati.geoDB(), &AggiornatoreGeoDB::esitoCambiato, [&dati] {
         if (!dati.geoDB().esito().isNull()) stampa("geodb: " + dati.geoDB().esito().toStdString());
     });
+}
+
+// What the controller shows: the link, the filter, the light, rules, quarantine, attacks.
+void stampaStato(StatoApp& stato) {
     QObject::connect(&stato, &StatoApp::sezioneRichiesta,
                      [](const QString& sezione) { stampa("apri: " + sezione.toStdString()); });
-
     QObject::connect(&stato, &StatoApp::statoEstensioneCambiato,
-                     [&] { stampa("estensione: " + stato.statoEstensione().toStdString()); });
-    QObject::connect(&stato, &StatoApp::filtroAttivoCambiato, [&] {
+                     [&stato] { stampa("estensione: " + stato.statoEstensione().toStdString()); });
+    QObject::connect(&stato, &StatoApp::filtroAttivoCambiato, [&stato] {
         stampa(std::string("filtro: ") + (stato.filtroAttivo() ? "attivo" : "spento"));
     });
     QObject::connect(&stato, &StatoApp::registrata,
-                     [&] { stampa("registrata presso l'estensione"); });
+                     [] { stampa("registrata presso l'estensione"); });
+    QObject::connect(&stato, &StatoApp::coloreBarraCambiato, [&stato] {
+        static const char* const nomi[] = {"spento", "verde", "arancio", "rosso"};
+        stampa(std::string("semaforo: ") + nomi[static_cast<int>(stato.coloreBarra())]);
+    });
+    QObject::connect(&stato, &StatoApp::regoleCambiate, [&stato] {
+        stampa("regole: " + std::to_string(stato.regole().size()) + " app");
+    });
+    QObject::connect(&stato, &StatoApp::appInQuarantenaCambiata, [&stato] {
+        stampa("in quarantena: " + std::to_string(stato.appInQuarantena().size()) + " app");
+    });
+    QObject::connect(&stato, &StatoApp::attaccoRegistrato, [](const EventoFlusso& e) {
+        stampa("ATTACCO  " + std::string(valoreGrezzo(*e.attacco)) + "  " + descrivi(e));
+    });
+}
+
+// Every flow as it comes (`ognuno`), or only how many the log brought.
+void stampaFlussi(StatoApp& stato, bool ognuno) {
+    auto ultimi = std::make_shared<std::size_t>(0);
+    QObject::connect(&stato, &StatoApp::flussiCambiati, [&stato, ognuno, ultimi] {
+        const std::size_t totale =
+            static_cast<std::size_t>(stato.totaleConsentiti() + stato.totaleBloccati());
+        if (ognuno && totale != *ultimi && !stato.flussi().empty()) {
+            const EventoFlusso& e = stato.flussi().front();
+            stampa(std::string(e.consentito ? "consenti" : "blocca  ") + "  " + descrivi(e) +
+                   "  (" + std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + ")");
+        } else if (totale == *ultimi) {
+            stampa("flussi: " + std::to_string(stato.flussi().size()) + " dal registro");
+        }
+        *ultimi = totale;
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrale"));
+    const Opzioni opzioni = leggiOpzioni(QCoreApplication::arguments());
+    Registro::impostaSottosistema("it.brelt.ostrale");
+
+    std::unique_ptr<IstanzaUnica> istanza;
+    if (!unaCopiaSola(istanza)) return 1;
+    if (!esciSuSegnale(app)) return 1;
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const auto avvio = AvvioApp::crea(app, opzioni.scelte, [&opzioni](const Orologio&) {
+        return std::make_unique<PresentatoreFisso>(opzioni.risposta);
+    });
+    if (!avvio) errore("unknown manager '" + opzioni.scelte.gestore.toStdString() + "'");
+    StatoApp& stato = avvio->stato();
+    stampaDati(stato, avvio->dati());
+    stampaStato(stato);
+    stampaFlussi(stato, opzioni.flussi);
     int esitoUscita = 0;
-    QObject::connect(&stato, &StatoApp::registrazioneRifiutata, [&] {
+    QObject::connect(&stato, &StatoApp::registrazioneRifiutata, [&esitoUscita] {
         std::cerr << "ostrale-stato: the extension refused to register this app: another copy "
                      "of this user's app is connected to it\n";
         esitoUscita = 1;
         QCoreApplication::exit(1);
     });
-    QObject::connect(&stato, &StatoApp::coloreBarraCambiato, [&] {
-        static const char* const nomi[] = {"spento", "verde", "arancio", "rosso"};
-        stampa(std::string("semaforo: ") + nomi[static_cast<int>(stato.coloreBarra())]);
-    });
-    QObject::connect(&stato, &StatoApp::regoleCambiate,
-                     [&] { stampa("regole: " + std::to_string(stato.regole().size()) + " app"); });
-    QObject::connect(&stato, &StatoApp::appInQuarantenaCambiata, [&] {
-        stampa("in quarantena: " + std::to_string(stato.appInQuarantena().size()) + " app");
-    });
-    QObject::connect(&stato, &StatoApp::attaccoRegistrato, [&](const EventoFlusso& e) {
-        stampa("ATTACCO  " + std::string(valoreGrezzo(*e.attacco)) + "  " + descrivi(e));
-    });
-    std::size_t ultimi = 0;
-    QObject::connect(&stato, &StatoApp::flussiCambiati, [&] {
-        const std::size_t totale =
-            static_cast<std::size_t>(stato.totaleConsentiti() + stato.totaleBloccati());
-        if (flussi && totale != ultimi && !stato.flussi().empty()) {
-            const EventoFlusso& e = stato.flussi().front();
-            stampa(std::string(e.consentito ? "consenti" : "blocca  ") + "  " + descrivi(e) +
-                   "  (" + std::string(e.motivo ? valoreGrezzo(*e.motivo) : "?") + ")");
-        } else if (totale == ultimi) {
-            stampa("flussi: " + std::to_string(stato.flussi().size()) + " dal registro");
-        }
-        ultimi = totale;
-    });
-    if (durata) QTimer::singleShot(static_cast<int>(*durata * 1000), &app, &QCoreApplication::quit);
-    stato.avvia();
-    dati.avvia();
-    posizione.richiedi([&](PosizioneFacoltativa p) { stato.impostaPosizioneMia(p); });
+    if (opzioni.durata) {
+        QTimer::singleShot(static_cast<int>(*opzioni.durata * 1000), &app, &QCoreApplication::quit);
+    }
+    avvio->avvia();
     const int esito = QCoreApplication::exec();
     stampa("fine");
     return esitoUscita ? esitoUscita : esito;
