@@ -16,6 +16,7 @@
 
 #include "Condiviso/risorse.h"
 #include "Condiviso/testo.h"
+#include "Ostrale/Dati/lettore-mmdb.h"
 
 namespace ostrale {
 namespace {
@@ -24,213 +25,135 @@ namespace {
 constexpr unsigned char marcatore[] = {0xAB, 0xCD, 0xEF, 'M', 'a', 'x', 'M',
                                        'i',  'n',  'd',  '.', 'c', 'o', 'm'};
 constexpr std::size_t codaMetadati = 128 * 1024;
-// Maps, arrays and pointers nest at most this deep; deeper is a damaged file.
-constexpr int profonditàMassima = 24;
-// Steps (value heads read) of one lookup or of the metadata: a real record takes a few hundred.
-constexpr std::size_t passiMassimi = 100'000;
 
-enum Tipo : int {
-    puntatore = 1,
-    stringa = 2,
-    doppio = 3,
-    byte = 4,
-    uint16 = 5,
-    uint32 = 6,
-    mappa = 7,
-    int32 = 8,
-    uint64 = 9,
-    uint128 = 10,
-    vettore = 11,
-    booleano = 14,
-    virgolaMobile = 15,
-};
+using mmdb::Lettore;
+using mmdb::mappa;
 
-// The bytes of one file and the decoding of its data section. Every read is checked against
-// the end of the bytes.
-class Lettore {
+// One record of the data section read as a position: the nested layout of the commercial and
+// lite editions (location, city and country maps, names in Italian, else English), or the flat
+// one of the npm edition. Nothing when the record holds no position or is damaged.
+class LettoreRecord {
   public:
-    Lettore(const unsigned char* dati, std::size_t lunghezza) : d_(dati), n_(lunghezza) {}
+    LettoreRecord(Lettore l, std::size_t base) : l_(l), base_(base) {}
 
-    // A value's head: its type and, for everything but pointers, where its payload lies. A
-    // pointer is followed (to any depth within the bound): `inizio` is then where the target's
-    // head is, `fine` the end of the pointer itself.
-    struct Testa {
-        int tipo = 0;
-        std::size_t dimensione = 0;  // payload size, or entries of a map or an array
-        std::size_t carico = 0;      // where the payload (or the first entry) begins
-        std::size_t fine = 0;        // where the value, as written here, ends
+    std::optional<PosizioneIP> leggi(std::size_t off) const {
+        const auto voci = vociPrincipali(off);
+        if (!voci) return std::nullopt;
+        return voci->location ? annidato(*voci) : piatto(*voci);
+    }
+
+  private:
+    using Trovati = std::vector<std::optional<std::size_t>>;
+    struct Voci {
+        std::optional<std::size_t> location, city, country, lat, lon, codice;
     };
 
-    std::optional<Testa> testa(std::size_t off, std::size_t base, int profondità) const {
-        // A damaged file can fan pointers out so that decoding never ends within the depth
-        // bound: one reading does at most this many steps.
-        if (++passi_ > passiMassimi) return std::nullopt;
-        if (profondità > profonditàMassima || off >= n_) return std::nullopt;
-        const unsigned c = d_[off];
-        int t = static_cast<int>(c >> 5);
-        std::size_t p = off + 1;
-        if (t == 0) {
-            if (p >= n_) return std::nullopt;
-            t = 7 + d_[p];
-            p = off + 2;
-        }
-        if (t == puntatore) {
-            const unsigned ss = (c >> 3) & 3, v = c & 7;
-            if (p + ss + 1 > n_) return std::nullopt;
-            const unsigned char* b = d_ + p;
-            std::uint64_t ptr = 0;
-            switch (ss) {
-                case 0:
-                    ptr = (std::uint64_t{v} << 8) | b[0];
-                    break;
-                case 1:
-                    ptr = ((std::uint64_t{v} << 16) | (b[0] << 8) | b[1]) + 2048;
-                    break;
-                case 2:
-                    ptr = ((std::uint64_t{v} << 24) | (std::uint64_t{b[0]} << 16) | (b[1] << 8) |
-                           b[2]) +
-                          526336;
-                    break;
-                default:
-                    ptr = (std::uint64_t{b[0]} << 24) | (std::uint64_t{b[1]} << 16) |
-                          (std::uint64_t{b[2]} << 8) | b[3];
-            }
-            const std::size_t fine = p + ss + 1;
-            if (ptr > n_ || base > n_ - ptr) return std::nullopt;
-            auto bersaglio = testa(base + ptr, base, profondità + 1);
-            if (!bersaglio) return std::nullopt;
-            bersaglio->fine = fine;
-            return bersaglio;
-        }
-        std::size_t s = c & 0x1F;
-        if (s >= 29) {
-            const std::size_t extra = s - 28;
-            if (p + extra > n_) return std::nullopt;
-            std::size_t v = 0;
-            for (std::size_t i = 0; i < extra; ++i) v = (v << 8) | d_[p + i];
-            s = (s == 29 ? 29 : s == 30 ? 285 : 65821) + v;
-            p += extra;
-        }
-        Testa h{t, s, p, 0};
-        switch (t) {
-            case doppio:
-                h.fine = p + 8;
-                break;
-            case virgolaMobile:
-                h.fine = p + 4;
-                break;
-            case booleano:
-                h.fine = p;
-                break;
-            case mappa:
-            case vettore:
-                h.fine = 0;
-                break;  // known once the entries are walked
-            default:
-                h.fine = p + s;
-        }
-        if (h.fine > n_) return std::nullopt;
-        return h;
-    }
-
-    // The end of the value at `off` once it has been decoded whole (every entry of a map or an
-    // array, every pointer's target); none when any part fails.
-    std::optional<std::size_t> salta(std::size_t off, std::size_t base, int profondità) const {
-        const auto h = testa(off, base, profondità);
-        if (!h) return std::nullopt;
-        if (h->tipo != mappa && h->tipo != vettore) return h->fine;
-        // A map or an array reached through a pointer still ends where the pointer does.
-        const auto fine = saltaVoci(*h, base, profondità);
+    std::optional<Voci> vociPrincipali(std::size_t off) const {
+        const auto h = l_.testa(off, base_, 0);
+        if (!h || h->tipo != mappa || h->dimensione == 0) return std::nullopt;
+        Voci v;
+        const auto fine = l_.perVoce(*h, base_, 0, [&](std::string_view k, std::size_t dove) {
+            if (k == "location")
+                v.location = dove;
+            else if (k == "city")
+                v.city = dove;
+            else if (k == "country")
+                v.country = dove;
+            else if (k == "latitude")
+                v.lat = dove;
+            else if (k == "longitude")
+                v.lon = dove;
+            else if (k == "country_code")
+                v.codice = dove;
+        });
         if (!fine) return std::nullopt;
-        return h->fine ? h->fine : *fine;
-    }
-
-    // Walks a map's entries: `voce(key, offset of the value)` for each; none when an entry fails.
-    template <typename F>
-    std::optional<std::size_t> perVoce(const Testa& h, std::size_t base, int profondità,
-                                       F&& voce) const {
-        std::size_t p = h.carico;
-        for (std::size_t i = 0; i < h.dimensione; ++i) {
-            const auto chiave = testa(p, base, profondità + 1);
-            if (!chiave || chiave->tipo != stringa) return std::nullopt;
-            const std::size_t dopoChiave = chiave->fine;
-            const auto dopoValore = salta(dopoChiave, base, profondità + 1);
-            if (!dopoValore) return std::nullopt;
-            voce(std::string_view(reinterpret_cast<const char*>(d_ + chiave->carico),
-                                  chiave->dimensione),
-                 dopoChiave);
-            p = *dopoValore;
-        }
-        return p;
-    }
-
-    // The bytes of a string value (through pointers); none when it is not a string.
-    std::optional<std::string_view> stringaGrezza(std::size_t off, std::size_t base,
-                                                  int profondità) const {
-        const auto h = testa(off, base, profondità);
-        if (!h || h->tipo != stringa) return std::nullopt;
-        return std::string_view(reinterpret_cast<const char*>(d_ + h->carico), h->dimensione);
-    }
-
-    // A string as text: invalid UTF-8 reads as empty.
-    std::optional<std::string> testo(std::size_t off, std::size_t base, int profondità) const {
-        const auto v = stringaGrezza(off, base, profondità);
-        if (!v) return std::nullopt;
-        const bool ascii = std::all_of(v->begin(), v->end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        return ascii || testo::èUtf8Valido(*v) ? std::string(*v) : std::string();
-    }
-
-    // A double or a float, widened.
-    std::optional<double> numero(std::size_t off, std::size_t base, int profondità) const {
-        const auto h = testa(off, base, profondità);
-        if (!h) return std::nullopt;
-        if (h->tipo == doppio) {
-            std::uint64_t v = 0;
-            for (int i = 0; i < 8; ++i) v = (v << 8) | d_[h->carico + i];
-            return std::bit_cast<double>(v);
-        }
-        if (h->tipo == virgolaMobile) {
-            std::uint32_t v = 0;
-            for (int i = 0; i < 4; ++i) v = (v << 8) | d_[h->carico + i];
-            return static_cast<double>(std::bit_cast<float>(v));
-        }
-        return std::nullopt;
-    }
-
-    // An unsigned integer (uint16 to uint128: the first 8 payload bytes).
-    std::optional<std::uint64_t> intero(std::size_t off, std::size_t base, int profondità) const {
-        const auto h = testa(off, base, profondità);
-        if (!h ||
-            !(h->tipo == uint16 || h->tipo == uint32 || h->tipo == uint64 || h->tipo == uint128))
-            return std::nullopt;
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < std::min<std::size_t>(h->dimensione, 8); ++i) {
-            v = (v << 8) | d_[h->carico + i];
-        }
         return v;
     }
 
-    std::size_t lunghezza() const { return n_; }
-    const unsigned char* dati() const { return d_; }
+    // A map's entries under the given names (last occurrence wins).
+    bool sotto(std::optional<std::size_t> dove, std::initializer_list<std::string_view> nomi,
+               Trovati& trovati, int profondità) const {
+        trovati.assign(nomi.size(), std::nullopt);
+        if (!dove) return false;
+        const auto hm = l_.testa(*dove, base_, profondità);
+        if (!hm || hm->tipo != mappa) return false;
+        return l_
+            .perVoce(*hm, base_, profondità,
+                     [&](std::string_view k, std::size_t v) {
+                         std::size_t i = 0;
+                         for (auto nome : nomi) {
+                             if (k == nome) trovati[i] = v;
+                             ++i;
+                         }
+                     })
+            .has_value();
+    }
 
-  private:
-    std::optional<std::size_t> saltaVoci(const Testa& h, std::size_t base, int profondità) const {
-        std::size_t p = h.carico;
-        const std::size_t voci = h.tipo == mappa ? 2 * h.dimensione : h.dimensione;
-        for (std::size_t i = 0; i < voci; ++i) {
-            if (h.tipo == mappa && i % 2 == 0 && !stringaGrezza(p, base, profondità + 1))
-                return std::nullopt;
-            const auto dopo = salta(p, base, profondità + 1);
-            if (!dopo) return std::nullopt;
-            p = *dopo;
+    // A names map's Italian text, else its English one; empty when it has neither.
+    std::optional<std::string> nome(std::optional<std::size_t> mappaNomi, int profondità) const {
+        Trovati lingue;
+        if (!sotto(mappaNomi, {"it", "en"}, lingue, profondità)) return std::nullopt;
+        for (const auto& lingua : lingue) {
+            if (!lingua) continue;
+            if (auto t = l_.testo(*lingua, base_, profondità + 1)) return t;
         }
+        return std::string();
+    }
+
+    std::optional<PosizioneIP> annidato(const Voci& voci) const {
+        Trovati trovati;
+        if (!sotto(voci.location, {"latitude", "longitude"}, trovati, 1)) return std::nullopt;
+        const auto la = trovati[0] ? l_.numero(*trovati[0], base_, 2) : std::nullopt;
+        const auto lo = trovati[1] ? l_.numero(*trovati[1], base_, 2) : std::nullopt;
+        if (!la || !lo) return std::nullopt;
+        PosizioneIP p;
+        p.latitudine = *la;
+        p.longitudine = *lo;
+        // City: "names" → it, else en, else empty.
+        if (sotto(voci.city, {"names"}, trovati, 1) && trovati[0]) {
+            if (auto n = nome(trovati[0], 2); n) p.citta = *n;
+        }
+        p.paese = paese(voci.country);
         return p;
     }
 
-    const unsigned char* d_;
-    std::size_t n_;
-    mutable std::size_t passi_ = 0;
+    // Country: a "names" map decides (it, else en, else "?"); without one, "iso_code".
+    std::string paese(std::optional<std::size_t> country) const {
+        Trovati trovati;
+        if (!sotto(country, {"names", "iso_code"}, trovati, 1)) return "?";
+        const auto nomi = trovati[0], iso = trovati[1];
+        const auto hn = nomi ? l_.testa(*nomi, base_, 2) : std::nullopt;
+        if (hn && hn->tipo == mappa) {
+            Trovati lingue;
+            if (!sotto(nomi, {"it", "en"}, lingue, 2)) return "?";
+            for (const auto& lingua : lingue) {
+                if (!lingua) continue;
+                if (auto t = l_.testo(*lingua, base_, 3)) return *t;
+            }
+            return "?";
+        }
+        if (iso) {
+            if (auto t = l_.testo(*iso, base_, 2)) return *t;
+        }
+        return "?";
+    }
+
+    // The flat layout of the npm edition.
+    std::optional<PosizioneIP> piatto(const Voci& voci) const {
+        const auto la = voci.lat ? l_.numero(*voci.lat, base_, 1) : std::nullopt;
+        const auto lo = voci.lon ? l_.numero(*voci.lon, base_, 1) : std::nullopt;
+        if (!la || !lo) return std::nullopt;
+        PosizioneIP p;
+        p.latitudine = *la;
+        p.longitudine = *lo;
+        p.citta = voci.city ? l_.testo(*voci.city, base_, 1).value_or("") : "";
+        auto codice = voci.codice ? l_.testo(*voci.codice, base_, 1) : std::nullopt;
+        p.paese = codice && !codice->empty() ? std::move(*codice) : std::string("?");
+        return p;
+    }
+
+    Lettore l_;
+    std::size_t base_;
 };
 
 }  // namespace
@@ -345,99 +268,7 @@ struct GeoDB::Archivio {
     }
 
     std::optional<PosizioneIP> leggiRecord(std::size_t off, std::size_t base) const {
-        const Lettore l(dati, lunghezza);
-        const auto h = l.testa(off, base, 0);
-        if (!h || h->tipo != mappa || h->dimensione == 0) return std::nullopt;
-        std::optional<std::size_t> location, city, country, lat, lon, cityPiatta, codice;
-        const auto fine = l.perVoce(*h, base, 0, [&](std::string_view k, std::size_t v) {
-            if (k == "location")
-                location = v;
-            else if (k == "city")
-                city = v;
-            else if (k == "country")
-                country = v;
-            else if (k == "latitude")
-                lat = v;
-            else if (k == "longitude")
-                lon = v;
-            else if (k == "country_code")
-                codice = v;
-        });
-        if (!fine) return std::nullopt;
-        PosizioneIP p;
-        // A map's entries under the given names (last occurrence wins).
-        auto sotto = [&](std::optional<std::size_t> dove,
-                         std::initializer_list<std::string_view> nomi,
-                         std::vector<std::optional<std::size_t>>& trovati, int profondità) {
-            trovati.assign(nomi.size(), std::nullopt);
-            if (!dove) return false;
-            const auto hm = l.testa(*dove, base, profondità);
-            if (!hm || hm->tipo != mappa) return false;
-            return l
-                .perVoce(*hm, base, profondità,
-                         [&](std::string_view k, std::size_t v) {
-                             std::size_t i = 0;
-                             for (auto nome : nomi) {
-                                 if (k == nome) trovati[i] = v;
-                                 ++i;
-                             }
-                         })
-                .has_value();
-        };
-        auto nome = [&](std::optional<std::size_t> mappaNomi,
-                        int profondità) -> std::optional<std::string> {
-            std::vector<std::optional<std::size_t>> lingue;
-            if (!sotto(mappaNomi, {"it", "en"}, lingue, profondità)) return std::nullopt;
-            for (const auto& lingua : lingue) {
-                if (!lingua) continue;
-                if (auto t = l.testo(*lingua, base, profondità + 1)) return t;
-            }
-            return std::string();  // a names map without either
-        };
-        std::vector<std::optional<std::size_t>> trovati;
-        if (location) {
-            if (!sotto(location, {"latitude", "longitude"}, trovati, 1)) return std::nullopt;
-            const auto la = trovati[0] ? l.numero(*trovati[0], base, 2) : std::nullopt;
-            const auto lo = trovati[1] ? l.numero(*trovati[1], base, 2) : std::nullopt;
-            if (!la || !lo) return std::nullopt;
-            p.latitudine = *la;
-            p.longitudine = *lo;
-            // City: "names" → it, else en, else empty.
-            if (sotto(city, {"names"}, trovati, 1) && trovati[0]) {
-                if (auto n = nome(trovati[0], 2); n) p.citta = *n;
-            }
-            // Country: a "names" map decides (it, else en, else "?"); without one, "iso_code".
-            p.paese = "?";
-            if (sotto(country, {"names", "iso_code"}, trovati, 1)) {
-                const auto nomi = trovati[0], iso = trovati[1];
-                const auto hn = nomi ? l.testa(*nomi, base, 2) : std::nullopt;
-                if (hn && hn->tipo == mappa) {
-                    std::vector<std::optional<std::size_t>> lingue;
-                    if (sotto(nomi, {"it", "en"}, lingue, 2)) {
-                        for (const auto& lingua : lingue) {
-                            if (!lingua) continue;
-                            if (auto t = l.testo(*lingua, base, 3)) {
-                                p.paese = *t;
-                                break;
-                            }
-                        }
-                    }
-                } else if (iso) {
-                    if (auto t = l.testo(*iso, base, 2)) p.paese = *t;
-                }
-            }
-            return p;
-        }
-        // The flat layout of the npm edition.
-        const auto la = lat ? l.numero(*lat, base, 1) : std::nullopt;
-        const auto lo = lon ? l.numero(*lon, base, 1) : std::nullopt;
-        if (!la || !lo) return std::nullopt;
-        p.latitudine = *la;
-        p.longitudine = *lo;
-        p.citta = city ? l.testo(*city, base, 1).value_or("") : "";
-        p.paese = codice ? l.testo(*codice, base, 1).value_or("?") : "?";
-        if (p.paese.empty()) p.paese = "?";
-        return p;
+        return LettoreRecord(Lettore(dati, lunghezza), base).leggi(off);
     }
 };
 
