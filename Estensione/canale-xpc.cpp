@@ -357,99 +357,121 @@ void CanaleXPC::ricevi(canale::ConnessioneCanale& connessione, Cornice cornice) 
         std::lock_guard blocco(mutex_);
         gestori = gestori_;
     }
-    auto rispondi = [&](std::string carico) {
+    if (auto carico = rispostaA(connessione, cornice, gestori)) {
         connessione.invia(
-            Cornice{TipoCornice::risposta, cornice.id, cornice.nome, std::move(carico)});
-    };
+            Cornice{TipoCornice::risposta, cornice.id, cornice.nome, std::move(*carico)});
+    }
+}
+
+std::optional<std::string> CanaleXPC::rispostaA(canale::ConnessioneCanale& connessione,
+                                                const Cornice& cornice,
+                                                const GestoriCanale& gestori) {
     const std::string_view nome = cornice.nome;
-    if (nome == messaggi::registra) {
-        std::shared_ptr<canale::ConnessioneCanale> precedente;
-        bool accettata = false;
-        if (const auto questa = cerca(connessione)) {
-            std::lock_guard blocco(mutex_);
-            // Two copies of the app of one user never take the extension from each other: the
-            // one that registered first keeps it while it lives. Other users' apps stay.
-            const std::uint32_t uid = questa->uidPari().value_or(0);
-            auto& posto = app_[uid];
-            const bool altraCopia =
-                posto && posto != questa && !posto->finita() && !posto->pariChiuso();
-            if (!altraCopia) {
-                std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
-                std::erase_if(app_, [&](const auto& a) { return a.second == questa; });
-                precedente = std::exchange(app_[uid], questa);
-                accettata = true;
-            }
-        }
-        if (!accettata) {
-            log_.avviso("Registrazione rifiutata: un'altra app dello stesso utente è connessa");
-        } else if (precedente && precedente.get() != &connessione) {
-            log_.info("Una nuova app sostituisce la connessione precedente");
-            precedente->chiudi();
-        }
-        rispondi(canale::bool_(accettata));
-    } else if (nome == messaggi::informazioni) {
-        InformazioniEstensione info;
-        info.versione = OSTRALE_VERSIONE;
-        info.appConnessa = haConnessione();
-        if (gestori.fornitoreDomande) info.appInAttesa = gestori.fornitoreDomande();
-        info.domandeInAttesa = static_cast<std::int64_t>(info.appInAttesa.size());
-        rispondi(json::codifica(info));
-    } else if (nome == messaggi::segui) {
-        bool fatto = false;
-        if (const auto questa = cerca(connessione)) {
-            std::lock_guard blocco(mutex_);
-            const bool giàDentro =
-                std::any_of(app_.begin(), app_.end(),
-                            [&](const auto& a) { return a.second == questa; }) ||
-                std::find(seguaci_.begin(), seguaci_.end(), questa) != seguaci_.end();
-            if (!giàDentro) seguaci_.push_back(questa);
-            fatto = true;
-        }
-        rispondi(canale::bool_(fatto));
-    } else if (nome == messaggi::aggiornaRegole) {
+    if (nome == messaggi::registra) return canale::bool_(registraApp(connessione));
+    if (nome == messaggi::informazioni) return json::codifica(informazioni(gestori));
+    if (nome == messaggi::segui) return canale::bool_(segui(connessione));
+    if (nome == messaggi::aggiornaRegole) {
         const auto stato = json::decodifica<StatoRegole>(cornice.carico);
-        rispondi(canale::bool_(stato && (!gestori.suRegole || gestori.suRegole(*stato))));
-    } else if (nome == messaggi::modificaRegole) {
+        return canale::bool_(stato && (!gestori.suRegole || gestori.suRegole(*stato)));
+    }
+    if (nome == messaggi::modificaRegole) {
         RispostaModifica risposta{EsitoModifica::incompleta, {}};
         if (const auto modifica = json::decodifica<ModificaRegole>(cornice.carico)) {
             risposta = gestori.suModifica ? gestori.suModifica(*modifica)
                                           : RispostaModifica{EsitoModifica::nonSalvata, {}};
         }
-        rispondi(json::codifica(risposta));
-    } else if (nome == messaggi::leggiRegole) {
-        rispondi(
-            json::codifica(gestori.fornitoreRegole ? gestori.fornitoreRegole() : StatoRegole{}));
-    } else if (nome == messaggi::leggiStorico) {
-        rispondi(json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico()
-                                                         : PacchettoStorico{}));
-    } else if (nome == messaggi::leggiFlussi) {
-        auto flussi =
-            gestori.fornitoreFlussi ? gestori.fornitoreFlussi() : std::vector<EventoFlusso>{};
-        // An app reads its own user's flows and the system's, as it is sent them.
-        if (const auto app = utenteApp(connessione)) {
-            std::erase_if(flussi, [&](const EventoFlusso& e) {
-                return e.utente && *e.utente >= primoUtente && *e.utente != *app;
-            });
-        }
-        rispondi(json::codifica(flussi));
-    } else if (nome == messaggi::rispondiFlusso) {
+        return json::codifica(risposta);
+    }
+    if (nome == messaggi::leggiRegole) {
+        return json::codifica(gestori.fornitoreRegole ? gestori.fornitoreRegole() : StatoRegole{});
+    }
+    if (nome == messaggi::leggiStorico) {
+        return json::codifica(gestori.fornitoreStorico ? gestori.fornitoreStorico()
+                                                       : PacchettoStorico{});
+    }
+    if (nome == messaggi::leggiFlussi) return json::codifica(flussiPer(connessione, gestori));
+    if (nome == messaggi::rispondiFlusso) {
         const auto decisione = canale::leggiRisposta(cornice.carico);
         if (decisione && gestori.suDecisione)
             gestori.suDecisione(decisione->first, decisione->second, utenteApp(connessione));
-    } else if (nome == messaggi::rispondiSospesi) {
+        return std::nullopt;
+    }
+    if (nome == messaggi::rispondiSospesi) {
         auto decisione = json::decodifica<RispostaSospesi>(cornice.carico);
         if (decisione && gestori.suRisposta) gestori.suRisposta(*decisione, utenteApp(connessione));
-    } else if (nome == messaggi::aggiornaBlocklistC2) {
-        std::int64_t quanti = 0;
-        if (testo::èUtf8Valido(cornice.carico)) {
-            quanti = c2_.aggiorna(cornice.carico);
-            log_.info("Blocklist C2 aggiornata: " + std::to_string(quanti) + " indirizzi");
-        }
-        rispondi(canale::intero(quanti));
-    } else {
-        log_.avviso("unknown message '" + std::string(nome.substr(0, 64)) + "'");
-        rispondi({});
+        return std::nullopt;
     }
+    if (nome == messaggi::aggiornaBlocklistC2) return canale::intero(aggiornaC2(cornice.carico));
+    log_.avviso("unknown message '" + std::string(nome.substr(0, 64)) + "'");
+    return std::string();
+}
+
+bool CanaleXPC::registraApp(canale::ConnessioneCanale& connessione) {
+    std::shared_ptr<canale::ConnessioneCanale> precedente;
+    bool accettata = false;
+    if (const auto questa = cerca(connessione)) {
+        std::lock_guard blocco(mutex_);
+        // Two copies of the app of one user never take the extension from each other: the
+        // one that registered first keeps it while it lives. Other users' apps stay.
+        const std::uint32_t uid = questa->uidPari().value_or(0);
+        auto& posto = app_[uid];
+        const bool altraCopia =
+            posto && posto != questa && !posto->finita() && !posto->pariChiuso();
+        if (!altraCopia) {
+            std::erase_if(seguaci_, [&](const auto& s) { return s == questa; });
+            std::erase_if(app_, [&](const auto& a) { return a.second == questa; });
+            precedente = std::exchange(app_[uid], questa);
+            accettata = true;
+        }
+    }
+    if (!accettata) {
+        log_.avviso("Registrazione rifiutata: un'altra app dello stesso utente è connessa");
+    } else if (precedente && precedente.get() != &connessione) {
+        log_.info("Una nuova app sostituisce la connessione precedente");
+        precedente->chiudi();
+    }
+    return accettata;
+}
+
+InformazioniEstensione CanaleXPC::informazioni(const GestoriCanale& gestori) const {
+    InformazioniEstensione info;
+    info.versione = OSTRALE_VERSIONE;
+    info.appConnessa = haConnessione();
+    if (gestori.fornitoreDomande) info.appInAttesa = gestori.fornitoreDomande();
+    info.domandeInAttesa = static_cast<std::int64_t>(info.appInAttesa.size());
+    return info;
+}
+
+bool CanaleXPC::segui(const canale::ConnessioneCanale& connessione) {
+    const auto questa = cerca(connessione);
+    if (!questa) return false;
+    std::lock_guard blocco(mutex_);
+    const bool giàDentro =
+        std::any_of(app_.begin(), app_.end(), [&](const auto& a) { return a.second == questa; }) ||
+        std::find(seguaci_.begin(), seguaci_.end(), questa) != seguaci_.end();
+    if (!giàDentro) seguaci_.push_back(questa);
+    return true;
+}
+
+std::vector<EventoFlusso> CanaleXPC::flussiPer(const canale::ConnessioneCanale& connessione,
+                                               const GestoriCanale& gestori) const {
+    auto flussi = gestori.fornitoreFlussi ? gestori.fornitoreFlussi() : std::vector<EventoFlusso>{};
+    // An app reads its own user's flows and the system's, as it is sent them.
+    if (const auto app = utenteApp(connessione)) {
+        std::erase_if(flussi, [&](const EventoFlusso& e) {
+            return e.utente && *e.utente >= primoUtente && *e.utente != *app;
+        });
+    }
+    return flussi;
+}
+
+std::int64_t CanaleXPC::aggiornaC2(const std::string& elenco) {
+    std::int64_t quanti = 0;
+    if (testo::èUtf8Valido(elenco)) {
+        quanti = c2_.aggiorna(elenco);
+        log_.info("Blocklist C2 aggiornata: " + std::to_string(quanti) + " indirizzi");
+    }
+    return quanti;
 }
 
 }  // namespace ostrale

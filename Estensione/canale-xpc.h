@@ -2,16 +2,20 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "Condiviso/blocklist-c2.h"
 #include "Condiviso/connessione-canale.h"
+#include "Condiviso/informazioni-estensione.h"
 #include "Condiviso/registro.h"
 #include "Estensione/canale-estensione.h"
 
@@ -63,6 +67,18 @@ class CanaleXPC final : public CanaleEstensione {
     void accetta();
     bool autorizzato(int fd);
     void ricevi(canale::ConnessioneCanale& connessione, canale::Cornice cornice);
+    // The reply's payload to a call, once the call is carried out; absent for the calls that get
+    // no reply (the answers about paused flows).
+    std::optional<std::string> rispostaA(canale::ConnessioneCanale& connessione,
+                                         const canale::Cornice& cornice,
+                                         const GestoriCanale& gestori);
+    // The calls' own work.
+    bool registraApp(canale::ConnessioneCanale& connessione);
+    InformazioniEstensione informazioni(const GestoriCanale& gestori) const;
+    bool segui(const canale::ConnessioneCanale& connessione);
+    std::vector<EventoFlusso> flussiPer(const canale::ConnessioneCanale& connessione,
+                                        const GestoriCanale& gestori) const;
+    std::int64_t aggiornaC2(const std::string& elenco);
     // The registered app of the user `uid`, if any.
     std::shared_ptr<canale::ConnessioneCanale> appDi(std::uint32_t uid) const;
     // The user of `c` when it is a registered app.

@@ -110,6 +110,21 @@ std::optional<ostrale_configurazione> spazioPid() {
     return c;
 }
 
+// Removes from `nostra` the pins of our pid namespace (`prefisso`) whose daemon is gone, our own
+// name included (a pid reused after a crash); other namespaces' pins are not ours to judge.
+void rimuoviPinOrfani(const std::string& nostra, const std::string& prefisso) {
+    if (DIR* d = ::opendir(nostra.c_str())) {
+        while (const dirent* voce = ::readdir(d)) {
+            const std::string nome = voce->d_name;
+            if (nome.rfind(prefisso, 0) != 0) continue;
+            const int pid = std::atoi(nome.c_str() + prefisso.size());
+            const bool finito = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+            if (finito || pid == ::getpid()) ::unlinkat(::dirfd(d), nome.c_str(), 0);
+        }
+        ::closedir(d);
+    }
+}
+
 std::uint64_t inTick(std::uint64_t nanosecondi) {
     static const long tick = ::sysconf(_SC_CLK_TCK);
     return nanosecondi / (1'000'000'000ull / static_cast<std::uint64_t>(tick > 0 ? tick : 100));
@@ -142,73 +157,71 @@ std::unique_ptr<AttribuzioneBpf> AttribuzioneBpf::carica(std::string& motivo,
         return nullptr;
     }
     // One pin per daemon (several may run, one per network namespace), named by pid namespace
-    // and pid. Pins of our pid namespace whose daemon is gone are removed, our own name
-    // included (a pid reused after a crash); other namespaces' pins are not ours to judge.
+    // and pid.
     const std::string prefisso = "tupla-" + std::to_string(spazio->inum_pidns) + "-";
-    if (DIR* d = ::opendir(nostra.c_str())) {
-        while (const dirent* voce = ::readdir(d)) {
-            const std::string nome = voce->d_name;
-            if (nome.rfind(prefisso, 0) != 0) continue;
-            const int pid = std::atoi(nome.c_str() + prefisso.size());
-            const bool finito = pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
-            if (finito || pid == ::getpid()) ::unlinkat(::dirfd(d), nome.c_str(), 0);
-        }
-        ::closedir(d);
-    }
+    rimuoviPinOrfani(nostra, prefisso);
     a->filtro_ = nostra + "/" + prefisso + std::to_string(::getpid());
+    if (!a->apriProgrammi(*spazio, motivo)) return nullptr;
+    if (!a->collegaProgrammi(motivo)) return nullptr;
+    return a;
+}
 
+bool AttribuzioneBpf::apriProgrammi(const ostrale_configurazione& spazio, std::string& motivo) {
     bpf_object_open_opts opzioni{};
     opzioni.sz = sizeof opzioni;
     opzioni.object_name = "ostrale";
-    a->oggetto_ =
+    oggetto_ =
         bpf_object__open_mem(ostrale_proprietari_bpf, ostrale_proprietari_bpf_dimensione, &opzioni);
-    if (!a->oggetto_) {
+    if (!oggetto_) {
         motivo = errore("cannot open the kernel programs", errno);
-        return nullptr;
+        return false;
     }
-    if (const int e = bpf_object__load(a->oggetto_); e != 0) {
+    if (const int e = bpf_object__load(oggetto_); e != 0) {
         motivo = errore("the kernel refused the programs", e);
-        return nullptr;
+        return false;
     }
-    const int configurazione = bpf_object__find_map_fd_by_name(a->oggetto_, "configurazione");
+    const int configurazione = bpf_object__find_map_fd_by_name(oggetto_, "configurazione");
     const __u32 zero = 0;
-    if (configurazione < 0 || bpf_map_update_elem(configurazione, &zero, &*spazio, BPF_ANY) != 0) {
+    if (configurazione < 0 || bpf_map_update_elem(configurazione, &zero, &spazio, BPF_ANY) != 0) {
         motivo = errore("cannot configure the kernel programs", errno);
-        return nullptr;
+        return false;
     }
-    a->flussi_ = ring_buffer__new(bpf_object__find_map_fd_by_name(a->oggetto_, "flussi"),
-                                  &AttribuzioneBpf::suFlusso, a.get(), nullptr);
-    if (!a->flussi_) {
+    flussi_ = ring_buffer__new(bpf_object__find_map_fd_by_name(oggetto_, "flussi"),
+                               &AttribuzioneBpf::suFlusso, this, nullptr);
+    if (!flussi_) {
         motivo = errore("cannot map the flows ring", errno);
-        return nullptr;
+        return false;
     }
+    return true;
+}
 
+bool AttribuzioneBpf::collegaProgrammi(std::string& motivo) {
     const char* cgroup[] = {"alla_creazione", "al_collegamento4", "al_collegamento6", "all_invio4",
                             "all_invio6"};
     std::size_t i = 0;
     for (const char* nome : cgroup) {
-        bpf_program* p = bpf_object__find_program_by_name(a->oggetto_, nome);
-        a->collegamenti_[i] = p ? bpf_program__attach_cgroup(p, a->cgroup_) : nullptr;
-        if (!a->collegamenti_[i++]) {
+        bpf_program* p = bpf_object__find_program_by_name(oggetto_, nome);
+        collegamenti_[i] = p ? bpf_program__attach_cgroup(p, cgroup_) : nullptr;
+        if (!collegamenti_[i++]) {
             motivo = errore(std::string("cannot attach ") + nome + " to the cgroup root", errno);
-            return nullptr;
+            return false;
         }
     }
     for (const char* nome : {"all_esecuzione", "all_uscita"}) {
-        bpf_program* p = bpf_object__find_program_by_name(a->oggetto_, nome);
-        a->collegamenti_[i] = p ? bpf_program__attach(p) : nullptr;
-        if (!a->collegamenti_[i++]) {
+        bpf_program* p = bpf_object__find_program_by_name(oggetto_, nome);
+        collegamenti_[i] = p ? bpf_program__attach(p) : nullptr;
+        if (!collegamenti_[i++]) {
             motivo = errore(std::string("cannot attach ") + nome, errno);
-            return nullptr;
+            return false;
         }
     }
-    bpf_program* filtro = bpf_object__find_program_by_name(a->oggetto_, "tupla");
-    if (!filtro || bpf_program__pin(filtro, a->filtro_.c_str()) != 0) {
-        motivo = errore("cannot pin the tuple filter at " + a->filtro_, errno);
-        a->filtro_.clear();
-        return nullptr;
+    bpf_program* filtro = bpf_object__find_program_by_name(oggetto_, "tupla");
+    if (!filtro || bpf_program__pin(filtro, filtro_.c_str()) != 0) {
+        motivo = errore("cannot pin the tuple filter at " + filtro_, errno);
+        filtro_.clear();
+        return false;
     }
-    return a;
+    return true;
 }
 
 AttribuzioneBpf::~AttribuzioneBpf() {

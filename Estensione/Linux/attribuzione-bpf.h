@@ -20,6 +20,7 @@
 struct bpf_object;
 struct bpf_link;
 struct ring_buffer;
+struct ostrale_configurazione;
 
 namespace ostrale {
 
@@ -70,6 +71,11 @@ class AttribuzioneBpf {
 
   private:
     AttribuzioneBpf() = default;
+    // The steps of `carica` once the cgroup root is open and the filter's pin named: the
+    // programs opened, loaded and configured for the pid namespace `spazio`, then attached
+    // and the filter pinned.
+    bool apriProgrammi(const ostrale_configurazione& spazio, std::string& motivo);
+    bool collegaProgrammi(std::string& motivo);
     static int suEvento(void* contesto, void* dati, std::size_t dimensione);
     static int suFlusso(void* contesto, void* dati, std::size_t dimensione);
 

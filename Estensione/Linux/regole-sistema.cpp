@@ -85,10 +85,10 @@ RegoleSistema::RegoleSistema(Code code) : code_(code) {
 }
 
 std::string RegoleSistema::regole(bool v6) const {
-    const std::string g = esadecimale(segnoGiudicato);
-    const std::string r = esadecimale(segnoRifiutato);
-    const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
-    const std::string a = esadecimale(segnoAttesa);
+    return tabellaMangle(v6) + tabellaFilter(v6);
+}
+
+std::string RegoleSistema::accoda(const std::string& regola, bool v6) const {
     // Flows are spread over the flow queues by their source port's low bits above the lowest
     // (connect() picks even ports first) (the first half-word of the transport header, which
     // iptables' balance does not look at: it hashes the addresses only, and many flows to one
@@ -96,56 +96,24 @@ std::string RegoleSistema::regole(bool v6) const {
     // a flow carries the same port, so a flow stays on one queue, in order; what has no such
     // field, or lies beyond the packet, goes to the first.
     const unsigned quante = code_.quanteFlussi;
-    auto accoda = [&](const std::string& regola) {
-        std::string righe;
-        for (unsigned k = 1; k < quante; ++k) {
-            righe += regola + " -m u32 --u32 " + (v6 ? "40" : "0>>22&0x3C@0") + ">>17&" +
-                     esadecimale(quante - 1) + "=" + esadecimale(k) + " -j NFQUEUE --queue-num " +
-                     std::to_string(code_.primaFlussi + k) + " --queue-bypass\n";
-        }
-        return righe + regola + " -j NFQUEUE --queue-num " + std::to_string(code_.primaFlussi) +
-               " --queue-bypass\n";
-    };
-    const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
+    std::string righe;
+    for (unsigned k = 1; k < quante; ++k) {
+        righe += regola + " -m u32 --u32 " + (v6 ? "40" : "0>>22&0x3C@0") + ">>17&" +
+                 esadecimale(quante - 1) + "=" + esadecimale(k) + " -j NFQUEUE --queue-num " +
+                 std::to_string(code_.primaFlussi + k) + " --queue-bypass\n";
+    }
+    return righe + regola + " -j NFQUEUE --queue-num " + std::to_string(code_.primaFlussi) +
+           " --queue-bypass\n";
+}
+
+std::string RegoleSistema::tabellaMangle(bool v6) const {
+    const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
+    const std::string a = esadecimale(segnoAttesa);
     std::string s =
         "*mangle\n:OSTRALE_USCITA - [0:0]\n:OSTRALE_ENTRATA - [0:0]\n:OSTRALE_GIUDICATO - [0:0]\n"
         ":OSTRALE_ATTESA - [0:0]\n";
-    auto giudica = [&](const std::string& catena, bool dns) {
-        if (dns) {
-            // Answers to a question that was judged and allowed: a reply of its connection.
-            // Unsolicited "answers" and inbound flows from port 53 are judged like any flow.
-            for (const char* proto : {"udp", "tcp"}) {
-                s += "-A " + catena + " -p " + proto +
-                     " --sport 53 -m conntrack --ctstate ESTABLISHED" + " -m connmark --mark " + g +
-                     "/" + entrambi + " -j NFQUEUE " + codaDns + "\n";
-            }
-        }
-        // A judged flow skips the queue; its refusal lives in the connection mark only.
-        s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
-        // A packet coming back from the queue with its verdict: the connection keeps it, and an
-        // allowed packet goes on through the rest of the table (other software's rules).
-        s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -g OSTRALE_GIUDICATO\n";
-        if (!dns) {
-            // An opening let through to wait for its server's name, and then every packet of
-            // its connection until the one that gets the verdict.
-            s += "-A " + catena + " -m mark --mark " + a + "/" + a + " -g OSTRALE_ATTESA\n";
-            s += accoda("-A " + catena + " -p tcp -m connmark --mark " + a + "/" + a);
-        }
-        if (v6) {
-            s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
-            for (int tipo = 133; tipo <= 137; ++tipo) {
-                s += "-A " + catena + " -p ipv6-icmp --icmpv6-type " + std::to_string(tipo) +
-                     " -j RETURN\n";
-            }
-        } else {
-            s += "-A " + catena + " -p udp --dport 67:68 -j RETURN\n";
-        }
-        std::string nuovo = "-A " + catena + " -m conntrack --ctstate NEW";
-        if (!dns && !filtroTuple_.empty()) nuovo += " -m bpf --object-pinned " + filtroTuple_;
-        s += accoda(nuovo);
-    };
-    giudica("OSTRALE_USCITA", false);
-    giudica("OSTRALE_ENTRATA", true);
+    s += catenaDiGiudizio("OSTRALE_USCITA", false, v6);
+    s += catenaDiGiudizio("OSTRALE_ENTRATA", true, v6);
     // The connection keeps the verdict's bits and the packet loses them. An allowed packet goes
     // on through the rest of the table; a refused one ends it here, so that no later rule (a
     // `CONNMARK --save-mark` without a mask) can wipe the refusal before the filter table acts.
@@ -157,7 +125,53 @@ std::string RegoleSistema::regole(bool v6) const {
     s += "-A OSTRALE_ATTESA -j CONNMARK --save-mark --nfmask " + a + " --ctmask " + a + "\n";
     s += "-A OSTRALE_ATTESA -j MARK --and-mark " + esadecimale(~segnoAttesa) + "\n";
     s += "-I OUTPUT 1 -j OSTRALE_USCITA\n-I INPUT 1 -j OSTRALE_ENTRATA\nCOMMIT\n";
-    s += "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
+    return s;
+}
+
+std::string RegoleSistema::catenaDiGiudizio(const std::string& catena, bool dns, bool v6) const {
+    const std::string g = esadecimale(segnoGiudicato);
+    const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
+    const std::string a = esadecimale(segnoAttesa);
+    const std::string codaDns = "--queue-num " + std::to_string(code_.dns) + " --queue-bypass";
+    std::string s;
+    if (dns) {
+        // Answers to a question that was judged and allowed: a reply of its connection.
+        // Unsolicited "answers" and inbound flows from port 53 are judged like any flow.
+        for (const char* proto : {"udp", "tcp"}) {
+            s += "-A " + catena + " -p " + proto +
+                 " --sport 53 -m conntrack --ctstate ESTABLISHED" + " -m connmark --mark " + g +
+                 "/" + entrambi + " -j NFQUEUE " + codaDns + "\n";
+        }
+    }
+    // A judged flow skips the queue; its refusal lives in the connection mark only.
+    s += "-A " + catena + " -m connmark --mark " + g + "/" + g + " -j RETURN\n";
+    // A packet coming back from the queue with its verdict: the connection keeps it, and an
+    // allowed packet goes on through the rest of the table (other software's rules).
+    s += "-A " + catena + " -m mark --mark " + g + "/" + g + " -g OSTRALE_GIUDICATO\n";
+    if (!dns) {
+        // An opening let through to wait for its server's name, and then every packet of
+        // its connection until the one that gets the verdict.
+        s += "-A " + catena + " -m mark --mark " + a + "/" + a + " -g OSTRALE_ATTESA\n";
+        s += accoda("-A " + catena + " -p tcp -m connmark --mark " + a + "/" + a, v6);
+    }
+    if (v6) {
+        s += "-A " + catena + " -p udp --dport 546:547 -j RETURN\n";
+        for (int tipo = 133; tipo <= 137; ++tipo) {
+            s += "-A " + catena + " -p ipv6-icmp --icmpv6-type " + std::to_string(tipo) +
+                 " -j RETURN\n";
+        }
+    } else {
+        s += "-A " + catena + " -p udp --dport 67:68 -j RETURN\n";
+    }
+    std::string nuovo = "-A " + catena + " -m conntrack --ctstate NEW";
+    if (!dns && !filtroTuple_.empty()) nuovo += " -m bpf --object-pinned " + filtroTuple_;
+    s += accoda(nuovo, v6);
+    return s;
+}
+
+std::string RegoleSistema::tabellaFilter(bool v6) const {
+    const std::string entrambi = esadecimale(segnoGiudicato | segnoRifiutato);
+    std::string s = "*filter\n:OSTRALE_RIFIUTA - [0:0]\n:OSTRALE_SCARTA - [0:0]\n";
     // The reset or ICMP error that refuses a flow belongs to that flow's connection and so gets
     // its refusal bit: it must still reach the application, on the way out and back in.
     const std::string rifiutato = " -m connmark --mark " + entrambi + "/" + entrambi;

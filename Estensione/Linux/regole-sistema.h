@@ -52,6 +52,15 @@ class RegoleSistema {
     void usaFiltroTuple(std::string percorso) { filtroTuple_ = std::move(percorso); }
 
   private:
+    // The two tables of the rules, and the chains that queue new flows.
+    std::string tabellaMangle(bool v6) const;
+    std::string tabellaFilter(bool v6) const;
+    // The chain `catena` of the mangle table, for inbound flows when `dns` (DNS answers have a
+    // queue of their own), outbound otherwise.
+    std::string catenaDiGiudizio(const std::string& catena, bool dns, bool v6) const;
+    // `regola` once per flow queue, each queue taking the flows of its source ports.
+    std::string accoda(const std::string& regola, bool v6) const;
+
     Code code_{};
     std::string filtroTuple_;
 };

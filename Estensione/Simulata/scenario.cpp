@@ -119,96 +119,122 @@ std::shared_ptr<FlussoSimulato> Scenario::entrata(const std::string& ip,
     return f;
 }
 
-void Scenario::episodi(double da, double a,
-                       std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>>& out) {
-    auto serie = [&](double inizio, double passo, int volte, auto crea) {
+// The flows due in [da, a), each with the moment it is due.
+struct Scenario::Raccolta {
+    double da, a;
+    Programmati& out;
+
+    // `volte` flows made by `crea` (from their index), `passo` seconds apart from `inizio`: those
+    // due are made and kept.
+    template <typename Crea>
+    void serie(double inizio, double passo, int volte, Crea crea) {
         for (int i = 0; i < volte; ++i) {
             const double t = inizio + i * passo;
             if (t >= da && t < a) out.emplace_back(t, crea(i));
         }
-    };
+    }
+};
+
+void Scenario::episodi(double da, double a, Programmati& out) {
+    Raccolta r{da, a, out};
+    compagniCostanti(r);
+    // The episodes of each cycle.
+    for (int k = static_cast<int>(std::floor(da / ciclo)); k * ciclo < a; ++k) {
+        const double base = k * ciclo;
+        attacchiDaFuori(r, base);
+        abusiRumorosi(r, base, k);
+        destinazioniSospette(r, base);
+    }
+}
+
+void Scenario::compagniCostanti(Raccolta& r) {
     // Steady companions over hours: a beacon, a channel kept open, a slow trickle of uploads.
-    const int primoMinuto = static_cast<int>(std::floor(da / 60));
-    for (int n = primoMinuto; n * 60.0 < a; ++n) {
-        serie(n * 60.0 + 7, 60, 1, [&](int) {
+    const int primoMinuto = static_cast<int>(std::floor(r.da / 60));
+    for (int n = primoMinuto; n * 60.0 < r.a; ++n) {
+        r.serie(n * 60.0 + 7, 60, 1, [&](int) {
             return uscita(app("/usr/bin/telemetry-agent"), "metrics.telemetry-cloud.example",
                           "198.51.100.21", "443");
         });
         if (n % 5 == 0) {
-            serie(n * 60.0 + 13, 300, 1, [&](int) {
+            r.serie(n * 60.0 + 13, 300, 1, [&](int) {
                 return uscita(app("/usr/bin/syncd"), "eu.sync.nuvola.example", "198.51.100.22",
                               "443");
             });
         }
         if (n % 3 == 0) {
-            serie(n * 60.0 + 29, 180, 1, [&](int) {
+            r.serie(n * 60.0 + 29, 180, 1, [&](int) {
                 return uscita(app("/usr/bin/backup-agent"), "upload.archivio-remoto.example",
                               "198.51.100.23", "443");
             });
         }
     }
-    // The episodes of each cycle.
-    for (int k = static_cast<int>(std::floor(da / ciclo)); k * ciclo < a; ++k) {
-        const double base = k * ciclo;
-        serie(base + 20, 1, 12,
-              [&](int i) { return entrata("198.51.100.77", std::to_string(20 + i * 7)); });
-        serie(base + 40, 2, 8, [&](int) { return entrata("198.51.100.78", "22"); });
-        serie(base + 60, 0.5, 35, [&](int i) {
-            auto f = uscita(app("/usr/bin/iodine"),
-                            "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
-                            "192.0.2.53", "53", 17);
-            f->domandaDns.emplace(*f->nome, 10);  // NULL records carry the tunnel's data
-            return f;
-        });
-        serie(base + 90, 0.5, 45, [&](int i) {
-            const std::string host =
-                "pagina" + std::to_string(i) + ".sito" + std::to_string(k % 7) + ".example";
-            return uscita(app("/usr/bin/crawler"), host, indirizzoDi(host), "443");
-        });
-        serie(base + 120, 0.5, 12, [&](int i) {
-            const std::string ip = "203.0.113." + std::to_string(100 + i);
-            return uscita(app("/tmp/.cache/scanner"), ip, ip, "5900");
-        });
-        serie(base + 135, 1, 1, [&](int) {
-            return uscita(app("/usr/bin/nc"), "198.51.100.44", "198.51.100.44", "4444");
-        });
-        serie(base + 140, 0.2, 100, [&](int) {
-            return uscita(app("/usr/bin/hping3"), "198.51.100.45", "198.51.100.45", "9999", 17);
-        });
-        serie(base + 170, 1, 1, [&](int) {
-            return uscita(app("org.mozilla.firefox"), "xn--pypal-4ve.com", "203.0.113.55", "443");
-        });
-        serie(base + 175, 2, 4, [&](int i) {
-            const std::string ip = "198.51.100." + std::to_string(60 + i);
-            return uscita(app("/home/utente/.cache/aggiornatore"), ip, ip, "8443");
-        });
-        serie(base + 190, 1, 1, [&](int) {
-            return uscita(app("/usr/bin/python3.11"), "cdn-static-update.example", "203.0.113.66",
-                          "443");
-        });
-        serie(base + 200, 1, 1, [&](int) {
-            return uscita(app("/home/utente/.local/bin/relay"), "203.0.113.80", "203.0.113.80",
-                          "443", 17);
-        });
-        serie(base + 210, 1, 10, [&](int i) {
-            const std::string ip = "192.168.1." + std::to_string(20 + i);
-            return uscita(app("/usr/bin/smbclient"), ip, ip, "445");
-        });
-        serie(base + 230, 2, 6, [&](int) {
-            std::string nome;
-            for (int c = 0; c < 14; ++c) nome.push_back("bcdfghjklmnpqrstvwxz"[caso_() % 20]);
-            nome += ".com";
-            return uscita(app("/tmp/.cache/dga"), nome, indirizzoDi(nome), "443");
-        });
-        serie(base + 250, 5, 3, [&](int) {
-            return uscita(app("/opt/nuovo-editor/editor"), "api.nuovo-editor.example",
-                          "203.0.113.90", "443");
-        });
-    }
+}
+
+void Scenario::attacchiDaFuori(Raccolta& r, double base) {
+    r.serie(base + 20, 1, 12,
+            [&](int i) { return entrata("198.51.100.77", std::to_string(20 + i * 7)); });
+    r.serie(base + 40, 2, 8, [&](int) { return entrata("198.51.100.78", "22"); });
+}
+
+void Scenario::abusiRumorosi(Raccolta& r, double base, int k) {
+    r.serie(base + 60, 0.5, 35, [&](int i) {
+        auto f = uscita(app("/usr/bin/iodine"),
+                        "x" + std::to_string(caso_() % 100000 + i) + ".t.tunnel.example",
+                        "192.0.2.53", "53", 17);
+        f->domandaDns.emplace(*f->nome, 10);  // NULL records carry the tunnel's data
+        return f;
+    });
+    r.serie(base + 90, 0.5, 45, [&](int i) {
+        const std::string host =
+            "pagina" + std::to_string(i) + ".sito" + std::to_string(k % 7) + ".example";
+        return uscita(app("/usr/bin/crawler"), host, indirizzoDi(host), "443");
+    });
+    r.serie(base + 120, 0.5, 12, [&](int i) {
+        const std::string ip = "203.0.113." + std::to_string(100 + i);
+        return uscita(app("/tmp/.cache/scanner"), ip, ip, "5900");
+    });
+    r.serie(base + 135, 1, 1, [&](int) {
+        return uscita(app("/usr/bin/nc"), "198.51.100.44", "198.51.100.44", "4444");
+    });
+    r.serie(base + 140, 0.2, 100, [&](int) {
+        return uscita(app("/usr/bin/hping3"), "198.51.100.45", "198.51.100.45", "9999", 17);
+    });
+}
+
+void Scenario::destinazioniSospette(Raccolta& r, double base) {
+    r.serie(base + 170, 1, 1, [&](int) {
+        return uscita(app("org.mozilla.firefox"), "xn--pypal-4ve.com", "203.0.113.55", "443");
+    });
+    r.serie(base + 175, 2, 4, [&](int i) {
+        const std::string ip = "198.51.100." + std::to_string(60 + i);
+        return uscita(app("/home/utente/.cache/aggiornatore"), ip, ip, "8443");
+    });
+    r.serie(base + 190, 1, 1, [&](int) {
+        return uscita(app("/usr/bin/python3.11"), "cdn-static-update.example", "203.0.113.66",
+                      "443");
+    });
+    r.serie(base + 200, 1, 1, [&](int) {
+        return uscita(app("/home/utente/.local/bin/relay"), "203.0.113.80", "203.0.113.80", "443",
+                      17);
+    });
+    r.serie(base + 210, 1, 10, [&](int i) {
+        const std::string ip = "192.168.1." + std::to_string(20 + i);
+        return uscita(app("/usr/bin/smbclient"), ip, ip, "445");
+    });
+    r.serie(base + 230, 2, 6, [&](int) {
+        std::string nome;
+        for (int c = 0; c < 14; ++c) nome.push_back("bcdfghjklmnpqrstvwxz"[caso_() % 20]);
+        nome += ".com";
+        return uscita(app("/tmp/.cache/dga"), nome, indirizzoDi(nome), "443");
+    });
+    r.serie(base + 250, 5, 3, [&](int) {
+        return uscita(app("/opt/nuovo-editor/editor"), "api.nuovo-editor.example", "203.0.113.90",
+                      "443");
+    });
 }
 
 std::vector<std::shared_ptr<FlussoSimulato>> Scenario::flussi(double da, double a, double sfondo) {
-    std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>> tutti;
+    Programmati tutti;
     episodi(da, a, tutti);
     // Ordinary traffic, evenly spread: a fixed count per whole second of the scenario.
     const auto quanti = [&](double t) { return static_cast<long>(std::floor(t * sfondo)); };

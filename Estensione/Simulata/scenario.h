@@ -94,8 +94,22 @@ class Scenario final : public RisolutoreIdentità {
                                            const std::string& porta, int protocollo = 6);
     std::shared_ptr<FlussoSimulato> entrata(const std::string& ip, const std::string& portaLocale);
     int app(const std::string& firma);
-    void episodi(double da, double a,
-                 std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>>& out);
+    // Flows with the moment each is due.
+    using Programmati = std::vector<std::pair<double, std::shared_ptr<FlussoSimulato>>>;
+    struct Raccolta;
+    // The flows of the episodes due in [da, a), in the order they are made (the random draws
+    // follow it).
+    void episodi(double da, double a, Programmati& out);
+    // A beacon, a channel kept open and a slow trickle of uploads, over hours.
+    void compagniCostanti(Raccolta& r);
+    // The episodes of the cycle that starts at `base`: scans and password guessing from outside;
+    void attacchiDaFuori(Raccolta& r, double base);
+    // a DNS tunnel, a crawler's burst (its sites change with the cycle `k`), a scan, a remote
+    // shell's port and a flood;
+    void abusiRumorosi(Raccolta& r, double base, int k);
+    // a look-alike name, bare addresses, a command-and-control address, QUIC to an address,
+    // lateral movement, machine-generated names and a newcomer.
+    void destinazioniSospette(Raccolta& r, double base);
 
     std::mt19937_64 caso_;
     std::vector<App> app_;
