@@ -33,7 +33,24 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setModal(false);
+    auto* icona = costruisciIcona(sospesa);
+    auto* testo = costruisciTesto(sospesa, evento, proposta);
+    auto* riga = new QHBoxLayout;
+    riga->setSpacing(16);
+    riga->addWidget(icona, 0, Qt::AlignTop);
+    riga->addLayout(testo, 1);
+    auto* bottoni = costruisciBottoni(sospesa);
 
+    auto* tutto = new QVBoxLayout(this);
+    tutto->setContentsMargins(20, 20, 20, 16);
+    tutto->setSpacing(18);
+    tutto->addLayout(riga);
+    tutto->addLayout(bottoni);
+    setMinimumWidth(460);
+    setMaximumWidth(560);
+}
+
+QLabel* FinestraDomanda::costruisciIcona(bool sospesa) {
     auto* icona = new QLabel(this);
     const int lato = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     icona->setPixmap(
@@ -42,7 +59,11 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
                            nullptr, this)
             .pixmap(lato, lato));
     icona->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    return icona;
+}
 
+QVBoxLayout* FinestraDomanda::costruisciTesto(bool sospesa, const EventoFlusso& evento,
+                                              const RispostaDecisione& proposta) {
     auto* titolo = new QLabel(
         sospesa ? tr("Connessione sospesa: decidi tu") : tr("Accesso bloccato per sicurezza"),
         this);
@@ -65,68 +86,80 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
     testo->addWidget(titolo);
     testo->addWidget(corpo);
     if (sospesa) {
-        tempo_ = new QLabel(this);
-        tempo_->setObjectName(QStringLiteral("tempo"));
-        tempo_->setWordWrap(true);
-        tempo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        // Room from the start for the longer text that comes when the time is up.
-        tempo_->setMinimumHeight(tempo_->fontMetrics().lineSpacing() * 2 + 2);
-        QPalette p = tempo_->palette();
-        p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
-        tempo_->setPalette(p);
-
-        durata_ = new QComboBox(this);
-        durata_->setObjectName(QStringLiteral("durata"));
-        for (const DurataRisposta d : tuttiICasi<DurataRisposta>()) {
-            durata_->addItem(testi::etichettaDurata(d), static_cast<int>(d));
-        }
-        durata_->setCurrentIndex(durata_->findData(static_cast<int>(proposta.durata)));
-        durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::unaVolta)),
-                             tr("Solo le connessioni in attesa: nessuna regola, la prossima "
-                                "connessione dell'app chiede di nuovo"),
-                             Qt::ToolTipRole);
-        durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::finoAlRiavvio)),
-                             tr("Finché il computer non si riavvia"), Qt::ToolTipRole);
-
-        ambito_ = new QComboBox(this);
-        ambito_->setObjectName(QStringLiteral("ambito"));
-        const QString host = QString::fromStdString(destinazioneDomanda(evento).value_or(""));
-        // A long host is cut in the middle: both of its ends say which it is.
-        const QString breve =
-            ambito_->fontMetrics().elidedText(host, Qt::ElideMiddle, larghezzaHost);
-        const std::int64_t porta = portaDomanda(evento).value_or(0);
-        for (const AmbitoRisposta a : tuttiICasi<AmbitoRisposta>()) {
-            if (ambitoPossibile(a, evento) != a) continue;
-            ambito_->addItem(testi::etichettaAmbito(a, breve, porta), static_cast<int>(a));
-            if (a != AmbitoRisposta::app) {
-                ambito_->setItemData(ambito_->count() - 1,
-                                     tr("Anche i sottodomini di %1").arg(host), Qt::ToolTipRole);
-            }
-        }
-        ambito_->setCurrentIndex(
-            ambito_->findData(static_cast<int>(ambitoPossibile(proposta.ambito, evento))));
-
-        // One width for both menus: their edges line up.
-        const int larghezza = std::max(durata_->sizeHint().width(), ambito_->sizeHint().width());
-        durata_->setMinimumWidth(larghezza);
-        ambito_->setMinimumWidth(larghezza);
-        auto* scelte = new QFormLayout;
-        scelte->setContentsMargins(0, 4, 0, 0);
-        scelte->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-        scelte->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        scelte->addRow(tr("Per quanto:"), durata_);
-        scelte->addRow(tr("Per cosa:"), ambito_);
-        testo->addLayout(scelte);
+        costruisciTempo();
+        testo->addLayout(costruisciScelte(evento, proposta));
         testo->addWidget(tempo_);
     }
     testo->addStretch(1);
+    return testo;
+}
 
-    auto* riga = new QHBoxLayout;
-    riga->setSpacing(16);
-    riga->addWidget(icona, 0, Qt::AlignTop);
-    riga->addLayout(testo, 1);
+void FinestraDomanda::costruisciTempo() {
+    tempo_ = new QLabel(this);
+    tempo_->setObjectName(QStringLiteral("tempo"));
+    tempo_->setWordWrap(true);
+    tempo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room from the start for the longer text that comes when the time is up.
+    tempo_->setMinimumHeight(tempo_->fontMetrics().lineSpacing() * 2 + 2);
+    QPalette p = tempo_->palette();
+    p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
+    tempo_->setPalette(p);
+}
 
-    // The cautious answer first, as the question lists them; neither is the default.
+QFormLayout* FinestraDomanda::costruisciScelte(const EventoFlusso& evento,
+                                               const RispostaDecisione& proposta) {
+    costruisciDurata(proposta);
+    costruisciAmbito(evento, proposta);
+    // One width for both menus: their edges line up.
+    const int larghezza = std::max(durata_->sizeHint().width(), ambito_->sizeHint().width());
+    durata_->setMinimumWidth(larghezza);
+    ambito_->setMinimumWidth(larghezza);
+    auto* scelte = new QFormLayout;
+    scelte->setContentsMargins(0, 4, 0, 0);
+    scelte->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    scelte->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    scelte->addRow(tr("Per quanto:"), durata_);
+    scelte->addRow(tr("Per cosa:"), ambito_);
+    return scelte;
+}
+
+void FinestraDomanda::costruisciDurata(const RispostaDecisione& proposta) {
+    durata_ = new QComboBox(this);
+    durata_->setObjectName(QStringLiteral("durata"));
+    for (const DurataRisposta d : tuttiICasi<DurataRisposta>()) {
+        durata_->addItem(testi::etichettaDurata(d), static_cast<int>(d));
+    }
+    durata_->setCurrentIndex(durata_->findData(static_cast<int>(proposta.durata)));
+    durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::unaVolta)),
+                         tr("Solo le connessioni in attesa: nessuna regola, la prossima "
+                            "connessione dell'app chiede di nuovo"),
+                         Qt::ToolTipRole);
+    durata_->setItemData(durata_->findData(static_cast<int>(DurataRisposta::finoAlRiavvio)),
+                         tr("Finché il computer non si riavvia"), Qt::ToolTipRole);
+}
+
+void FinestraDomanda::costruisciAmbito(const EventoFlusso& evento,
+                                       const RispostaDecisione& proposta) {
+    ambito_ = new QComboBox(this);
+    ambito_->setObjectName(QStringLiteral("ambito"));
+    const QString host = QString::fromStdString(destinazioneDomanda(evento).value_or(""));
+    // A long host is cut in the middle: both of its ends say which it is.
+    const QString breve = ambito_->fontMetrics().elidedText(host, Qt::ElideMiddle, larghezzaHost);
+    const std::int64_t porta = portaDomanda(evento).value_or(0);
+    for (const AmbitoRisposta a : tuttiICasi<AmbitoRisposta>()) {
+        if (ambitoPossibile(a, evento) != a) continue;
+        ambito_->addItem(testi::etichettaAmbito(a, breve, porta), static_cast<int>(a));
+        if (a != AmbitoRisposta::app) {
+            ambito_->setItemData(ambito_->count() - 1, tr("Anche i sottodomini di %1").arg(host),
+                                 Qt::ToolTipRole);
+        }
+    }
+    ambito_->setCurrentIndex(
+        ambito_->findData(static_cast<int>(ambitoPossibile(proposta.ambito, evento))));
+}
+
+// The cautious answer first, as the question lists them; neither is the default.
+QHBoxLayout* FinestraDomanda::costruisciBottoni(bool sospesa) {
     auto* blocca = new QPushButton(sospesa ? tr("Blocca") : tr("Continua a bloccare"), this);
     auto* consenti = new QPushButton(sospesa ? tr("Consenti") : tr("Consenti l'app"), this);
     auto* bottoni = new QHBoxLayout;
@@ -140,14 +173,7 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
     consenti->setAutoDefault(false);
     connect(blocca, &QPushButton::clicked, this, [this] { rispondi(false); });
     connect(consenti, &QPushButton::clicked, this, [this] { rispondi(true); });
-
-    auto* tutto = new QVBoxLayout(this);
-    tutto->setContentsMargins(20, 20, 20, 16);
-    tutto->setSpacing(18);
-    tutto->addLayout(riga);
-    tutto->addLayout(bottoni);
-    setMinimumWidth(460);
-    setMaximumWidth(560);
+    return bottoni;
 }
 
 DurataRisposta FinestraDomanda::durata() const {

@@ -9,8 +9,11 @@
 #include "Ostrale/Stato/risposta-decisione.h"
 
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace ostrale {
 
@@ -45,6 +48,16 @@ class FinestraDomanda final : public QDialog {
     void closeEvent(QCloseEvent* evento) override;
 
   private:
+    QLabel* costruisciIcona(bool sospesa);
+    // The title, the body and, for a held flow, the two choices and the time left.
+    QVBoxLayout* costruisciTesto(bool sospesa, const EventoFlusso& evento,
+                                 const RispostaDecisione& proposta);
+    void costruisciTempo();
+    // For how long and for what the answer holds.
+    QFormLayout* costruisciScelte(const EventoFlusso& evento, const RispostaDecisione& proposta);
+    void costruisciDurata(const RispostaDecisione& proposta);
+    void costruisciAmbito(const EventoFlusso& evento, const RispostaDecisione& proposta);
+    QHBoxLayout* costruisciBottoni(bool sospesa);
     void rispondi(bool consenti);
 
     Tipo tipo_;

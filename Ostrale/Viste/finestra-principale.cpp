@@ -73,27 +73,51 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget
     });
 
     viste_ = new QStackedWidget(this);
+    costruisciBarra();
+    elencaSezioni(costruisciSezioni(servizi));
+    connect(barra_, &QListWidget::currentRowChanged, viste_, &QStackedWidget::setCurrentIndex);
+    auto* colonna = costruisciColonna();
+
+    auto* divisore = new QSplitter(this);
+    divisore->addWidget(colonna);
+    divisore->addWidget(viste_);
+    divisore->setStretchFactor(1, 1);
+    divisore->setSizes({180, 800});
+    divisore->setChildrenCollapsible(false);
+    setCentralWidget(divisore);
+
+    if (!mostraSezione(stato_.preferenza(ImpostazioniApp::sezioneApertura).toString())) {
+        mostraSezione(QStringLiteral("cruscotto"));
+    }
+    ascoltaBus();
+}
+
+void FinestraPrincipale::costruisciBarra() {
     barra_ = new QListWidget(this);
     barra_->setObjectName(QStringLiteral("barraSezioni"));
     barra_->setIconSize(QSize(20, 20));
     barra_->setFrameShape(QFrame::NoFrame);
     barra_->setSpacing(2);
+}
 
+std::map<QString, QWidget*> FinestraPrincipale::costruisciSezioni(Servizi servizi) {
     auto* cruscotto = new Cruscotto(stato_, viste_);
     pagella_ = new VistaPagella(stato_, viste_);
     auto* flussi = new VistaFlussi(stato_, viste_);
     auto* interruttori = new VistaInterruttori(stato_, servizi.avvio, servizi.dati, viste_);
     connect(interruttori, &VistaInterruttori::riavvioRichiesto, this,
             &FinestraPrincipale::riavvioRichiesto);
-    const std::map<QString, QWidget*> costruite{
-        {QStringLiteral("cruscotto"), cruscotto},
-        {QStringLiteral("flussi"), flussi},
-        {QStringLiteral("regole"), new VistaRegole(stato_, viste_)},
-        {QStringLiteral("pagella"), pagella_},
-        {QStringLiteral("storico"), new VistaStorico(stato_, viste_)},
-        {QStringLiteral("mappa"), new mappa::VistaMappa(stato_, viste_)},
-        {QStringLiteral("attacchi"), new VistaAttacchi(stato_, viste_)},
-        {QStringLiteral("interruttori"), interruttori}};
+    return {{QStringLiteral("cruscotto"), cruscotto},
+            {QStringLiteral("flussi"), flussi},
+            {QStringLiteral("regole"), new VistaRegole(stato_, viste_)},
+            {QStringLiteral("pagella"), pagella_},
+            {QStringLiteral("storico"), new VistaStorico(stato_, viste_)},
+            {QStringLiteral("mappa"), new mappa::VistaMappa(stato_, viste_)},
+            {QStringLiteral("attacchi"), new VistaAttacchi(stato_, viste_)},
+            {QStringLiteral("interruttori"), interruttori}};
+}
+
+void FinestraPrincipale::elencaSezioni(const std::map<QString, QWidget*>& costruite) {
     for (const Sezione& s : tutte) {
         const QString nome = QString::fromLatin1(s.nome);
         const auto vista = costruite.find(nome);
@@ -107,9 +131,10 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget
         viste_->addWidget(vista->second);
         costruite_.push_back(nome);
     }
-    connect(barra_, &QListWidget::currentRowChanged, viste_, &QStackedWidget::setCurrentIndex);
+}
 
-    // The sidebar's foot: the logo (credits).
+// The sidebar's column: the sections, and at its foot the logo (credits).
+QWidget* FinestraPrincipale::costruisciColonna() {
     auto* logo = new QToolButton(this);
     logo->setObjectName(QStringLiteral("logo"));
     logo->setIcon(QIcon(QStringLiteral(":/icone/ostrale.svg")));
@@ -133,18 +158,10 @@ FinestraPrincipale::FinestraPrincipale(StatoApp& stato, Servizi servizi, QWidget
     c->addLayout(piede);
     colonna->setMinimumWidth(160);
     colonna->setMaximumWidth(240);
+    return colonna;
+}
 
-    auto* divisore = new QSplitter(this);
-    divisore->addWidget(colonna);
-    divisore->addWidget(viste_);
-    divisore->setStretchFactor(1, 1);
-    divisore->setSizes({180, 800});
-    divisore->setChildrenCollapsible(false);
-    setCentralWidget(divisore);
-
-    if (!mostraSezione(stato_.preferenza(ImpostazioniApp::sezioneApertura).toString())) {
-        mostraSezione(QStringLiteral("cruscotto"));
-    }
+void FinestraPrincipale::ascoltaBus() {
     // "it.brelt.ostrale.spento" on the session bus: interface it.brelt.ostrale, signal spento,
     // from anyone, with a section's name.
     QDBusConnection::sessionBus().connect(QString(), QString(), QStringLiteral("it.brelt.ostrale"),

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QStackedWidget>
 #include <QString>
+#include <map>
 #include <vector>
 
 namespace ostrale {
@@ -50,6 +51,15 @@ class FinestraPrincipale : public QMainWindow {
     void suRichiestaSezione(const QString& nome);
 
   private:
+    // The sidebar's list of sections.
+    void costruisciBarra();
+    // Every section's view, by its name.
+    std::map<QString, QWidget*> costruisciSezioni(Servizi servizi);
+    // The views built, in the sidebar's order, each with its entry.
+    void elencaSezioni(const std::map<QString, QWidget*>& costruite);
+    QWidget* costruisciColonna();
+    void ascoltaBus();
+
     StatoApp& stato_;
     QListWidget* barra_;
     QStackedWidget* viste_;

@@ -26,6 +26,29 @@ QFrame* linea(QWidget* genitore) {
 
 VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(parent), stato_(stato) {
     setObjectName(QStringLiteral("barraMenu"));
+    auto* testa = costruisciIntestazione();
+    auto* contatori = costruisciContatori();
+    costruisciElenco();
+    auto* bottoni = costruisciBottoni();
+
+    auto* tutto = new QVBoxLayout(this);
+    tutto->setContentsMargins(14, 12, 14, 12);
+    tutto->setSpacing(8);
+    tutto->addLayout(testa);
+    tutto->addLayout(contatori);
+    tutto->addWidget(linea(this));
+    tutto->addWidget(flussi_);
+    tutto->addWidget(vuoto_);
+    tutto->addWidget(linea(this));
+    tutto->addLayout(bottoni);
+    setMinimumWidth(320);
+
+    collegaStato();
+    aggiornaLuce();
+    aggiornaFlussi();
+}
+
+QHBoxLayout* VistaBarraMenu::costruisciIntestazione() {
     pallino_ = new QLabel(this);
     descrizione_ = new QLabel(this);
     descrizione_->setObjectName(QStringLiteral("descrizioneLuce"));
@@ -41,7 +64,10 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
     testa->addWidget(pallino_);
     testa->addWidget(descrizione_, 1);
     testa->addWidget(interruttore_);
+    return testa;
+}
 
+QHBoxLayout* VistaBarraMenu::costruisciContatori() {
     consentiti_ = new QLabel(this);
     consentiti_->setObjectName(QStringLiteral("totaleConsentiti"));
     bloccati_ = new QLabel(this);
@@ -51,7 +77,10 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
     contatori->addSpacing(16);
     contatori->addWidget(bloccati_);
     contatori->addStretch(1);
+    return contatori;
+}
 
+void VistaBarraMenu::costruisciElenco() {
     flussi_ = new QListWidget(this);
     flussi_->setObjectName(QStringLiteral("ultimiFlussi"));
     flussi_->setFrameShape(QFrame::NoFrame);
@@ -65,7 +94,9 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
     vuoto_ = new QLabel(tr("Nessun flusso registrato"), this);
     vuoto_->setObjectName(QStringLiteral("nessunFlusso"));
     vuoto_->setEnabled(false);
+}
 
+QHBoxLayout* VistaBarraMenu::costruisciBottoni() {
     auto* apri = new QPushButton(tr("Apri Ostrale"), this);
     apri->setObjectName(QStringLiteral("apriOstrale"));
     auto* esci = new QPushButton(tr("Esci"), this);
@@ -76,19 +107,10 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
     bottoni->addWidget(apri);
     bottoni->addStretch(1);
     bottoni->addWidget(esci);
+    return bottoni;
+}
 
-    auto* tutto = new QVBoxLayout(this);
-    tutto->setContentsMargins(14, 12, 14, 12);
-    tutto->setSpacing(8);
-    tutto->addLayout(testa);
-    tutto->addLayout(contatori);
-    tutto->addWidget(linea(this));
-    tutto->addWidget(flussi_);
-    tutto->addWidget(vuoto_);
-    tutto->addWidget(linea(this));
-    tutto->addLayout(bottoni);
-    setMinimumWidth(320);
-
+void VistaBarraMenu::collegaStato() {
     // Every flow changes a total: redrawn at most once per turn, and only while shown.
     for (auto segnale : {&StatoApp::coloreBarraCambiato, &StatoApp::filtroAttivoCambiato,
                          &StatoApp::totaleConsentitiCambiato, &StatoApp::totaleBloccatiCambiato}) {
@@ -110,8 +132,6 @@ VistaBarraMenu::VistaBarraMenu(StatoApp& stato, QWidget* parent) : QWidget(paren
             QMetaObject::invokeMethod(
                 this, [this] { aggiornaFlussi(); }, Qt::QueuedConnection);
     });
-    aggiornaLuce();
-    aggiornaFlussi();
 }
 
 void VistaBarraMenu::showEvent(QShowEvent* e) {

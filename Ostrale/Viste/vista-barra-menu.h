@@ -6,6 +6,8 @@
 #include <QListWidget>
 #include <QWidget>
 
+class QHBoxLayout;
+
 namespace ostrale {
 
 class StatoApp;
@@ -27,6 +29,14 @@ class VistaBarraMenu : public QWidget {
     void showEvent(QShowEvent* e) override;
 
   private:
+    // The light, its description and the filter switch.
+    QHBoxLayout* costruisciIntestazione();
+    QHBoxLayout* costruisciContatori();
+    // The last flows, or the word that there are none.
+    void costruisciElenco();
+    // "Apri Ostrale" and "Esci".
+    QHBoxLayout* costruisciBottoni();
+    void collegaStato();
     void aggiornaLuce();
     void aggiornaFlussi();
 

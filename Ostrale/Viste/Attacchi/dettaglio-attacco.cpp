@@ -48,12 +48,41 @@ DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* p
     setWindowTitle(testi::etichettaAttacco(tipo));
     setFixedSize(640, 460);
 
-    icona_ = new QLabel(BadgeAttacco::segno(tipo), this);
-    QFont grande = icona_->font();
+    QFont grande, titolo;  // the header's, which the empty state takes too
+    auto* testa = costruisciIntestazione(grande, titolo);
+    auto* spiegazione = new QLabel(testi::spiegazioneAttacco(tipo), this);
+    spiegazione->setWordWrap(true);
+    spiegazione->setEnabled(false);
+    auto* linea = new QFrame(this);
+    linea->setFrameShape(QFrame::HLine);
+    linea->setFrameShadow(QFrame::Sunken);
+    auto* vuoto = costruisciVuoto(grande, titolo);
+    auto* scorri = costruisciElenco();
+    pile_ = new QStackedWidget(this);
+    pile_->addWidget(vuoto);
+    pile_->addWidget(scorri);
+    costruisciMessaggio();
+
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(16, 16, 16, 16);
+    l->setSpacing(12);
+    l->addLayout(testa);
+    l->addWidget(spiegazione);
+    l->addWidget(linea);
+    l->addWidget(pile_, 1);
+    l->addWidget(messaggio_);
+
+    collegaStato();
+    ricarica();
+}
+
+QHBoxLayout* DettaglioAttacco::costruisciIntestazione(QFont& grande, QFont& titolo) {
+    icona_ = new QLabel(BadgeAttacco::segno(tipo_), this);
+    grande = icona_->font();
     grande.setPointSizeF(grande.pointSizeF() * 1.6);
     icona_->setFont(grande);
-    auto* etichetta = new QLabel(testi::etichettaAttacco(tipo), this);
-    QFont titolo = etichetta->font();
+    auto* etichetta = new QLabel(testi::etichettaAttacco(tipo_), this);
+    titolo = etichetta->font();
     titolo.setBold(true);
     etichetta->setFont(titolo);
     contatori_ = new QLabel(this);
@@ -77,15 +106,11 @@ DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* p
     testa->addLayout(nomi, 1);
     testa->addWidget(pulisci);
     testa->addWidget(chiudi);
+    return testa;
+}
 
-    auto* spiegazione = new QLabel(testi::spiegazioneAttacco(tipo), this);
-    spiegazione->setWordWrap(true);
-    spiegazione->setEnabled(false);
-    auto* linea = new QFrame(this);
-    linea->setFrameShape(QFrame::HLine);
-    linea->setFrameShadow(QFrame::Sunken);
-
-    // No events: a word that the sources will come here.
+// No events: a word that the sources will come here.
+QWidget* DettaglioAttacco::costruisciVuoto(const QFont& grande, const QFont& titolo) {
     auto* vuoto = new QWidget(this);
     vuoto->setObjectName(QStringLiteral("dettaglioVuoto"));
     auto* v = new QVBoxLayout(vuoto);
@@ -106,6 +131,10 @@ DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* p
     v->addWidget(titoloVuoto);
     v->addWidget(testoVuoto);
     v->addStretch(1);
+    return vuoto;
+}
+
+QScrollArea* DettaglioAttacco::costruisciElenco() {
     auto* contenuto = new QWidget(this);
     elenco_ = new QVBoxLayout(contenuto);
     elenco_->setContentsMargins(0, 0, 4, 0);
@@ -116,30 +145,23 @@ DettaglioAttacco::DettaglioAttacco(TipoAttacco tipo, StatoApp& stato, QWidget* p
     scorri->setWidget(contenuto);
     scorri->setWidgetResizable(true);
     scorri->setFrameShape(QFrame::NoFrame);
-    pile_ = new QStackedWidget(this);
-    pile_->addWidget(vuoto);
-    pile_->addWidget(scorri);
+    return scorri;
+}
+
+void DettaglioAttacco::costruisciMessaggio() {
     messaggio_ = new QLabel(this);
     messaggio_->setObjectName(QStringLiteral("messaggioAttacco"));
     messaggio_->setTextFormat(Qt::PlainText);
     messaggio_->setEnabled(false);
+}
 
-    auto* l = new QVBoxLayout(this);
-    l->setContentsMargins(16, 16, 16, 16);
-    l->setSpacing(12);
-    l->addLayout(testa);
-    l->addWidget(spiegazione);
-    l->addWidget(linea);
-    l->addWidget(pile_, 1);
-    l->addWidget(messaggio_);
-
+void DettaglioAttacco::collegaStato() {
     connect(&stato_, &StatoApp::attacchiCambiati, this, &DettaglioAttacco::ricarica);
     connect(&stato_, &StatoApp::conteggioAttacchiCambiato, this, &DettaglioAttacco::ricarica);
     connect(&stato_, &StatoApp::decisioniAttaccoCambiate, this,
             &DettaglioAttacco::aggiornaDecisioni);
     connect(&stato_, &StatoApp::avvisiSilenziatiCambiati, this,
             &DettaglioAttacco::aggiornaDecisioni);
-    ricarica();
 }
 
 void DettaglioAttacco::ricarica() {
@@ -191,6 +213,44 @@ QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
     r->setObjectName(QStringLiteral("fonte"));
     const QString sorgente = QString::fromStdString(StatoApp::sorgenteAttacco(e));
     r->setProperty("sorgente", sorgente);
+    auto* sinistra = costruisciDescrizione(r, e, sorgente);
+    const auto [consenti, blocca] = costruisciDecisioni(r, e);
+    auto* l = new QHBoxLayout(r);
+    l->setContentsMargins(0, 3, 0, 3);
+    l->setSpacing(10);
+    l->addLayout(sinistra, 1);
+    // Offered where the finding was told: one not stopped, out of the application's habits.
+    if (StatoApp::silenziabile(e) && e.anomala.value_or(false)) {
+        l->addWidget(costruisciSilenzia(r, e), 0, Qt::AlignTop);
+    }
+    l->addWidget(consenti, 0, Qt::AlignTop);
+    l->addWidget(blocca, 0, Qt::AlignTop);
+    return r;
+}
+
+QVBoxLayout* DettaglioAttacco::costruisciDescrizione(QWidget* r, const EventoFlusso& e,
+                                                     const QString& sorgente) {
+    auto* primaRiga = costruisciPrimaRiga(r, e, sorgente);
+    const QDateTime quando = QDateTime::fromSecsSinceEpoch(e.data.secondiUnixInteri());
+    const QString dove =
+        e.direzione == DirezioneFlusso::entrata
+            ? tr("Verso la porta %1 del computer").arg(QString::fromStdString(e.porta))
+            : tr("Ultima destinazione %1").arg(QString::fromStdString(e.host));
+    auto* dettagli = new QLabel(
+        QLocale().toString(quando, QLocale::ShortFormat) + QStringLiteral("  ·  ") + dove, r);
+    dettagli->setTextFormat(Qt::PlainText);
+    dettagli->setEnabled(false);
+    dettagli->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* sinistra = new QVBoxLayout;
+    sinistra->setSpacing(2);
+    sinistra->addLayout(primaRiga);
+    sinistra->addWidget(dettagli);
+    return sinistra;
+}
+
+// The source, the decision taken about it and, for a habit, its mark.
+QHBoxLayout* DettaglioAttacco::costruisciPrimaRiga(QWidget* r, const EventoFlusso& e,
+                                                   const QString& sorgente) {
     auto* nome = new QLabel(sorgente, r);
     nome->setObjectName(QStringLiteral("sorgente"));
     nome->setTextFormat(Qt::PlainText);
@@ -221,21 +281,11 @@ QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
         primaRiga->addWidget(abituale);
     }
     primaRiga->addStretch(1);
-    const QDateTime quando = QDateTime::fromSecsSinceEpoch(e.data.secondiUnixInteri());
-    const QString dove =
-        e.direzione == DirezioneFlusso::entrata
-            ? tr("Verso la porta %1 del computer").arg(QString::fromStdString(e.porta))
-            : tr("Ultima destinazione %1").arg(QString::fromStdString(e.host));
-    auto* dettagli = new QLabel(
-        QLocale().toString(quando, QLocale::ShortFormat) + QStringLiteral("  ·  ") + dove, r);
-    dettagli->setTextFormat(Qt::PlainText);
-    dettagli->setEnabled(false);
-    dettagli->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* sinistra = new QVBoxLayout;
-    sinistra->setSpacing(2);
-    sinistra->addLayout(primaRiga);
-    sinistra->addWidget(dettagli);
+    return primaRiga;
+}
 
+std::pair<QPushButton*, QPushButton*> DettaglioAttacco::costruisciDecisioni(QWidget* r,
+                                                                            const EventoFlusso& e) {
     const QString perchéNo = perchéNonDecidibile(e);
     auto* consenti = new QPushButton(tr("Consenti"), r);
     consenti->setObjectName(QStringLiteral("consenti"));
@@ -250,25 +300,19 @@ QWidget* DettaglioAttacco::riga(const EventoFlusso& e) {
                                                                  : testi::esitoModifica(esito));
         });
     }
-    auto* l = new QHBoxLayout(r);
-    l->setContentsMargins(0, 3, 0, 3);
-    l->setSpacing(10);
-    l->addLayout(sinistra, 1);
-    // Offered where the finding was told: one not stopped, out of the application's habits.
-    if (StatoApp::silenziabile(e) && e.anomala.value_or(false)) {
-        auto* silenzia = new QPushButton(r);
-        silenzia->setObjectName(QStringLiteral("silenzia"));
-        silenzia->setFlat(true);
-        silenzia->setToolTip(
-            tr("Questo schema da questa sorgente resta nell'archivio, senza "
-               "avvisi; le sorgenti bloccate sono sempre avvisate"));
-        connect(silenzia, &QPushButton::clicked, this,
-                [this, e] { stato_.silenziaAvvisi(e, !stato_.avvisiSilenziati(e)); });
-        l->addWidget(silenzia, 0, Qt::AlignTop);
-    }
-    l->addWidget(consenti, 0, Qt::AlignTop);
-    l->addWidget(blocca, 0, Qt::AlignTop);
-    return r;
+    return {consenti, blocca};
+}
+
+QPushButton* DettaglioAttacco::costruisciSilenzia(QWidget* r, const EventoFlusso& e) {
+    auto* silenzia = new QPushButton(r);
+    silenzia->setObjectName(QStringLiteral("silenzia"));
+    silenzia->setFlat(true);
+    silenzia->setToolTip(
+        tr("Questo schema da questa sorgente resta nell'archivio, senza "
+           "avvisi; le sorgenti bloccate sono sempre avvisate"));
+    connect(silenzia, &QPushButton::clicked, this,
+            [this, e] { stato_.silenziaAvvisi(e, !stato_.avvisiSilenziati(e)); });
+    return silenzia;
 }
 
 void DettaglioAttacco::aggiornaDecisioni() {

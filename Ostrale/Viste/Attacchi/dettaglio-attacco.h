@@ -2,13 +2,18 @@
 #pragma once
 
 #include <QDialog>
+#include <utility>
 #include <vector>
 
 #include "Condiviso/enumerazioni.h"
 #include "Condiviso/evento-flusso.h"
 #include "Condiviso/uuid.h"
 
+class QFont;
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 
@@ -30,10 +35,24 @@ class DettaglioAttacco : public QDialog {
     static QString perchéNonDecidibile(const EventoFlusso& evento);
 
   private:
+    // The pattern's sign, name and counters, "Pulisci" and "Chiudi". `grande` and `titolo` get
+    // the fonts of the sign and of the name.
+    QHBoxLayout* costruisciIntestazione(QFont& grande, QFont& titolo);
+    QWidget* costruisciVuoto(const QFont& grande, const QFont& titolo);
+    // The sources, one row each, in a scrolling column.
+    QScrollArea* costruisciElenco();
+    void costruisciMessaggio();
+    void collegaStato();
     void ricarica();
     void aggiornaDecisioni();
     void chiediPulizia();
     QWidget* riga(const EventoFlusso& evento);
+    // A row's left side: its first line above when and where.
+    QVBoxLayout* costruisciDescrizione(QWidget* r, const EventoFlusso& e, const QString& sorgente);
+    QHBoxLayout* costruisciPrimaRiga(QWidget* r, const EventoFlusso& e, const QString& sorgente);
+    // A row's "Consenti" and "Blocca", disabled with the reason when no rule can name the source.
+    std::pair<QPushButton*, QPushButton*> costruisciDecisioni(QWidget* r, const EventoFlusso& e);
+    QPushButton* costruisciSilenzia(QWidget* r, const EventoFlusso& e);
 
     TipoAttacco tipo_;
     StatoApp& stato_;

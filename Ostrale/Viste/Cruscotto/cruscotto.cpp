@@ -74,8 +74,24 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     auto* colonna = new QVBoxLayout(corpo);
     colonna->setSpacing(14);
     colonna->setContentsMargins(20, 18, 20, 18);
+    colonna->addLayout(costruisciIntestazione());
+    colonna->addWidget(costruisciStato());
+    colonna->addLayout(costruisciContatori());
+    colonna->addWidget(costruisciAttacchi());
+    colonna->addWidget(costruisciBloccati());
+    colonna->addWidget(costruisciQuarantena());
+    colonna->addStretch(1);
+    setWidget(corpo);
 
-    // Header: logo, version, tagline.
+    collegaStato();
+    aggiornaStato();
+    aggiornaContatori();
+    aggiornaAttacchi();
+    aggiornaBloccati();
+    aggiornaQuarantena();
+}
+
+QHBoxLayout* Cruscotto::costruisciIntestazione() {
     auto* testa = new QHBoxLayout;
     auto* logo = new QLabel(this);
     logo->setPixmap(disegni::scudo(colori::verde, 44, devicePixelRatioF()));
@@ -91,7 +107,11 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     nomi->addStretch(1);
     testa->addWidget(logo);
     testa->addLayout(nomi, 1);
-    // The live picture, particles or radar; a click switches and the choice is kept.
+    testa->addWidget(costruisciImmagine());
+    return testa;
+}
+
+QStackedWidget* Cruscotto::costruisciImmagine() {
     immagine_ = new QStackedWidget(this);
     immagine_->setObjectName(QStringLiteral("visualizzaFlussi"));
     immagine_->setCursor(Qt::PointingHandCursor);
@@ -105,10 +125,10 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     particelle_->installEventFilter(this);
     radar_->installEventFilter(this);
     mostraImmagine(stato_.preferenza(ImpostazioniApp::vistaFlussiCruscotto).toString());
-    testa->addWidget(immagine_);
-    colonna->addLayout(testa);
+    return immagine_;
+}
 
-    // Status.
+QGroupBox* Cruscotto::costruisciStato() {
     auto* riquadroStato = new QGroupBox(this);
     auto* s = new QVBoxLayout(riquadroStato);
     interruttore_ = new QCheckBox(tr("Firewall attivo"), riquadroStato);
@@ -135,9 +155,10 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     s->addWidget(traffico_);
     s->addWidget(divisore);
     s->addLayout(riga);
-    colonna->addWidget(riquadroStato);
+    return riquadroStato;
+}
 
-    // Counters.
+QGridLayout* Cruscotto::costruisciContatori() {
     auto* contatori = new QGridLayout;
     const struct {
         const char* nome;
@@ -165,9 +186,10 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
         contatori->addWidget(riquadro, 0, i);
         contatori->setColumnStretch(i, 1);
     }
-    colonna->addLayout(contatori);
+    return contatori;
+}
 
-    // Attacks (only while there are some).
+QGroupBox* Cruscotto::costruisciAttacchi() {
     attacchi_ = new QGroupBox(this);
     attacchi_->setObjectName(QStringLiteral("riquadroAttacchi"));
     auto* a = new QVBoxLayout(attacchi_);
@@ -185,22 +207,26 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
     righeAttacchi_ = new QVBoxLayout;
     a->addLayout(testaAttacchi);
     a->addLayout(righeAttacchi_);
-    colonna->addWidget(attacchi_);
+    return attacchi_;
+}
 
+QGroupBox* Cruscotto::costruisciBloccati() {
     bloccati_ = new QGroupBox(tr("Ultimi flussi bloccati"), this);
     bloccati_->setObjectName(QStringLiteral("ultimiBloccati"));
     bloccati_->setMaximumWidth(560);
     righeBloccati_ = new QVBoxLayout(bloccati_);
-    colonna->addWidget(bloccati_);
+    return bloccati_;
+}
 
+QGroupBox* Cruscotto::costruisciQuarantena() {
     quarantena_ = new QGroupBox(tr("In quarantena"), this);
     quarantena_->setObjectName(QStringLiteral("quarantena"));
     quarantena_->setMaximumWidth(560);
     righeQuarantena_ = new QVBoxLayout(quarantena_);
-    colonna->addWidget(quarantena_);
-    colonna->addStretch(1);
-    setWidget(corpo);
+    return quarantena_;
+}
 
+void Cruscotto::collegaStato() {
     connect(&stato_, &StatoApp::filtroAttivoCambiato, this, &Cruscotto::aggiornaStato);
     connect(&stato_, &StatoApp::estensioneProntaCambiata, this, &Cruscotto::aggiornaStato);
     connect(&stato_, &StatoApp::statoEstensioneCambiato, this, &Cruscotto::aggiornaStato);
@@ -216,11 +242,6 @@ Cruscotto::Cruscotto(StatoApp& stato, QWidget* parent) : QScrollArea(parent), st
             [this] { piùTardi(bloccatiSporchi_, &Cruscotto::aggiornaBloccati); });
     connect(&stato_, &StatoApp::appInQuarantenaCambiata, this, &Cruscotto::aggiornaQuarantena);
     connect(&stato_, &StatoApp::impostazioniCambiate, this, &Cruscotto::aggiornaQuarantena);
-    aggiornaStato();
-    aggiornaContatori();
-    aggiornaAttacchi();
-    aggiornaBloccati();
-    aggiornaQuarantena();
 }
 
 bool Cruscotto::eventFilter(QObject* o, QEvent* e) {

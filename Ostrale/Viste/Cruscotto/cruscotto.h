@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+class QGridLayout;
+class QHBoxLayout;
+
 namespace ostrale {
 
 class StatoApp;
@@ -34,6 +37,19 @@ class Cruscotto : public QScrollArea {
     bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
+    // Header: logo, version, tagline and the live picture.
+    QHBoxLayout* costruisciIntestazione();
+    // The live picture, particles or radar; a click switches and the choice is kept.
+    QStackedWidget* costruisciImmagine();
+    // The filter's switch and the extension's state.
+    QGroupBox* costruisciStato();
+    QGridLayout* costruisciContatori();
+    // Attacks (only while there are some).
+    QGroupBox* costruisciAttacchi();
+    QGroupBox* costruisciBloccati();
+    QGroupBox* costruisciQuarantena();
+    void collegaStato();
+
     void aggiornaStato();
     void aggiornaContatori();
     void aggiornaAttacchi();

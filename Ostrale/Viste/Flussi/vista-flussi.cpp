@@ -31,8 +31,22 @@ VistaFlussi::VistaFlussi(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     setObjectName(QStringLiteral("flussi"));
     modello_ = new ModelloFlussi(stato_, this);
     filtro_ = new FiltroFlussi(*modello_, this);
+    auto* barra = costruisciBarra();
+    costruisciTabella();
+    collegaTabella();
+    auto* vuoto = costruisciVuoto();
 
-    // The toolbar.
+    pile_ = new QStackedWidget(this);
+    pile_->addWidget(tabella_);
+    pile_->addWidget(vuoto);
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(12, 10, 12, 10);
+    l->addLayout(barra);
+    l->addWidget(pile_, 1);
+    aggiornaVuoto();
+}
+
+QHBoxLayout* VistaFlussi::costruisciBarra() {
     soloBloccati_ = new QCheckBox(tr("Solo bloccati"), this);
     soloBloccati_->setObjectName(QStringLiteral("soloBloccati"));
     ricerca_ = new QLineEdit(this);
@@ -57,8 +71,10 @@ VistaFlussi::VistaFlussi(StatoApp& stato, QWidget* parent) : QWidget(parent), st
         filtro_->impostaRicerca(testo);
         aggiornaVuoto();
     });
+    return barra;
+}
 
-    // The table.
+void VistaFlussi::costruisciTabella() {
     tabella_ = new QTableView(this);
     tabella_->setObjectName(QStringLiteral("tabellaFlussi"));
     tabella_->setModel(filtro_);
@@ -95,6 +111,9 @@ VistaFlussi::VistaFlussi(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     // The application and the destination share what is left, and elide their text in it.
     colonne->setSectionResizeMode(ModelloFlussi::app, QHeaderView::Stretch);
     colonne->setSectionResizeMode(ModelloFlussi::destinazione, QHeaderView::Stretch);
+}
+
+void VistaFlussi::collegaTabella() {
     connect(delegato_, &DelegatoAzioni::azioneScelta, this,
             [this](DelegatoAzioni::Azione a, const QModelIndex& i) {
                 suAzione(static_cast<int>(a), i);
@@ -125,8 +144,9 @@ VistaFlussi::VistaFlussi(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     connect(filtro_, &QAbstractItemModel::rowsRemoved, this, &VistaFlussi::aggiornaVuoto);
     connect(filtro_, &QAbstractItemModel::modelReset, this, &VistaFlussi::aggiornaVuoto);
     connect(&stato_, &StatoApp::filtroAttivoCambiato, this, &VistaFlussi::aggiornaVuoto);
+}
 
-    // The empty states.
+QWidget* VistaFlussi::costruisciVuoto() {
     auto* vuoto = new QWidget(this);
     vuoto->setObjectName(QStringLiteral("flussiVuoto"));
     auto* v = new QVBoxLayout(vuoto);
@@ -150,15 +170,7 @@ VistaFlussi::VistaFlussi(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     v->addWidget(titoloVuoto_);
     v->addWidget(testoVuoto_);
     v->addStretch(2);
-
-    pile_ = new QStackedWidget(this);
-    pile_->addWidget(tabella_);
-    pile_->addWidget(vuoto);
-    auto* l = new QVBoxLayout(this);
-    l->setContentsMargins(12, 10, 12, 10);
-    l->addLayout(barra);
-    l->addWidget(pile_, 1);
-    aggiornaVuoto();
+    return vuoto;
 }
 
 void VistaFlussi::adattaColonne(int spazio) {

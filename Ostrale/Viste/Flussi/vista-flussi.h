@@ -6,6 +6,7 @@
 #include "Condiviso/evento-flusso.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QStackedWidget;
@@ -38,6 +39,13 @@ class VistaFlussi : public QWidget {
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
 
   private:
+    // The toolbar: "Solo bloccati", the last word about an edit, the search.
+    QHBoxLayout* costruisciBarra();
+    void costruisciTabella();
+    // The rows' buttons and menu, the explanation's sheet, and the rows as they come and go.
+    void collegaTabella();
+    // The empty states.
+    QWidget* costruisciVuoto();
     // `spazio`: the width the columns share.
     void adattaColonne(int spazio);
     void aggiornaVuoto();

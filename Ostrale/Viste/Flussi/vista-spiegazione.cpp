@@ -60,6 +60,36 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     const int spazio = larghezza - 2 * margine;
 
     // Header: the sign, the title and "Chiudi"; the application; where the flow went.
+    auto* testata = costruisciTestata();
+    auto* app = costruisciApp(spazio);
+    auto* destinazione = costruisciDestinazione(spazio);
+    // The four bodies, one showing at a time.
+    costruisciModulo();
+    costruisciAttesa();
+    costruisciErrore();
+    costruisciTesto();
+
+    auto* tutto = new QVBoxLayout(this);
+    tutto->setContentsMargins(margine, 16, margine, margine);
+    tutto->setSpacing(4);
+    tutto->addLayout(testata);
+    tutto->addSpacing(6);
+    tutto->addWidget(app);
+    tutto->addWidget(destinazione);
+    tutto->addSpacing(14);
+    tutto->addWidget(modulo_);
+    tutto->addWidget(attesa_);
+    tutto->addWidget(riquadroErrore_);
+    tutto->addWidget(riquadroTesto_);
+    tutto->addStretch(1);
+
+    connect(&richiesta_, &Spiegatore::RichiestaSpiegazione::finita, this,
+            &VistaSpiegazione::suEsito);
+    chiediChiave_ = !haChiave();
+    mostraStato();
+}
+
+QHBoxLayout* VistaSpiegazione::costruisciTestata() {
     auto* segno = new QLabel(this);
     segno->setPixmap(simboli::icona(simboli::Simbolo::scintille, colori::viola)
                          .pixmap(QSize(20, 20), devicePixelRatioF()));
@@ -77,13 +107,20 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     testata->addWidget(segno);
     testata->addWidget(titolo, 1);
     testata->addWidget(chiudi);
+    return testata;
+}
 
+QLabel* VistaSpiegazione::costruisciApp(int spazio) {
     auto* app = etichetta({}, this);
     app->setObjectName(QStringLiteral("app"));
     QFont medio = app->font();
     medio.setWeight(QFont::Medium);
     app->setFont(medio);
     suUnaRiga(app, QString::fromStdString(flusso_.firmaApp), spazio);
+    return app;
+}
+
+QLabel* VistaSpiegazione::costruisciDestinazione(int spazio) {
     auto* destinazione = secondaria({}, this);
     destinazione->setObjectName(QStringLiteral("destinazione"));
     suUnaRiga(destinazione,
@@ -92,8 +129,10 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
                        QString::fromStdString(flusso_.protocollo),
                        flusso_.consentito ? tr("consentito", "esito") : tr("bloccato", "esito")),
               spazio);
+    return destinazione;
+}
 
-    // 1. The key, asked for once.
+void VistaSpiegazione::costruisciModulo() {
     modulo_ = new QWidget(this);
     auto* richiestaChiave = etichetta(
         tr("Per le spiegazioni serve una chiave API Anthropic (una volta sola)."), modulo_);
@@ -120,8 +159,9 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     colonnaModulo->addWidget(richiestaChiave);
     colonnaModulo->addWidget(campoChiave_);
     colonnaModulo->addLayout(rigaSalva);
+}
 
-    // 2. Waiting for the answer.
+void VistaSpiegazione::costruisciAttesa() {
     attesa_ = new QWidget(this);
     attesa_->setObjectName(QStringLiteral("attesa"));
     rotella_ = new QLabel(attesa_);
@@ -137,8 +177,9 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     rigaAttesa->setSpacing(10);
     rigaAttesa->addWidget(rotella_);
     rigaAttesa->addWidget(secondaria(tr("Chiedo a Claude…"), attesa_), 1);
+}
 
-    // 3. What went wrong, and another try.
+void VistaSpiegazione::costruisciErrore() {
     riquadroErrore_ = new QWidget(this);
     auto* avviso = new QLabel(riquadroErrore_);
     avviso->setPixmap(style()
@@ -165,8 +206,9 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     colonnaErrore->setSpacing(10);
     colonnaErrore->addLayout(rigaErrore);
     colonnaErrore->addLayout(rigaRiprova);
+}
 
-    // 4. The explanation, selectable, scrolled when long.
+void VistaSpiegazione::costruisciTesto() {
     testoSpiegazione_ = etichetta({}, this);
     testoSpiegazione_->setObjectName(QStringLiteral("testoSpiegazione"));
     testoSpiegazione_->setWordWrap(true);
@@ -179,25 +221,6 @@ VistaSpiegazione::VistaSpiegazione(const EventoFlusso& flusso, StatoApp& stato, 
     riquadroTesto_->setWidget(testoSpiegazione_);
     riquadroTesto_->viewport()->setAutoFillBackground(false);
     testoSpiegazione_->setAutoFillBackground(false);
-
-    auto* tutto = new QVBoxLayout(this);
-    tutto->setContentsMargins(margine, 16, margine, margine);
-    tutto->setSpacing(4);
-    tutto->addLayout(testata);
-    tutto->addSpacing(6);
-    tutto->addWidget(app);
-    tutto->addWidget(destinazione);
-    tutto->addSpacing(14);
-    tutto->addWidget(modulo_);
-    tutto->addWidget(attesa_);
-    tutto->addWidget(riquadroErrore_);
-    tutto->addWidget(riquadroTesto_);
-    tutto->addStretch(1);
-
-    connect(&richiesta_, &Spiegatore::RichiestaSpiegazione::finita, this,
-            &VistaSpiegazione::suEsito);
-    chiediChiave_ = !haChiave();
-    mostraStato();
 }
 
 VistaSpiegazione::~VistaSpiegazione() = default;

@@ -9,6 +9,7 @@
 #include "Condiviso/evento-flusso.h"
 #include "Ostrale/Stato/spiegatore.h"
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,17 @@ class VistaSpiegazione final : public QDialog {
     void showEvent(QShowEvent* evento) override;
 
   private:
+    QHBoxLayout* costruisciTestata();
+    QLabel* costruisciApp(int spazio);
+    QLabel* costruisciDestinazione(int spazio);
+    // 1. The key, asked for once.
+    void costruisciModulo();
+    // 2. Waiting for the answer.
+    void costruisciAttesa();
+    // 3. What went wrong, and another try.
+    void costruisciErrore();
+    // 4. The explanation, selectable, scrolled when long.
+    void costruisciTesto();
     // A usable key is stored (read afresh).
     bool haChiave() const;
     void salvaChiave();

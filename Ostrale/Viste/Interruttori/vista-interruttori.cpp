@@ -61,12 +61,34 @@ VistaInterruttori::VistaInterruttori(StatoApp& stato, AvvioAutomatico* avvio, Se
     colonna->setSpacing(14);
     colonna->setContentsMargins(20, 18, 20, 18);
 
+    auto* lingua = costruisciLingua(corpo);
+    auto* avvisi = costruisciAvvisi(corpo);
+    auto* filtro = costruisciFiltro(corpo);
+    auto* protezioni = costruisciProtezioni(corpo);
+    collegaInterruttori();
+    auto* difese = costruisciDifese(corpo);
+    collegaDati();
+    for (QWidget* g : {lingua, avvisi, filtro, protezioni, difese}) colonna->addWidget(g);
+    colonna->addStretch(1);
+    setWidget(corpo);
+
+    collegaStato();
+    mostraImpostazioni();
+    mostraDettagli();
+    mostraC2();
+    mostraGeoDB();
+}
+
+QGroupBox* VistaInterruttori::costruisciLingua(QWidget* corpo) {
     auto* lingua = gruppo(tr("Lingua"), "gruppoLingua", corpo);
     auto* selettore = new SelettoreLingua(stato_, lingua);
     lingua->layout()->addWidget(selettore);
     connect(selettore, &SelettoreLingua::riavvioRichiesto, this,
             &VistaInterruttori::riavvioRichiesto);
+    return lingua;
+}
 
+QGroupBox* VistaInterruttori::costruisciAvvisi(QWidget* corpo) {
     auto* avvisi = gruppo(tr("Avvio e avvisi"), "gruppoAvvio", corpo);
     RigaInterruttore* login = aggiungi(
         avvisi, "avvioAutomatico", tr("Avvia Ostrale al login"),
@@ -83,7 +105,10 @@ VistaInterruttori::VistaInterruttori(StatoApp& stato, AvvioAutomatico* avvio, Se
     connect(chiedi, &RigaInterruttore::scelto, this, [this](bool acceso) {
         stato_.impostaPreferenza(ImpostazioniApp::chiediSuBlocco, acceso);
     });
+    return avvisi;
+}
 
+QGroupBox* VistaInterruttori::costruisciFiltro(QWidget* corpo) {
     auto* filtro = gruppo(tr("Filtro"), "gruppoFiltro", corpo);
     aggiungi(filtro, "escludiLan", tr("Ignora il traffico locale (LAN)"),
              tr("Le connessioni verso la tua rete (192.168.x, 10.x, multicast/Bonjour, Tailscale) "
@@ -98,7 +123,10 @@ VistaInterruttori::VistaInterruttori(StatoApp& stato, AvvioAutomatico* avvio, Se
              tr("Esamina pure il traffico che arriva verso il computer"));
     aggiungi(filtro, "registraConsentiti", tr("Registra i flussi consentiti"),
              tr("Se spento, nella vista Flussi compaiono solo quelli bloccati"));
+    return filtro;
+}
 
+QGroupBox* VistaInterruttori::costruisciProtezioni(QWidget* corpo) {
     auto* protezioni = gruppo(tr("Protezioni"), "gruppoProtezioni", corpo);
     aggiungi(protezioni, "rilevaAttacchi", tr("Rileva gli attacchi informatici"),
              tr("La sentinella riconosce %1 schemi d'attacco (scansioni, forza bruta, tunnel DNS, "
@@ -113,11 +141,17 @@ VistaInterruttori::VistaInterruttori(StatoApp& stato, AvvioAutomatico* avvio, Se
     aggiungi(protezioni, "quarantenaAttiva", tr("Quarantena per il software nuovo"));
     aggiungi(protezioni, "avvisaAnomalie", tr("Avvisa quando un'app si sveglia"),
              tr("Notifica se un'app conosciuta contatta una destinazione mai vista prima"));
+    return protezioni;
+}
+
+void VistaInterruttori::collegaInterruttori() {
     perOgniInterruttore([this](const QString& nome, auto, auto) {
         connect(righe_.at(nome), &RigaInterruttore::scelto, this,
                 [this, nome](bool acceso) { cambiaImpostazione(nome, acceso); });
     });
+}
 
+QGroupBox* VistaInterruttori::costruisciDifese(QWidget* corpo) {
     auto* difese = gruppo(tr("Difese aggiornabili"), "gruppoDifese", corpo);
     c2_ = new RigaAggiornabile(
         QStringLiteral("c2"),
@@ -130,37 +164,32 @@ VistaInterruttori::VistaInterruttori(StatoApp& stato, AvvioAutomatico* avvio, Se
     difese->layout()->addWidget(c2_);
     difese->layout()->addWidget(linea);
     difese->layout()->addWidget(geoDB_);
-    if (dati_) {
-        connect(c2_, &RigaAggiornabile::aggiornaRichiesto, this, [this] { dati_->aggiornaC2(); });
-        connect(geoDB_, &RigaAggiornabile::aggiornaRichiesto, this,
-                [this] { dati_->aggiornaGeoDB(); });
-        AggiornatoreC2* c2 = &dati_->c2();
-        for (auto segnale :
-             {&AggiornatoreC2::inCorsoCambiato, &AggiornatoreC2::esitoCambiato,
-              &AggiornatoreC2::avanzamentoCambiato, &AggiornatoreC2::listaCambiata}) {
-            connect(c2, segnale, this, &VistaInterruttori::mostraC2);
-        }
-        AggiornatoreGeoDB* geo = &dati_->geoDB();
-        for (auto segnale :
-             {&AggiornatoreGeoDB::inCorsoCambiato, &AggiornatoreGeoDB::esitoCambiato,
-              &AggiornatoreGeoDB::avanzamentoCambiato, &AggiornatoreGeoDB::databaseCambiato}) {
-            connect(geo, segnale, this, &VistaInterruttori::mostraGeoDB);
-        }
+    return difese;
+}
+
+void VistaInterruttori::collegaDati() {
+    if (!dati_) return;
+    connect(c2_, &RigaAggiornabile::aggiornaRichiesto, this, [this] { dati_->aggiornaC2(); });
+    connect(geoDB_, &RigaAggiornabile::aggiornaRichiesto, this, [this] { dati_->aggiornaGeoDB(); });
+    AggiornatoreC2* c2 = &dati_->c2();
+    for (auto segnale : {&AggiornatoreC2::inCorsoCambiato, &AggiornatoreC2::esitoCambiato,
+                         &AggiornatoreC2::avanzamentoCambiato, &AggiornatoreC2::listaCambiata}) {
+        connect(c2, segnale, this, &VistaInterruttori::mostraC2);
     }
+    AggiornatoreGeoDB* geo = &dati_->geoDB();
+    for (auto segnale :
+         {&AggiornatoreGeoDB::inCorsoCambiato, &AggiornatoreGeoDB::esitoCambiato,
+          &AggiornatoreGeoDB::avanzamentoCambiato, &AggiornatoreGeoDB::databaseCambiato}) {
+        connect(geo, segnale, this, &VistaInterruttori::mostraGeoDB);
+    }
+}
 
-    for (QWidget* g : {lingua, avvisi, filtro, protezioni, difese}) colonna->addWidget(g);
-    colonna->addStretch(1);
-    setWidget(corpo);
-
+void VistaInterruttori::collegaStato() {
     connect(&stato_, &StatoApp::impostazioniCambiate, this, [this] {
         mostraImpostazioni();
         mostraDettagli();
     });
     connect(&stato_, &StatoApp::dominiTrackerCambiati, this, &VistaInterruttori::mostraDettagli);
-    mostraImpostazioni();
-    mostraDettagli();
-    mostraC2();
-    mostraGeoDB();
 }
 
 RigaInterruttore* VistaInterruttori::aggiungi(QWidget* gruppo, const char* nome,

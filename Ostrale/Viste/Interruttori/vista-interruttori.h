@@ -8,6 +8,8 @@
 
 #include "Ostrale/Stato/avvio-automatico.h"
 
+class QGroupBox;
+
 namespace ostrale {
 
 class RigaAggiornabile;
@@ -40,6 +42,18 @@ class VistaInterruttori : public QScrollArea {
     void showEvent(QShowEvent* e) override;
 
   private:
+    QGroupBox* costruisciLingua(QWidget* corpo);
+    // Launch at login and the question after a security block.
+    QGroupBox* costruisciAvvisi(QWidget* corpo);
+    QGroupBox* costruisciFiltro(QWidget* corpo);
+    QGroupBox* costruisciProtezioni(QWidget* corpo);
+    // Each switch of the filter settings to its one-field edit.
+    void collegaInterruttori();
+    // The two updatable defences.
+    QGroupBox* costruisciDifese(QWidget* corpo);
+    // Their "Aggiorna adesso" and what their updaters tell, when there are data services.
+    void collegaDati();
+    void collegaStato();
     RigaInterruttore* aggiungi(QWidget* gruppo, const char* nome, const QString& titolo,
                                const QString& dettaglio = {});
     void mostraImpostazioni();

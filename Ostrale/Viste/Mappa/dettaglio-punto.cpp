@@ -44,6 +44,22 @@ DettaglioPunto::DettaglioPunto(PuntoMappa punto, StatoApp& stato, QWidget* paren
     resize(760, 400);
     setMinimumSize(600, 260);
 
+    auto* testa = costruisciIntestazione();
+    costruisciTabella();
+    costruisciEsito();
+
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(16, 14, 16, 14);
+    l->setSpacing(10);
+    l->addLayout(testa);
+    l->addWidget(tabella_, 1);
+    l->addWidget(esito_);
+
+    aggiornaTinte();
+    connect(&stato_, &StatoApp::regoleDominioCambiate, this, &DettaglioPunto::aggiornaTinte);
+}
+
+QHBoxLayout* DettaglioPunto::costruisciIntestazione() {
     auto* spillo = new QLabel(this);
     spillo->setPixmap(simboli::icona(simboli::Simbolo::spillo, colori::rosso).pixmap(28, 28));
     auto* luogo = new QLabel(QString::fromStdString(punto_.etichetta), this);
@@ -71,7 +87,10 @@ DettaglioPunto::DettaglioPunto(PuntoMappa punto, StatoApp& stato, QWidget* paren
     testa->addWidget(spillo);
     testa->addLayout(nomi, 1);
     testa->addWidget(chiudi, 0, Qt::AlignTop);
+    return testa;
+}
 
+void DettaglioPunto::costruisciTabella() {
     tabella_ = new QTableWidget(static_cast<int>(punto_.server.size()), 5, this);
     tabella_->setObjectName(QStringLiteral("server"));
     tabella_->setHorizontalHeaderLabels(
@@ -95,76 +114,74 @@ DettaglioPunto::DettaglioPunto(PuntoMappa punto, StatoApp& stato, QWidget* paren
     tabella_->verticalHeader()->setDefaultSectionSize(34);
 
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (int r = 0; r < static_cast<int>(punto_.server.size()); ++r) {
-        const ServerPunto& s = punto_.server[static_cast<std::size_t>(r)];
-        auto* host = cella(QString::fromStdString(s.host), tabella_);
-        if (s.host != s.id) {
-            QFont medio = host->font();
-            medio.setWeight(QFont::Medium);
-            host->setFont(medio);
-        }
-        host->setToolTip(host->text());
-        tabella_->setCellWidget(r, server, host);
-        auto* indirizzo = cella(QString::fromStdString(s.id), tabella_);
-        indirizzo->setFont(mono);
-        indirizzo->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        tabella_->setCellWidget(r, ip, indirizzo);
-        auto* applicazione = cella(QString::fromStdString(s.app), tabella_);
-        applicazione->setEnabled(false);
-        applicazione->setToolTip(applicazione->text());
-        tabella_->setCellWidget(r, app, applicazione);
-        QString conteggio = QString::number(s.conteggio);
-        if (s.bloccati >= 1) {
-            conteggio += QStringLiteral(" <span style=\"color:%1; font-size:small\">%2</span>")
-                             .arg(colori::rosso.name(), tr("(%1 bloccati)").arg(s.bloccati));
-        }
-        auto* numeri = cella(conteggio, tabella_);
-        numeri->setTextFormat(Qt::RichText);
-        tabella_->setCellWidget(r, flussi, numeri);
+    for (int r = 0; r < static_cast<int>(punto_.server.size()); ++r) costruisciRiga(r, mono);
+}
 
-        auto* riquadro = new QWidget(tabella_);
-        auto* pulsanti = new QHBoxLayout(riquadro);
-        pulsanti->setContentsMargins(6, 3, 6, 3);
-        pulsanti->setSpacing(4);
-        auto* consenti = new QPushButton(tr("Consenti"), riquadro);
-        consenti->setObjectName(QStringLiteral("consenti"));
-        auto* blocca = new QPushButton(tr("Blocca"), riquadro);
-        blocca->setObjectName(QStringLiteral("blocca"));
-        for (QPushButton* b : {consenti, blocca}) {
-            b->setFocusPolicy(Qt::NoFocus);
-            pulsanti->addWidget(b);
-        }
-        pulsanti->addStretch();
-        const QString dominio = QString::fromStdString(RegolaDominio::normalizza(s.host));
-        riquadro->setToolTip(
-            QCoreApplication::translate(
-                "ostrale::mappa", "La regola vale ovunque per %1, sottodomini compresi", "mappa")
-                .arg(dominio));
-        connect(consenti, &QPushButton::clicked, this, [this, r] {
-            decidi(punto_.server[static_cast<std::size_t>(r)], AzioneRegola::consenti);
-        });
-        connect(blocca, &QPushButton::clicked, this, [this, r] {
-            decidi(punto_.server[static_cast<std::size_t>(r)], AzioneRegola::blocca);
-        });
-        tabella_->setCellWidget(r, regola, riquadro);
-        pulsanti_.emplace_back(consenti, blocca);
+void DettaglioPunto::costruisciRiga(int r, const QFont& mono) {
+    const ServerPunto& s = punto_.server[static_cast<std::size_t>(r)];
+    auto* host = cella(QString::fromStdString(s.host), tabella_);
+    if (s.host != s.id) {
+        QFont medio = host->font();
+        medio.setWeight(QFont::Medium);
+        host->setFont(medio);
     }
+    host->setToolTip(host->text());
+    tabella_->setCellWidget(r, server, host);
+    auto* indirizzo = cella(QString::fromStdString(s.id), tabella_);
+    indirizzo->setFont(mono);
+    indirizzo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    tabella_->setCellWidget(r, ip, indirizzo);
+    auto* applicazione = cella(QString::fromStdString(s.app), tabella_);
+    applicazione->setEnabled(false);
+    applicazione->setToolTip(applicazione->text());
+    tabella_->setCellWidget(r, app, applicazione);
+    QString conteggio = QString::number(s.conteggio);
+    if (s.bloccati >= 1) {
+        conteggio += QStringLiteral(" <span style=\"color:%1; font-size:small\">%2</span>")
+                         .arg(colori::rosso.name(), tr("(%1 bloccati)").arg(s.bloccati));
+    }
+    auto* numeri = cella(conteggio, tabella_);
+    numeri->setTextFormat(Qt::RichText);
+    tabella_->setCellWidget(r, flussi, numeri);
 
+    costruisciPulsanti(r, s);
+}
+
+void DettaglioPunto::costruisciPulsanti(int r, const ServerPunto& s) {
+    auto* riquadro = new QWidget(tabella_);
+    auto* pulsanti = new QHBoxLayout(riquadro);
+    pulsanti->setContentsMargins(6, 3, 6, 3);
+    pulsanti->setSpacing(4);
+    auto* consenti = new QPushButton(tr("Consenti"), riquadro);
+    consenti->setObjectName(QStringLiteral("consenti"));
+    auto* blocca = new QPushButton(tr("Blocca"), riquadro);
+    blocca->setObjectName(QStringLiteral("blocca"));
+    for (QPushButton* b : {consenti, blocca}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        pulsanti->addWidget(b);
+    }
+    pulsanti->addStretch();
+    const QString dominio = QString::fromStdString(RegolaDominio::normalizza(s.host));
+    riquadro->setToolTip(
+        QCoreApplication::translate("ostrale::mappa",
+                                    "La regola vale ovunque per %1, sottodomini compresi", "mappa")
+            .arg(dominio));
+    connect(consenti, &QPushButton::clicked, this, [this, r] {
+        decidi(punto_.server[static_cast<std::size_t>(r)], AzioneRegola::consenti);
+    });
+    connect(blocca, &QPushButton::clicked, this, [this, r] {
+        decidi(punto_.server[static_cast<std::size_t>(r)], AzioneRegola::blocca);
+    });
+    tabella_->setCellWidget(r, regola, riquadro);
+    pulsanti_.emplace_back(consenti, blocca);
+}
+
+void DettaglioPunto::costruisciEsito() {
     esito_ = new QLabel(this);
     esito_->setObjectName(QStringLiteral("esito"));
     esito_->setWordWrap(true);
     esito_->setStyleSheet(QStringLiteral("color: ") + colori::rosso.name());
     esito_->hide();
-
-    auto* l = new QVBoxLayout(this);
-    l->setContentsMargins(16, 14, 16, 14);
-    l->setSpacing(10);
-    l->addLayout(testa);
-    l->addWidget(tabella_, 1);
-    l->addWidget(esito_);
-
-    aggiornaTinte();
-    connect(&stato_, &StatoApp::regoleDominioCambiate, this, &DettaglioPunto::aggiornaTinte);
 }
 
 QPushButton* DettaglioPunto::pulsante(int riga, AzioneRegola azione) const {

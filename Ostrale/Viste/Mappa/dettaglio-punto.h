@@ -6,6 +6,8 @@
 
 #include "Ostrale/Viste/Mappa/punti-mappa.h"
 
+class QFont;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -30,6 +32,14 @@ class DettaglioPunto : public QDialog {
     QPushButton* pulsante(int riga, AzioneRegola azione) const;
 
   private:
+    // The pin, the place with its counts, and "Chiudi".
+    QHBoxLayout* costruisciIntestazione();
+    void costruisciTabella();
+    void costruisciRiga(int r, const QFont& mono);
+    // The row's "Consenti" and "Blocca", in the rule's column.
+    void costruisciPulsanti(int r, const ServerPunto& s);
+    // The word about an edit that did not go through.
+    void costruisciEsito();
     void aggiornaTinte();
     void decidi(const ServerPunto& server, AzioneRegola azione);
 

@@ -80,6 +80,23 @@ void RigaRegola::costruisci(bool dominio) {
     connect(interruttore_, &QCheckBox::toggled, this, &RigaRegola::attivaCambiata);
 
     corpo_ = new QWidget(this);
+    auto* prima = costruisciPrimaRiga(dominio);
+    auto* colonna = new QVBoxLayout(corpo_);
+    colonna->setContentsMargins(0, 0, 0, 0);
+    colonna->setSpacing(4);
+    colonna->addLayout(prima);
+    if (!dominio) colonna->addWidget(costruisciFascia());
+    colonna->addWidget(costruisciDurata());
+    costruisciElimina();
+
+    auto* l = new QHBoxLayout(this);
+    l->setContentsMargins(8, 6, 4, 6);
+    l->addWidget(interruttore_, 0, Qt::AlignTop);
+    l->addWidget(corpo_, 1);
+    l->addWidget(elimina_, 0, Qt::AlignTop);
+}
+
+QVBoxLayout* RigaRegola::costruisciNome() {
     nome_ = new QLabel(corpo_);
     nome_->setObjectName(QStringLiteral("nome"));
     nome_->setTextFormat(Qt::PlainText);
@@ -99,6 +116,11 @@ void RigaRegola::costruisci(bool dominio) {
     testi->setSpacing(1);
     testi->addWidget(nome_);
     testi->addWidget(dettaglio_);
+    return testi;
+}
+
+QHBoxLayout* RigaRegola::costruisciPrimaRiga(bool dominio) {
+    auto* testi = costruisciNome();
     azione_ = new SceltaAzione(corpo_);
     azione_->setObjectName(QStringLiteral("azione"));
     connect(azione_, &SceltaAzione::scelta, this, &RigaRegola::azioneCambiata);
@@ -120,41 +142,38 @@ void RigaRegola::costruisci(bool dominio) {
         prima->addWidget(aOrario_);
     }
     prima->addWidget(azione_);
+    return prima;
+}
 
-    auto* colonna = new QVBoxLayout(corpo_);
-    colonna->setContentsMargins(0, 0, 0, 0);
-    colonna->setSpacing(4);
-    colonna->addLayout(prima);
-    if (!dominio) {
-        rigaFascia_ = new QWidget(corpo_);
-        rigaFascia_->setObjectName(QStringLiteral("rigaFascia"));
-        auto* f = new QHBoxLayout(rigaFascia_);
-        f->setContentsMargins(0, 0, 0, 0);
-        auto* orologio = new QLabel(rigaFascia_);
-        orologio->setPixmap(
-            simboli::icona(simboli::Simbolo::orologio, palette().color(QPalette::Text))
-                .pixmap(14, 14));
-        inizio_ = new QComboBox(rigaFascia_);
-        inizio_->setObjectName(QStringLiteral("inizio"));
-        fine_ = new QComboBox(rigaFascia_);
-        fine_->setObjectName(QStringLiteral("fine"));
-        for (QComboBox* menu : {inizio_, fine_}) {
-            menu->setMaxVisibleItems(12);
-            connect(menu, &QComboBox::activated, this, &RigaRegola::suOraScelta);
-        }
-        auto* nota = new QLabel(tr("(fuori orario vale la politica predefinita)"), rigaFascia_);
-        nota->setEnabled(false);
-        nota->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        f->addWidget(orologio);
-        f->addWidget(new QLabel(tr("Vale dal"), rigaFascia_));
-        f->addWidget(inizio_);
-        f->addWidget(new QLabel(tr("alle"), rigaFascia_));
-        f->addWidget(fine_);
-        f->addWidget(nota, 1);
-        colonna->addWidget(rigaFascia_);
+QWidget* RigaRegola::costruisciFascia() {
+    rigaFascia_ = new QWidget(corpo_);
+    rigaFascia_->setObjectName(QStringLiteral("rigaFascia"));
+    auto* f = new QHBoxLayout(rigaFascia_);
+    f->setContentsMargins(0, 0, 0, 0);
+    auto* orologio = new QLabel(rigaFascia_);
+    orologio->setPixmap(
+        simboli::icona(simboli::Simbolo::orologio, palette().color(QPalette::Text)).pixmap(14, 14));
+    inizio_ = new QComboBox(rigaFascia_);
+    inizio_->setObjectName(QStringLiteral("inizio"));
+    fine_ = new QComboBox(rigaFascia_);
+    fine_->setObjectName(QStringLiteral("fine"));
+    for (QComboBox* menu : {inizio_, fine_}) {
+        menu->setMaxVisibleItems(12);
+        connect(menu, &QComboBox::activated, this, &RigaRegola::suOraScelta);
     }
+    auto* nota = new QLabel(tr("(fuori orario vale la politica predefinita)"), rigaFascia_);
+    nota->setEnabled(false);
+    nota->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    f->addWidget(orologio);
+    f->addWidget(new QLabel(tr("Vale dal"), rigaFascia_));
+    f->addWidget(inizio_);
+    f->addWidget(new QLabel(tr("alle"), rigaFascia_));
+    f->addWidget(fine_);
+    f->addWidget(nota, 1);
+    return rigaFascia_;
+}
 
-    // How long a temporary rule still lasts, and the way to keep it.
+QWidget* RigaRegola::costruisciDurata() {
     rigaDurata_ = new QWidget(corpo_);
     rigaDurata_->setObjectName(QStringLiteral("rigaDurata"));
     auto* d = new QHBoxLayout(rigaDurata_);
@@ -173,20 +192,16 @@ void RigaRegola::costruisci(bool dominio) {
     d->addWidget(tempo_);
     d->addWidget(permanente_);
     d->addStretch(1);
-    colonna->addWidget(rigaDurata_);
+    return rigaDurata_;
+}
 
+void RigaRegola::costruisciElimina() {
     elimina_ = new QToolButton(this);
     elimina_->setObjectName(QStringLiteral("elimina"));
     elimina_->setAutoRaise(true);
     elimina_->setText(QStringLiteral("✕"));
     elimina_->setToolTip(tr("Elimina la regola"));
     connect(elimina_, &QToolButton::clicked, this, &RigaRegola::eliminaRichiesta);
-
-    auto* l = new QHBoxLayout(this);
-    l->setContentsMargins(8, 6, 4, 6);
-    l->addWidget(interruttore_, 0, Qt::AlignTop);
-    l->addWidget(corpo_, 1);
-    l->addWidget(elimina_, 0, Qt::AlignTop);
 }
 
 void RigaRegola::mostraComune(bool attiva, AzioneRegola azione, const Durata& durata) {

@@ -11,9 +11,11 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 
 namespace ostrale {
 
@@ -63,6 +65,15 @@ class RigaRegola : public QWidget {
 
   private:
     void costruisci(bool dominio);
+    // The name and the line below it.
+    QVBoxLayout* costruisciNome();
+    // The name, (an application's) "A orario" and the action.
+    QHBoxLayout* costruisciPrimaRiga(bool dominio);
+    // An application's time window.
+    QWidget* costruisciFascia();
+    // How long a temporary rule still lasts, and the way to keep it.
+    QWidget* costruisciDurata();
+    void costruisciElimina();
     void mostraComune(bool attiva, AzioneRegola azione, const Durata& durata);
     void suOraScelta();
 

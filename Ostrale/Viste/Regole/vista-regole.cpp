@@ -53,13 +53,10 @@ QFrame* riquadro(QWidget* genitore) {
     return r;
 }
 
-}  // namespace
-
-VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), stato_(stato) {
-    setObjectName(QStringLiteral("regole"));
-    // One sheet for every row: the action picker's two halves, the chosen one in its action's
-    // colour, and the line between rows.
-    setStyleSheet(QStringLiteral(
+// One sheet for every row: the action picker's two halves, the chosen one in its action's colour,
+// and the line between rows.
+QString foglioRighe() {
+    return QStringLiteral(
         "ostrale--SceltaAzione QToolButton { padding: 3px 10px; border: 1px solid palette(mid);"
         " background: palette(button); }"
         "ostrale--SceltaAzione QToolButton#consenti { border-top-left-radius: 6px;"
@@ -71,33 +68,43 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
         " background: rgba(52, 199, 89, 0.25); }"
         "ostrale--SceltaAzione QToolButton#blocca:checked { background: rgba(255, 59, 48, 0.22); }"
         "ostrale--SceltaAzione QToolButton:disabled { color: palette(mid); }"
-        "#rigaRegola { border-bottom: 1px solid palette(midlight); }"));
+        "#rigaRegola { border-bottom: 1px solid palette(midlight); }");
+}
 
-    // The two lists, in a scrolling column.
+}  // namespace
+
+VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), stato_(stato) {
+    setObjectName(QStringLiteral("regole"));
+    setStyleSheet(foglioRighe());
+    auto* scorri = costruisciElenchi();
+    auto* vuoto = costruisciVuoto();
+    pile_ = new QStackedWidget(this);
+    pile_->addWidget(scorri);
+    pile_->addWidget(vuoto);
+    auto* moduli = costruisciModuli();
+    costruisciMessaggio();
+    auto* file = costruisciFile();
+
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(12, 6, 12, 10);
+    l->addLayout(file);
+    l->addWidget(pile_, 1);
+    l->addWidget(messaggio_);
+    l->addLayout(moduli);
+
+    collegaStato();
+    aggiorna();
+}
+
+QScrollArea* VistaRegole::costruisciElenchi() {
     auto* contenuto = new QWidget(this);
     auto* c = new QVBoxLayout(contenuto);
     c->setContentsMargins(0, 0, 6, 0);
-    sezioneApp_ = new QWidget(contenuto);
-    auto* sa = new QVBoxLayout(sezioneApp_);
-    sa->setContentsMargins(0, 0, 0, 0);
-    sa->addWidget(titoloSezione(tr("Per app"), sezioneApp_));
-    auto* elencoApp = riquadro(sezioneApp_);
-    elencoApp->setObjectName(QStringLiteral("regoleApp"));
-    colonnaApp_ = new QVBoxLayout(elencoApp);
-    colonnaApp_->setContentsMargins(0, 0, 0, 0);
-    colonnaApp_->setSpacing(0);
-    sa->addWidget(elencoApp);
-    sezioneDomini_ = new QWidget(contenuto);
-    auto* sd = new QVBoxLayout(sezioneDomini_);
-    sd->setContentsMargins(0, 0, 0, 0);
-    sd->addWidget(titoloSezione(
-        tr("Per dominio — in qualunque app, se la regola non ne nomina una"), sezioneDomini_));
-    auto* elencoDomini = riquadro(sezioneDomini_);
-    elencoDomini->setObjectName(QStringLiteral("regoleDomini"));
-    colonnaDomini_ = new QVBoxLayout(elencoDomini);
-    colonnaDomini_->setContentsMargins(0, 0, 0, 0);
-    colonnaDomini_->setSpacing(0);
-    sd->addWidget(elencoDomini);
+    sezioneApp_ =
+        costruisciSezione(contenuto, tr("Per app"), QStringLiteral("regoleApp"), colonnaApp_);
+    sezioneDomini_ = costruisciSezione(
+        contenuto, tr("Per dominio — in qualunque app, se la regola non ne nomina una"),
+        QStringLiteral("regoleDomini"), colonnaDomini_);
     c->addWidget(sezioneApp_);
     c->addWidget(sezioneDomini_);
     c->addStretch(1);
@@ -107,8 +114,25 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     scorri->setWidgetResizable(true);
     scorri->setFrameShape(QFrame::NoFrame);
     scorri->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return scorri;
+}
 
-    // No rules at all.
+QWidget* VistaRegole::costruisciSezione(QWidget* contenuto, const QString& titolo,
+                                        const QString& nomeElenco, QVBoxLayout*& colonna) {
+    auto* sezione = new QWidget(contenuto);
+    auto* s = new QVBoxLayout(sezione);
+    s->setContentsMargins(0, 0, 0, 0);
+    s->addWidget(titoloSezione(titolo, sezione));
+    auto* elenco = riquadro(sezione);
+    elenco->setObjectName(nomeElenco);
+    colonna = new QVBoxLayout(elenco);
+    colonna->setContentsMargins(0, 0, 0, 0);
+    colonna->setSpacing(0);
+    s->addWidget(elenco);
+    return sezione;
+}
+
+QWidget* VistaRegole::costruisciVuoto() {
     auto* vuoto = new QWidget(this);
     vuoto->setObjectName(QStringLiteral("regoleVuote"));
     auto* v = new QVBoxLayout(vuoto);
@@ -128,11 +152,10 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     v->addWidget(titolo);
     v->addWidget(spiega);
     v->addStretch(1);
-    pile_ = new QStackedWidget(this);
-    pile_->addWidget(scorri);
-    pile_->addWidget(vuoto);
+    return vuoto;
+}
 
-    // The two fields that add rules.
+QVBoxLayout* VistaRegole::costruisciModuli() {
     nuovaFirma_ = new QLineEdit(this);
     nuovaFirma_->setObjectName(QStringLiteral("nuovaFirma"));
     nuovaFirma_->setPlaceholderText(tr("Identificativo dell'app (es. /usr/bin/curl)"));
@@ -148,25 +171,13 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     nuovaAzioneDominio_->mostra(AzioneRegola::blocca);
     auto* aggiungiDominio = new QPushButton(tr("Aggiungi"), this);
     aggiungiDominio->setObjectName(QStringLiteral("aggiungiDominio"));
-    auto aggiungi = [this](QLineEdit* campo, bool dominio) {
-        const QString testo = campo->text().trimmed();
-        if (testo.isEmpty()) return;
-        const EsitoModifica esito =
-            dominio
-                ? stato_.aggiungiRegolaDominio(testo.toStdString(), nuovaAzioneDominio_->azione())
-                : stato_.aggiungiRegola(testo.toStdString(), nuovaAzione_->azione());
-        segnala(esito);
-        // What was refused stays in the field, to be mended.
-        if (esito == EsitoModifica::cambiata || esito == EsitoModifica::invariata) campo->clear();
-    };
-    connect(aggiungiApp, &QPushButton::clicked, this,
-            [this, aggiungi] { aggiungi(nuovaFirma_, false); });
+    connect(aggiungiApp, &QPushButton::clicked, this, [this] { aggiungiDa(nuovaFirma_, false); });
     connect(nuovaFirma_, &QLineEdit::returnPressed, this,
-            [this, aggiungi] { aggiungi(nuovaFirma_, false); });
+            [this] { aggiungiDa(nuovaFirma_, false); });
     connect(aggiungiDominio, &QPushButton::clicked, this,
-            [this, aggiungi] { aggiungi(nuovoDominio_, true); });
+            [this] { aggiungiDa(nuovoDominio_, true); });
     connect(nuovoDominio_, &QLineEdit::returnPressed, this,
-            [this, aggiungi] { aggiungi(nuovoDominio_, true); });
+            [this] { aggiungiDa(nuovoDominio_, true); });
     auto* moduli = new QVBoxLayout;
     for (auto [campo, scelta, bottone] :
          {std::tuple{nuovaFirma_, nuovaAzione_, aggiungiApp},
@@ -177,13 +188,29 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
         riga->addWidget(bottone);
         moduli->addLayout(riga);
     }
+    return moduli;
+}
+
+void VistaRegole::aggiungiDa(QLineEdit* campo, bool dominio) {
+    const QString testo = campo->text().trimmed();
+    if (testo.isEmpty()) return;
+    const EsitoModifica esito =
+        dominio ? stato_.aggiungiRegolaDominio(testo.toStdString(), nuovaAzioneDominio_->azione())
+                : stato_.aggiungiRegola(testo.toStdString(), nuovaAzione_->azione());
+    segnala(esito);
+    // What was refused stays in the field, to be mended.
+    if (esito == EsitoModifica::cambiata || esito == EsitoModifica::invariata) campo->clear();
+}
+
+void VistaRegole::costruisciMessaggio() {
     messaggio_ = new QLabel(this);
     messaggio_->setObjectName(QStringLiteral("messaggioRegole"));
     messaggio_->setTextFormat(Qt::PlainText);
     messaggio_->setWordWrap(true);
     messaggio_->setEnabled(false);
+}
 
-    // The rules out and in, as one file.
+QHBoxLayout* VistaRegole::costruisciFile() {
     auto* esporta = new QPushButton(tr("Esporta…"), this);
     esporta->setObjectName(QStringLiteral("esportaRegole"));
     esporta->setToolTip(
@@ -198,14 +225,10 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
     file->addStretch(1);
     file->addWidget(importa);
     file->addWidget(esporta);
+    return file;
+}
 
-    auto* l = new QVBoxLayout(this);
-    l->setContentsMargins(12, 6, 12, 10);
-    l->addLayout(file);
-    l->addWidget(pile_, 1);
-    l->addWidget(messaggio_);
-    l->addLayout(moduli);
-
+void VistaRegole::collegaStato() {
     connect(&orologioDurate_, &QTimer::timeout, this, &VistaRegole::mostraTempi);
     connect(&stato_, &StatoApp::regoleCambiate, this, &VistaRegole::aggiorna);
     connect(&stato_, &StatoApp::regoleDominioCambiate, this, &VistaRegole::aggiorna);
@@ -214,7 +237,6 @@ VistaRegole::VistaRegole(StatoApp& stato, QWidget* parent) : QWidget(parent), st
         aggiorna();
         segnala(esito);
     });
-    aggiorna();
 }
 
 // ---- rules out and in ----
@@ -336,21 +358,7 @@ void VistaRegole::mostraAnteprima(const StatoRegole& importate, const QString& p
             conferma->setEnabled(false);
             return;
         }
-        auto nomi = [](const std::vector<std::string>& v) {
-            QStringList righe;
-            for (const auto& n : v) righe << QStringLiteral("  ") + QString::fromStdString(n);
-            return righe.join(QLatin1Char('\n'));
-        };
-        QStringList parti;
-        if (!p->nomiAggiunti.empty())
-            parti << tr("Da aggiungere:") + QLatin1Char('\n') + nomi(p->nomiAggiunti);
-        if (!p->nomiCambiati.empty())
-            parti << tr("Da cambiare:") + QLatin1Char('\n') + nomi(p->nomiCambiati);
-        if (!p->nomiRimossi.empty())
-            parti << tr("Da rimuovere:") + QLatin1Char('\n') + nomi(p->nomiRimossi);
-        if (p->impostazioniCambiate) parti << tr("Le impostazioni diventano quelle del file.");
-        elenco->setText(p->vuoto() ? tr("Niente da cambiare: le regole sono già quelle del file.")
-                                   : parti.join(QStringLiteral("\n\n")));
+        elenco->setText(descriviPiano(*p));
         conferma->setEnabled(!p->vuoto());
         *piano = std::move(p).valore();
     };
@@ -369,6 +377,24 @@ void VistaRegole::mostraAnteprima(const StatoRegole& importate, const QString& p
         d->accept();
     });
     d->open();
+}
+
+QString VistaRegole::descriviPiano(const scambio::Piano& p) {
+    auto nomi = [](const std::vector<std::string>& v) {
+        QStringList righe;
+        for (const auto& n : v) righe << QStringLiteral("  ") + QString::fromStdString(n);
+        return righe.join(QLatin1Char('\n'));
+    };
+    QStringList parti;
+    if (!p.nomiAggiunti.empty())
+        parti << tr("Da aggiungere:") + QLatin1Char('\n') + nomi(p.nomiAggiunti);
+    if (!p.nomiCambiati.empty())
+        parti << tr("Da cambiare:") + QLatin1Char('\n') + nomi(p.nomiCambiati);
+    if (!p.nomiRimossi.empty())
+        parti << tr("Da rimuovere:") + QLatin1Char('\n') + nomi(p.nomiRimossi);
+    if (p.impostazioniCambiate) parti << tr("Le impostazioni diventano quelle del file.");
+    return p.vuoto() ? tr("Niente da cambiare: le regole sono già quelle del file.")
+                     : parti.join(QStringLiteral("\n\n"));
 }
 
 RigaRegola* VistaRegole::riga(const Uuid& id) const {

@@ -15,13 +15,19 @@
 #include "Condiviso/uuid.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 
 namespace ostrale {
+
+namespace scambio {
+struct Piano;
+}
 
 class RigaRegola;
 class SceltaAzione;
@@ -56,6 +62,19 @@ class VistaRegole : public QWidget {
     void hideEvent(QHideEvent* e) override;
 
   private:
+    // The two lists (applications', domains') in a scrolling column.
+    QScrollArea* costruisciElenchi();
+    QWidget* costruisciSezione(QWidget* contenuto, const QString& titolo, const QString& nomeElenco,
+                               QVBoxLayout*& colonna);
+    // What shows when there are no rules at all.
+    QWidget* costruisciVuoto();
+    // The two fields that add rules, each with its action and button.
+    QVBoxLayout* costruisciModuli();
+    void aggiungiDa(QLineEdit* campo, bool dominio);
+    void costruisciMessaggio();
+    // The rules out and in, as one file.
+    QHBoxLayout* costruisciFile();
+    void collegaStato();
     void aggiorna();
     // The time left of every row as of now; the timer runs while a temporary rule shows.
     void mostraTempi();
@@ -69,6 +88,8 @@ class VistaRegole : public QWidget {
     void collega(RigaRegola* riga, bool dominio);
     void scegliFile(bool esporta);
     void mostraAnteprima(const StatoRegole& importate, const QString& percorso);
+    // What an import would add, change and remove, as the preview lists it.
+    static QString descriviPiano(const scambio::Piano& p);
 
     StatoApp& stato_;
     QStackedWidget* pile_;

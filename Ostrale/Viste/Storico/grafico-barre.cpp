@@ -262,13 +262,19 @@ void GraficoBarre::leaveEvent(QEvent* e) {
 void GraficoBarre::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPalette& tavolozza = palette();
     const QRectF a = areaGrafico();
     const QFont f = piccolo();
     const QFontMetricsF fm(f);
     p.setFont(f);
+    disegnaTesta(p, fm);
+    disegnaAsseY(p, a, fm);
+    disegnaBarre(p, a);
+    disegnaAsseX(p, a, fm);
+}
 
-    // The y axis's title at the top left, the legend at the top right.
+// The y axis's title at the top left, the legend at the top right.
+void GraficoBarre::disegnaTesta(QPainter& p, const QFontMetricsF& fm) const {
+    const QPalette& tavolozza = palette();
     p.setPen(secondario(tavolozza));
     const QRectF testa(margine, margine, width() - 2 * margine, fm.height());
     p.drawText(testa, Qt::AlignLeft | Qt::AlignVCenter, titoli_.y);
@@ -292,8 +298,11 @@ void GraficoBarre::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(testa.left(), testa.top(), x - testa.left(), testa.height()),
                    Qt::AlignRight | Qt::AlignVCenter, titoli_.legenda);
     }
+}
 
-    // The lines of the y axis and their values.
+// The lines of the y axis and their values.
+void GraficoBarre::disegnaAsseY(QPainter& p, const QRectF& a, const QFontMetricsF& fm) const {
+    const QPalette& tavolozza = palette();
     const std::vector<std::int64_t> t = tacche();
     const double cima = static_cast<double>(t.back());
     QColor linea = tavolozza.color(QPalette::Mid);
@@ -308,10 +317,12 @@ void GraficoBarre::paintEvent(QPaintEvent*) {
         p.drawText(QRectF(margine, y - fm.height() / 2, a.left() - margine - 6, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, QLocale().toString(static_cast<qint64>(v)));
     }
+}
 
-    // The hovered column, then the bars, each series stacked on the ones before it.
+// The hovered column, then the bars, each series stacked on the ones before it.
+void GraficoBarre::disegnaBarre(QPainter& p, const QRectF& a) const {
     if (evidenziato_ >= 0) {
-        QColor c = tavolozza.color(QPalette::Highlight);
+        QColor c = palette().color(QPalette::Highlight);
         c.setAlphaF(0.12f);
         p.fillRect(colonna(evidenziato_), c);
     }
@@ -340,9 +351,11 @@ void GraficoBarre::paintEvent(QPaintEvent*) {
         }
         p.restore();
     }
+}
 
-    // The x axis: its labels, its title under the y axis's values.
-    p.setPen(secondario(tavolozza));
+// The x axis: its labels, its title under the y axis's values.
+void GraficoBarre::disegnaAsseX(QPainter& p, const QRectF& a, const QFontMetricsF& fm) const {
+    p.setPen(secondario(palette()));
     for (const Etichetta& e : etichetteX()) p.drawText(e.rettangolo, Qt::AlignCenter, e.testo);
     p.drawText(QRectF(margine, a.bottom() + 3, a.left() - margine - 6, fm.height()),
                Qt::AlignRight | Qt::AlignVCenter, titoli_.x);

@@ -11,6 +11,9 @@
 
 #include "Ostrale/Viste/Storico/calcoli-storico.h"
 
+class QFontMetricsF;
+class QPainter;
+
 namespace ostrale {
 
 // A bar chart of history points, drawn here: one bar per point, its series stacked from the
@@ -78,6 +81,11 @@ class GraficoBarre : public QWidget {
     int fascia(int indice) const;  // the slot of point `indice`
     QFont piccolo() const;
     double larghezzaTacche() const;
+    // The parts of the picture, drawn in this order with one painter.
+    void disegnaTesta(QPainter& p, const QFontMetricsF& fm) const;
+    void disegnaAsseY(QPainter& p, const QRectF& a, const QFontMetricsF& fm) const;
+    void disegnaBarre(QPainter& p, const QRectF& a) const;
+    void disegnaAsseX(QPainter& p, const QRectF& a, const QFontMetricsF& fm) const;
 
     Scala scala_;
     Titoli titoli_;
