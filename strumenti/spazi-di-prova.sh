@@ -86,3 +86,38 @@ termina_namespace() {
     [ -n "${OSTRALE_NAMESPACE_DI_PROVA:-}" ] && [ $$ = 1 ] && kill -KILL -1 2>/dev/null
     wait 2>/dev/null
 }
+
+# ---- a test's folder, its end, and how it reports ----
+# lavoro_di_prova NAME: $lavoro, a folder of the test's own under /tmp that the users the test
+# runs programs as can read, and the test's end on exit (fine_prova). $demone is the daemon's pid
+# once the test starts one.
+lavoro_di_prova() {
+    lavoro=$(mktemp -d "/tmp/ostrale-$1-XXXXXX")
+    chmod 755 "$lavoro"
+    demone=""
+    trap fine_prova EXIT
+}
+
+# The daemon stopped (it removes its rules); everything else lives in the namespaces and ends
+# with them, but not before the files go; then what the test's own `pulisci_anche` undoes, if it
+# has one; then the folder.
+fine_prova() {
+    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
+    termina_namespace
+    declare -F pulisci_anche >/dev/null && pulisci_anche
+    rm -rf "$lavoro"
+}
+
+# A failed check: its line, what the test's own `mostra_fallimento` shows (else the daemon's
+# last log lines), and exit 1.
+fallito() {
+    echo "FAILED: $*"
+    if declare -F mostra_fallimento >/dev/null; then
+        mostra_fallimento
+    else
+        echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
+    fi
+    exit 1
+}
+
+passo() { echo "ok: $*"; }

@@ -15,25 +15,14 @@ source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables curl dnsmasq dig nmap hydra hping3 /usr/sbin/sshd ssh-keygen /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-attacchi-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova attacchi
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- listening sockets of the protected host"; ss -ltnp
     echo "--- attack lines of the daemon's log"
     grep "Attacco riconosciuto" "$lavoro/estensione.log" 2>/dev/null | tail -n 20
-    exit 1
 }
-passo() { echo "ok: $*"; }
 
 # Each scenario runs programs of its own name (copies of the real executables), so that one
 # scenario's sanction on an application never touches another's.

@@ -16,25 +16,14 @@ source "$qui/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables dnsmasq ping /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-domande-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova domande
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf OSTRALE_BLOCCO_APP=$lavoro/app.lock
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
     echo "--- app"; tail -n 10 "$lavoro/app.log" 2>/dev/null
-    exit 1
 }
-passo() { echo "ok: $*"; }
 
 # ---- the network: a DNS server and a web server on the "Internet" host ----
 prepara_namespace

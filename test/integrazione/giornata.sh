@@ -19,22 +19,12 @@ source "$cartella/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables dnsmasq /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-giornata-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova giornata
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- attack lines of the daemon's log"
     grep "Attacco riconosciuto" "$lavoro/estensione.log" 2>/dev/null | tail -n 30
-    exit 1
 }
 giornata() { /usr/bin/python3 "$cartella/giornata.py" "$@"; }
 

@@ -17,29 +17,20 @@ source "$qui/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables curl bwrap setpriv mksquashfs squashfuse findmnt /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-identita-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova identita
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
-demone=""
 montaggi=()
 cgroup=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
+pulisci_anche() {
     for m in "${montaggi[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null; rm -rf "$m" 2>/dev/null; done
     [ -n "$cgroup" ] && rmdir "$cgroup" 2>/dev/null
-    rm -rf "$lavoro"
 }
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
     cp "$lavoro/estensione.log" /tmp/identita-estensione.log 2>/dev/null
-    exit 1
 }
-passo() { echo "ok: $*"; }
 
 # ---- the network: one "Internet" host serving HTTP ----
 prepara_namespace

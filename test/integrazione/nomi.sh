@@ -16,25 +16,14 @@ serve_root_e ip iptables curl dnsmasq dig ping openssl iodine iodined /usr/bin/p
 /usr/bin/python3 -c "import cryptography" 2>/dev/null || { echo "nomi.sh: skipped, no python3-cryptography"; exit 77; }
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-nomi-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova nomi
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_DEBUG=1
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
     echo "--- TLS server"; cat "$lavoro/tls.log" 2>/dev/null
-    exit 1
 }
-passo() { echo "ok: $*"; }
 
 # ---- the network ----
 prepara_namespace

@@ -13,26 +13,14 @@ source "$(dirname "$(readlink -f "$0")")/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables curl dnsmasq dig /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-rete-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova rete
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock
 export OSTRALE_IMPOSTAZIONI=$lavoro/ostrale.conf
 mkdir -p "$OSTRALE_CONTENITORE"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    # Everything else lives in this PID namespace: it ends with us, but not before the files go.
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
     grep -i attribution "$lavoro/estensione.log"
-    exit 1
 }
-passo() { echo "ok: $*"; }
 
 # ---- the network ----
 prepara_namespace

@@ -17,25 +17,14 @@ source "$qui/../../strumenti/spazi-di-prova.sh"
 serve_root_e ip iptables curl setpriv /usr/bin/python3
 nei_propri_namespace "$0" "$@"
 
-lavoro=$(mktemp -d /tmp/ostrale-utenti-XXXXXX)
-chmod 755 "$lavoro"
+lavoro_di_prova utenti
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/run/ostrale.sock
 export OSTRALE_SEDE=$lavoro/seat0
 mkdir -p "$OSTRALE_CONTENITORE" "$lavoro/bin" "$lavoro/run"
-demone=""
-fine() {
-    [ -n "$demone" ] && kill -TERM "$demone" 2>/dev/null && wait "$demone" 2>/dev/null
-    termina_namespace
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-fallito() {
-    echo "FAILED: $*"
+mostra_fallimento() {
     echo "--- daemon log (last lines)"; tail -n 30 "$lavoro/estensione.log" 2>/dev/null
     for u in 1001 1002; do echo "--- app of $u"; tail -n 15 "$lavoro/app$u.log" 2>/dev/null; done
-    exit 1
 }
-passo() { echo "ok: $*"; }
 entro() {
     local secondi=$1
     shift
