@@ -64,6 +64,10 @@ figli+=($!)
 for _ in $(seq 100); do "$ctl" stato >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" stato >/dev/null || fallito "the daemon answers"
 "$ctl" --json stato | grep -q '"appConnessa":false' || fallito "no app at first"
+# Asking first from the start: the editor shows up on the scenario's clock, whatever the time the
+# calls below take on a loaded machine.
+"$ctl" regole imposta chiediPrima sì >/dev/null || fallito "chiediPrima"
+"$ctl" regole imposta bloccaSconosciute sì >/dev/null || fallito "bloccaSconosciute"
 
 OSTRALE_DEBUG=1 "$app" --gestore esterno --rispondi consenti --senza-flussi > >(marca >"$lavoro/app.log") 2>&1 &
 figli+=($!)
@@ -80,8 +84,6 @@ passo "20 ostralectl calls leave the app connected"
 
 "$ctl" flussi --segui >"$lavoro/segui.log" 2>&1 &
 figli+=($!)
-"$ctl" regole imposta chiediPrima sì >/dev/null || fallito "chiediPrima"
-"$ctl" regole imposta bloccaSconosciute sì >/dev/null || fallito "bloccaSconosciute"
 editor=/opt/nuovo-editor/editor
 for _ in $(seq 400); do
     grep -q "consenti  $editor .*(regola)" "$lavoro/estensione.log" && break
@@ -97,6 +99,7 @@ ritardo=$(awk -v a="$sospeso" -v b="$risposta" 'BEGIN { printf "%.3f", b - a }')
 awk -v r="$ritardo" 'BEGIN { exit !(r < 1) }' || fallito "answered in $ritardo s, not within 1 s"
 "$ctl" --json regole | grep -q "$editor" || fallito "the rule is stored"
 kill -0 "${figli[3]}" 2>/dev/null || fallito "the follower still runs"
+for _ in $(seq 300); do [ -s "$lavoro/segui.log" ] && break; sleep 0.1; done
 [ -s "$lavoro/segui.log" ] || fallito "the follower saw flows"
 connessa || fallito "the app stays connected beside the follower"
 [ "$(grep -c "registrata presso" "$lavoro/app.log")" = 1 ] || fallito "the app registered once"
