@@ -240,6 +240,8 @@ QVBoxLayout* DettaglioAttacco::costruisciDescrizione(QWidget* r, const EventoFlu
         QLocale().toString(quando, QLocale::ShortFormat) + QStringLiteral("  ·  ") + dove, r);
     dettagli->setTextFormat(Qt::PlainText);
     dettagli->setEnabled(false);
+    // A long host goes on to a second line rather than being cut.
+    dettagli->setWordWrap(true);
     dettagli->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* sinistra = new QVBoxLayout;
     sinistra->setSpacing(2);
