@@ -16,18 +16,7 @@ canale="$(dirname "$0")/canale.py"
 lavoro=$(mktemp -d /tmp/ostrale-controlli-XXXXXX)
 export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.sock LC_ALL=C.UTF-8
 mkdir -p "$OSTRALE_CONTENITORE"
-figli=()
-fine() {
-    for p in "${figli[@]}"; do kill -TERM "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-errori=0
-fallito() {
-    echo "FAILED: $*"
-    errori=$((errori + 1))
-}
-passo() { echo "ok: $*"; }
+source "$(dirname "$0")/comune.sh"
 ctl() {
     "$ctl" "$@" >"$lavoro/out" 2>"$lavoro/err"
     esito=$?
@@ -196,8 +185,4 @@ OSTRALE_CONTENITORE=$lavoro/nessuno ctl regole
     fallito "no daemon, no container: exit $esito, $(cat "$lavoro/err")"
 passo "without a daemon: the file read and changed with one line said, a bad file reported and kept"
 
-if [ "$errori" -gt 0 ]; then
-    echo "$errori failures"
-    exit 1
-fi
-echo "where the rules are, and what is refused: all passed"
+verdetto_finale "where the rules are, and what is refused"

@@ -15,18 +15,7 @@ export OSTRALE_CONTENITORE=$lavoro/contenitore OSTRALE_SOCKET=$lavoro/ostrale.so
 export OSTRALE_SEDE=$lavoro/nessuna-sede
 unset LC_MESSAGES LANG
 mkdir -p "$OSTRALE_CONTENITORE"
-figli=()
-fine() {
-    for p in "${figli[@]}"; do kill -TERM "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
-    rm -rf "$lavoro"
-}
-trap fine EXIT
-errori=0
-fallito() {
-    echo "FAILED: $*"
-    errori=$((errori + 1))
-}
-passo() { echo "ok: $*"; }
+source "$(dirname "$0")/comune.sh"
 
 # Words only the other language has: English output must hold none of the first list, Italian
 # none of the second (whole words, any case).
@@ -193,8 +182,4 @@ for lingua in en it; do
 done
 passo "without a daemon, and a daemon going away, in both languages"
 
-if [ "$errori" -gt 0 ]; then
-    echo "$errori failures"
-    exit 1
-fi
-echo "one language a run: all passed"
+verdetto_finale "one language a run"
