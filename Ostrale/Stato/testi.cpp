@@ -268,6 +268,11 @@ QString linguaPer(const QString& scelta) {
 }
 
 bool installaTraduzioni(QCoreApplication& app, const QString& lingua) {
+    // Dates, months and numbers in the language of the texts: the system's conventions when they
+    // are that language's (its country's ways kept), else the language's own.
+    const QLocale sistema = QLocale::system();
+    const QLocale scelta(lingua);
+    QLocale::setDefault(sistema.language() == scelta.language() ? sistema : scelta);
     auto* qt = new QTranslator(&app);
     if (qt->load(QStringLiteral("qtbase_") + lingua,
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The controller against the real extension (simulated source) on its real socket.
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDate>
+#include <QLocale>
+#include <QTranslator>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +21,7 @@
 #include "Ostrale/Linux/gestore-esterno.h"
 #include "Ostrale/Stato/impostazioni-app.h"
 #include "Ostrale/Stato/stato-app.h"
+#include "Ostrale/Stato/testi.h"
 #include "test/Ostrale/supporto-app.h"
 #include "test/supporto/cartella-temporanea.h"
 
@@ -548,6 +553,30 @@ TEST(ImpostazioniApp, TheFileIsTheUsersAlone) {
               fs::perms::owner_read | fs::perms::owner_write);
     ImpostazioniApp riletta(percorso);
     EXPECT_EQ(riletta.comeTesto(ImpostazioniApp::chiaveAnthropic), QStringLiteral("segreta"));
+}
+
+// The language chosen in the app is the language of its dates, months and numbers too.
+TEST(Lingua, DatesAndNumbersFollowTheChosenLanguage) {
+    QCoreApplication* app = QCoreApplication::instance();
+    const auto tabellePrima = app->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly);
+    const QLocale prima;
+    const auto ripristina = [&] {
+        for (QTranslator* t : app->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly)) {
+            if (!tabellePrima.contains(t)) delete t;
+        }
+        QLocale::setDefault(prima);
+    };
+    const QDate giorno(2026, 12, 9);
+    ASSERT_TRUE(testi::installaTraduzioni(*app, QStringLiteral("en")));
+    EXPECT_EQ(QLocale().toString(giorno, QStringLiteral("d MMM")), QStringLiteral("9 Dec"));
+    EXPECT_EQ(QLocale().toString(1234567), QStringLiteral("1,234,567"));
+    EXPECT_EQ(QCoreApplication::translate("ostrale::testi", "Modifica incompleta"),
+              QStringLiteral("Incomplete edit"));
+    ripristina();
+    ASSERT_TRUE(testi::installaTraduzioni(*app, QStringLiteral("it")));
+    EXPECT_EQ(QLocale().toString(giorno, QStringLiteral("d MMM")), QStringLiteral("9 dic"));
+    EXPECT_EQ(QLocale().toString(1234567), QStringLiteral("1.234.567"));
+    ripristina();
 }
 
 }  // namespace
