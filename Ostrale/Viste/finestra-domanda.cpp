@@ -21,6 +21,8 @@ namespace {
 
 // The longest a host may be drawn in the scope's menu; the whole name is its tooltip.
 constexpr int larghezzaHost = 200;
+// The window's narrowest and widest, its margins and the room between the icon and the text.
+constexpr int larghezzaMinima = 460, larghezzaMassima = 560, margine = 20, spazioIcona = 16;
 
 }  // namespace
 
@@ -36,18 +38,23 @@ FinestraDomanda::FinestraDomanda(Tipo tipo, const EventoFlusso& evento,
     auto* icona = costruisciIcona(sospesa);
     auto* testo = costruisciTesto(sospesa, evento, proposta);
     auto* riga = new QHBoxLayout;
-    riga->setSpacing(16);
+    riga->setSpacing(spazioIcona);
     riga->addWidget(icona, 0, Qt::AlignTop);
     riga->addLayout(testo, 1);
     auto* bottoni = costruisciBottoni(sospesa);
 
     auto* tutto = new QVBoxLayout(this);
-    tutto->setContentsMargins(20, 20, 20, 16);
+    tutto->setContentsMargins(margine, margine, margine, 16);
     tutto->setSpacing(18);
     tutto->addLayout(riga);
     tutto->addLayout(bottoni);
-    setMinimumWidth(460);
-    setMaximumWidth(560);
+    setMinimumWidth(larghezzaMinima);
+    setMaximumWidth(larghezzaMassima);
+}
+
+QSize FinestraDomanda::sizeHint() const {
+    const int larghezza = std::clamp(QDialog::sizeHint().width(), minimumWidth(), maximumWidth());
+    return {larghezza, layout()->totalHeightForWidth(larghezza)};
 }
 
 QLabel* FinestraDomanda::costruisciIcona(bool sospesa) {
@@ -99,8 +106,15 @@ void FinestraDomanda::costruisciTempo() {
     tempo_->setObjectName(QStringLiteral("tempo"));
     tempo_->setWordWrap(true);
     tempo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Room from the start for the longer text that comes when the time is up.
-    tempo_->setMinimumHeight(tempo_->fontMetrics().lineSpacing() * 2 + 2);
+    // Room from the start for the longer text that comes when the time is up, as many lines as
+    // it takes in the text's narrowest column: the window never grows or cuts it.
+    const int icona = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    const int colonna = larghezzaMinima - 2 * margine - icona - spazioIcona;
+    tempo_->setMinimumHeight(
+        tempo_->fontMetrics()
+            .boundingRect(QRect(0, 0, colonna, 0), Qt::TextWordWrap, testoTempoScaduto())
+            .height() +
+        2);
     QPalette p = tempo_->palette();
     p.setColor(QPalette::WindowText, p.color(QPalette::PlaceholderText));
     tempo_->setPalette(p);
@@ -192,10 +206,13 @@ void FinestraDomanda::mostraTempo(double secondiRimasti) {
     if (secondi > 0) {
         tempo_->setText(tr("Restano %n secondi per decidere.", "", secondi));
     } else {
-        tempo_->setText(
-            tr("Tempo scaduto: l'estensione ha già deciso da sola per queste "
-               "connessioni. La risposta crea comunque la regola scelta."));
+        tempo_->setText(testoTempoScaduto());
     }
+}
+
+QString FinestraDomanda::testoTempoScaduto() {
+    return tr("Tempo scaduto: l'estensione ha già deciso da sola per queste "
+              "connessioni. La risposta crea comunque la regola scelta.");
 }
 
 void FinestraDomanda::closeEvent(QCloseEvent* evento) {

@@ -40,6 +40,9 @@ class FinestraDomanda final : public QDialog {
     void mostraTempo(double secondiRimasti);
 
     void reject() override {}
+    // As tall as the wrapped text needs at the width the window opens with (a wrapped label's
+    // own hint is for a narrower width, and left an empty band above the buttons).
+    QSize sizeHint() const override;
 
   signals:
     void risposta(bool consenti);
@@ -48,6 +51,7 @@ class FinestraDomanda final : public QDialog {
     void closeEvent(QCloseEvent* evento) override;
 
   private:
+    static QString testoTempoScaduto();
     QLabel* costruisciIcona(bool sospesa);
     // The title, the body and, for a held flow, the two choices and the time left.
     QVBoxLayout* costruisciTesto(bool sospesa, const EventoFlusso& evento,

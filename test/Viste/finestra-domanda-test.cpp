@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -240,6 +241,10 @@ TEST_F(Domande, PicturesOfTheHeldFlowQuestion) {
         fotografa(f, QStringLiteral("domanda-sospesa-%1.png").arg(lingua));
         orologio_.avanza(61);
         presentatore_.aggiornaTempo();
+        // The longer text when the time is up shows whole: the window grows for it.
+        auto* tempo = f->findChild<QLabel*>(QStringLiteral("tempo"));
+        f->layout()->activate();
+        EXPECT_GE(tempo->height(), tempo->heightForWidth(tempo->width()));
         fotografa(f, QStringLiteral("domanda-sospesa-scaduta-%1.png").arg(lingua));
         presentatore_.ritira(10);
         EXPECT_TRUE(aspetta(
@@ -289,6 +294,8 @@ TEST_F(Domande, InEnglish) {
     auto blocco = aperte(QStringLiteral("domandaBlocco"));
     ASSERT_EQ(blocco.size(), 1u);
     EXPECT_EQ(testo(blocco[0], "titolo"), QStringLiteral("Access blocked for your safety"));
+    // No empty band between the text and the buttons: the window is as tall as its text needs.
+    EXPECT_EQ(blocco[0]->height(), blocco[0]->layout()->totalHeightForWidth(blocco[0]->width()));
     fotografa(blocco[0], QStringLiteral("domanda-blocco-en.png"));
     clicca(blocco[0], "bottoneConsenti");
     EXPECT_TRUE(risposto);
