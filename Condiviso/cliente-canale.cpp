@@ -72,9 +72,11 @@ std::optional<ClienteCanale::Errore> ClienteCanale::connetti(Durata attesa) {
         accettata = informazioni(attesa).has_value();
     }
     if (!accettata) {
-        // The extension closes at once the connections it does not accept.
+        // The extension closes at once the connections it does not accept; one still open when
+        // the wait ended is an extension that did not answer in time.
+        const bool rifiutata = connessione->finita();
         connessione->chiudi();
-        return Errore::nonAutorizzato;
+        return rifiutata ? Errore::nonAutorizzato : Errore::senzaRisposta;
     }
     {
         std::lock_guard blocco(mutex_);

@@ -41,7 +41,10 @@ class ClienteCanale {
     };
 
     // altraApp: the app's registration was refused, another app of this user holds it.
-    enum class Errore { nonRaggiungibile, nonAutorizzato, altraApp };
+    // nonRaggiungibile: no socket to connect to; nonAutorizzato: the extension closed the
+    // connection (this user may not talk to it); altraApp: another copy of this user's app is
+    // registered; senzaRisposta: connected, but no answer in time (a busy or stuck extension).
+    enum class Errore { nonRaggiungibile, nonAutorizzato, altraApp, senzaRisposta };
     // The app registers (and is asked about paused flows); an observer only looks and calls.
     enum class Ruolo { osservatore, app };
 

@@ -153,6 +153,11 @@ int Sessione::spiega(canale::ClienteCanale::Errore errore) const {
                    " (solo root o il gruppo ostrale)"));
         return esitoNonAutorizzato;
     }
+    if (errore == canale::ClienteCanale::Errore::senzaRisposta) {
+        dici(t("the daemon at " + s + " accepted the connection but did not answer in time",
+               "l'estensione su " + s + " ha accettato la connessione ma non ha risposto in tempo"));
+        return esitoNonConnesso;
+    }
     dici(t("no daemon answers at " + s + " (is ostrale-estensione running?)",
            "nessuna estensione risponde su " + s + " (ostrale-estensione è avviata?)"));
     return esitoNonConnesso;

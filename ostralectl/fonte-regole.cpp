@@ -18,7 +18,11 @@ std::optional<int> FonteRegole::apri() {
         viaDemone_ = true;
         return std::nullopt;
     }
-    if (*errore == canale::ClienteCanale::Errore::nonAutorizzato) return sessione_.spiega(*errore);
+    // The rules file is edited directly only when no extension runs: never behind the back of
+    // one that refused this user or is slow to answer.
+    if (*errore == canale::ClienteCanale::Errore::nonAutorizzato ||
+        *errore == canale::ClienteCanale::Errore::senzaRisposta)
+        return sessione_.spiega(*errore);
     const std::string socket = sessione_.socket().string();
     const auto file = ArchivioCondiviso::url();
     if (!file) {

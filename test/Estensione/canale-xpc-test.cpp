@@ -338,6 +338,24 @@ bool chiusoDallAltro(int fd) {
     }
 }
 
+// A socket that takes connections and never answers (a stuck extension) is told apart from
+// nobody listening and from a refusal.
+TEST_F(CanaleTest, AnExtensionThatDoesNotAnswerIsNotTakenForARefusal) {
+    canale.reset();
+    EXPECT_EQ(ClienteCanale(socket).connetti(300ms), ClienteCanale::Errore::nonRaggiungibile);
+    const int muto = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un indirizzo{};
+    indirizzo.sun_family = AF_UNIX;
+    std::strcpy(indirizzo.sun_path, socket.c_str());
+    ::unlink(socket.c_str());
+    ASSERT_EQ(::bind(muto, reinterpret_cast<sockaddr*>(&indirizzo), sizeof indirizzo), 0);
+    ASSERT_EQ(::listen(muto, 8), 0);
+    EXPECT_EQ(ClienteCanale(socket).connetti(300ms), ClienteCanale::Errore::senzaRisposta);
+    EXPECT_EQ(ClienteCanale(socket, {}, comeApp).connetti(300ms),
+              ClienteCanale::Errore::senzaRisposta);
+    ::close(muto);
+}
+
 TEST_F(CanaleTest, HostileFramesCloseTheConnectionAndNothingElse) {
     // A frame that declares more than 64 MiB.
     int fd = connettiGrezzo(socket);
