@@ -3,6 +3,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -148,10 +149,10 @@ void VistaBarraMenu::aggiornaLuce() {
     interruttore_->setChecked(stato_.filtroAttivo());
     consentiti_->setText(QStringLiteral("<span style='color:%1'>✔</span> %2")
                              .arg(colori::verde.name())
-                             .arg(stato_.totaleConsentiti()));
+                             .arg(QLocale().toString(stato_.totaleConsentiti())));
     bloccati_->setText(QStringLiteral("<span style='color:%1'>✖</span> %2")
                            .arg(colori::rosso.name())
-                           .arg(stato_.totaleBloccati()));
+                           .arg(QLocale().toString(stato_.totaleBloccati())));
 }
 
 void VistaBarraMenu::aggiornaFlussi() {

@@ -172,7 +172,7 @@ TEST_F(InterruttoriConEstensione, EachSwitchWritesItsOneSettingAndShowsTheContro
     EXPECT_EQ(v.riga(QStringLiteral("bloccaTracker"))->dettaglio(),
               QStringLiteral("Blocca in tutte le app le connessioni verso %1 domini pubblicitari "
                              "e di tracciamento (le regole esplicite vincono)")
-                  .arg(stato_.dominiTracker()));
+                  .arg(QLocale().toString(static_cast<qulonglong>(stato_.dominiTracker()))));
 }
 
 TEST_F(InterruttoriConEstensione, AskingBeforeBlockingRegistersLaunchAtLoginOnce) {

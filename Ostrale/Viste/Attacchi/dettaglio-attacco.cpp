@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -172,8 +173,8 @@ void DettaglioAttacco::ricarica() {
     const auto it = stato_.conteggioAttacchi().find(std::string(valoreGrezzo(tipo_)));
     const std::int64_t totale = it == stato_.conteggioAttacchi().end() ? 0 : it->second;
     contatori_->setText(tr("%1 nell'elenco · %2 dall'installazione")
-                            .arg(static_cast<qint64>(eventi_.size()))
-                            .arg(static_cast<qint64>(totale)));
+                            .arg(QLocale().toString(static_cast<qint64>(eventi_.size())),
+                                 QLocale().toString(static_cast<qint64>(totale))));
     icona_->setStyleSheet(QStringLiteral("color: ") +
                           BadgeAttacco::accento(static_cast<std::int64_t>(eventi_.size())).name());
     // A row stays the same widget while its event stays listed: a refresh while the user

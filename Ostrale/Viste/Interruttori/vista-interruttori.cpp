@@ -232,7 +232,7 @@ void VistaInterruttori::mostraDettagli() {
     righe_.at(QStringLiteral("bloccaTracker"))
         ->impostaDettaglio(tr("Blocca in tutte le app le connessioni verso %1 domini pubblicitari "
                               "e di tracciamento (le regole esplicite vincono)")
-                               .arg(static_cast<qulonglong>(stato_.dominiTracker())));
+                               .arg(QLocale().toString(static_cast<qulonglong>(stato_.dominiTracker()))));
     righe_.at(QStringLiteral("quarantenaAttiva"))
         ->impostaDettaglio(
             tr("Le app mai viste prima restano bloccate per %1 giorni, finché non "
@@ -323,12 +323,12 @@ void VistaInterruttori::mostraC2() {
         const QLocale qui;
         testo =
             tr("%1 indirizzi · aggiornata il %2 — si rinfresca da sola ogni giorno")
-                .arg(QString::number(c2.indirizzi()),
+                .arg(qui.toString(static_cast<qulonglong>(c2.indirizzi())),
                      qui.toString(quando.date(), QStringLiteral("d MMM yyyy")) +
                          QStringLiteral(", ") + qui.toString(quando.time(), QLocale::ShortFormat));
     } else if (c2.listaLetta()) {
         testo = tr("%1 indirizzi (edizione a bordo) — si aggiorna da solo ogni giorno")
-                    .arg(c2.indirizzi());
+                    .arg(QLocale().toString(static_cast<qulonglong>(c2.indirizzi())));
     }
     c2_->mostra(testo, c2.inCorso(), c2.avanzamento(), c2.esito());
 }
