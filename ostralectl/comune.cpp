@@ -154,8 +154,9 @@ int Sessione::spiega(canale::ClienteCanale::Errore errore) const {
         return esitoNonAutorizzato;
     }
     if (errore == canale::ClienteCanale::Errore::senzaRisposta) {
-        dici(t("the daemon at " + s + " accepted the connection but did not answer in time",
-               "l'estensione su " + s + " ha accettato la connessione ma non ha risposto in tempo"));
+        dici(
+            t("the daemon at " + s + " accepted the connection but did not answer in time",
+              "l'estensione su " + s + " ha accettato la connessione ma non ha risposto in tempo"));
         return esitoNonConnesso;
     }
     dici(t("no daemon answers at " + s + " (is ostrale-estensione running?)",

@@ -211,8 +211,9 @@ void FinestraDomanda::mostraTempo(double secondiRimasti) {
 }
 
 QString FinestraDomanda::testoTempoScaduto() {
-    return tr("Tempo scaduto: l'estensione ha già deciso da sola per queste "
-              "connessioni. La risposta crea comunque la regola scelta.");
+    return tr(
+        "Tempo scaduto: l'estensione ha già deciso da sola per queste "
+        "connessioni. La risposta crea comunque la regola scelta.");
 }
 
 void FinestraDomanda::closeEvent(QCloseEvent* evento) {

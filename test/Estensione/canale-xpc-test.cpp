@@ -420,8 +420,7 @@ TEST_F(CanaleTest, PeersOutsideTheGroupAreRefused) {
     // The command-line client, run as that user, says it may not talk to the daemon (never that
     // the daemon did not answer). It runs as a program of its own: the client library's threads
     // are not safe in a forked copy of this process, whose other threads hold locks.
-    std::vector<std::string> ambiente{"OSTRALE_SOCKET=" + socket.string(), "LANG=C",
-                                      "LC_ALL=C"};
+    std::vector<std::string> ambiente{"OSTRALE_SOCKET=" + socket.string(), "LANG=C", "LC_ALL=C"};
     for (char** v = environ; *v; ++v) {
         const std::string_view voce(*v);
         if (!voce.starts_with("OSTRALE_SOCKET=") && !voce.starts_with("LANG=") &&

@@ -230,9 +230,10 @@ void VistaInterruttori::mostraImpostazioni() {
 
 void VistaInterruttori::mostraDettagli() {
     righe_.at(QStringLiteral("bloccaTracker"))
-        ->impostaDettaglio(tr("Blocca in tutte le app le connessioni verso %1 domini pubblicitari "
-                              "e di tracciamento (le regole esplicite vincono)")
-                               .arg(QLocale().toString(static_cast<qulonglong>(stato_.dominiTracker()))));
+        ->impostaDettaglio(
+            tr("Blocca in tutte le app le connessioni verso %1 domini pubblicitari "
+               "e di tracciamento (le regole esplicite vincono)")
+                .arg(QLocale().toString(static_cast<qulonglong>(stato_.dominiTracker()))));
     righe_.at(QStringLiteral("quarantenaAttiva"))
         ->impostaDettaglio(
             tr("Le app mai viste prima restano bloccate per %1 giorni, finché non "
