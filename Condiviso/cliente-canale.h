@@ -40,10 +40,10 @@ class ClienteCanale {
         std::function<void()> suPerso;
     };
 
-    // altraApp: the app's registration was refused, another app of this user holds it.
     // nonRaggiungibile: no socket to connect to; nonAutorizzato: the extension closed the
-    // connection (this user may not talk to it); altraApp: another copy of this user's app is
-    // registered; senzaRisposta: connected, but no answer in time (a busy or stuck extension).
+    // connection (this user may not talk to it); altraApp: the app's registration was refused,
+    // another app of this user holds it; senzaRisposta: connected, but no answer in time (a busy
+    // or stuck extension).
     enum class Errore { nonRaggiungibile, nonAutorizzato, altraApp, senzaRisposta };
     // The app registers (and is asked about paused flows); an observer only looks and calls.
     enum class Ruolo { osservatore, app };
